@@ -1,0 +1,11 @@
+// The image planes of the program state: clearing, the coverage clear, and corner ordering.
+#pragma once
+#include <cstdint>
+
+void SortPair(float& a, float& b);
+// Sizes the seven image planes to BufferWidth x BufferHeight, all bytes 0.
+void AllocateBuffers();
+// The image becomes white; coverage 0; the display copy follows the image.
+void clearbuffer();
+// Clears coverage over the rectangle with corners (x1, y1), (x2, y2), both included.
+void ClearFXbuffer(float x1, float y1, float x2, float y2);

@@ -1,0 +1,46 @@
+// The display bitmap: the image scaled by Zoom, 32 bits a pixel (blue, green, red, unused),
+// rows of biWidth pixels (a multiple of 4), top row first. It is shown at (ScrollX, ScrollY).
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "canvas/canvas_surface.h"
+#include "canvas/plane.h"
+
+struct BitmapInfoHeader {
+    int32_t biSize = 0;
+    int32_t biWidth = 0;
+    int32_t biHeight = 0;  // negative: rows run top-down
+    int16_t biPlanes = 0;
+    int16_t biBitCount = 0;
+    int32_t biCompression = 0;
+    int32_t biSizeImage = 0;
+    int32_t biXPelsPerMeter = 0;
+    int32_t biYPelsPerMeter = 0;
+    int32_t biClrUsed = 0;
+    int32_t biClrImportant = 0;
+};
+
+struct DibsState {
+    uint32_t* DisplayBits = nullptr;
+    BitmapInfoHeader DisplayInfo;
+    intptr_t DisplayBitmap = 0;  // non-zero while a bitmap exists
+    intptr_t DisplayDC = 0;      // non-zero while a bitmap exists
+    int32_t DisplayWidth = 0;    // floor(BufferWidth x Zoom)
+    int32_t DisplayHeight = 0;   // floor(BufferHeight x Zoom)
+    std::vector<uint32_t> Storage;
+    CanvasSurface* View = nullptr;  // the canvas window; null before it exists
+};
+
+extern DibsState Dibs;
+
+// (Re)creates the bitmap for the current Zoom; throws MarloError 31001 when it cannot.
+void CreateDisplayBitmap();
+void DeleteDisplayBitmap();
+// Renders columns x1..x2 and rows y1..y2 (inclusive) of the planes into the bitmap and shows them.
+void BlitDisplay(const Plane& r, const Plane& g, const Plane& b, int32_t x1, int32_t y1, int32_t x2,
+                 int32_t y2);
+// Full redraw: the background around the image, then the whole working image.
+void displaybuffers();
+// The window system's repaint request: the whole working image, without the background.
+void Form_Paint();

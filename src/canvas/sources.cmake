@@ -1,0 +1,10 @@
+# Sources of src/canvas
+list(APPEND MARLO_ENGINE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/buffers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dibs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/smoothblit.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/undo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/view_ops.cpp)
+list(APPEND MARLO_GUI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/form1.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/menus.cpp)

@@ -1,0 +1,36 @@
+// The host's automation object: the methods Marlo calls, names as the host publishes them.
+// Every call may throw HostError (a failed call, a vanished host, a malformed answer).
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "canvas/plane.h"
+
+// What the host may call back on the canvas window it was handed.
+class HostCallbackTarget {
+public:
+    virtual ~HostCallbackTarget() = default;
+    virtual void PrefsCallback() = 0;
+    virtual void ShowCanvas() = 0;  // the host decides when the canvas window appears
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+    virtual int32_t Tarn_GetPaperWidth() = 0;
+    virtual int32_t tarn_GetPaperHeight() = 0;
+    virtual Plane Tarn_GetPaper() = 0;
+    virtual int32_t Tarn_BufferWidth() = 0;
+    virtual int32_t Tarn_BufferHeight() = 0;
+    virtual Plane Tarn_GetRBuffer() = 0;
+    virtual Plane Tarn_GetGBuffer() = 0;
+    virtual Plane Tarn_GetBBuffer() = 0;
+    // The host keeps the window, shows it and may call back into it.
+    virtual void Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) = 0;
+    virtual void Tarn_SaveUndo() = 0;
+    virtual void Tarn_SetRbuffer(const Plane& plane) = 0;
+    virtual void Tarn_SetGbuffer(const Plane& plane) = 0;
+    virtual void Tarn_SetBbuffer(const Plane& plane) = 0;
+    virtual void tarn_Refresh() = 0;
+    virtual std::string Tarn_WallpaperFilename() = 0;
+};
