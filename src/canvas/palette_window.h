@@ -1,0 +1,23 @@
+// What the canvas window needs of the tool palette. The application wires the real palette in;
+// a canvas without one (some tests) reads the sliders' design values instead.
+#pragma once
+#include <functional>
+
+class QWidget;
+
+class PaletteWindow {
+public:
+    virtual ~PaletteWindow() = default;
+    // Show the palette modeless, owned by the canvas window, beside it.
+    virtual void ShowBeside(QWidget* canvasWindow) = 0;
+    virtual void Hide() = 0;
+    virtual void Close() = 0;
+    // The value of slider TrackleN (1..8).
+    virtual float SliderValue(int n) const = 0;
+    virtual QWidget* Widget() = 0;
+    // The host's theme (PrefsCallback) applied again.
+    virtual void ApplyTheme() = 0;
+};
+
+// Creates the palette on first use; empty when the program has no palette.
+extern std::function<PaletteWindow*()> CreatePaletteWindow;
