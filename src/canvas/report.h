@@ -9,3 +9,9 @@ class QString;
 bool RunHandler(QWidget* parent, const std::function<void()>& handler);
 // A plain message box without a title of its own.
 void ShowMessage(QWidget* parent, const QString& text);
+// A Yes / No question; true for Yes.
+bool AskYesNo(QWidget* parent, const QString& text);
+
+// When set, message boxes are not shown: the hook receives the text and, for a question,
+// returns the answer (true = Yes). Tests and unattended runs use it.
+extern std::function<bool(const QString& text, bool question)> MessageBoxHook;

@@ -1,9 +1,9 @@
 // Zoom and scroll operations of the canvas window.
 #pragma once
 
-// Ctrl with plus or minus (key up). Returns false when the new zoom could not be shown; the
-// last zoom that worked is then restored.
-bool ZoomKeyIn();
+// Ctrl with plus or minus (key up). When the new zoom cannot be shown the last zoom that
+// worked is restored and MarloError 31001 is raised.
+void ZoomKeyIn();
 void ZoomKeyOut();
 // The palette's Actual size and Fill window buttons.
 void kt_button11_Click();

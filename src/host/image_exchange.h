@@ -5,3 +5,6 @@
 void kt_button3_Click();   // Get image from the host (one undo step first)
 void kt_button4_Click();   // Send image to the host
 void GetPaperMenu_Click(); // Options, Get paper
+
+// Writing back, as Send image and closing do: Tarn_SaveUndo, the three set calls, tarn_Refresh.
+void WriteImageBack();

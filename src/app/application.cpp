@@ -1,0 +1,116 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/module1.h"
+#include "app/startup.h"
+#include "canvas/form1.h"
+#include "host/file_host.h"
+#if __has_include("host/dbus_host.h")
+#include "host/dbus_host.h"
+#define MARLO_HAS_DBUS 1
+#endif
+
+namespace {
+
+int signalFds[2] = {-1, -1};
+
+void OnTerminate(int) {
+    const char c = 1;
+    if (::write(signalFds[0], &c, 1) < 0) {
+    }
+}
+
+// SIGTERM and SIGINT close the canvas window as its close box would: the image is written back.
+void CloseOnTerminate(Form1* window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) != 0) return;
+    auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char c;
+        if (::read(signalFds[1], &c, 1) < 0) return;
+        window->close();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = OnTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+}  // namespace
+
+std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
+    ImageDocument doc;
+    if (cl.image.isEmpty()) {
+        const QString path = NewUntitledPath(QDir::currentPath());
+        doc = NewWhiteDocument(path, 1024, 768);
+        *notice = QStringLiteral("marlo: new canvas %1").arg(path);
+    } else {
+        if (!LoadImageDocument(QDir(QDir::currentPath()).absoluteFilePath(cl.image), &doc, error)) return nullptr;
+        if (doc.deeper)
+            *notice = QStringLiteral("marlo: %1 has more than 8 bits a channel; it is painted and written "
+                                     "back at 8 bits, and the original is kept as %1~")
+                          .arg(cl.image);
+    }
+    Plane paper;
+    if (cl.paper.isEmpty()) {
+        paper = DefaultPaper();
+    } else if (!LoadGreyPlane(cl.paper, &paper, error)) {
+        return nullptr;
+    }
+    return std::make_shared<FileHost>(std::move(doc), std::move(paper), cl.wallpaper);
+}
+
+Form1* StartMarlo(std::shared_ptr<Host> host, QString* error) {
+    Form1* window = nullptr;
+    try {
+        Main(std::move(host), [&window]() -> HostCallbackTarget* {
+            window = new Form1;
+            return window;
+        });
+        return window;
+    } catch (const std::bad_alloc&) {
+        *error = QStringLiteral("the image is too large for this computer's memory");
+    } catch (const std::exception& e) {
+        *error = QString::fromStdString(e.what());
+    }
+    delete window;
+    return nullptr;
+}
+
+int RunMarlo(const CommandLine& cl) {
+    QString error, notice;
+    std::shared_ptr<Host> host;
+    if (cl.dbus) {
+#ifdef MARLO_HAS_DBUS
+        host = ConnectDbusHost(&error);
+#else
+        error = QStringLiteral("this build has no session-bus host link");
+#endif
+    } else {
+        host = MakeHost(cl, &error, &notice);
+    }
+    if (!host) {
+        std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!notice.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(notice));
+    Form1* window = StartMarlo(host, &error);
+    if (!window) {
+        std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
+        return 1;
+    }
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    CloseOnTerminate(window);
+    QApplication::setQuitOnLastWindowClosed(true);
+    QObject::connect(window, &QObject::destroyed, qApp, &QCoreApplication::quit);
+    return QApplication::exec();
+}

@@ -1,0 +1,16 @@
+// marlo [IMAGE] [--paper FILE] [--wallpaper FILE] [--dbus]
+#pragma once
+#include <QString>
+#include <QStringList>
+
+struct CommandLine {
+    QString image;      // empty: a new white canvas
+    QString paper;      // empty: the built-in paper grain
+    QString wallpaper;  // empty: no wallpaper
+    bool dbus = false;  // attach to a running host on the session bus
+    bool exitNow = false;
+    int exitCode = 0;
+    QString output;     // text for --help, --version or a usage error
+};
+
+CommandLine ParseCommandLine(const QStringList& arguments);

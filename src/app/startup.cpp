@@ -1,0 +1,67 @@
+#include "app/startup.h"
+
+#include <new>
+#include <string>
+
+#include "app/errors.h"
+#include "app/module1.h"
+#include "app/tables.h"
+#include "canvas/buffers.h"
+#include "canvas/dibs.h"
+
+namespace {
+
+std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
+
+// A plane from the host must have exactly the size the host announced.
+Plane Checked(Plane p, int32_t w, int32_t h, const char* what) {
+    if (!p.sizeIs(w, h))
+        throw HostError(std::string("Tarnwick sent a ") + what + " of " + SizeText(p.width, p.height) +
+                        " pixels (" + std::to_string(p.bytes.size()) + " bytes) where it announced " +
+                        SizeText(w, h) + ".");
+    return p;
+}
+
+}  // namespace
+
+void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>& createCanvasWindow) {
+    Module1State& m = Module1;
+    m.Zoom = 1.0f;
+    m.ScrollX = 0;
+    m.ScrollY = 0;
+    m.UndoList.clear();
+    m.UndoLimit = 32;
+    if (!host) throw HostError("Tarnwick could not be reached.");
+    m.Host = std::move(host);
+    BuildCoverageCurves();
+    BuildBlendTable();
+
+    m.PaperWidth = m.Host->Tarn_GetPaperWidth();
+    m.PaperHeight = m.Host->tarn_GetPaperHeight();
+    if (m.PaperWidth < 0 || m.PaperHeight < 0)
+        throw HostError("Tarnwick announced a paper of " + SizeText(m.PaperWidth, m.PaperHeight) + " pixels.");
+    m.Paper = Checked(m.Host->Tarn_GetPaper(), m.PaperWidth, m.PaperHeight, "paper");
+
+    m.BufferWidth = m.Host->Tarn_BufferWidth();
+    m.BufferHeight = m.Host->Tarn_BufferHeight();
+    if (m.BufferWidth <= 0 || m.BufferHeight <= 0)
+        throw HostError("Tarnwick announced an image of " + SizeText(m.BufferWidth, m.BufferHeight) +
+                        " pixels; there is nothing to paint on.");
+    try {
+        AllocateBuffers();
+        m.RPlane = Checked(m.Host->Tarn_GetRBuffer(), m.BufferWidth, m.BufferHeight, "red plane");
+        m.GPlane = Checked(m.Host->Tarn_GetGBuffer(), m.BufferWidth, m.BufferHeight, "green plane");
+        m.BPlane = Checked(m.Host->Tarn_GetBBuffer(), m.BufferWidth, m.BufferHeight, "blue plane");
+        m.RBase = m.RPlane;
+        m.GBase = m.GPlane;
+        m.BBase = m.BPlane;
+    } catch (const std::bad_alloc&) {
+        throw MarloError(7, "The image of " + SizeText(m.BufferWidth, m.BufferHeight) +
+                                " pixels is too large for this computer's memory.");
+    }
+    CreateDisplayBitmap();
+    m.CaptionText = kCaptionText;
+    HostCallbackTarget* window = createCanvasWindow ? createCanvasWindow() : nullptr;
+    int16_t zero = 0;
+    m.Host->Tarn_SendFormObject(window, zero);
+}

@@ -1,0 +1,236 @@
+#include "canvas/form1.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/module1.h"
+#include "canvas/dibs.h"
+#include "canvas/menus.h"
+#include "canvas/report.h"
+#include "canvas/undo.h"
+#include "canvas/view_ops.h"
+#include "host/image_exchange.h"
+#include "input/stroke_capture.h"
+
+std::function<PaletteWindow*()> CreatePaletteWindow;
+
+namespace {
+
+// Virtual-key codes of the keys the canvas reacts to.
+constexpr int kVkComma = 188, kVkPlus = 187, kVkMinus = 189;
+
+int VirtualKey(const QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Comma: return kVkComma;
+        case Qt::Key_Equal:
+        case Qt::Key_Plus: return kVkPlus;
+        case Qt::Key_Minus: return kVkMinus;
+        default: return 0;
+    }
+}
+
+// The shift state: 1 Shift, 2 Ctrl, 4 Alt.
+int16_t ShiftState(Qt::KeyboardModifiers mods) {
+    int16_t s = 0;
+    if (mods & Qt::ShiftModifier) s |= 1;
+    if (mods & Qt::ControlModifier) s |= 2;
+    if (mods & Qt::AltModifier) s |= 4;
+    return s;
+}
+
+// The button set: 1 left, 2 right, 4 middle.
+int16_t ButtonBits(Qt::MouseButtons buttons) {
+    int16_t b = 0;
+    if (buttons & Qt::LeftButton) b |= 1;
+    if (buttons & Qt::RightButton) b |= 2;
+    if (buttons & Qt::MiddleButton) b |= 4;
+    return b;
+}
+
+const QString kSizeChangedText =
+    QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
+    QChar(13) + QStringLiteral("Loose all changes?");
+
+}  // namespace
+
+CanvasView::CanvasView(Form1* form) : QWidget(form), form_(form) {
+    setObjectName("CanvasView");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_StaticContents);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::CrossCursor);
+    setAutoFillBackground(false);
+}
+
+void CanvasView::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    const Module1State& m = Module1;
+    const QRect image(m.ScrollX, m.ScrollY, Dibs.DisplayWidth, Dibs.DisplayHeight);
+    const QRegion background = QRegion(event->rect()) - image;
+    for (const QRect& r : background) p.fillRect(r, palette().color(QPalette::Window));
+    if (!Dibs.DisplayBits) return;
+    const QImage bitmap(reinterpret_cast<const uchar*>(Dibs.DisplayBits), Dibs.DisplayWidth,
+                        Dibs.DisplayHeight, Dibs.DisplayInfo.biWidth * 4, QImage::Format_RGB32);
+    const QRect target = image.intersected(event->rect());
+    if (!target.isEmpty()) p.drawImage(target, bitmap, target.translated(-m.ScrollX, -m.ScrollY));
+}
+
+void CanvasView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Newly uncovered parts of the view get the image rendered into the display bitmap.
+    if (Dibs.View) Form_Paint();
+}
+
+void CanvasView::mousePressEvent(QMouseEvent* event) {
+    float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
+    const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
+    RunHandler(form_, [&] { Form_MouseDown(button, shift, X, Y); });
+}
+
+void CanvasView::mouseMoveEvent(QMouseEvent* event) {
+    float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
+    const int16_t buttons = ButtonBits(event->buttons()), shift = ShiftState(event->modifiers());
+    RunHandler(form_, [&] { Form_MouseMove(buttons, shift, X, Y); });
+}
+
+void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
+    float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
+    const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
+    RunHandler(form_, [&] { Form_MouseUp(button, shift, X, Y); });
+}
+
+void CanvasView::keyPressEvent(QKeyEvent* event) {
+    if (VirtualKey(event) == kVkComma) {
+        if (!event->isAutoRepeat()) {
+            setCursor(Qt::ArrowCursor);
+            Module1.PickMode = kTrue;
+        }
+    }
+    if (event->text() == QStringLiteral("u")) RunHandler(form_, [] { PopUndo(); });
+    event->accept();
+}
+
+void CanvasView::keyReleaseEvent(QKeyEvent* event) {
+    if (event->isAutoRepeat()) return;
+    const int vk = VirtualKey(event);
+    const int16_t shift = ShiftState(event->modifiers());
+    if (vk == kVkComma) {
+        setCursor(Qt::CrossCursor);
+        Module1.PickMode = kFalse;
+    } else if (vk == kVkPlus && shift == 2) {
+        RunHandler(form_, [] { ZoomKeyIn(); });
+    } else if (vk == kVkMinus && shift == 2) {
+        RunHandler(form_, [] { ZoomKeyOut(); });
+    }
+}
+
+Form1::Form1() {
+    setObjectName("Form1");
+    view_ = new CanvasView(this);
+    setCentralWidget(view_);
+    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
+    options->setObjectName("OptionsMenu");
+    QAction* getPaper = options->addAction(QStringLiteral("Get paper"));
+    getPaper->setObjectName("GetPaperMenu");
+    connect(getPaper, &QAction::triggered, this, [this] { GetPaperMenu_ClickHandler(); });
+    Dibs.View = this;
+}
+
+Form1::~Form1() {
+    if (Dibs.View == this) Dibs.View = nullptr;
+    if (SampleTarget && palette_) SampleTarget = nullptr;
+}
+
+int Form1::ClientWidth() const { return view_->width(); }
+int Form1::ClientHeight() const { return view_->height(); }
+
+void Form1::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+
+void Form1::BitBlt(int dx, int dy, int w, int h, int, int) { view_->update(QRect(dx, dy, w, h)); }
+
+void Form1::FillBackground(int x1, int y1, int x2, int y2) {
+    view_->update(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized());
+}
+
+void Form1::ResizeClient(int w, int h) {
+    // The outer size follows from the client size: only the menu bar and frame are added.
+    const QSize extra = size() - view_->size();
+    resize(w + extra.width(), h + extra.height());
+    view_->resize(w, h);
+}
+
+void Form1::PrefsCallback() {
+    if (palette_) palette_->ApplyTheme();
+}
+
+void Form1::ShowCanvas() {
+    if (!loaded_) Form_Load();
+    show();
+    raise();
+    activateWindow();
+    view_->setFocus();
+}
+
+void Form1::Form_Load() {
+    Module1State& m = Module1;
+    loaded_ = true;
+    SetCaption(m.CaptionText);
+    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
+    ResizeClient(m.BufferWidth, m.BufferHeight);
+    if (CreatePaletteWindow) {
+        palette_ = CreatePaletteWindow();
+        if (palette_) palette_->ShowBeside(this);
+    }
+    // The brush sliders' values, or their design values while there is no palette.
+    m.StampStrength = palette_ ? palette_->SliderValue(8) : 255.0f;
+    m.BrushSize = palette_ ? palette_->SliderValue(1) : 2.0f;
+    m.BrushOpacity = palette_ ? palette_->SliderValue(5) : 255.0f;
+    m.StampSpacing = palette_ ? palette_->SliderValue(6) : 15.0f;
+    displaybuffers();
+    m.PenX = m.PenY = 0;
+    m.PenPressure = 1.0f;
+    m.PenAltitude = 0;
+    // The tablet is opened here; until a tablet layer is attached the canvas is mouse-only.
+    m.TabletPresent = kFalse;
+}
+
+bool Form1::Form_Unload() {
+    const Module1State& m = Module1;
+    try {
+        if (m.Host && (m.Host->Tarn_BufferWidth() != m.BufferWidth ||
+                       m.Host->Tarn_BufferHeight() != m.BufferHeight)) {
+            if (AskYesNo(this, kSizeChangedText)) {
+                ReleaseWindows();
+                return true;
+            }
+            if (palette_) palette_->ShowBeside(this);
+            return false;
+        }
+        WriteImageBack();
+    } catch (const std::exception&) {
+        // A host that fails or has gone: the window closes without writing back.
+    }
+    ReleaseWindows();
+    return true;
+}
+
+void Form1::ReleaseWindows() {
+    DeleteDisplayBitmap();
+    CloseMenus();
+    if (palette_) palette_->Close();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (Form_Unload())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void Form1::GetPaperMenu_ClickHandler() {
+    RunHandler(this, [] { GetPaperMenu_Click(); });
+}

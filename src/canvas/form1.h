@@ -1,0 +1,69 @@
+// Form1: the canvas window. It shows the image at the current zoom and scroll and turns
+// pointer and key events into the handlers of the engine. The client area is CanvasView.
+#pragma once
+#include <QMainWindow>
+#include <QWidget>
+
+#include "canvas/canvas_surface.h"
+#include "canvas/palette_window.h"
+#include "host/host.h"
+
+class Form1;
+
+// The client area: paints from the display bitmap and delivers pointer and key events.
+class CanvasView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CanvasView(Form1* form);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    Form1* form_;
+};
+
+class Form1 : public QMainWindow, public CanvasSurface, public HostCallbackTarget {
+    Q_OBJECT
+public:
+    Form1();
+    ~Form1() override;
+
+    CanvasView* view() const { return view_; }
+    PaletteWindow* palette() const { return palette_; }
+
+    // CanvasSurface
+    int ClientWidth() const override;
+    int ClientHeight() const override;
+    bool IsVisible() const override { return isVisible(); }
+    void SetCaption(const std::string& text) override;
+    void BitBlt(int dx, int dy, int w, int h, int sx, int sy) override;
+    void FillBackground(int x1, int y1, int x2, int y2) override;
+    void ResizeClient(int w, int h) override;
+
+    // HostCallbackTarget
+    void PrefsCallback() override;
+    void ShowCanvas() override;
+
+    void Form_Load();
+    // The close request: writes the image back, or asks when the host's size has changed.
+    // Returns true when the window may close.
+    bool Form_Unload();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void GetPaperMenu_ClickHandler();
+    void ReleaseWindows();
+
+    CanvasView* view_;
+    PaletteWindow* palette_ = nullptr;
+    bool loaded_ = false;
+};

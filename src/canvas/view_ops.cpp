@@ -1,0 +1,69 @@
+#include "canvas/view_ops.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/errors.h"
+#include "app/module1.h"
+#include "canvas/dibs.h"
+#include "canvas/zoom.h"
+
+void ApplyZoom(float zoom, int32_t scrollX, int32_t scrollY) {
+    Module1State& m = Module1;
+    const float oldZoom = m.Zoom;
+    const int32_t oldX = m.ScrollX, oldY = m.ScrollY;
+    m.Zoom = zoom;
+    m.ScrollX = scrollX;
+    m.ScrollY = scrollY;
+    try {
+        CreateDisplayBitmap();
+    } catch (const MarloError& e) {
+        // Keep the last zoom that worked: the view comes back as it was, nothing is lost.
+        m.Zoom = oldZoom;
+        m.ScrollX = oldX;
+        m.ScrollY = oldY;
+        try {
+            CreateDisplayBitmap();
+            displaybuffers();
+        } catch (const MarloError&) {
+        }
+        throw MarloError(e.code, "The view cannot be zoomed any further: there is not enough memory "
+                                 "for the display at that zoom.");
+    }
+}
+
+void ZoomKeyIn() {
+    const Module1State& m = Module1;
+    ApplyZoom(m.Zoom + 0.25f, m.ScrollX, m.ScrollY);
+    displaybuffers();
+
+}
+
+void ZoomKeyOut() {
+    const Module1State& m = Module1;
+    if (m.Zoom > 0.25f) {
+        ApplyZoom(m.Zoom - 0.25f, m.ScrollX, m.ScrollY);
+        displaybuffers();
+    }
+}
+
+void kt_button11_Click() {
+    const Module1State& m = Module1;
+    if (Dibs.View) Dibs.View->ResizeClient(m.BufferWidth, m.BufferHeight);
+    ApplyZoom(1.0f, 0, 0);
+    displaybuffers();
+}
+
+void kt_button12_Click() {
+    const Module1State& m = Module1;
+    if (!Dibs.View || m.BufferWidth <= 0 || m.BufferHeight <= 0) return;
+    const double cw = Dibs.View->ClientWidth(), ch = Dibs.View->ClientHeight();
+    const double W = m.BufferWidth, H = m.BufferHeight;
+    float zoom = static_cast<float>(std::max((cw - W) / W + 1, (ch - H) / H + 1));
+    if (zoom < 0.25f) zoom = 0.25f;
+    if (zoom > 6.0f) zoom = 6.0f;
+    const auto sx = static_cast<int32_t>(std::nearbyint(cw / 2 - W * zoom / 2));
+    const auto sy = static_cast<int32_t>(std::nearbyint(ch / 2 - H * zoom / 2));
+    ApplyZoom(zoom, sx, sy);
+    displaybuffers();
+}

@@ -1,0 +1,80 @@
+#include "host/image_exchange.h"
+
+#include <string>
+
+#include "app/errors.h"
+#include "app/module1.h"
+#include "canvas/dibs.h"
+#include "canvas/undo.h"
+
+namespace {
+
+std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
+
+Host& TheHost() {
+    if (!Module1.Host) throw HostError("Marlo is not attached to Tarnwick.");
+    return *Module1.Host;
+}
+
+}  // namespace
+
+void kt_button3_Click() {
+    Module1State& m = Module1;
+    Host& host = TheHost();
+    const size_t undoItems = m.UndoList.size();
+    PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
+    auto takeBackUndo = [&] {
+        while (m.UndoList.size() > undoItems) m.UndoList.pop_back();
+    };
+    Plane r, g, b;
+    try {
+        r = host.Tarn_GetRBuffer();
+        g = host.Tarn_GetGBuffer();
+        b = host.Tarn_GetBBuffer();
+    } catch (...) {
+        takeBackUndo();
+        throw;
+    }
+    for (const Plane* p : {&r, &g, &b}) {
+        if (!p->sizeIs(m.BufferWidth, m.BufferHeight)) {
+            takeBackUndo();
+            throw HostError("The image in Tarnwick is now " + SizeText(p->width, p->height) +
+                            " pixels, but this canvas is " + SizeText(m.BufferWidth, m.BufferHeight) +
+                            ". The image was not taken; the canvas is unchanged.");
+        }
+    }
+    m.RPlane = std::move(r);
+    m.GPlane = std::move(g);
+    m.BPlane = std::move(b);
+    m.RBase = m.RPlane;
+    m.GBase = m.GPlane;
+    m.BBase = m.BPlane;
+    displaybuffers();
+}
+
+void WriteImageBack() {
+    const Module1State& m = Module1;
+    Host& host = TheHost();
+    host.Tarn_SaveUndo();
+    host.Tarn_SetRbuffer(m.RPlane);
+    host.Tarn_SetGbuffer(m.GPlane);
+    host.Tarn_SetBbuffer(m.BPlane);
+    host.tarn_Refresh();
+}
+
+void kt_button4_Click() { WriteImageBack(); }
+
+void GetPaperMenu_Click() {
+    Module1State& m = Module1;
+    Host& host = TheHost();
+    const int32_t w = host.Tarn_GetPaperWidth();
+    const int32_t h = host.tarn_GetPaperHeight();
+    Plane paper = host.Tarn_GetPaper();
+    if (w < 0 || h < 0 || !paper.sizeIs(w, h))
+        throw HostError("Tarnwick sent a paper of " + SizeText(paper.width, paper.height) +
+                        " pixels where it announced " + SizeText(w, h) +
+                        ". The paper was not changed.");
+    m.PaperWidth = w;
+    m.PaperHeight = h;
+    m.Paper = std::move(paper);
+}

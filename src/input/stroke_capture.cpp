@@ -1,0 +1,159 @@
+#include "input/stroke_capture.h"
+
+#include <cmath>
+#include <limits>
+
+#include "app/module1.h"
+#include "brush/brush.h"
+#include "canvas/buffers.h"
+#include "canvas/dibs.h"
+#include "canvas/undo.h"
+#include "canvas/zoom.h"
+
+ColourSampleTarget* SampleTarget = nullptr;
+
+namespace {
+
+// Client position to image position: computed in double, held as float.
+float ImageX(float X) { return static_cast<float>((static_cast<double>(X) - Module1.ScrollX) / Module1.Zoom); }
+float ImageY(float Y) { return static_cast<float>((static_cast<double>(Y) - Module1.ScrollY) / Module1.Zoom); }
+
+int32_t RoundToInt32(double v) {
+    if (std::isnan(v)) return 0;
+    v = std::nearbyint(v);
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+// While a tablet pen is in range the pointer takes the pen's sub-pixel position.
+void PenSubstitution(float& X, float& Y) {
+    if (Module1.TabletPresent && Module1.PenInProximity) {
+        X = Module1.PenX;
+        Y = Module1.PenY;
+    }
+}
+
+void GrowDirty(float X, float Y) {
+    Module1State& m = Module1;
+    const float x = ImageX(X), y = ImageY(Y);
+    if (x + m.BrushSize > m.DirtyRight) m.DirtyRight = x + m.BrushSize;
+    if (x - m.BrushSize < m.DirtyLeft) m.DirtyLeft = x - m.BrushSize;
+    if (y + m.BrushSize > m.DirtyBottom) m.DirtyBottom = y + m.BrushSize;
+    if (y - m.BrushSize < m.DirtyTop) m.DirtyTop = y - m.BrushSize;
+}
+
+void AppendPoint(float X, float Y) {
+    Module1State& m = Module1;
+    m.PointCount = m.PointCount + 1;
+    if (m.PointCount > 10000) m.PointCount = 0;
+    m.Stroke(m.PointCount, 0) = ImageX(X);
+    m.Stroke(m.PointCount, 1) = ImageY(Y);
+    m.Stroke(m.PointCount, 2) = m.PenPressure;
+}
+
+void ColourSample(float X, float Y) {
+    const Module1State& m = Module1;
+    const double cx = (static_cast<double>(X) - m.ScrollX) / m.Zoom;
+    const double y = (static_cast<double>(Y) - m.ScrollY) / m.Zoom;
+    if (!std::isfinite(cx) || !std::isfinite(y)) return;
+    const double column = std::nearbyint(cx);
+    if (!(column >= 0 && column < m.BufferWidth && y >= 0 && y < m.BufferHeight)) return;
+    const double row = std::nearbyint(y);
+    if (!(row < m.BufferHeight)) return;
+    const auto c = static_cast<int32_t>(column), r = static_cast<int32_t>(row);
+    const uint8_t red = m.RPlane.at(c, r), green = m.GPlane.at(c, r), blue = m.BPlane.at(c, r);
+    if (SampleTarget) {
+        SampleTarget->SetRed(red);
+        SampleTarget->SetGreen(green);
+        SampleTarget->SetBlue(blue);
+        SampleTarget->DrawTriangle();
+    } else {
+        Module1.ColorR = red;
+        Module1.ColorG = green;
+        Module1.ColorB = blue;
+    }
+}
+
+}  // namespace
+
+void Form_MouseDown(int16_t Button, int16_t Shift, float& X, float& Y) {
+    Module1State& m = Module1;
+    PenSubstitution(X, Y);
+    if (m.TabletPresent && !m.PenInProximity) m.PenPressure = 1.0f;
+    if (Button == 0) return;
+    m.PressX = X;
+    m.PressY = Y;
+    m.PressScrollX = static_cast<float>(m.ScrollX);
+    m.PressZoom = m.Zoom;
+    m.PressScrollY = static_cast<float>(m.ScrollY);
+    m.ButtonDown = kTrue;
+    if (Shift == 3) return;
+    if (m.PickMode) {
+        ColourSample(X, Y);
+        return;
+    }
+    m.PointCount = 0;
+    const float x = ImageX(X), y = ImageY(Y);
+    m.DirtyLeft = x - m.BrushSize;
+    m.DirtyTop = y - m.BrushSize;
+    m.DirtyRight = x + m.BrushSize;
+    m.DirtyBottom = y + m.BrushSize;
+    m.LastX = x;
+    m.LastY = y;
+    m.Stroke(0, 0) = x;
+    m.Stroke(0, 1) = y;
+    m.Stroke(0, 2) = m.PenPressure;
+    m.LastPressure = m.PenPressure;
+}
+
+void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y) {
+    Module1State& m = Module1;
+    PenSubstitution(X, Y);
+    if (!m.ButtonDown) return;
+    GrowDirty(X, Y);
+    if (Shift == 3) {
+        if (Button == 1) {
+            m.ScrollX = RoundToInt32(X + m.PressScrollX - m.PressX);
+            m.ScrollY = RoundToInt32(Y + m.PressScrollY - m.PressY);
+        } else if (Button == 2) {
+            // 200 client pixels of horizontal movement change the zoom by 1, about the image centre.
+            float zoom = m.PressZoom + (X - m.PressX) / 200.0f;
+            if (zoom < 0.25f) zoom = 0.2f;
+            if (zoom > 6.0f) zoom = 6.0f;
+            const int32_t sx = RoundToInt32(m.PressScrollX - (zoom - m.PressZoom) * m.BufferWidth / 2.0);
+            const int32_t sy = RoundToInt32(m.PressScrollY - (zoom - m.PressZoom) * m.BufferHeight / 2.0);
+            ApplyZoom(zoom, sx, sy);
+        }
+        displaybuffers();
+        return;
+    }
+    if (!m.PickMode) {
+        AppendPoint(X, Y);
+        if (Button != 0 && m.PointCount >= 3) DrawBrush(X, Y);
+    } else if (Button != 0) {
+        ColourSample(X, Y);
+    }
+}
+
+void Form_MouseUp(int16_t Button, int16_t Shift, float& X, float& Y) {
+    Module1State& m = Module1;
+    (void)Button;
+    PenSubstitution(X, Y);
+    if (Shift == 3) return;
+    if (m.PickMode) {
+        ColourSample(X, Y);
+        return;
+    }
+    AppendPoint(X, Y);
+    DrawBrush(X, Y);
+    m.ButtonDown = kFalse;
+    GrowDirty(X, Y);
+    m.DirtyLeft -= 0.5f;
+    m.DirtyTop -= 0.5f;
+    m.DirtyRight += 0.5f;
+    m.DirtyBottom += 0.5f;
+    PushUndo(m.DirtyLeft, m.DirtyTop, m.DirtyRight, m.DirtyBottom);
+    RenderSegment(2, m.DirtyLeft, m.DirtyTop, m.DirtyRight, m.DirtyBottom);
+    ClearFXbuffer(m.DirtyLeft, m.DirtyTop, m.DirtyRight, m.DirtyBottom);
+}

@@ -1,0 +1,94 @@
+#include "test_support.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "app/errors.h"
+#include "app/tables.h"
+#include "canvas/buffers.h"
+#include "canvas/dibs.h"
+
+namespace {
+
+Plane Pattern(int w, int h, int k) {
+    Plane p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) p.at(x, y) = static_cast<uint8_t>((k * x + y) & 0xFF);
+    return p;
+}
+
+}  // namespace
+
+RecordingHost::RecordingHost(int w, int h, int paperW, int paperH)
+    : width(w), height(h), r(Pattern(w, h, 1)), g(Pattern(w, h, 2)), b(Pattern(w, h, 3)),
+      paper(Pattern(paperW, paperH, 5)) {}
+
+void RecordingHost::Call(const char* name) {
+    calls.emplace_back(name);
+    if (failOn == name) throw HostError(std::string("host failed in ") + name);
+}
+
+int32_t RecordingHost::Tarn_GetPaperWidth() { Call("Tarn_GetPaperWidth"); return paper.width; }
+int32_t RecordingHost::tarn_GetPaperHeight() { Call("tarn_GetPaperHeight"); return paper.height; }
+Plane RecordingHost::Tarn_GetPaper() { Call("Tarn_GetPaper"); return paper; }
+int32_t RecordingHost::Tarn_BufferWidth() { Call("Tarn_BufferWidth"); return width; }
+int32_t RecordingHost::Tarn_BufferHeight() { Call("Tarn_BufferHeight"); return height; }
+Plane RecordingHost::Tarn_GetRBuffer() { Call("Tarn_GetRBuffer"); return r; }
+Plane RecordingHost::Tarn_GetGBuffer() { Call("Tarn_GetGBuffer"); return g; }
+Plane RecordingHost::Tarn_GetBBuffer() { Call("Tarn_GetBBuffer"); return b; }
+void RecordingHost::Tarn_SendFormObject(HostCallbackTarget* w, int16_t& zero) {
+    Call("Tarn_SendFormObject");
+    (void)zero;
+    window = w;
+    if (showOnSend && w) w->ShowCanvas();
+}
+void RecordingHost::Tarn_SaveUndo() { Call("Tarn_SaveUndo"); }
+void RecordingHost::Tarn_SetRbuffer(const Plane& p) { Call("Tarn_SetRbuffer"); sentR = p; }
+void RecordingHost::Tarn_SetGbuffer(const Plane& p) { Call("Tarn_SetGbuffer"); sentG = p; }
+void RecordingHost::Tarn_SetBbuffer(const Plane& p) { Call("Tarn_SetBbuffer"); sentB = p; }
+void RecordingHost::tarn_Refresh() { Call("tarn_Refresh"); }
+std::string RecordingHost::Tarn_WallpaperFilename() { Call("Tarn_WallpaperFilename"); return {}; }
+
+void FreshEngine(int w, int h, CanvasSurface* view) {
+    ResetModule1();
+    DeleteDisplayBitmap();
+    Dibs.View = view;
+    Module1State& m = Module1;
+    m.UndoLimit = 32;
+    BuildCoverageCurves();
+    BuildBlendTable();
+    m.BufferWidth = w;
+    m.BufferHeight = h;
+    AllocateBuffers();
+    m.RPlane = Pattern(w, h, 1);
+    m.GPlane = Pattern(w, h, 2);
+    m.BPlane = Pattern(w, h, 3);
+    m.RBase = m.RPlane;
+    m.GBase = m.GPlane;
+    m.BBase = m.BPlane;
+    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
+    m.StampStrength = 255;
+    m.BrushSize = 2;
+    m.BrushOpacity = 255;
+    m.StampSpacing = 15;
+    m.CaptionText = "Marlo for Tarnwick Artist - Spline based paint engine";
+    CreateDisplayBitmap();
+}
+
+void FillImage(const std::function<uint8_t(int, int, int)>& value) {
+    Module1State& m = Module1;
+    for (int y = 0; y < m.BufferHeight; ++y)
+        for (int x = 0; x < m.BufferWidth; ++x) {
+            m.RPlane.at(x, y) = value(x, y, 0);
+            m.GPlane.at(x, y) = value(x, y, 1);
+            m.BPlane.at(x, y) = value(x, y, 2);
+        }
+    m.RBase = m.RPlane;
+    m.GBase = m.GPlane;
+    m.BBase = m.BPlane;
+}
+
+QString TempDir() {
+    static QTemporaryDir dir;
+    return dir.path();
+}

@@ -1,0 +1,71 @@
+// Shared test fixtures: a host that records its calls, a window stand-in for the display
+// code, and a fresh engine state of a given size.
+#pragma once
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/module1.h"
+#include "canvas/canvas_surface.h"
+#include "host/host.h"
+
+// Serves an image of w x h (pixel (x, y) = (x + y, 2x + y, 3x + y) mod 256) and a paper, and
+// records every call by name. failOn names a method that throws HostError.
+class RecordingHost : public Host {
+public:
+    RecordingHost(int w, int h, int paperW = 4, int paperH = 3);
+    std::vector<std::string> calls;
+    std::string failOn;
+    int width, height;
+    Plane r, g, b, paper;
+    Plane sentR, sentG, sentB;
+    HostCallbackTarget* window = nullptr;
+    bool showOnSend = true;
+
+    int32_t Tarn_GetPaperWidth() override;
+    int32_t tarn_GetPaperHeight() override;
+    Plane Tarn_GetPaper() override;
+    int32_t Tarn_BufferWidth() override;
+    int32_t Tarn_BufferHeight() override;
+    Plane Tarn_GetRBuffer() override;
+    Plane Tarn_GetGBuffer() override;
+    Plane Tarn_GetBBuffer() override;
+    void Tarn_SendFormObject(HostCallbackTarget* w, int16_t& zero) override;
+    void Tarn_SaveUndo() override;
+    void Tarn_SetRbuffer(const Plane& p) override;
+    void Tarn_SetGbuffer(const Plane& p) override;
+    void Tarn_SetBbuffer(const Plane& p) override;
+    void tarn_Refresh() override;
+    std::string Tarn_WallpaperFilename() override;
+
+private:
+    void Call(const char* name);
+};
+
+// A window stand-in: records blits and background fills.
+class RecordingSurface : public CanvasSurface {
+public:
+    int cw = 640, ch = 480;
+    bool visible = true;
+    std::string caption;
+    struct Rect { int a, b, c, d, e, f; };
+    std::vector<Rect> blits, fills;
+    int ClientWidth() const override { return cw; }
+    int ClientHeight() const override { return ch; }
+    bool IsVisible() const override { return visible; }
+    void SetCaption(const std::string& text) override { caption = text; }
+    void BitBlt(int dx, int dy, int w, int h, int sx, int sy) override { blits.push_back({dx, dy, w, h, sx, sy}); }
+    void FillBackground(int x1, int y1, int x2, int y2) override { fills.push_back({x1, y1, x2, y2, 0, 0}); }
+    void ResizeClient(int w, int h) override { cw = w; ch = h; }
+};
+
+// A fresh engine: tables built, planes of w x h filled by the given pattern (default the
+// recording host's), display bitmap at zoom 1, the brush at its design values.
+void FreshEngine(int w, int h, CanvasSurface* view = nullptr);
+
+// Fills the working and display planes: value(x, y, channel 0..2).
+void FillImage(const std::function<uint8_t(int, int, int)>& value);
+
+// A temporary folder path for test files.
+QString TempDir();
