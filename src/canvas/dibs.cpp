@@ -59,7 +59,7 @@ void CreateDisplayBitmap() {
     int32_t w = static_cast<int32_t>(wd);
     const int32_t h = static_cast<int32_t>(hd);
     if (w % 4 != 0) w = w + 4 - (w % 4);
-    if (static_cast<double>(w) * h * 4 > static_cast<double>(INT32_MAX))
+    if (static_cast<double>(w) * h * 4 > Dibs.MaxBitmapBytes)
         throw MarloError(kErrOutOfMemory, "Out of memory: the display bitmap cannot be created");
     BitmapInfoHeader info;
     info.biBitCount = 32;

@@ -30,6 +30,8 @@ struct DibsState {
     int32_t DisplayHeight = 0;   // floor(BufferHeight x Zoom)
     std::vector<uint32_t> Storage;
     CanvasSurface* View = nullptr;  // the canvas window; null before it exists
+    // The largest bitmap we try to make: what a QImage can address.
+    double MaxBitmapBytes = 2147483647.0;
 };
 
 extern DibsState Dibs;

@@ -1,0 +1,324 @@
+// Planes, the display bitmap, the view operations and the undo history.
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "app/module1.h"
+#include "canvas/buffers.h"
+#include "canvas/dibs.h"
+#include "canvas/smoothblit.h"
+#include "canvas/undo.h"
+#include "canvas/view_ops.h"
+#include "test_support.h"
+
+namespace {
+
+// The set of (x, y) with nonzero coverage, as a rectangle check.
+void ExpectClearedExactly(int x0, int x1, int y0, int y1) {
+    const Module1State& m = Module1;
+    for (int y = 0; y < m.BufferHeight; ++y)
+        for (int x = 0; x < m.BufferWidth; ++x) {
+            const bool inside = x >= x0 && x <= x1 && y >= y0 && y <= y1;
+            ASSERT_EQ(m.FXBuffer.at(x, y), inside ? 0 : 7) << x << "," << y;
+        }
+}
+
+}  // namespace
+
+TEST(ClearFXbuffer, Rectangles) {
+    struct Case {
+        const char* name;
+        float x1, y1, x2, y2;
+        int cx0, cx1, cy0, cy1;  // cleared columns and rows, inclusive; cx0 > cx1 for none
+    };
+    const Case cases[] = {
+        {"corners in any order", 10.7f, 5.2f, 3.1f, 2.9f, 3, 10, 2, 5},
+        {"right edge at the last column", 15.0f, 0, 19.0f, 1, 15, 19, 0, 1},
+        {"right edge beyond the image", 18.2f, 3, 40.0f, 3, 18, 19, 3, 3},
+        {"wholly right of the image", 20.0f, 0, 30.0f, 5, 1, 0, 0, 0},
+        {"wholly below the image", 0, 12.0f, 5, 14, 1, 0, 0, 0},
+        {"negative corners", -4.5f, -3.0f, 1.2f, 0.9f, 0, 1, 0, 0},
+        {"a single pixel", 7.5f, 8.5f, 7.5f, 8.5f, 7, 7, 8, 8},
+        {"bottom row", 0, 11.0f, 0, 11.0f, 0, 0, 11, 11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshEngine(20, 12);
+        std::fill(Module1.FXBuffer.bytes.begin(), Module1.FXBuffer.bytes.end(), uint8_t{7});
+        ClearFXbuffer(c.x1, c.y1, c.x2, c.y2);
+        ExpectClearedExactly(c.cx0, c.cx1, c.cy0, c.cy1);
+    }
+}
+
+TEST(ClearFXbuffer, NonFiniteAndHugeCornersFinishAndClip) {
+    FreshEngine(20, 12);
+    std::fill(Module1.FXBuffer.bytes.begin(), Module1.FXBuffer.bytes.end(), uint8_t{7});
+    ClearFXbuffer(-1e30f, -1e30f, 1e30f, 1e30f);
+    for (uint8_t v : Module1.FXBuffer.bytes) ASSERT_EQ(v, 0);
+    std::fill(Module1.FXBuffer.bytes.begin(), Module1.FXBuffer.bytes.end(), uint8_t{7});
+    ClearFXbuffer(NAN, 0, 5, 5);
+    ClearFXbuffer(0, 0, INFINITY, 0);
+    EXPECT_EQ(Module1.FXBuffer.at(19, 0), 0);
+}
+
+TEST(Clearbuffer, WhiteImageEmptyCoverageDisplayFollowsPaperUntouched) {
+    FreshEngine(9, 7);
+    Module1.Paper = Plane(3, 3, 42);
+    std::fill(Module1.FXBuffer.bytes.begin(), Module1.FXBuffer.bytes.end(), uint8_t{99});
+    clearbuffer();
+    for (const Plane* p : {&Module1.RPlane, &Module1.GPlane, &Module1.BPlane, &Module1.RBase,
+                           &Module1.GBase, &Module1.BBase})
+        for (uint8_t v : p->bytes) ASSERT_EQ(v, 255);
+    for (uint8_t v : Module1.FXBuffer.bytes) ASSERT_EQ(v, 0);
+    for (uint8_t v : Module1.Paper.bytes) ASSERT_EQ(v, 42);
+}
+
+TEST(DisplayBitmap, SizesAtZoom) {
+    struct Case { int w, h; float zoom; int biWidth, biHeight, dispW; };
+    const Case cases[] = {
+        {101, 50, 1.0f, 104, -50, 101}, {101, 50, 0.25f, 28, -12, 25},
+        {1, 1, 1.0f, 4, -1, 1},         {100, 10, 1.25f, 128, -12, 125},
+    };
+    for (const Case& c : cases) {
+        FreshEngine(c.w, c.h);
+        Module1.Zoom = c.zoom;
+        CreateDisplayBitmap();
+        EXPECT_EQ(Dibs.DisplayInfo.biWidth, c.biWidth);
+        EXPECT_EQ(Dibs.DisplayInfo.biHeight, c.biHeight);
+        EXPECT_EQ(Dibs.DisplayInfo.biSize, 40);
+        EXPECT_EQ(Dibs.DisplayInfo.biBitCount, 32);
+        EXPECT_EQ(Dibs.DisplayWidth, c.dispW);
+    }
+}
+
+TEST(DisplayBitmap, CaptionNamesTheZoomOnlyAfterTheFirstCreation) {
+    RecordingSurface view;
+    FreshEngine(40, 30, &view);  // creates the first bitmap
+    EXPECT_EQ(view.caption, "");
+    Module1.Zoom = 1.25f;
+    CreateDisplayBitmap();
+    EXPECT_EQ(view.caption, "Marlo for Tarnwick Artist - Spline based paint engine zoom = 125");
+    Module1.Zoom = 0.7f;
+    CreateDisplayBitmap();
+    EXPECT_EQ(view.caption, "Marlo for Tarnwick Artist - Spline based paint engine zoom = 70");
+}
+
+TEST(DisplayBitmap, ZoomInThatCannotBeShownKeepsTheLastZoom) {
+    RecordingSurface view;
+    FreshEngine(400, 400, &view);
+    Dibs.MaxBitmapBytes = 4.0 * 1000 * 1000;  // room for 1000 x 1000 pixels
+    Module1.Zoom = 2.5f;
+    CreateDisplayBitmap();
+    try {
+        ZoomKeyIn();
+        FAIL() << "expected the zoom to be refused";
+    } catch (const MarloError& e) {
+        EXPECT_EQ(e.code, kErrOutOfMemory);
+    }
+    EXPECT_EQ(Module1.Zoom, 2.5f);
+    EXPECT_NE(Dibs.DisplayBits, nullptr);
+    EXPECT_EQ(Dibs.DisplayWidth, 1000);
+    Dibs.MaxBitmapBytes = 2147483647.0;
+}
+
+TEST(DisplayBitmap, ZoomKeys) {
+    RecordingSurface view;
+    FreshEngine(40, 30, &view);
+    Module1.Zoom = 0.25f;
+    ZoomKeyOut();
+    EXPECT_EQ(Module1.Zoom, 0.25f);
+    ZoomKeyIn();
+    EXPECT_EQ(Module1.Zoom, 0.5f);
+    Module1.ScrollX = 7;
+    ZoomKeyIn();
+    EXPECT_EQ(Module1.ScrollX, 7);  // the zoom keys keep the scroll
+}
+
+TEST(ViewButtons, FillWindowAndActualSize) {
+    RecordingSurface view;
+    view.cw = 400;
+    view.ch = 400;
+    FreshEngine(200, 100, &view);
+    kt_button12_Click();
+    EXPECT_EQ(Module1.Zoom, 4.0f);
+    EXPECT_EQ(Module1.ScrollX, -200);
+    EXPECT_EQ(Module1.ScrollY, 0);
+    kt_button11_Click();
+    EXPECT_EQ(Module1.Zoom, 1.0f);
+    EXPECT_EQ(Module1.ScrollX, 0);
+    EXPECT_EQ(view.cw, 200);
+    EXPECT_EQ(view.ch, 100);
+    // A tiny image in a big window stops at 6.
+    view.cw = view.ch = 1000;
+    FreshEngine(10, 10, &view);
+    kt_button12_Click();
+    EXPECT_EQ(Module1.Zoom, 6.0f);
+    EXPECT_EQ(Module1.ScrollX, 470);
+}
+
+TEST(BlitDisplay, FullRedrawAtZoomOneCopiesEveryPixelExactly) {
+    RecordingSurface view;
+    view.cw = 37;
+    view.ch = 23;
+    FreshEngine(37, 23, &view);
+    displaybuffers();
+    const Module1State& m = Module1;
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x) {
+            const uint32_t px = Dibs.DisplayBits[y * Dibs.DisplayInfo.biWidth + x];
+            ASSERT_EQ(px, (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y))
+                << x << "," << y;
+        }
+    ASSERT_FALSE(view.blits.empty());
+    const auto& b = view.blits.back();
+    EXPECT_EQ(b.a, 0);
+    EXPECT_EQ(b.c, 37);
+    EXPECT_EQ(b.d, 23);
+    EXPECT_EQ(view.fills.size(), 4u);
+}
+
+TEST(BlitDisplay, ClipsToTheVisibleWindowAndTheImage) {
+    RecordingSurface view;
+    view.cw = 50;
+    view.ch = 40;
+    FreshEngine(200, 100, &view);
+    Module1.ScrollX = -60;
+    Module1.ScrollY = 10;
+    BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 0, 0, 199, 99);
+    ASSERT_EQ(view.blits.size(), 1u);
+    const auto& b = view.blits[0];
+    // Columns round((-1 + 60) / 1) = 59 .. round(51 + 60) = 111 (exclusive); rows 0 .. 31.
+    EXPECT_EQ(b.a, 59 - 60);
+    EXPECT_EQ(b.b, 10);
+    EXPECT_EQ(b.c, 111 - 59);
+    EXPECT_EQ(b.d, 31);
+    EXPECT_EQ(b.e, 59);
+    view.blits.clear();
+    BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 150, 0, 160, 5);  // off-window
+    EXPECT_TRUE(view.blits.empty());
+    Module1.Zoom = 0;
+    BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 0, 0, 199, 99);
+    EXPECT_TRUE(view.blits.empty());
+}
+
+TEST(SmoothBlit, WritesOnlyTheRectanglesPixelsAtEveryZoom) {
+    const int w = 13, h = 9;
+    Plane r(w, h), g(w, h), b(w, h);
+    for (int i = 0; i < w * h; ++i) {
+        r.bytes[i] = static_cast<uint8_t>(i * 7);
+        g.bytes[i] = static_cast<uint8_t>(i * 11);
+        b.bytes[i] = static_cast<uint8_t>(i * 13);
+    }
+    for (float zoom : {0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 3.0f, 4.0f}) {
+        SCOPED_TRACE(zoom);
+        const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+        const int row = (dw + 3) / 4 * 4 + 4;  // a wider row than needed: padding must stay
+        std::vector<uint32_t> bits(static_cast<size_t>(row) * dh + 8, 0xDEADBEEF);
+        p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 3, 2, 9, 7, w + 1,
+                     h + 1, dw, dh, row, zoom);
+        for (int Y = 0; Y < dh; ++Y)
+            for (int X = 0; X < row; ++X) {
+                const double ix = X / double(zoom), iy = Y / double(zoom);
+                const bool inside = X < dw && ix >= 3 && ix < 9 && iy >= 2 && iy < 7;
+                const uint32_t px = bits[static_cast<size_t>(Y) * row + X];
+                if (!inside) {
+                    ASSERT_EQ(px, 0xDEADBEEFu) << X << "," << Y;
+                } else {
+                    ASSERT_NE(px, 0xDEADBEEFu) << X << "," << Y;
+                    ASSERT_EQ(px >> 24, 0u);
+                }
+            }
+        for (size_t i = static_cast<size_t>(row) * dh; i < bits.size(); ++i) ASSERT_EQ(bits[i], 0xDEADBEEFu);
+    }
+}
+
+TEST(SmoothBlit, UniformImageStaysUniformWhenScaled) {
+    const int w = 16, h = 16;
+    Plane r(w, h, 200), g(w, h, 100), b(w, h, 50);
+    for (float zoom : {0.25f, 0.4f, 2.0f, 3.7f}) {
+        const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+        std::vector<uint32_t> bits(static_cast<size_t>(dw) * dh, 0);
+        p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 0, 0, w, h, w + 1, h + 1,
+                     dw, dh, dw, zoom);
+        for (uint32_t px : bits) ASSERT_EQ(px, 0xC86432u) << zoom;
+    }
+}
+
+TEST(Undo, StrokeAtTheRightAndBottomEdgesRoundTrips) {
+    FreshEngine(30, 20);
+    const Plane r0 = Module1.RPlane, g0 = Module1.GPlane, b0 = Module1.BPlane;
+    PushUndo(25.3f, 15.2f, 29.9f, 19.9f);
+    ASSERT_EQ(Module1.UndoList.size(), 5u);
+    const Plane& red = std::get<Plane>(Module1.UndoList[2]);
+    EXPECT_EQ(red.width, 5);  // columns 25..29
+    EXPECT_EQ(red.height, 5);
+    EXPECT_EQ(std::get<int32_t>(Module1.UndoList[3]), 15);
+    EXPECT_EQ(std::get<int32_t>(Module1.UndoList[4]), 25);
+    for (int y = 10; y < 20; ++y)
+        for (int x = 20; x < 30; ++x) {
+            Module1.RPlane.at(x, y) = 1;
+            Module1.GPlane.at(x, y) = 2;
+            Module1.BPlane.at(x, y) = 3;
+        }
+    // Only the saved rectangle comes back.
+    PopUndo();
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) {
+            const bool saved = x >= 25 && y >= 15;
+            const bool painted = x >= 20 && y >= 10;
+            ASSERT_EQ(Module1.RPlane.at(x, y), saved || !painted ? r0.at(x, y) : 1);
+            ASSERT_EQ(Module1.BPlane.at(x, y), saved || !painted ? b0.at(x, y) : 3);
+        }
+    EXPECT_EQ(Module1.RBase.bytes, Module1.RPlane.bytes);
+    EXPECT_TRUE(Module1.UndoList.empty());
+    PopUndo();  // nothing saved: nothing happens
+}
+
+TEST(Undo, ClearThenUndoRestoresTheWholeImage) {
+    RecordingSurface view;
+    FreshEngine(17, 11, &view);
+    const Plane r0 = Module1.RPlane, g0 = Module1.GPlane, b0 = Module1.BPlane;
+    kt_button2_Click();
+    for (uint8_t v : Module1.GPlane.bytes) ASSERT_EQ(v, 255);
+    kt_button1_Click();
+    EXPECT_EQ(Module1.RPlane.bytes, r0.bytes);
+    EXPECT_EQ(Module1.GPlane.bytes, g0.bytes);
+    EXPECT_EQ(Module1.BPlane.bytes, b0.bytes);
+}
+
+TEST(Undo, RectanglesOutsideTheImage) {
+    struct Case { const char* name; float x1, y1, x2, y2; int w, h; };
+    const Case cases[] = {
+        {"wholly left", -30, 0, -10, 5, 0, 0},
+        {"wholly above", 0, -30, 5, -10, 0, 0},
+        {"wholly right: the last column", 40, 2, 50, 4, 1, 3},
+        {"wholly below: the last row", 2, 40, 4, 50, 3, 1},
+        // The far corner is made exclusive before the corners are ordered.
+        {"reversed corners", 6.5f, 4.5f, 2.5f, 1.5f, 3, 2},
+        {"non-finite corner counts as the edge", NAN, 0, 5, 5, 6, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshEngine(30, 20);
+        PushUndo(c.x1, c.y1, c.x2, c.y2);
+        if (c.w == 0) {
+            EXPECT_TRUE(Module1.UndoList.empty());
+        } else {
+            ASSERT_EQ(Module1.UndoList.size(), 5u);
+            EXPECT_EQ(std::get<Plane>(Module1.UndoList[0]).width, c.w);
+            EXPECT_EQ(std::get<Plane>(Module1.UndoList[0]).height, c.h);
+        }
+    }
+}
+
+TEST(Undo, TheThirtyFourthSaveDropsTheOldest) {
+    FreshEngine(10, 10);
+    for (int i = 0; i < 34; ++i) {
+        Module1.RPlane.at(0, 0) = static_cast<uint8_t>(i);
+        PushUndo(0, 0, 0, 0);
+    }
+    ASSERT_EQ(Module1.UndoList.size(), 33u * 5);
+    // The newest saved 33; the oldest still kept saved 1 (0 was dropped).
+    EXPECT_EQ(std::get<Plane>(Module1.UndoList[2]).at(0, 0), 1);
+    for (int i = 0; i < 40; ++i) PopUndo();
+    EXPECT_EQ(Module1.RPlane.at(0, 0), 1);
+}
