@@ -1,0 +1,312 @@
+// Marlo and a host on the session bus: calling orders, the window hand-over and call-back,
+// closing against a resized or vanished host, and answers that must be refused.
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QXmlStreamReader>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <map>
+
+#include "app/application.h"
+#include "app/errors.h"
+#include "app/module1.h"
+#include "app/startup.h"
+#include "canvas/dibs.h"
+#include "canvas/form1.h"
+#include "canvas/report.h"
+#include "dbus_test_support.h"
+#include "host/dbus_interface.h"
+#include "host/image_exchange.h"
+#include "test_support.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+const Calls kStartCalls = {"Tarn_GetPaperWidth", "tarn_GetPaperHeight", "Tarn_GetPaper",
+                           "Tarn_BufferWidth",   "Tarn_BufferHeight",   "Tarn_GetRBuffer",
+                           "Tarn_GetGBuffer",    "Tarn_GetBBuffer",     "Tarn_SendFormObject"};
+const Calls kWriteBack = {"Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh"};
+const Calls kSizeCheck = {"Tarn_BufferWidth", "Tarn_BufferHeight"};
+
+Calls operator+(Calls a, const Calls& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct FakeWindow : HostCallbackTarget {
+    std::atomic<int> prefs{0}, shown{0};
+    bool failPrefs = false;
+    void PrefsCallback() override {
+        ++prefs;
+        if (failPrefs) throw MarloError(5, "the theme cannot be read");
+    }
+    void ShowCanvas() override { ++shown; }
+};
+
+class DbusHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetModule1();
+        DeleteDisplayBitmap();
+        Dibs.View = nullptr;
+        MessageBoxHook = [this](const QString& text, bool) {
+            messages.push_back(text);
+            return answerYes;
+        };
+    }
+    void TearDown() override {
+        MessageBoxHook = nullptr;
+        delete window;
+        Module1.Host.reset();  // takes /Form1 off the bus
+        DeleteDisplayBitmap();
+        ResetModule1();
+    }
+    // Starts Marlo with its real canvas window on the host served on the bus.
+    void StartOnBus() {
+        QString error;
+        window = StartMarlo(AttachDbusHost(), &error);
+        ASSERT_NE(window, nullptr) << error.toStdString();
+        ASSERT_EQ(recorder->calls, kStartCalls);
+        recorder->calls.clear();
+    }
+
+    std::shared_ptr<RecordingHost> recorder = std::make_shared<RecordingHost>(7, 5, 4, 3);
+    Form1* window = nullptr;
+    QStringList messages;
+    bool answerYes = false;
+};
+
+TEST_F(DbusHostTest, StartCallsTheHostInOrderAndTakesItsPlanes) {
+    ServedHost served(recorder);
+    FakeWindow canvas;
+    Main(AttachDbusHost(), [&] { return &canvas; });
+    EXPECT_EQ(recorder->calls, kStartCalls);
+    EXPECT_EQ(Module1.RPlane.bytes, recorder->r.bytes);
+    EXPECT_EQ(Module1.GPlane.bytes, recorder->g.bytes);
+    EXPECT_EQ(Module1.BPlane.bytes, recorder->b.bytes);
+    EXPECT_EQ(Module1.Paper.bytes, recorder->paper.bytes);
+    EXPECT_EQ(Module1.PaperWidth, 4);
+    EXPECT_EQ(Module1.BufferHeight, 5);
+    EXPECT_EQ(canvas.shown, 1);  // the canvas shows itself; no host on the bus can
+}
+
+TEST_F(DbusHostTest, HostCallsPrefsCallbackOnTheCanvasWindow) {
+    for (const bool fail : {false, true}) {
+        SCOPED_TRACE(fail ? "failing call-back" : "call-back");
+        ServedHost served(recorder);
+        FakeWindow canvas;
+        canvas.failPrefs = fail;
+        Main(AttachDbusHost(), [&] { return &canvas; });
+        RemoteForm* form = served.service()->form();
+        ASSERT_NE(form, nullptr);
+        QObject here;
+        bool answered = false;
+        QString error;
+        QObject::connect(form, &RemoteForm::prefsCallbackAnswered, &here, [&](const QString& e) {
+            answered = true;
+            error = e;
+        });
+        QMetaObject::invokeMethod(form, [form] { form->PrefsCallback(); });
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 20000);
+        EXPECT_EQ(canvas.prefs, 1);
+        EXPECT_EQ(error.contains(QLatin1String("the theme cannot be read")), fail) << error.toStdString();
+        Module1.Host.reset();
+    }
+}
+
+TEST_F(DbusHostTest, SendImageAndClosingWriteBackInOrder) {
+    ServedHost served(recorder);
+    StartOnBus();
+    Module1.RPlane.at(6, 4) = 200;
+    Module1.BPlane.at(0, 0) = 1;
+    kt_button4_Click();
+    EXPECT_EQ(recorder->calls, kWriteBack);
+    EXPECT_EQ(recorder->sentR.bytes, Module1.RPlane.bytes);
+    EXPECT_EQ(recorder->sentG.bytes, Module1.GPlane.bytes);
+    EXPECT_EQ(recorder->sentB.bytes, Module1.BPlane.bytes);
+    EXPECT_EQ(recorder->sentR.width, 7);
+
+    recorder->calls.clear();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(recorder->calls, kSizeCheck + kWriteBack);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(DbusHostTest, ClosingAgainstAResizedHostAsksAndWritesNothing) {
+    ServedHost served(recorder);
+    StartOnBus();
+    recorder->width = 9;
+    answerYes = false;
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QLatin1String("Can't copy buffer back to Project Tarnwick")));
+    answerYes = true;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(messages.size(), 2);
+    EXPECT_EQ(recorder->calls, kSizeCheck + kSizeCheck);
+}
+
+TEST_F(DbusHostTest, ClosingAfterTheHostLeftClosesWithoutAMessage) {
+    ServedHost served(recorder);
+    StartOnBus();
+    served.Leave();
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(recorder->calls.empty());
+}
+
+// Each case scripts the host's answers, makes the calls in order and expects the last to be
+// refused with a message naming the fault.
+struct MalformedCase {
+    const char* name;
+    std::vector<std::pair<QString, QVariantList>> answers;
+    std::function<void(DbusHost&)> calls;
+    const char* refusal;
+};
+
+TEST(DbusHostReplies, MalformedAnswersAreRefused) {
+    const std::vector<MalformedCase> cases = {
+        {"paper byte count",
+         {{"Tarn_GetPaperWidth", {4}}, {"tarn_GetPaperHeight", {3}}, {"Tarn_GetPaper", {RawPlane(4, 3, 11)}}},
+         [](DbusHost& h) {
+             h.Tarn_GetPaperWidth();
+             h.tarn_GetPaperHeight();
+             h.Tarn_GetPaper();
+         },
+         "with 11 bytes instead of 12"},
+        {"negative plane", {{"Tarn_GetRBuffer", {RawPlane(-2, 3, 0)}}}, [](DbusHost& h) { h.Tarn_GetRBuffer(); },
+         "negative size (-2 x 3)"},
+        {"plane of another size than reported",
+         {{"Tarn_BufferWidth", {5}}, {"Tarn_BufferHeight", {3}}, {"Tarn_GetGBuffer", {RawPlane(3, 5, 15)}}},
+         [](DbusHost& h) {
+             h.Tarn_BufferWidth();
+             h.Tarn_BufferHeight();
+             h.Tarn_GetGBuffer();
+         },
+         "is 3 x 5 but the host reported 5 x 3"},
+        {"plane as a number", {{"Tarn_GetBBuffer", {9}}}, [](DbusHost& h) { h.Tarn_GetBBuffer(); },
+         "came as \"i\" instead of \"(iiay)\""},
+        {"negative width", {{"Tarn_BufferWidth", {-1}}}, [](DbusHost& h) { h.Tarn_BufferWidth(); },
+         "negative image width -1"},
+        {"height as text", {{"tarn_GetPaperHeight", {QStringLiteral("3")}}},
+         [](DbusHost& h) { h.tarn_GetPaperHeight(); }, "not a 32-bit number"},
+        {"height beyond 32 bits", {{"Tarn_BufferHeight", {qint64(1) << 40}}},
+         [](DbusHost& h) { h.Tarn_BufferHeight(); }, "not a 32-bit number"},
+        {"no answer", {}, [](DbusHost& h) { h.Tarn_SaveUndo(); }, "did not answer"},
+    };
+    for (const MalformedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHost scripted;
+        for (const auto& [method, args] : c.answers) scripted.Script(method, args);
+        auto host = AttachDbusHost(DbusTimeouts{300, 0});
+        ASSERT_TRUE(host);
+        try {
+            c.calls(*host);
+            ADD_FAILURE() << "accepted";
+        } catch (const HostError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.refusal), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(DbusHostReplies, SizesInOtherNumberTypesAreConverted) {
+    const std::vector<std::pair<QVariant, int32_t>> cases = {
+        {QVariant::fromValue(qint16(7)), 7}, {QVariant::fromValue(quint64(9)), 9}, {2.5, 2}, {3.5, 4}};
+    for (const auto& [answer, expected] : cases) {
+        ScriptedHost scripted;
+        scripted.Script(QStringLiteral("Tarn_GetPaperWidth"), {answer});
+        auto host = AttachDbusHost();
+        ASSERT_TRUE(host);
+        EXPECT_EQ(host->Tarn_GetPaperWidth(), expected) << answer.toString().toStdString();
+    }
+}
+
+TEST(DbusService, AHostErrorBecomesAnErrorReplyAndAHostErrorAgain) {
+    auto recorder = std::make_shared<RecordingHost>(2, 2);
+    recorder->failOn = "Tarn_GetGBuffer";
+    ServedHost served(recorder);
+    auto host = AttachDbusHost();
+    ASSERT_TRUE(host);
+    EXPECT_EQ(host->Tarn_GetRBuffer().bytes, recorder->r.bytes);
+    try {
+        host->Tarn_GetGBuffer();
+        ADD_FAILURE() << "no error";
+    } catch (const HostError& e) {
+        EXPECT_NE(std::string(e.what()).find("host failed in Tarn_GetGBuffer"), std::string::npos) << e.what();
+    }
+}
+
+TEST(DbusService, MalformedPlanesFromTheCallerAreRefused) {
+    auto recorder = std::make_shared<RecordingHost>(2, 2);
+    ServedHost served(recorder);
+    for (const QVariant& plane : {RawPlane(2, 2, 3), RawPlane(-1, -1, 1)}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            served.connection().baseService(), QLatin1String(kTarnwickPath), QLatin1String(kTarnwickInterface),
+            QStringLiteral("Tarn_SetRbuffer"));
+        call << plane;
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+        EXPECT_EQ(reply.errorName(), QLatin1String("org.freedesktop.DBus.Error.InvalidArgs"));
+    }
+    EXPECT_TRUE(recorder->calls.empty());
+}
+
+// Method name -> its arguments as "direction type", from introspection data.
+std::map<QString, QStringList> Methods(const QString& xml, const QString& interface) {
+    std::map<QString, QStringList> methods;
+    QXmlStreamReader reader(xml);
+    QString current;
+    bool inInterface = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == QLatin1String("interface"))
+            inInterface = reader.attributes().value(QLatin1String("name")) == interface;
+        else if (reader.isEndElement() && reader.name() == QLatin1String("interface"))
+            inInterface = false;
+        else if (inInterface && reader.isStartElement() && reader.name() == QLatin1String("method"))
+            methods[current = reader.attributes().value(QLatin1String("name")).toString()];
+        else if (inInterface && reader.isStartElement() && reader.name() == QLatin1String("arg"))
+            methods[current] << reader.attributes().value(QLatin1String("direction")).toString() + QLatin1Char(' ') +
+                                    reader.attributes().value(QLatin1String("type")).toString();
+    }
+    return methods;
+}
+
+QString RepositoryXml(const char* file) {
+    QFile f(QStringLiteral(MARLO_SOURCE_DIR "/src/host/") + QLatin1String(file));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file;
+    return QString::fromUtf8(f.readAll());
+}
+
+// Asks for an object's introspection without blocking this thread, which may be the one
+// that has to answer.
+QString Introspect(const QDBusConnection& from, const QString& service, const QString& path) {
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        service, path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+    QDBusPendingCall pending = from.asyncCall(call, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(pending.isFinished(), 20000);
+    return pending.reply().arguments().value(0).toString();
+}
+
+TEST_F(DbusHostTest, BothObjectsServeTheInterfacesWrittenInTheRepository) {
+    ServedHost served(recorder);
+    FakeWindow canvas;
+    Main(AttachDbusHost(), [&] { return &canvas; });
+    const QString host = Introspect(QDBusConnection::sessionBus(), served.connection().baseService(),
+                                    QLatin1String(kTarnwickPath));
+    const QString form = Introspect(served.connection(), QDBusConnection::sessionBus().baseService(),
+                                    QLatin1String(kFormPath));
+    const auto hostMethods = Methods(host, QLatin1String(kTarnwickInterface));
+    EXPECT_EQ(hostMethods.size(), 15u);
+    EXPECT_EQ(hostMethods, Methods(RepositoryXml("Tarnwick.Tarnwick_Class.xml"), QLatin1String(kTarnwickInterface)));
+    EXPECT_EQ(Methods(form, QLatin1String(kFormInterface)),
+              Methods(RepositoryXml("Marlo.Form1.xml"), QLatin1String(kFormInterface)));
+    EXPECT_EQ(Methods(form, QLatin1String(kFormInterface)).count(QStringLiteral("PrefsCallback")), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+// Hosts on the session bus for the D-Bus tests. Each has a bus connection of its own, apart
+// from the one Marlo's side uses, so that a synchronous call from the test thread is answered
+// while that thread waits.
+#pragma once
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QMap>
+#include <QMutex>
+#include <QThread>
+#include <QVariantList>
+#include <memory>
+
+#include "host/dbus_host.h"
+#include "host/tarnwick_service.h"
+
+// A Host served under the name Tarnwick.Tarnwick_Class by TarnwickService, whose calls run on
+// a thread of their own.
+class ServedHost {
+public:
+    explicit ServedHost(std::shared_ptr<Host> host);
+    ~ServedHost();
+    TarnwickService* service() const { return service_; }
+    QDBusConnection connection() const;
+    // The host leaves the bus as if its process had ended.
+    void Leave();
+
+private:
+    QString name_;
+    QThread thread_;
+    TarnwickService* service_;
+    bool connected_ = true;
+};
+
+// Answers each method with a fixed reply, whatever it is; a method without one is never
+// answered (a host that hangs).
+class ScriptedHost : public QDBusVirtualObject {
+public:
+    ScriptedHost();
+    ~ScriptedHost() override;
+    // args become the reply to method.
+    void Script(const QString& method, const QVariantList& args);
+    QString introspect(const QString& path) const override;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
+
+private:
+    QString name_;
+    QMutex mutex_;
+    QMap<QString, QVariantList> replies_;
+};
+
+// A DbusHost on the test's own session-bus connection, attached to whoever owns the name.
+std::shared_ptr<DbusHost> AttachDbusHost(DbusTimeouts timeouts = {});
+
+// A (iiay) struct as a reply argument, with any content, consistent or not.
+QVariant RawPlane(int width, int height, int byteCount);
