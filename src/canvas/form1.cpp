@@ -157,10 +157,9 @@ void Form1::FillBackground(int x1, int y1, int x2, int y2) {
 }
 
 void Form1::ResizeClient(int w, int h) {
-    // The outer size follows from the client size: only the menu bar and frame are added.
-    const QSize extra = size() - view_->size();
-    resize(w + extra.width(), h + extra.height());
-    view_->resize(w, h);
+    // The client area is the central view; the menu bar sits above it.
+    const int menuHeight = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
+    resize(w, h + menuHeight);
 }
 
 void Form1::PrefsCallback() {

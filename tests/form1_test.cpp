@@ -1,0 +1,172 @@
+// The canvas window driven with real key and pointer events on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenuBar>
+#include <QTest>
+
+#include "app/application.h"
+#include "app/module1.h"
+#include "canvas/dibs.h"
+#include "canvas/form1.h"
+#include "canvas/report.h"
+#include "canvas/undo.h"
+#include "test_support.h"
+
+namespace {
+
+class CanvasWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetModule1();
+        host = std::make_shared<RecordingHost>(60, 40);
+        QString error;
+        window = StartMarlo(host, &error);
+        ASSERT_NE(window, nullptr) << error.toStdString();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        view = window->view();
+        host->calls.clear();
+        messages.clear();
+        MessageBoxHook = [this](const QString& text, bool) {
+            messages << text;
+            return answerYes;
+        };
+    }
+    void TearDown() override {
+        MessageBoxHook = nullptr;
+        delete window;
+    }
+    // Pixels of the view as shown on screen.
+    QImage Shown() { return view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    std::shared_ptr<RecordingHost> host;
+    Form1* window = nullptr;
+    CanvasView* view = nullptr;
+    QStringList messages;
+    bool answerYes = false;
+};
+
+}  // namespace
+
+TEST_F(CanvasWindow, OpensSizedToTheImageWithTheCaption) {
+    EXPECT_EQ(window->windowTitle(), "Marlo for Tarnwick Artist - Spline based paint engine");
+    EXPECT_EQ(view->size(), QSize(60, 40));
+    EXPECT_EQ(Module1.BrushSize, 2.0f);
+    EXPECT_EQ(Module1.StampSpacing, 15.0f);
+    EXPECT_EQ(Module1.PenPressure, 1.0f);
+    EXPECT_FALSE(Module1.TabletPresent);
+}
+
+TEST_F(CanvasWindow, ShowsEveryPixelExactlyAtZoomOne) {
+    const QImage shown = Shown();
+    const Module1State& m = Module1;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x)
+            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF,
+                      (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y))
+                << x << "," << y;
+}
+
+TEST_F(CanvasWindow, CtrlPlusAndMinusZoomAndNameTheZoom) {
+    QTest::keyClick(view, Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(Module1.Zoom, 1.25f);
+    EXPECT_EQ(window->windowTitle(), "Marlo for Tarnwick Artist - Spline based paint engine zoom = 125");
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(Module1.Zoom, 0.75f);
+    EXPECT_EQ(window->windowTitle(), "Marlo for Tarnwick Artist - Spline based paint engine zoom = 75");
+    // Plus without Ctrl, or with Ctrl and Shift, does nothing.
+    QTest::keyClick(view, Qt::Key_Equal);
+    QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Module1.Zoom, 0.75f);
+    // The image is shown scaled: a uniform picture stays uniform at the new size.
+    FillImage([](int, int, int c) { return static_cast<uint8_t>(c == 0 ? 90 : 30); });
+    displaybuffers();
+    const QImage shown = Shown();
+    EXPECT_EQ(shown.pixel(44, 29) & 0xFFFFFF, 0x5A1E1Eu);
+}
+
+TEST_F(CanvasWindow, LowerCaseUUndoesUpperCaseDoesNot) {
+    const std::vector<uint8_t> before = Module1.RPlane.bytes;
+    PushUndo(0, 0, 59, 39);
+    std::fill(Module1.RPlane.bytes.begin(), Module1.RPlane.bytes.end(), uint8_t{9});
+    QTest::keyClicks(view, "U");
+    EXPECT_EQ(Module1.RPlane.at(5, 5), 9);
+    QTest::keyClicks(view, "u");
+    EXPECT_EQ(Module1.RPlane.bytes, before);
+    EXPECT_EQ(Shown().pixel(59, 39) >> 16 & 0xFF, before.back());
+}
+
+TEST_F(CanvasWindow, CommaHeldSetsPickMode) {
+    QTest::keyPress(view, Qt::Key_Comma);
+    EXPECT_TRUE(Module1.PickMode);
+    EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(10, 7));
+    EXPECT_EQ(Module1.ColorR, Module1.RPlane.at(10, 7));
+    EXPECT_EQ(Module1.ColorB, Module1.BPlane.at(10, 7));
+    QTest::keyRelease(view, Qt::Key_Comma);
+    EXPECT_FALSE(Module1.PickMode);
+    EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
+}
+
+TEST_F(CanvasWindow, ADragPaintsAndTheReleaseCommitsOneUndoStep) {
+    const std::vector<uint8_t> before = Module1.GPlane.bytes;
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+    for (int x = 12; x <= 40; x += 2) QTest::mouseMove(view, QPoint(x, 20));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(42, 20));
+    EXPECT_EQ(Module1.UndoList.size(), 5u);
+    EXPECT_EQ(Module1.GPlane.at(25, 20), 0);  // black paint at full strength on the line
+    EXPECT_EQ(Module1.RBase.bytes, Module1.RPlane.bytes);
+    for (uint8_t v : Module1.FXBuffer.bytes) ASSERT_EQ(v, 0);
+    EXPECT_EQ(Shown().pixel(25, 20) & 0xFFFFFF, 0u);
+    QTest::keyClicks(view, "u");
+    EXPECT_EQ(Module1.GPlane.bytes, before);
+}
+
+TEST_F(CanvasWindow, ClosingWritesTheImageBackInOrder) {
+    EXPECT_TRUE(window->close());
+    const std::vector<std::string> order = {"Tarn_BufferWidth", "Tarn_BufferHeight", "Tarn_SaveUndo",
+                                            "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer",
+                                            "tarn_Refresh"};
+    EXPECT_EQ(host->calls, order);
+    EXPECT_EQ(host->sentG.bytes, Module1.GPlane.bytes);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(Dibs.DisplayBits, nullptr);
+}
+
+TEST_F(CanvasWindow, ClosingAfterTheHostResizedAsksEveryTime) {
+    host->width = 61;
+    answerYes = false;
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
+                               QChar(13) + QStringLiteral("Loose all changes?"));
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(messages.size(), 2);
+    answerYes = true;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "Tarn_SaveUndo"), 0);
+}
+
+TEST_F(CanvasWindow, ClosingWithAFailingHostClosesSilently) {
+    host->failOn = "Tarn_SetGbuffer";
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "tarn_Refresh"), 0);
+}
+
+TEST_F(CanvasWindow, GetPaperFromTheOptionsMenu) {
+    host->paper = Plane(2, 2, 77);
+    QAction* item = window->findChild<QAction*>("GetPaperMenu");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), "Get paper");
+    item->trigger();
+    EXPECT_EQ(Module1.PaperWidth, 2);
+    EXPECT_EQ(Module1.Paper.bytes, std::vector<uint8_t>(4, 77));
+    // A paper whose bytes disagree with its size is refused with a message; the old one stays.
+    host->paper.bytes.resize(3);
+    item->trigger();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(Module1.Paper.bytes, std::vector<uint8_t>(4, 77));
+}
