@@ -2,8 +2,8 @@
 // closing against a resized or vanished host, and answers that must be refused.
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTest>
 #include <QXmlStreamReader>
 #include <atomic>
@@ -110,7 +110,7 @@ TEST_F(DbusHostTest, HostCallsPrefsCallbackOnTheCanvasWindow) {
             error = e;
         });
         QMetaObject::invokeMethod(form, [form] { form->PrefsCallback(); });
-        QTRY_VERIFY_WITH_TIMEOUT(answered, 20000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
         EXPECT_EQ(canvas.prefs, 1);
         EXPECT_EQ(error.contains(QLatin1String("the theme cannot be read")), fail) << error.toStdString();
         Module1.Host.reset();
@@ -147,7 +147,8 @@ TEST_F(DbusHostTest, ClosingAgainstAResizedHostAsksAndWritesNothing) {
     answerYes = true;
     EXPECT_TRUE(window->close());
     EXPECT_EQ(messages.size(), 2);
-    EXPECT_EQ(recorder->calls, kSizeCheck + kSizeCheck);
+    // The width differs already, so the height is not asked.
+    EXPECT_EQ(recorder->calls, Calls({"Tarn_BufferWidth", "Tarn_BufferWidth"}));
 }
 
 TEST_F(DbusHostTest, ClosingAfterTheHostLeftClosesWithoutAMessage) {
@@ -289,7 +290,7 @@ QString Introspect(const QDBusConnection& from, const QString& service, const QS
     const QDBusMessage call = QDBusMessage::createMethodCall(
         service, path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
     QDBusPendingCall pending = from.asyncCall(call, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(pending.isFinished(), 20000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pending.isFinished(); }, 20000));
     return pending.reply().arguments().value(0).toString();
 }
 

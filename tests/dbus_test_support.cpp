@@ -49,12 +49,23 @@ void ServedHost::Leave() {
 }
 
 ScriptedHost::ScriptedHost() : name_(FreshConnectionName()) {
+    moveToThread(&thread_);
+    thread_.start();
     QDBusConnection bus = Connect(name_);
     EXPECT_TRUE(bus.registerVirtualObject(QLatin1String(kTarnwickPath), this));
     EXPECT_TRUE(bus.registerService(QLatin1String(kTarnwickService)));
 }
 
-ScriptedHost::~ScriptedHost() { QDBusConnection::disconnectFromBus(name_); }
+ScriptedHost::~ScriptedHost() {
+    {
+        QDBusConnection bus(name_);
+        bus.unregisterService(QLatin1String(kTarnwickService));
+        bus.unregisterObject(QLatin1String(kTarnwickPath));
+    }
+    QDBusConnection::disconnectFromBus(name_);
+    thread_.quit();
+    thread_.wait();
+}
 
 void ScriptedHost::Script(const QString& method, const QVariantList& args) {
     QMutexLocker lock(&mutex_);

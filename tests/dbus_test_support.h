@@ -33,7 +33,7 @@ private:
 };
 
 // Answers each method with a fixed reply, whatever it is; a method without one is never
-// answered (a host that hangs).
+// answered (a host that hangs). It answers on a thread of its own.
 class ScriptedHost : public QDBusVirtualObject {
 public:
     ScriptedHost();
@@ -45,6 +45,7 @@ public:
 
 private:
     QString name_;
+    QThread thread_;
     QMutex mutex_;
     QMap<QString, QVariantList> replies_;
 };
