@@ -184,16 +184,35 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 void Form2::ShowBeside(QWidget* canvasWindow) {
     QWidget* canvas = canvasWindow ? canvasWindow->window() : nullptr;
-    if (canvas) {
-        winId();  // the native window must exist to be owned
+    if (canvas && canvas != this) {
+        canvas->winId();  // both native windows must exist for the palette to be owned
+        winId();
         if (canvas->windowHandle() && windowHandle()) windowHandle()->setTransientParent(canvas->windowHandle());
-        // Window frames are known only once shown; take the canvas's frame thickness for ours.
-        const QSize frameExtra = canvas->frameGeometry().size() - canvas->geometry().size();
-        const QScreen* screen = canvas->screen();
-        const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
-        move(PlaceBeside(canvas->frameGeometry(), size() + frameExtra, available));
+        MoveBeside(canvas);
+        // A canvas not yet on the screen has no place to stand beside: place again when it shows.
+        if (!canvas->isVisible()) {
+            placeAfterShow_ = canvas;
+            canvas->installEventFilter(this);
+        }
     }
     show();
+}
+
+void Form2::MoveBeside(QWidget* canvas) {
+    // Window frames are known only once shown; take the canvas's frame thickness for ours.
+    const QSize frameExtra = canvas->frameGeometry().size() - canvas->geometry().size();
+    const QScreen* screen = canvas->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
+    move(PlaceBeside(canvas->frameGeometry(), size() + frameExtra, available));
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == placeAfterShow_ && event->type() == QEvent::Show) {
+        placeAfterShow_->removeEventFilter(this);
+        MoveBeside(placeAfterShow_);
+        placeAfterShow_ = nullptr;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form2::Hide() { hide(); }

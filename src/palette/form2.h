@@ -5,6 +5,7 @@
 // thread and writes the program state directly.
 #pragma once
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 
@@ -90,15 +91,18 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;  // Form_Paint: back colour, wallpaper, lines
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
     void ConnectHandlers();
     void BrushKind(kt_button* pressed, int32_t curve, int32_t relief, int32_t mode);
     void RunGuarded(void (*handler)());
+    void MoveBeside(QWidget* canvas);
 
     uint32_t backColor_ = 0x808080;
     bool closing_ = false;  // Close() was called: the window really closes
+    QPointer<QWidget> placeAfterShow_;  // a canvas not yet shown when the palette was
 };
 
 // The factory the application hands to CreatePaletteWindow. The caller owns the window.

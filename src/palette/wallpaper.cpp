@@ -24,13 +24,13 @@ std::vector<QPoint> TileOrigins(QSize tile, QSize target, QPoint offset) {
     if (iw <= 0 || ih <= 0) return origins;
     const long long left = offset.x(), top = offset.y();
     const long long sw = target.width(), sh = target.height();
-    // The first tile that can reach into the target: the loops run from 0 and every tile
-    // before that one ends above or left of the target.
+    // The window's loops run from 0 while x <= left + sw; a tile starting at left + sw, or
+    // ending at or before left, draws nothing inside the target and is left out.
     const long long y0 = top > ih ? (top / ih - 1) * ih : 0;
     const long long x0 = left > iw ? (left / iw - 1) * iw : 0;
-    for (long long y = y0; y <= top + sh; y += ih) {
+    for (long long y = y0; y < top + sh; y += ih) {
         if (y + ih <= top) continue;
-        for (long long x = x0; x <= left + sw; x += iw) {
+        for (long long x = x0; x < left + sw; x += iw) {
             if (x + iw <= left) continue;
             origins.emplace_back(static_cast<int>(x - left), static_cast<int>(y - top));
         }
