@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "canvas/form1.h"
 #include "host/file_host.h"
+#include "palette/form2.h"
 #if __has_include("host/dbus_host.h")
 #include "host/dbus_host.h"
 #define MARLO_HAS_DBUS 1
@@ -70,6 +71,7 @@ std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* n
 }
 
 Form1* StartMarlo(std::shared_ptr<Host> host, QString* error) {
+    CreatePaletteWindow = [] { return CreateForm2(); };
     Form1* window = nullptr;
     try {
         Main(std::move(host), [&window]() -> HostCallbackTarget* {

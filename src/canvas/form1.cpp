@@ -142,7 +142,7 @@ Form1::Form1() {
 
 Form1::~Form1() {
     if (Dibs.View == this) Dibs.View = nullptr;
-    if (SampleTarget && palette_) SampleTarget = nullptr;
+    if (palette_) delete palette_->Widget();
 }
 
 int Form1::ClientWidth() const { return view_->width(); }
