@@ -156,6 +156,7 @@ std::vector<CompositeCase> CompositeCases() {
     for (int mode = 0; mode <= 10; ++mode) {
         cases.push_back({mode, 0, 0, 0, 1, 0});
         cases.push_back({mode, 1, 255, 1, 127.5f, 0});
+        cases.push_back({mode, 0, 90, 1, 9.5f, 0});
         cases.push_back({mode, 2, 0, 0, 255, -0.5f});  // the pen's eraser end: white
     }
     return cases;
@@ -218,6 +219,23 @@ TEST(RenderSegment, PlainPixelValues) {
     RenderSegment(2, 3, 3, 4, 3);
     EXPECT_EQ(m.RPlane.at(3, 3), (254 * 100 + 10) / 255);
     EXPECT_EQ(m.RPlane.at(4, 3), 54);
+
+    // White paint on black shows alpha itself. Coverage × opacity exactly half-way below a
+    // multiple of 255 rounds to the even neighbour: 161 × 9.5 = 1529.5 -> 1530 = 6 × 255,
+    // 139 × 5.5 = 764.5 -> 764, just below 3 × 255.
+    struct Case {
+        float opacity;
+        uint8_t cover, alpha;
+    };
+    for (const Case& c : {Case{9.5f, 161, 6}, Case{5.5f, 139, 2}, Case{255, 255, 255}}) {
+        SCOPED_TRACE(c.opacity);
+        m.BrushOpacity = c.opacity;
+        m.ColorR = 255;
+        m.RPlane.at(5, 5) = 0;
+        m.FXBuffer.at(5, 5) = c.cover;
+        RenderSegment(2, 5, 5, 5, 5);
+        EXPECT_EQ(m.RPlane.at(5, 5), c.alpha);
+    }
 }
 
 // With the coverage cleared as it is painted, the relief of a later pixel sees 0 for its
@@ -336,8 +354,12 @@ TEST(AAcpen, FullInsideSoftEdgeNothingBeyond) {
             for (int y = 0; y < kH; ++y)
                 for (int x = 0; x < kW; ++x) {
                     const double d = std::hypot(x - c[0], y - c[1]);
-                    if (d <= radius - 1) ASSERT_EQ(p.at(x, y), 255) << x << "," << y;
-                    if (d >= radius + 1) ASSERT_EQ(p.at(x, y), 0) << x << "," << y;
+                    if (d <= radius - 1) {
+                        ASSERT_EQ(p.at(x, y), 255) << x << "," << y;
+                    }
+                    if (d >= radius + 1) {
+                        ASSERT_EQ(p.at(x, y), 0) << x << "," << y;
+                    }
                 }
         }
     }
@@ -430,6 +452,7 @@ void RefWalk(Plane& cover, float& distance, float x0, float y0, float x1, float 
 struct PieceCase {
     const char* name;
     float x0, y0, x1, y1, b1, b2, distance, spacing;
+    bool paints;  // whether any stamp reaches the plane
 };
 
 class Piece : public ::testing::TestWithParam<PieceCase> {};
@@ -447,25 +470,28 @@ TEST_P(Piece, StampsAndCarriesTheSpacingLikeTheFullWalk) {
     AALine(c.x0, c.y0, c.x1, c.y1, c.b1, c.b2, 60, 50);
     EXPECT_EQ(m.FXBuffer.bytes, want.bytes);
     EXPECT_EQ(m.StampDistance, distance);
+    EXPECT_EQ(std::any_of(want.bytes.begin(), want.bytes.end(), [](uint8_t v) { return v != 0; }),
+              c.paints);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Brush, Piece,
     ::testing::ValuesIn(std::vector<PieceCase>{
-        {"radius2_every_position", 10, 10, 40, 10, 2, 2, 0, 15},
-        {"radius32_every_fifth", 5, 25, 55, 25, 32, 32, 0, 15},
-        {"diagonal_radius_growing", 3.25f, 4.5f, 50.75f, 41.5f, 1, 6, 0.7f, 15},
-        {"zero_length_below_threshold", 20, 20, 20, 20, 2, 2, 0.1f, 15},
-        {"zero_length_at_threshold", 20, 20, 20, 20, 2, 2, 0.3f, 15},
-        {"short_piece_rounds_to_one_position", 20, 20, 20.4f, 20, 3, 3, 0.2f, 15},
-        {"pressure_zero_stamps_everywhere", 10, 10, 20, 15, 0, 3, 0, 15},
-        {"enters_from_far_left", -200000, 30, 30, 30, 32, 32, 2.5f, 15},
-        {"leaves_far_below", 30, 20, 31, 250000, 2, 2, 0, 15},
-        {"crosses_diagonally", -149969.5f, -124974.75f, 120030.75f, 100025.5f, 8, 8, 1.25f, 15},
-        {"passes_beside_the_plane", -100000, -100000, -50000, 200000, 8, 8, 0, 15},
-        {"long_spacing_cycle", -90000, 10, 90000, 12, 4, 4, 0, 500000},
-        {"threshold_never_reached", 0, 0, 0, 150000, 1e30f, 1e30f, 3, 15},
-        {"radius_nan", 10, 10, 30, 30, NAN, NAN, 0.5f, 15},
+        {"radius2_every_position", 10, 10, 40, 10, 2, 2, 0, 15, true},
+        {"radius32_every_fifth", 5, 25, 55, 25, 32, 32, 0, 15, true},
+        {"diagonal_radius_growing", 3.25f, 4.5f, 50.75f, 41.5f, 1, 6, 0.7f, 15, true},
+        {"zero_length_below_threshold", 20, 20, 20, 20, 2, 2, 0.1f, 15, false},
+        {"zero_length_at_threshold", 20, 20, 20, 20, 2, 2, 0.3f, 15, true},
+        {"short_piece_rounds_to_one_position", 20, 20, 20.4f, 20, 3, 3, 0.2f, 15, true},
+        {"pressure_zero_stamps_everywhere", 10, 10, 20, 15, 0, 3, 0, 15, true},
+        {"enters_from_far_left", -200000, 30, 30, 30, 32, 32, 2.5f, 15, true},
+        {"leaves_far_below", 30, 20, 31, 250000, 2, 2, 0, 15, true},
+        // Equal coordinates accumulate equal rounding, so the walk stays on x = y.
+        {"crosses_diagonally", -100000.25f, -100000.25f, 120030.75f, 120030.75f, 8, 8, 1.25f, 15, true},
+        {"passes_beside_the_plane", -100000, -100000, -50000, 200000, 8, 8, 0, 15, false},
+        {"long_spacing_cycle", -79990, 10, 90000, 12, 4, 4, 0, 500000, true},
+        {"threshold_never_reached", 0, 0, 0, 150000, 1e30f, 1e30f, 3, 15, false},
+        {"radius_nan", 10, 10, 30, 30, NAN, NAN, 0.5f, 15, false},
     }),
     [](const ::testing::TestParamInfo<PieceCase>& info) { return std::string(info.param.name); });
 
