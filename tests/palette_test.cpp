@@ -293,4 +293,17 @@ TEST(PlacementTest, BesideTheCanvasNeverOverIt) {
     }
 }
 
+TEST(PlacementTest, PaletteStandsAtTheCanvasRightEdgeOnceTheCanvasShows) {
+    ResetModule1();
+    QWidget canvas;
+    canvas.setGeometry(100, 50, 300, 200);
+    Form2 form;
+    form.ShowBeside(&canvas);  // the canvas is not on the screen yet
+    canvas.show();
+    canvas.move(120, 60);      // where the window manager puts it
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.frameGeometry().left(), canvas.frameGeometry().right() + 1);
+    EXPECT_EQ(form.frameGeometry().top(), canvas.frameGeometry().top());
+}
+
 }  // namespace

@@ -207,10 +207,15 @@ void Form2::MoveBeside(QWidget* canvas) {
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == placeAfterShow_ && event->type() == QEvent::Show) {
-        placeAfterShow_->removeEventFilter(this);
+    // The canvas is placed by the window manager when it first shows: stand beside it at the
+    // show, and once more when its place on the screen is first reported.
+    if (watched == placeAfterShow_ && placeAfterShow_->isVisible() &&
+        (event->type() == QEvent::Show || event->type() == QEvent::Move)) {
         MoveBeside(placeAfterShow_);
-        placeAfterShow_ = nullptr;
+        if (event->type() == QEvent::Move) {
+            placeAfterShow_->removeEventFilter(this);
+            placeAfterShow_ = nullptr;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

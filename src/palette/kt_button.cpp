@@ -47,7 +47,9 @@ QColor Scaled(const QColor& c, double factor) {
 void kt_button::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const bool down = IsShownDown();
-    const QColor face = FromBGR(backColor_);
+    // A button shown down is a little darker as well as shaded the other way up, so that the
+    // chosen brush kind reads at a glance even with a flat face.
+    const QColor face = down ? Scaled(FromBGR(backColor_), 0.85) : FromBGR(backColor_);
     QColor top = Scaled(face, gradient_), bottom = Scaled(face, 1.0 / gradient_);
     if (down) std::swap(top, bottom);
     QLinearGradient shade(0, 0, 0, height());
