@@ -13,6 +13,7 @@
 #include <cstddef>
 
 #include "brush/brush.h"
+#include "brush/stamp.h"
 
 void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float strength,
             int32_t width, int32_t height) {
@@ -29,7 +30,7 @@ void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float 
     if (full <= 0) return;
 
     // Pixels with d < r + 1 can receive coverage; the box of them, clipped to the plane.
-    const double outer = static_cast<double>(radius) + 1.0;
+    const double outer = static_cast<double>(radius) + kStampFringe;
     const double left = std::max(0.0, std::ceil(x - outer));
     const double right = std::min(static_cast<double>(width - 1), std::floor(x + outer));
     const double top = std::max(0.0, std::ceil(y - outer));
@@ -39,7 +40,8 @@ void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float 
 
     const float outer2 = static_cast<float>(outer * outer);
     const float fullLevel = static_cast<float>(full);
-    const float slope = fullLevel / (4.0f * radius);  // level per unit of d² in the fall-off
+    // Level per unit of d² in the fall-off: (r + 1)² - (r - 1)² = 4r.
+    const float slope = fullLevel / (4.0f * static_cast<float>(kStampFringe) * radius);
 
     for (int j = j0; j <= j1; ++j) {
         const float dy = static_cast<float>(j) - y;

@@ -12,6 +12,7 @@
 
 #include "app/module1.h"
 #include "brush/brush.h"
+#include "brush/stamp.h"
 
 float PointDistance(float a, float b, float c, float d) {
     const float dx = std::fabs(a - c);
@@ -113,9 +114,9 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
         return;
     }
 
-    // A stamp of radius r touches pixels closer than r + 1 to its centre. The interpolated
+    // A stamp reaches at most its radius plus the fringe from its centre. The interpolated
     // radius may exceed both ends by a few float roundings, hence the relative margin.
-    const double reach = reachRadius * (1.0 + 1.0 / (1 << 20)) + 2.0;
+    const double reach = reachRadius * (1.0 + 1.0 / (1 << 20)) + kStampFringe + 1.0;
     const double xlo = -reach, xhi = (W - 1) + reach;
     const double ylo = -reach, yhi = (Hgt - 1) + reach;
     auto inX = [&](float p) { return p > xlo && p < xhi; };
@@ -123,8 +124,9 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
 
     int64_t i = 0;
     float px = x0, py = y0;
-    // Up to the first position near the plane. Bounded: the coordinate that is still outside
-    // moves towards the plane by at least half its float spacing a step, or the walk stops.
+    // Up to the first position near the plane. Bounded: a coordinate still outside either
+    // moves towards the plane by at least one float spacing a step, and so arrives within a
+    // few times 2^24 steps, or never arrives and the walk stops here.
     while (static_cast<double>(i) <= last) {
         const bool ix = inX(px), iy = inY(py);
         if (ix && iy) break;
