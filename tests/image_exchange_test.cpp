@@ -1,0 +1,106 @@
+// Get image, Send image and the closing write-back, driven through the palette's buttons.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "app/application.h"
+#include "app/module1.h"
+#include "canvas/form1.h"
+#include "canvas/report.h"
+#include "palette/form2.h"
+#include "palette/kt_button.h"
+#include "test_support.h"
+
+namespace {
+
+class ImageExchange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetModule1();
+        host = std::make_shared<RecordingHost>(30, 20);
+        QString error;
+        window = StartMarlo(host, &error);
+        ASSERT_NE(window, nullptr) << error.toStdString();
+        palette = dynamic_cast<Form2*>(window->palette());
+        ASSERT_NE(palette, nullptr);
+        host->calls.clear();
+        MessageBoxHook = [this](const QString& text, bool) {
+            messages << text;
+            return false;
+        };
+    }
+    void TearDown() override {
+        MessageBoxHook = nullptr;
+        delete window;
+    }
+    void Click(kt_button* b) { QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10)); }
+
+    std::shared_ptr<RecordingHost> host;
+    Form1* window = nullptr;
+    Form2* palette = nullptr;
+    QStringList messages;
+};
+
+}  // namespace
+
+TEST_F(ImageExchange, SendTwiceSavesTheHostsUndoTwice) {
+    Module1.RPlane.at(4, 5) = 250;
+    Click(palette->kt_button4);
+    Click(palette->kt_button4);
+    const std::vector<std::string> once = {"Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer",
+                                           "Tarn_SetBbuffer", "tarn_Refresh"};
+    std::vector<std::string> twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    EXPECT_EQ(host->calls, twice);
+    EXPECT_EQ(host->sentR.at(4, 5), 250);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(ImageExchange, GetImageThenUndoRestoresTheFormerImage) {
+    const auto before = Module1.BPlane.bytes;
+    host->b = Plane(30, 20, 17);
+    Click(palette->kt_button3);
+    EXPECT_EQ(Module1.BPlane.bytes, std::vector<uint8_t>(600, 17));
+    EXPECT_EQ(Module1.BBase.bytes, Module1.BPlane.bytes);
+    EXPECT_EQ(Module1.UndoList.size(), 5u);
+    Click(palette->kt_button1);
+    EXPECT_EQ(Module1.BPlane.bytes, before);
+}
+
+TEST_F(ImageExchange, GetImageOfAnotherSizeIsRefusedAndChangesNothing) {
+    const auto before = Module1.RPlane.bytes;
+    host->r = Plane(31, 20, 1);
+    host->g = Plane(31, 20, 2);
+    host->b = Plane(31, 20, 3);
+    Click(palette->kt_button3);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("31 x 20")) << messages[0].toStdString();
+    EXPECT_EQ(Module1.RPlane.bytes, before);
+    EXPECT_TRUE(Module1.UndoList.empty());  // the step saved first is taken back
+}
+
+TEST_F(ImageExchange, AFailingHostStopsTheHandlerWithAMessage) {
+    host->failOn = "Tarn_GetGBuffer";
+    const auto before = Module1.RPlane.bytes;
+    Click(palette->kt_button3);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(Module1.RPlane.bytes, before);
+    EXPECT_TRUE(Module1.UndoList.empty());
+    host->failOn = "Tarn_SetGbuffer";
+    Click(palette->kt_button4);
+    EXPECT_EQ(messages.size(), 2);
+    EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "tarn_Refresh"), 0);
+}
+
+TEST_F(ImageExchange, ClosingTheCanvasClosesThePalette) {
+    ASSERT_TRUE(palette->isVisible());
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(palette->isVisible());
+}
+
+TEST_F(ImageExchange, NoToTheSizeQuestionKeepsBothWindowsOpen) {
+    host->height = 5;
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(palette->isVisible());
+}
