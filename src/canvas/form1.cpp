@@ -14,6 +14,8 @@
 #include "canvas/view_ops.h"
 #include "host/image_exchange.h"
 #include "input/stroke_capture.h"
+#include "input/tablet_handlers.h"
+#include "input/tablet_qt.h"
 
 std::function<PaletteWindow*()> CreatePaletteWindow;
 
@@ -61,6 +63,7 @@ CanvasView::CanvasView(Form1* form) : QWidget(form), form_(form) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_StaticContents);
     setMouseTracking(true);
+    setAttribute(Qt::WA_TabletTracking);  // the pen's position is kept while it hovers too
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::CrossCursor);
     setAutoFillBackground(false);
@@ -92,6 +95,10 @@ void CanvasView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CanvasView::mouseMoveEvent(QMouseEvent* event) {
+    if (penButtonPending_ && event->position() == penButtonAt_) {
+        penButtonPending_ = false;  // not a move of the pen: it would double the stroke's point
+        return;
+    }
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
     const int16_t buttons = ButtonBits(event->buttons()), shift = ShiftState(event->modifiers());
     RunHandler(form_, [&] { Form_MouseMove(buttons, shift, X, Y); });
@@ -101,6 +108,15 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
     const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
     RunHandler(form_, [&] { Form_MouseUp(button, shift, X, Y); });
+}
+
+void CanvasView::tabletEvent(QTabletEvent* event) {
+    // The packet only refines the pointer event that Qt makes of this tablet event once it
+    // is left unaccepted; the stroke handlers work from that pointer event.
+    if (form_->Tablet) RunHandler(form_, [&] { RecordTabletEvent(*form_->Tablet, this, *event); });
+    penButtonPending_ = event->type() == QEvent::TabletPress || event->type() == QEvent::TabletRelease;
+    penButtonAt_ = event->position();
+    event->ignore();
 }
 
 void CanvasView::keyPressEvent(QKeyEvent* event) {
@@ -193,8 +209,7 @@ void Form1::Form_Load() {
     m.PenX = m.PenY = 0;
     m.PenPressure = 1.0f;
     m.PenAltitude = 0;
-    // The tablet is opened here; until a tablet layer is attached the canvas is mouse-only.
-    m.TabletPresent = kFalse;
+    OpenTablet(Tablet, CreateQtTablet, TabletWindowOf(this));
 }
 
 bool Form1::Form_Unload() {
@@ -203,7 +218,7 @@ bool Form1::Form_Unload() {
         if (m.Host && (m.Host->Tarn_BufferWidth() != m.BufferWidth ||
                        m.Host->Tarn_BufferHeight() != m.BufferHeight)) {
             if (AskYesNo(this, kSizeChangedText)) {
-                ReleaseWindows();
+                ReleaseWindows(false);
                 return true;
             }
             if (palette_) palette_->ShowBeside(this);
@@ -213,12 +228,13 @@ bool Form1::Form_Unload() {
     } catch (const std::exception&) {
         // A host that fails or has gone: the window closes without writing back.
     }
-    ReleaseWindows();
+    ReleaseWindows(true);
     return true;
 }
 
-void Form1::ReleaseWindows() {
+void Form1::ReleaseWindows(bool shutTablet) {
     DeleteDisplayBitmap();
+    if (shutTablet) CloseTablet(Tablet.get());
     CloseMenus();
     if (palette_) palette_->Close();
 }

@@ -3,12 +3,14 @@
 #pragma once
 #include <QMainWindow>
 #include <QWidget>
+#include <memory>
 
 #include "canvas/canvas_surface.h"
 #include "canvas/palette_window.h"
 #include "host/host.h"
 
 class Form1;
+class CTablet;
 
 // The client area: paints from the display bitmap and delivers pointer and key events.
 class CanvasView : public QWidget {
@@ -24,9 +26,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void tabletEvent(QTabletEvent* event) override;
 
 private:
     Form1* form_;
+    // Set by a pen's press or release: Qt may send a move of its own to that position before
+    // the pointer press or release it makes of the pen's.
+    bool penButtonPending_ = false;
+    QPointF penButtonAt_;
 };
 
 class Form1 : public QMainWindow, public CanvasSurface, public HostCallbackTarget {
@@ -56,12 +63,15 @@ public:
     // Returns true when the window may close.
     bool Form_Unload();
 
+    // The tablet, from the start to the end of the run; null when it could not be created.
+    std::unique_ptr<CTablet> Tablet;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void GetPaperMenu_ClickHandler();
-    void ReleaseWindows();
+    void ReleaseWindows(bool shutTablet);
 
     CanvasView* view_;
     PaletteWindow* palette_ = nullptr;
