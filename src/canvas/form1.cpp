@@ -89,6 +89,7 @@ void CanvasView::resizeEvent(QResizeEvent* event) {
 }
 
 void CanvasView::mousePressEvent(QMouseEvent* event) {
+    penButtonPending_ = false;
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
     const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
     RunHandler(form_, [&] { Form_MouseDown(button, shift, X, Y); });
@@ -105,6 +106,7 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
+    penButtonPending_ = false;
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
     const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
     RunHandler(form_, [&] { Form_MouseUp(button, shift, X, Y); });

@@ -30,8 +30,8 @@ protected:
 
 private:
     Form1* form_;
-    // Set by a pen's press or release: Qt may send a move of its own to that position before
-    // the pointer press or release it makes of the pen's.
+    // From a pen's press or release to the pointer press or release that Qt makes of it: Qt
+    // may send a move of its own to the pen's position in between.
     bool penButtonPending_ = false;
     QPointF penButtonAt_;
 };
