@@ -54,7 +54,7 @@ TEST_F(CanvasWindow, OpensSizedToTheImageWithTheCaption) {
     EXPECT_EQ(Module1.BrushSize, 2.0f);
     EXPECT_EQ(Module1.StampSpacing, 15.0f);
     EXPECT_EQ(Module1.PenPressure, 1.0f);
-    EXPECT_FALSE(Module1.TabletPresent);
+    EXPECT_FALSE(Module1.PenInProximity);  // the mouse is used until a pen comes in range
 }
 
 TEST_F(CanvasWindow, ShowsEveryPixelExactlyAtZoomOne) {
