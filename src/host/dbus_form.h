@@ -3,6 +3,7 @@
 #pragma once
 #include <QDBusContext>
 #include <QObject>
+#include <QPointer>
 
 #include "host/host.h"
 
@@ -11,8 +12,7 @@ class DbusFormObject : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "Marlo.Form1")
 
 public:
-    explicit DbusFormObject(HostCallbackTarget* window, QObject* parent = nullptr)
-        : QObject(parent), window_(window) {}
+    explicit DbusFormObject(HostCallbackTarget* window, QObject* parent = nullptr);
 
 public slots:
     // Applies the host theme to the palette again. A failure goes back to the host as an
@@ -21,4 +21,7 @@ public slots:
 
 private:
     HostCallbackTarget* window_;
+    // Set when the window is a QObject: a call-back after the window was destroyed is refused.
+    QPointer<QObject> windowObject_;
+    bool guarded_ = false;
 };

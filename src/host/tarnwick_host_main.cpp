@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QDBusConnection>
 #include <QDir>
+#include <QFileInfo>
 #include <cstdio>
 #include <memory>
 
@@ -77,7 +78,10 @@ int main(int argc, char** argv) {
     if (parser.isSet(paperOption) && !LoadGreyPlane(parser.value(paperOption), &paper, &error)) return Fail(error);
     if (paper.empty() || !FitsTheBus(paper)) return Fail(QStringLiteral("the paper must be a non-empty picture"));
 
-    auto document = std::make_shared<FileHost>(std::move(doc), std::move(paper), parser.value(wallpaperOption));
+    // Marlo runs in a folder of its own: hand it a path that does not depend on ours.
+    QString wallpaper = parser.value(wallpaperOption);
+    if (!wallpaper.isEmpty()) wallpaper = QFileInfo(wallpaper).absoluteFilePath();
+    auto document = std::make_shared<FileHost>(std::move(doc), std::move(paper), wallpaper);
     TarnwickService service(document);
     TarnwickWindow window(document.get(), &service);
     QObject::connect(&service, &TarnwickService::formReceived, [](const QString& who, const QString& path) {
