@@ -45,6 +45,19 @@ struct HostProcess {
     }
 };
 
+// Calls the canvas window back as a host would. The answer comes from Marlo's event loop, so
+// once it is here Marlo has finished starting and closes gracefully on SIGTERM.
+void WaitUntilMarloRuns(const HostProcess& host) {
+    const QRegularExpressionMatch window =
+        QRegularExpression(QStringLiteral("canvas window at (\\S+) (\\S+)")).match(QString::fromUtf8(host.output));
+    ASSERT_TRUE(window.hasMatch()) << host.output.toStdString();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(window.captured(1), window.captured(2), QStringLiteral("Marlo.Form1"),
+                                       QStringLiteral("PrefsCallback")),
+        QDBus::Block, 120000);
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+}
+
 // Straight colour with an alpha channel that varies: both must come back unchanged.
 QImage Pattern(int w, int h) {
     QImage image(w, h, QImage::Format_ARGB32);
@@ -73,16 +86,7 @@ TEST(DbusEndToEnd, ALargeImageCrossesToMarloAndBackExactly) {
     marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
     ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: canvas window at"))
         << host.output.toStdString() << marlo.readAllStandardError().toStdString();
-    // Call the canvas window back as a host would. The answer comes from Marlo's event loop,
-    // so once it is here Marlo has finished starting and closes gracefully on SIGTERM.
-    const QRegularExpressionMatch window =
-        QRegularExpression(QStringLiteral("canvas window at (\\S+) (\\S+)")).match(QString::fromUtf8(host.output));
-    ASSERT_TRUE(window.hasMatch());
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(
-        QDBusMessage::createMethodCall(window.captured(1), window.captured(2), QStringLiteral("Marlo.Form1"),
-                                       QStringLiteral("PrefsCallback")),
-        QDBus::Block, 120000);
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    WaitUntilMarloRuns(host);
     ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
     ASSERT_TRUE(marlo.waitForFinished(120000));
     EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
@@ -113,6 +117,24 @@ TEST(DbusEndToEnd, AKilledHostFailsTheNextCallAtOnce) {
     } catch (const HostError& e) {
         EXPECT_NE(std::string(e.what()).find("the host has left the bus"), std::string::npos) << e.what();
     }
+}
+
+TEST(DbusEndToEnd, MarloClosesQuietlyAfterItsHostWasKilled) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("small.png"));
+    ASSERT_TRUE(Pattern(3, 2).save(path));
+    auto host = std::make_unique<HostProcess>(path);
+    QProcess marlo;
+    marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
+    ASSERT_TRUE(WaitForOutput(host->process, &host->output, "tarnwick-host: canvas window at"));
+    WaitUntilMarloRuns(*host);
+    host.reset();
+    ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
+    ASSERT_TRUE(marlo.waitForFinished(60000));
+    EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(marlo.exitCode(), 0);
+    EXPECT_FALSE(marlo.readAllStandardError().contains("marlo:"));
+    EXPECT_FALSE(QFile::exists(path + QLatin1Char('~')));  // nothing was written back
 }
 
 TEST(DbusEndToEnd, StartsThatCannotWorkSayWhyAndExitNonZero) {
