@@ -33,17 +33,20 @@ bool FitsTheBus(const Plane& plane) { return qint64(plane.width) * plane.height 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tarnwick-host"));
-
+    // The command line is read before the window system is: --help works without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Serves IMAGE to Marlo over the D-Bus session bus (name and interface Tarnwick.Tarnwick_Class,\n"
         "object /Tarnwick_Class). Start it, then run `marlo --dbus`. Marlo's Send image and its closing\n"
         "keep the file's previous content as IMAGE~ and write IMAGE again."));
-    parser.addHelpOption();
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Shows this help."));
+    parser.addOption(helpOption);
     parser.addPositionalArgument(QStringLiteral("IMAGE"),
-                                 QStringLiteral("Image file; without it a new white 1024 x 768 untitled.png here."));
+                                 QStringLiteral("Image file; without it a new white 1024 x 768 untitled.png here."),
+                                 QStringLiteral("[IMAGE]"));
     const QCommandLineOption paperOption(QStringLiteral("paper"),
                                          QStringLiteral("Paper texture, read as grey (default: a built-in grain)."),
                                          QStringLiteral("FILE"));
@@ -52,7 +55,15 @@ int main(int argc, char** argv) {
                                              QStringLiteral("FILE"));
     parser.addOption(paperOption);
     parser.addOption(wallpaperOption);
-    parser.process(app);
+    if (!parser.parse(arguments)) return Fail(parser.errorText() + QStringLiteral(" (see --help)"));
+    if (parser.isSet(helpOption)) {
+        std::fputs(qPrintable(parser.helpText().replace(QLatin1String("<executable_name>"),
+                                                        QLatin1String("tarnwick-host"))),
+                   stdout);
+        return 0;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tarnwick-host"));
     const QStringList images = parser.positionalArguments();
     if (images.size() > 1) return Fail(QStringLiteral("one IMAGE at most (see --help)"));
 
@@ -61,7 +72,7 @@ int main(int argc, char** argv) {
     if (images.isEmpty()) {
         doc = NewWhiteDocument(NewUntitledPath(QDir::currentPath()), 1024, 768);
         Say(QStringLiteral("new canvas %1").arg(doc.path));
-    } else if (!LoadImageDocument(images.front(), &doc, &error)) {
+    } else if (!LoadImageDocument(QFileInfo(images.front()).absoluteFilePath(), &doc, &error)) {
         return Fail(error);
     }
     if (!FitsTheBus(doc.r))
