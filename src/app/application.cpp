@@ -12,12 +12,9 @@
 #include "app/module1.h"
 #include "app/startup.h"
 #include "canvas/form1.h"
+#include "host/dbus_host.h"
 #include "host/file_host.h"
 #include "palette/form2.h"
-#if __has_include("host/dbus_host.h")
-#include "host/dbus_host.h"
-#define MARLO_HAS_DBUS 1
-#endif
 
 namespace {
 
@@ -92,11 +89,7 @@ int RunMarlo(const CommandLine& cl) {
     QString error, notice;
     std::shared_ptr<Host> host;
     if (cl.dbus) {
-#ifdef MARLO_HAS_DBUS
         host = ConnectDbusHost(&error);
-#else
-        error = QStringLiteral("this build has no session-bus host link");
-#endif
     } else {
         host = MakeHost(cl, &error, &notice);
     }
