@@ -27,20 +27,26 @@ void OnTerminate(int) {
 }
 
 // SIGTERM and SIGINT close the canvas window as its close box would: the image is written back.
-void CloseOnTerminate(Form1* window) {
+// The handler is installed before the start, so a signal that arrives while the host is being
+// handed the window waits in the socket until the window can act on it.
+void CatchTerminate() {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) != 0) return;
-    auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
-        char c;
-        if (::read(signalFds[1], &c, 1) < 0) return;
-        window->close();
-    });
     struct sigaction sa = {};
     sa.sa_handler = OnTerminate;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+}
+
+void CloseOnTerminate(Form1* window) {
+    if (signalFds[1] < 0) return;
+    auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char c;
+        if (::read(signalFds[1], &c, 1) < 0) return;
+        window->close();
+    });
 }
 
 }  // namespace
@@ -98,6 +104,7 @@ int RunMarlo(const CommandLine& cl) {
         return 1;
     }
     if (!notice.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(notice));
+    CatchTerminate();
     Form1* window = StartMarlo(host, &error);
     if (!window) {
         std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
