@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QProcess>
 #include <csignal>
 
@@ -123,6 +124,46 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
         EXPECT_TRUE(error.contains(c.words)) << c.name << ": " << error.toStdString();
         EXPECT_FALSE(error.contains('\n'));
     }
+}
+
+TEST(FileHost, FormatsThatCannotBeWrittenBackAreRefusedAtStart) {
+    // Qt reads GIF but does not write it: a 1 x 1 GIF made by hand.
+    const QString gif = Path("picture.gif");
+    const unsigned char bytes[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF,
+                                   0xFF, '!', 0xF9, 4, 1, 0, 0, 0, 0, ',', 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2,
+                                   'D', 1, 0, ';'};
+    QFile file(gif);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    file.close();
+    if (QImageWriter::supportedImageFormats().contains("gif") || QImage(gif).isNull())
+        GTEST_SKIP() << "GIF is not read-only here";
+    ImageDocument doc;
+    QString error;
+    EXPECT_FALSE(LoadImageDocument(gif, &doc, &error));
+    EXPECT_TRUE(error.contains("cannot write it back")) << error.toStdString();
+    EXPECT_FALSE(FormatLossNote(Path("a.jpg")).isEmpty());
+    EXPECT_TRUE(FormatLossNote(Path("a.png")).isEmpty());
+}
+
+TEST(FileHost, AFailedWriteSavesARescueCopy) {
+    const QString folder = Path("vanishing");
+    QDir().mkpath(folder);
+    const QString path = folder + "/work.png";
+    ASSERT_TRUE(Sample(6, 5, false).save(path));
+    ImageDocument doc;
+    QString error;
+    ASSERT_TRUE(LoadImageDocument(path, &doc, &error));
+    FileHost host(doc, DefaultPaper(), QString());
+    Plane red = host.Tarn_GetRBuffer();
+    red.at(1, 1) = 3;
+    host.Tarn_SetRbuffer(red);
+    ASSERT_TRUE(QDir(folder).removeRecursively());  // the folder is gone: the file cannot be written
+    qputenv("HOME", TempDir().toLocal8Bit());
+    EXPECT_THROW(host.tarn_Refresh(), HostError);
+    const QImage rescued(QDir(TempDir()).filePath("work.marlo-rescue.png"));
+    ASSERT_FALSE(rescued.isNull());
+    EXPECT_EQ(qRed(rescued.pixel(1, 1)), 3);
 }
 
 TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QTest>
 
@@ -107,6 +109,21 @@ TEST_F(CanvasWindow, CommaHeldSetsPickMode) {
     QTest::keyRelease(view, Qt::Key_Comma);
     EXPECT_FALSE(Module1.PickMode);
     EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
+}
+
+TEST_F(CanvasWindow, CommaReleasedWithShiftHeldStillEndsPickMode) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Comma, Qt::NoModifier, 59, 0, 0, ",");
+    QApplication::sendEvent(view, &press);
+    EXPECT_TRUE(Module1.PickMode);
+    // Shift turns the same physical key into '<'.
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Less, Qt::ShiftModifier, 59, 0, 0, "<");
+    QApplication::sendEvent(view, &release);
+    EXPECT_FALSE(Module1.PickMode);
+}
+
+TEST_F(CanvasWindow, KeypadPlusIsNotTheZoomKey) {
+    QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(Module1.Zoom, 1.0f);
 }
 
 TEST_F(CanvasWindow, ADragPaintsAndTheReleaseCommitsOneUndoStep) {

@@ -7,6 +7,7 @@
 #include "app/module1.h"
 #include "canvas/form1.h"
 #include "canvas/report.h"
+#include "canvas/undo.h"
 #include "palette/form2.h"
 #include "palette/kt_button.h"
 #include "test_support.h"
@@ -77,6 +78,16 @@ TEST_F(ImageExchange, GetImageOfAnotherSizeIsRefusedAndChangesNothing) {
     EXPECT_TRUE(messages[0].contains("31 x 20")) << messages[0].toStdString();
     EXPECT_EQ(Module1.RPlane.bytes, before);
     EXPECT_TRUE(Module1.UndoList.empty());  // the step saved first is taken back
+}
+
+TEST_F(ImageExchange, ARefusedImageKeepsAFullHistoryWhole) {
+    for (int i = 0; i < 33; ++i) PushUndo(i % 30, 0, i % 30, 0);
+    const int32_t oldestLeft = std::get<int32_t>(Module1.UndoList[4]);
+    host->g = Plane(2, 2);
+    Click(palette->kt_button3);
+    EXPECT_EQ(messages.size(), 1);
+    ASSERT_EQ(Module1.UndoList.size(), 33u * 5);
+    EXPECT_EQ(std::get<int32_t>(Module1.UndoList[4]), oldestLeft);
 }
 
 TEST_F(ImageExchange, AFailingHostStopsTheHandlerWithAMessage) {

@@ -59,6 +59,8 @@ std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* n
         *notice = QStringLiteral("marlo: new canvas %1").arg(path);
     } else {
         if (!LoadImageDocument(QDir(QDir::currentPath()).absoluteFilePath(cl.image), &doc, error)) return nullptr;
+        const QString loss = FormatLossNote(cl.image);
+        if (!loss.isEmpty()) *notice = QStringLiteral("marlo: ") + loss;
         if (doc.deeper)
             *notice = QStringLiteral("marlo: %1 has more than 8 bits a channel; it is painted and written "
                                      "back at 8 bits, and the original is kept as %1~")

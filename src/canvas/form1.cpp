@@ -24,9 +24,17 @@ namespace {
 // Virtual-key codes of the keys the canvas reacts to.
 constexpr int kVkComma = 188, kVkPlus = 187, kVkMinus = 189;
 
+// The physical key that typed the last comma: with Shift held it reports '<', yet it is the
+// same key, and its release must end the pick mode.
+quint32 commaScanCode = 0;
+
+// The virtual key of the main keyboard's comma, =/+ and - keys; the keypad's keys are others.
 int VirtualKey(const QKeyEvent* e) {
+    if (e->key() == Qt::Key_Comma || e->key() == Qt::Key_Less ||
+        (commaScanCode != 0 && e->nativeScanCode() == commaScanCode))
+        return kVkComma;
+    if (e->modifiers() & Qt::KeypadModifier) return 0;
     switch (e->key()) {
-        case Qt::Key_Comma: return kVkComma;
         case Qt::Key_Equal:
         case Qt::Key_Plus: return kVkPlus;
         case Qt::Key_Minus: return kVkMinus;
@@ -123,6 +131,7 @@ void CanvasView::tabletEvent(QTabletEvent* event) {
 
 void CanvasView::keyPressEvent(QKeyEvent* event) {
     if (VirtualKey(event) == kVkComma) {
+        if (event->nativeScanCode() != 0) commaScanCode = event->nativeScanCode();
         if (!event->isAutoRepeat()) {
             setCursor(Qt::ArrowCursor);
             Module1.PickMode = kTrue;

@@ -1,5 +1,7 @@
 #include "host/file_host.h"
 
+#include <cstdio>
+
 #include "app/errors.h"
 
 FileHost::FileHost(ImageDocument doc, Plane paper, QString wallpaper)
@@ -29,5 +31,16 @@ void FileHost::Replace(Plane& target, const Plane& plane) {
 
 void FileHost::tarn_Refresh() {
     QString error;
-    if (!SaveImageDocument(doc_, &error)) throw HostError(error.toStdString());
+    if (SaveImageDocument(doc_, &error)) return;
+    // The painting must not be lost: it goes into a rescue file beside the image (or at home).
+    ImageDocument rescue = doc_;
+    rescue.path = RescuePath(doc_.path);
+    QString rescueError;
+    QString message = error;
+    if (SaveImageDocument(rescue, &rescueError))
+        message += QStringLiteral("; the painting was saved as %1 instead").arg(rescue.path);
+    else
+        message += QStringLiteral("; saving it as %1 failed too (%2)").arg(rescue.path, rescueError);
+    std::fprintf(stderr, "marlo: %s\n", qPrintable(message));
+    throw HostError(message.toStdString());
 }

@@ -21,28 +21,18 @@ Host& TheHost() {
 void kt_button3_Click() {
     Module1State& m = Module1;
     Host& host = TheHost();
-    const size_t undoItems = m.UndoList.size();
-    PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
-    auto takeBackUndo = [&] {
-        while (m.UndoList.size() > undoItems) m.UndoList.pop_back();
-    };
-    Plane r, g, b;
-    try {
-        r = host.Tarn_GetRBuffer();
-        g = host.Tarn_GetGBuffer();
-        b = host.Tarn_GetBBuffer();
-    } catch (...) {
-        takeBackUndo();
-        throw;
-    }
+    // The planes are fetched and checked before the undo step is saved, so that a refused or
+    // failed fetch changes nothing, not even the oldest step of the history.
+    Plane r = host.Tarn_GetRBuffer();
+    Plane g = host.Tarn_GetGBuffer();
+    Plane b = host.Tarn_GetBBuffer();
     for (const Plane* p : {&r, &g, &b}) {
-        if (!p->sizeIs(m.BufferWidth, m.BufferHeight)) {
-            takeBackUndo();
+        if (!p->sizeIs(m.BufferWidth, m.BufferHeight))
             throw HostError("The image in Tarnwick is now " + SizeText(p->width, p->height) +
                             " pixels, but this canvas is " + SizeText(m.BufferWidth, m.BufferHeight) +
                             ". The image was not taken; the canvas is unchanged.");
-        }
     }
+    PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
     m.RPlane = std::move(r);
     m.GPlane = std::move(g);
     m.BPlane = std::move(b);

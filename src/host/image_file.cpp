@@ -55,6 +55,13 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
         *error = QStringLiteral("%1: not an image file in a format Marlo can read").arg(path);
         return false;
     }
+    // The painting goes back into this file: refuse what cannot be written before any work is done.
+    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
+    if (!QImageWriter::supportedImageFormats().contains(suffix.isEmpty() ? reader.format() : suffix)) {
+        *error = QStringLiteral("%1: Marlo can read this format but cannot write it back; convert the "
+                                "image to PNG first").arg(path);
+        return false;
+    }
     if (size.isValid() && (size.width() <= 0 || size.height() <= 0)) {
         *error = QStringLiteral("%1: the image has no pixels (%2 x %3)").arg(path).arg(size.width()).arg(size.height());
         return false;
@@ -170,6 +177,32 @@ QString NewUntitledPath(const QString& folder) {
     QString name = QStringLiteral("untitled.png");
     for (int n = 1; dir.exists(name); ++n) name = QStringLiteral("untitled-%1.png").arg(n);
     return dir.absoluteFilePath(name);
+}
+
+QString FormatLossNote(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == "jpg" || suffix == "jpeg" || suffix == "webp")
+        return QStringLiteral("%1 is written back with lossy compression; the painted pixels will "
+                              "not come back exactly").arg(path);
+    if (suffix == "pbm" || suffix == "xbm")
+        return QStringLiteral("%1 holds only black and white; colours are lost when it is written "
+                              "back").arg(path);
+    if (suffix == "pgm")
+        return QStringLiteral("%1 holds only grey; colours are lost when it is written back").arg(path);
+    return {};
+}
+
+QString RescuePath(const QString& path) {
+    const QFileInfo info(path);
+    for (const QString& folder : {info.absolutePath(), QDir::homePath(), QDir::tempPath()}) {
+        const QFileInfo dir(folder);
+        if (!dir.isDir() || !dir.isWritable()) continue;
+        QString name = info.completeBaseName() + QStringLiteral(".marlo-rescue.png");
+        for (int n = 1; QFileInfo::exists(QDir(folder).filePath(name)); ++n)
+            name = info.completeBaseName() + QStringLiteral(".marlo-rescue-%1.png").arg(n);
+        return QDir(folder).filePath(name);
+    }
+    return QDir::temp().filePath(QStringLiteral("marlo-rescue.png"));
 }
 
 bool LoadGreyPlane(const QString& path, Plane* plane, QString* error) {

@@ -26,6 +26,11 @@ bool SaveImageDocument(const ImageDocument& doc, QString* error);
 bool BackupImageFile(const QString& path, QString* error);
 // The first free untitled.png, untitled-1.png, ... in folder.
 QString NewUntitledPath(const QString& folder);
+// A line to announce at start when the file's format cannot hold the painted colours exactly
+// (lossy or fewer colours); empty otherwise.
+QString FormatLossNote(const QString& path);
+// Where an image that could not be written to its own file is saved instead.
+QString RescuePath(const QString& path);
 // A grey plane from a picture file (the paper), or the built-in paper grain.
 bool LoadGreyPlane(const QString& path, Plane* plane, QString* error);
 Plane DefaultPaper();

@@ -121,8 +121,8 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y) {
             float zoom = m.PressZoom + (X - m.PressX) / 200.0f;
             if (zoom < 0.25f) zoom = 0.2f;
             if (zoom > 6.0f) zoom = 6.0f;
-            const int32_t sx = RoundToInt32(m.PressScrollX - (zoom - m.PressZoom) * m.BufferWidth / 2.0);
-            const int32_t sy = RoundToInt32(m.PressScrollY - (zoom - m.PressZoom) * m.BufferHeight / 2.0);
+            const int32_t sx = RoundToInt32(m.PressScrollX - static_cast<double>(zoom - m.PressZoom) * m.BufferWidth / 2.0);
+            const int32_t sy = RoundToInt32(m.PressScrollY - static_cast<double>(zoom - m.PressZoom) * m.BufferHeight / 2.0);
             ApplyZoom(zoom, sx, sy);
         }
         displaybuffers();

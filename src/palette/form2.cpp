@@ -73,6 +73,8 @@ kt_button* Swatch(QWidget* parent, int x, uint32_t colour) {
 
 Form2::Form2() : QWidget(nullptr, Qt::Tool) {
     setWindowTitle("Tools");
+    // The palette lives as long as the canvas: no close box that would lose it.
+    setWindowFlag(Qt::WindowCloseButtonHint, false);
     setFixedSize(kClientWidth, kClientHeight);
     setFont(DesignFont("Arial"));
     setAttribute(Qt::WA_OpaquePaintEvent);

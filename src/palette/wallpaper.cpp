@@ -11,7 +11,9 @@ QImage LoadWallpaper(Host* host) {
     try {
         const std::string name = host->Tarn_WallpaperFilename();
         if (name.empty()) return {};
-        return QImage(QString::fromStdString(name));
+        QImage picture(QString::fromStdString(name));
+        picture.setDevicePixelRatio(1);  // tiles step in pixels, whatever the file's name says
+        return picture;
     } catch (...) {
         // A host without wallpaper, or one that fails to say: the palette shows its back colour.
         return {};
