@@ -1,0 +1,146 @@
+// marlo-bench [--json FILE] [--trace FILE] [Google Benchmark flags]
+//
+// Runs every measurement once, in a fixed order, prints Google Benchmark's report followed by
+// a summary table, and with --json writes the figures. --trace writes a digest of the pixels
+// around every pointer move of every stroke, so that two builds can be shown to paint the same
+// bytes (diff the two files).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_scene.h"
+#include "figures.h"
+#include "startup_bench.h"
+#include "stroke_replay.h"
+#include "view_and_undo.h"
+
+namespace {
+
+std::FILE* traceFile = nullptr;
+
+void Stroke(benchmark::State& state, BrushKind kind, int radius, float zoom) {
+    StrokeFigures f;
+    for (auto _ : state) {
+        if (traceFile)
+            std::fprintf(traceFile, "stroke %s r%d zoom %g\n", BrushName(kind), radius,
+                         static_cast<double>(zoom));
+        f = ReplayStroke(kind, static_cast<float>(radius), zoom, traceFile);
+        state.SetIterationTime(f.moveMedianUs * 1e-6);
+    }
+    state.counters["p99_us"] = f.moveP99Us;
+    state.counters["max_us"] = f.moveMaxUs;
+    state.counters["commit_ms"] = f.commitMs;
+    state.counters["first_commit_ms"] = f.firstCommitMs;
+    state.counters["memcpy_ms"] = f.memcpyMs;
+    TheFigures.strokes.push_back(f);
+}
+
+void Mypaint(benchmark::State& state, int radius) {
+    double median = 0;
+    for (auto _ : state) {
+        const std::vector<double> moves = ReplayMypaint(static_cast<float>(radius));
+        median = Median(moves);
+        state.SetIterationTime(median * 1e-6);
+        state.counters["p99_us"] = Percentile(moves, 0.99);
+    }
+    TheFigures.mypaintMedianUs[radius] = median;
+}
+
+void UndoPush(benchmark::State& state) {
+    const double ms = UndoPushMs(25);
+    for (auto _ : state) state.SetIterationTime(ms * 1e-3);
+    TheFigures.undoPushMs = ms;
+}
+
+void UndoPop(benchmark::State& state) {
+    const double ms = UndoPopMs(25);
+    for (auto _ : state) state.SetIterationTime(ms * 1e-3);
+    TheFigures.undoPopMs = ms;
+}
+
+void Redraw(benchmark::State& state, float zoom, const char* name) {
+    const double ms = RedrawMs(zoom, 25);
+    for (auto _ : state) state.SetIterationTime(ms * 1e-3);
+    TheFigures.redrawMs[name] = ms;
+}
+
+void Startup(benchmark::State& state) {
+    StartupFigures f;
+    for (auto _ : state) {
+        f = MeasureStartup(3);
+        state.SetIterationTime(f.totalMs * 1e-3);
+    }
+    state.counters["file_ms"] = f.loadMs;
+    TheFigures.startupMs = f.totalMs;
+    TheFigures.startupLoadMs = f.loadMs;
+}
+
+// Each measurement runs exactly once and reports its own median as the time.
+benchmark::internal::Benchmark* Once(benchmark::internal::Benchmark* b, benchmark::TimeUnit unit) {
+    return b->Iterations(1)->UseManualTime()->Unit(unit);
+}
+
+void RegisterAll() {
+    for (BrushKind kind : {BrushKind::Pen, BrushKind::Gel})
+        for (float zoom : {1.0f, 4.0f})
+            for (int radius : {2, 16, 32}) {
+                const std::string name = std::string("stroke/") +
+                                         (kind == BrushKind::Pen ? "pen" : "gel") + "/zoom:" +
+                                         std::to_string(static_cast<int>(zoom)) +
+                                         "/radius:" + std::to_string(radius);
+                Once(benchmark::RegisterBenchmark(name.c_str(), Stroke, kind, radius, zoom),
+                     benchmark::kMicrosecond);
+            }
+    for (int radius : {2, 16, 32})
+        Once(benchmark::RegisterBenchmark(("mypaint/radius:" + std::to_string(radius)).c_str(),
+                                          Mypaint, radius),
+             benchmark::kMicrosecond);
+    Once(benchmark::RegisterBenchmark("undo/push_whole_image", UndoPush), benchmark::kMillisecond);
+    Once(benchmark::RegisterBenchmark("undo/pop_whole_image", UndoPop), benchmark::kMillisecond);
+    for (auto [zoom, name] : {std::pair{0.25f, "0.25"}, std::pair{1.0f, "1"}, std::pair{4.0f, "4"}})
+        Once(benchmark::RegisterBenchmark((std::string("displaybuffers/zoom:") + name).c_str(),
+                                          Redraw, zoom, name),
+             benchmark::kMillisecond);
+    Once(benchmark::RegisterBenchmark("startup/png_to_first_paint", Startup),
+         benchmark::kMillisecond);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string jsonPath, tracePath;
+    std::vector<char*> rest{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0 && i + 1 < argc) {
+            jsonPath = argv[++i];
+        } else if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc) {
+            tracePath = argv[++i];
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("usage: marlo-bench [--json FILE] [--trace FILE] [--benchmark_filter=REGEX]\n");
+            return 0;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    if (!tracePath.empty() && !(traceFile = std::fopen(tracePath.c_str(), "w"))) {
+        std::fprintf(stderr, "marlo-bench: cannot write %s\n", tracePath.c_str());
+        return 1;
+    }
+    int restCount = static_cast<int>(rest.size());
+    benchmark::Initialize(&restCount, rest.data());
+    if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;
+    RegisterAll();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (traceFile) std::fclose(traceFile);
+
+    PrintTable(stdout, TheFigures);
+    if (!jsonPath.empty() && !WriteJson(jsonPath, TheFigures)) {
+        std::fprintf(stderr, "marlo-bench: cannot write %s\n", jsonPath.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,36 @@
+// The measured figures of one run, printed as a table and written as JSON.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+struct StrokeFigures {
+    int radius = 0;
+    float zoom = 1;
+    std::string brush;
+    double moveMedianUs = 0, moveP99Us = 0, moveMaxUs = 0;
+    double commitMs = 0;       // the release of the stroke painted again after an undo
+    double firstCommitMs = 0;  // the release of the first painting, into new memory
+    double memcpyMs = 0;
+    uint64_t digest = 0;  // the image, the coverage, the display copy and bitmap after the stroke
+};
+
+struct Figures {
+    std::vector<StrokeFigures> strokes;
+    std::map<int, double> mypaintMedianUs;  // by radius
+    double undoPushMs = 0, undoPopMs = 0;
+    std::map<std::string, double> redrawMs;  // by zoom, as written in the JSON
+    double startupMs = 0;
+    double startupLoadMs = 0;  // of which the PNG file is read
+};
+
+extern Figures TheFigures;
+
+// Sorted copies; p99 is the nearest rank (the smallest value with 99 % at or below it).
+double Median(std::vector<double> v);
+double Percentile(std::vector<double> v, double fraction);
+
+void PrintTable(std::FILE* out, const Figures& f);
+bool WriteJson(const std::string& path, const Figures& f);

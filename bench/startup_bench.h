@@ -1,0 +1,11 @@
+// Start-up through the embedded file host: reading a 4096 x 4096 PNG file, Main, and the
+// canvas window's first paint.
+#pragma once
+
+struct StartupFigures {
+    double totalMs = 0;  // from reading the file to the end of the first paint
+    double loadMs = 0;   // reading the file into the host
+};
+
+// The median of the given number of start-ups.
+StartupFigures MeasureStartup(int runs);

@@ -1,0 +1,159 @@
+#include "stroke_replay.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "app/module1.h"
+#include "canvas/dibs.h"
+#include "canvas/undo.h"
+#include "input/stroke_capture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point t0, double unit) {
+    return std::chrono::duration<double>(Clock::now() - t0).count() * unit;
+}
+
+// The rectangle the release saves and commits: columns l .. r - 1, rows t .. b - 1.
+struct Rect {
+    int l = 0, t = 0, r = 0, b = 0;
+};
+
+int FloorInto(double v, int lo, int hi) {
+    if (!(v >= lo)) return lo;
+    if (v >= hi) return hi;
+    return static_cast<int>(std::floor(v));
+}
+
+Rect CommitRect() {
+    const Module1State& m = Module1;
+    const double l = std::floor(m.DirtyLeft), t = std::floor(m.DirtyTop);
+    const double r = std::floor(static_cast<double>(m.DirtyRight) + 1);
+    const double b = std::floor(static_cast<double>(m.DirtyBottom) + 1);
+    return {FloorInto(l, 0, m.BufferWidth - 1), FloorInto(t, 0, m.BufferHeight - 1),
+            FloorInto(r, 0, m.BufferWidth), FloorInto(b, 0, m.BufferHeight)};
+}
+
+// The physical limit of the commit: the three planes copied row by row over its rectangle
+// into planes of the same size (already in memory). The median of five copies, in ms.
+double MemcpyMs(const Rect& rc) {
+    const Module1State& m = Module1;
+    if (rc.r <= rc.l || rc.b <= rc.t) return 0;
+    const size_t w = static_cast<size_t>(m.BufferWidth);
+    std::vector<uint8_t> dst[3];
+    for (auto& d : dst) d.assign(w * static_cast<size_t>(m.BufferHeight), 1);
+    const Plane* src[3] = {&m.RPlane, &m.GPlane, &m.BPlane};
+    std::vector<double> times;
+    for (int rep = 0; rep < 5; ++rep) {
+        const auto t0 = Clock::now();
+        for (int p = 0; p < 3; ++p)
+            for (int y = rc.t; y < rc.b; ++y)
+                std::memcpy(dst[p].data() + y * w + rc.l, src[p]->row(y) + rc.l, rc.r - rc.l);
+        times.push_back(Since(t0, 1e3));
+    }
+    return Median(times);
+}
+
+// The visible part of the display bitmap over image columns x0 .. x1 - 1, rows y0 .. y1 - 1.
+uint64_t DisplayDigest(int x0, int y0, int x1, int y1, uint64_t h) {
+    const Module1State& m = Module1;
+    const double z = m.Zoom;
+    const int X0 = std::max({0, static_cast<int>(std::floor(x0 * z)), -m.ScrollX});
+    const int Y0 = std::max({0, static_cast<int>(std::floor(y0 * z)), -m.ScrollY});
+    const int X1 = std::min({Dibs.DisplayWidth, static_cast<int>(std::ceil(x1 * z)),
+                             kWindowWidth - m.ScrollX});
+    const int Y1 = std::min({Dibs.DisplayHeight, static_cast<int>(std::ceil(y1 * z)),
+                             kWindowHeight - m.ScrollY});
+    if (X1 <= X0) return h;
+    for (int Y = Y0; Y < Y1; ++Y)
+        h = Digest(Dibs.DisplayBits + static_cast<size_t>(Y) * Dibs.DisplayInfo.biWidth + X0,
+                   (X1 - X0) * sizeof(uint32_t), h);
+    return h;
+}
+
+// The coverage, the display copy, the image and the display bitmap over a rectangle.
+uint64_t StateDigest(int x0, int y0, int x1, int y1) {
+    const Module1State& m = Module1;
+    x0 = std::clamp(x0, 0, m.BufferWidth);
+    x1 = std::clamp(x1, 0, m.BufferWidth);
+    y0 = std::clamp(y0, 0, m.BufferHeight);
+    y1 = std::clamp(y1, 0, m.BufferHeight);
+    uint64_t h = 0;
+    if (x1 <= x0 || y1 <= y0) return h;
+    for (const Plane* p : {&m.FXBuffer, &m.RBase, &m.GBase, &m.BBase, &m.RPlane, &m.GPlane,
+                           &m.BPlane})
+        for (int y = y0; y < y1; ++y) h = Digest(p->row(y) + x0, x1 - x0, h);
+    h = DisplayDigest(x0, y0, x1, y1, h);
+    float sd = m.StampDistance;
+    return Digest(&sd, sizeof sd, h);
+}
+
+}  // namespace
+
+StrokeFigures ReplayStroke(BrushKind kind, float radius, float zoom, std::FILE* trace) {
+    static BenchSurface surface;
+    SetUpEngine(zoom, &surface);
+    ChooseBrush(kind, radius);
+    Module1State& m = Module1;
+    const std::vector<StrokePoint>& points = SpiralStroke();
+    // Client positions, as the window system would deliver them.
+    auto client = [&](const StrokePoint& p, float* X, float* Y) {
+        *X = static_cast<float>(p.x * zoom + m.ScrollX);
+        *Y = static_cast<float>(p.y * zoom + m.ScrollY);
+        m.PenPressure = p.pressure;
+    };
+    const int reach = static_cast<int>(std::ceil(radius * 2)) + 8;
+    // Press, moves, release; returns the time of the release in ms. moves: the time of each
+    // move in us, when given.
+    auto paint = [&](std::vector<double>* moves) {
+        float X, Y;
+        client(points[0], &X, &Y);
+        Form_MouseDown(1, 0, X, Y);
+        for (size_t i = 1; i + 1 < points.size(); ++i) {
+            client(points[i], &X, &Y);
+            const auto t0 = Clock::now();
+            Form_MouseMove(1, 0, X, Y);
+            if (moves) moves->push_back(Since(t0, 1e6));
+            if (trace && moves && i >= 3) {
+                double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
+                for (size_t k = i - 3; k <= i; ++k) {
+                    x0 = std::min(x0, points[k].x);
+                    x1 = std::max(x1, points[k].x);
+                    y0 = std::min(y0, points[k].y);
+                    y1 = std::max(y1, points[k].y);
+                }
+                const uint64_t d = StateDigest(static_cast<int>(x0) - reach, static_cast<int>(y0) - reach,
+                                               static_cast<int>(x1) + reach, static_cast<int>(y1) + reach);
+                std::fprintf(trace, "%zu %016llx\n", i, static_cast<unsigned long long>(d));
+            }
+        }
+        client(points.back(), &X, &Y);
+        const auto t0 = Clock::now();
+        Form_MouseUp(1, 0, X, Y);
+        return Since(t0, 1e3);
+    };
+
+    StrokeFigures f;
+    std::vector<double> moves;
+    moves.reserve(points.size());
+    f.firstCommitMs = paint(&moves);
+    // The same stroke again after an undo: its release saves into the arrays the undo gave
+    // back, as every release does once the history is in use.
+    PopUndo();
+    f.commitMs = paint(nullptr);
+
+    f.radius = static_cast<int>(radius);
+    f.zoom = zoom;
+    f.brush = BrushName(kind);
+    f.moveMedianUs = Median(moves);
+    f.moveP99Us = Percentile(moves, 0.99);
+    f.moveMaxUs = *std::max_element(moves.begin(), moves.end());
+    f.memcpyMs = MemcpyMs(CommitRect());
+    f.digest = StateDigest(0, 0, m.BufferWidth, m.BufferHeight);
+    if (trace) std::fprintf(trace, "end %016llx\n", static_cast<unsigned long long>(f.digest));
+    return f;
+}
