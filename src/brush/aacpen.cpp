@@ -11,9 +11,62 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "brush/brush.h"
 #include "brush/stamp.h"
+
+namespace {
+
+using Floats4 = float __attribute__((vector_size(16)));
+using Ints4 = int32_t __attribute__((vector_size(16)));
+using Bytes4 = uint8_t __attribute__((vector_size(4)));
+
+// Four pixels from i on: level c = (room - dx²) × slope in floats; s = 0 below 0.5, full from
+// fullLevel on, else c rounded half up; the byte rises by round(s × (255 - old) / 255). The
+// same float and integer steps as one pixel at a time, lane by lane.
+inline void Stamp4(uint8_t* row, int i, float x, float room, float slope, float fullLevel) {
+    const Ints4 index = Ints4{0, 1, 2, 3} + i;
+    const Floats4 dx = __builtin_convertvector(index, Floats4) - x;
+    const Floats4 c = (room - dx * dx) * slope;
+    Floats4 capped = c < fullLevel ? c : fullLevel;
+    capped = capped > 0.0f ? capped : 0.0f;
+    Ints4 s = __builtin_convertvector(capped + 0.5f, Ints4);
+    s = c < 0.5f ? 0 : s;
+    Bytes4 bytes;
+    std::memcpy(&bytes, row + i, sizeof bytes);
+    const Ints4 old = __builtin_convertvector(bytes, Ints4);
+    const Ints4 v = s * (255 - old) + 127;
+    const Ints4 lifted = old + ((v + 1 + (v >> 8)) >> 8);  // v / 255, v <= 65152
+    bytes = __builtin_convertvector(lifted, Bytes4);
+    std::memcpy(row + i, &bytes, sizeof bytes);
+}
+
+// Pixels a .. b of one row. Full coverage (255) stays as it is whatever the stamp's level,
+// so blocks of sixteen full bytes, the inside of a stroke, are passed over.
+void StampRow(uint8_t* row, int a, int b, float x, float room, float slope, float fullLevel,
+              int full) {
+    int i = a;
+    for (; i + 15 <= b; i += 16) {
+        uint64_t first, second;
+        std::memcpy(&first, row + i, sizeof first);
+        std::memcpy(&second, row + i + 8, sizeof second);
+        if ((first & second) == ~uint64_t{0}) continue;
+        for (int q = 0; q < 16; q += 4) Stamp4(row, i + q, x, room, slope, fullLevel);
+    }
+    for (; i + 3 <= b; i += 4) Stamp4(row, i, x, room, slope, fullLevel);
+    for (; i <= b; ++i) {
+        const float dx = static_cast<float>(i) - x;
+        const float c = (room - dx * dx) * slope;
+        if (c < 0.5f) continue;
+        const int s = c >= fullLevel ? full : static_cast<int>(c + 0.5f);
+        const int old = row[i];
+        row[i] = static_cast<uint8_t>(old + (s * (255 - old) + 127) / 255);
+    }
+}
+
+}  // namespace
 
 void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float strength,
             int32_t width, int32_t height) {
@@ -51,14 +104,7 @@ void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float 
         const double da = std::clamp(std::ceil(x - half), left, right + 1.0);
         const double db = std::clamp(std::floor(x + half), left - 1.0, right);
         const int a = static_cast<int>(da), b = static_cast<int>(db);
-        uint8_t* row = buffer + static_cast<size_t>(j) * static_cast<size_t>(width);
-        for (int i = a; i <= b; ++i) {
-            const float dx = static_cast<float>(i) - x;
-            const float c = (room - dx * dx) * slope;
-            if (c < 0.5f) continue;
-            const int s = c >= fullLevel ? full : static_cast<int>(c + 0.5f);
-            const int old = row[i];
-            row[i] = static_cast<uint8_t>(old + (s * (255 - old) + 127) / 255);
-        }
+        StampRow(buffer + static_cast<size_t>(j) * static_cast<size_t>(width), a, b, x, room,
+                 slope, fullLevel, full);
     }
 }

@@ -7,6 +7,7 @@
 
 #include "app/errors.h"
 #include "app/module1.h"
+#include "canvas/display_rects.h"
 #include "canvas/smoothblit.h"
 
 DibsState Dibs;
@@ -82,36 +83,113 @@ void CreateDisplayBitmap() {
     Dibs.DisplayBitmap = 1;
 }
 
-void BlitDisplay(const Plane& r, const Plane& g, const Plane& b, int32_t x1, int32_t y1, int32_t x2,
-                 int32_t y2) {
+namespace {
+
+// What BlitDisplay does for an update: the image rectangle after the clipping (ends
+// exclusive), and whether the update goes ahead at all.
+struct BlitPlan {
+    bool goes = false;
+    int64_t l = 0, t = 0, rr = 0, bb = 0;
+};
+
+BlitPlan PlanBlit(const Plane& r, const Plane& g, const Plane& b, int32_t x1, int32_t y1,
+                  int32_t x2, int32_t y2) {
     const Module1State& m = Module1;
-    if (m.Zoom == 0) return;
+    BlitPlan p;
+    if (m.Zoom == 0) return p;
     const double zoom = m.Zoom;
     // Ends exclusive, clipped to the image (64-bit so that x2 + 1 cannot overflow).
-    int64_t l = std::clamp<int64_t>(x1, 0, m.BufferWidth);
-    int64_t t = std::clamp<int64_t>(y1, 0, m.BufferHeight);
-    int64_t rr = std::clamp<int64_t>(static_cast<int64_t>(x2) + 1, 0, m.BufferWidth);
-    int64_t bb = std::clamp<int64_t>(static_cast<int64_t>(y2) + 1, 0, m.BufferHeight);
+    p.l = std::clamp<int64_t>(x1, 0, m.BufferWidth);
+    p.t = std::clamp<int64_t>(y1, 0, m.BufferHeight);
+    p.rr = std::clamp<int64_t>(static_cast<int64_t>(x2) + 1, 0, m.BufferWidth);
+    p.bb = std::clamp<int64_t>(static_cast<int64_t>(y2) + 1, 0, m.BufferHeight);
     if (Dibs.View) {
         const int cw = Dibs.View->ClientWidth(), ch = Dibs.View->ClientHeight();
-        l = std::max<int64_t>(l, RoundClamp((-1.0 - m.ScrollX) / zoom));
-        t = std::max<int64_t>(t, RoundClamp((-1.0 - m.ScrollY) / zoom));
-        rr = std::min<int64_t>(rr, RoundClamp((cw + 1.0 - m.ScrollX) / zoom));
-        bb = std::min<int64_t>(bb, RoundClamp((ch + 1.0 - m.ScrollY) / zoom));
+        p.l = std::max<int64_t>(p.l, RoundClamp((-1.0 - m.ScrollX) / zoom));
+        p.t = std::max<int64_t>(p.t, RoundClamp((-1.0 - m.ScrollY) / zoom));
+        p.rr = std::min<int64_t>(p.rr, RoundClamp((cw + 1.0 - m.ScrollX) / zoom));
+        p.bb = std::min<int64_t>(p.bb, RoundClamp((ch + 1.0 - m.ScrollY) / zoom));
     }
-    if (rr <= l || bb <= t) return;
-    if (!Dibs.DisplayBits || !r.sizeIs(m.BufferWidth, m.BufferHeight) ||
-        !g.sizeIs(m.BufferWidth, m.BufferHeight) || !b.sizeIs(m.BufferWidth, m.BufferHeight))
+    p.goes = p.rr > p.l && p.bb > p.t && Dibs.DisplayBits && r.sizeIs(m.BufferWidth, m.BufferHeight) &&
+             g.sizeIs(m.BufferWidth, m.BufferHeight) && b.sizeIs(m.BufferWidth, m.BufferHeight);
+    return p;
+}
+
+DisplayRect TargetOf(const BlitPlan& p) {
+    const Module1State& m = Module1;
+    if (!p.goes) return {};
+    return SmoothBlitTarget(static_cast<int32_t>(p.l), static_cast<int32_t>(p.t),
+                            static_cast<int32_t>(p.rr), static_cast<int32_t>(p.bb),
+                            m.BufferWidth + 1, m.BufferHeight + 1, Dibs.DisplayWidth,
+                            Dibs.DisplayHeight, Dibs.DisplayInfo.biWidth, m.Zoom);
+}
+
+void Render(const Plane& r, const Plane& g, const Plane& b, const DisplayRect& d) {
+    const Module1State& m = Module1;
+    SmoothBlitPixels(r.bytes.data(), g.bytes.data(), b.bytes.data(), Dibs.DisplayBits,
+                     m.BufferWidth + 1, m.BufferHeight + 1, Dibs.DisplayInfo.biWidth, m.Zoom, d);
+}
+
+void ShowOnWindow(const BlitPlan& p) {
+    const Module1State& m = Module1;
+    if (!Dibs.View) return;
+    const double zoom = m.Zoom;
+    const int32_t sx = FloorClamp(p.l * zoom), sy = FloorClamp(p.t * zoom);
+    Dibs.View->BitBlt(sx + m.ScrollX, sy + m.ScrollY, FloorClamp((p.rr - p.l) * zoom),
+                      FloorClamp((p.bb - p.t) * zoom), sx, sy);
+}
+
+// The parts of a that lie outside b (at most four rectangles) appended to out.
+void Subtract(const DisplayRect& a, const DisplayRect& b, std::vector<DisplayRect>& out) {
+    if (b.empty() || b.X1 <= a.X0 || b.X0 >= a.X1 || b.Y1 <= a.Y0 || b.Y0 >= a.Y1) {
+        out.push_back(a);
         return;
-    p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), Dibs.DisplayBits,
-                 static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(rr),
-                 static_cast<int32_t>(bb), m.BufferWidth + 1, m.BufferHeight + 1, Dibs.DisplayWidth,
-                 Dibs.DisplayHeight, Dibs.DisplayInfo.biWidth, m.Zoom);
-    if (Dibs.View) {
-        const int32_t sx = FloorClamp(l * zoom), sy = FloorClamp(t * zoom);
-        Dibs.View->BitBlt(sx + m.ScrollX, sy + m.ScrollY, FloorClamp((rr - l) * zoom),
-                          FloorClamp((bb - t) * zoom), sx, sy);
     }
+    const int32_t y0 = std::max(a.Y0, b.Y0), y1 = std::min(a.Y1, b.Y1);
+    if (a.Y0 < y0) out.push_back({a.X0, a.Y0, a.X1, y0});
+    if (y1 < a.Y1) out.push_back({a.X0, y1, a.X1, a.Y1});
+    if (a.X0 < b.X0) out.push_back({a.X0, y0, b.X0, y1});
+    if (b.X1 < a.X1) out.push_back({b.X1, y0, a.X1, y1});
+}
+
+}  // namespace
+
+void BlitDisplay(const Plane& r, const Plane& g, const Plane& b, int32_t x1, int32_t y1, int32_t x2,
+                 int32_t y2) {
+    const BlitPlan p = PlanBlit(r, g, b, x1, y1, x2, y2);
+    if (!p.goes) return;
+    Render(r, g, b, TargetOf(p));
+    ShowOnWindow(p);
+}
+
+bool ShownArea(const Plane& r, const Plane& g, const Plane& b, const BlitArea& area, BlitArea* shown) {
+    const BlitPlan p = PlanBlit(r, g, b, area.x1, area.y1, area.x2, area.y2);
+    if (TargetOf(p).empty()) return false;
+    *shown = {static_cast<int32_t>(p.l), static_cast<int32_t>(p.t), static_cast<int32_t>(p.rr - 1),
+              static_cast<int32_t>(p.bb - 1)};
+    return true;
+}
+
+DisplayRect BlitTarget(const Plane& r, const Plane& g, const Plane& b, const BlitArea& area) {
+    return TargetOf(PlanBlit(r, g, b, area.x1, area.y1, area.x2, area.y2));
+}
+
+void BlitDisplayBefore(const Plane& r, const Plane& g, const Plane& b, const BlitArea& area,
+                       const BlitArea* later, int laterCount) {
+    const BlitPlan p = PlanBlit(r, g, b, area.x1, area.y1, area.x2, area.y2);
+    if (!p.goes) return;
+    static std::vector<DisplayRect> parts, rest;
+    parts.assign(1, TargetOf(p));
+    for (int i = 0; i < laterCount && !parts.empty(); ++i) {
+        const DisplayRect cut = BlitTarget(r, g, b, later[i]);
+        if (cut.empty()) continue;
+        rest.clear();
+        for (const DisplayRect& part : parts) Subtract(part, cut, rest);
+        parts.swap(rest);
+    }
+    for (const DisplayRect& part : parts)
+        if (!part.empty()) Render(r, g, b, part);
+    ShowOnWindow(p);
 }
 
 void displaybuffers() {

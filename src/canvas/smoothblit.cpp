@@ -1,10 +1,19 @@
 // Fixed-point conventions: bilinear weights are 0..256, the product of two weights 0..65536,
 // and results are rounded by adding half before the shift. Area averages round to nearest.
+//
+// The scratch rows below are plain statics: the display code runs on the one user-interface
+// thread only.
 #include "canvas/smoothblit.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "canvas/display_rects.h"
 
 namespace {
 
@@ -22,12 +31,30 @@ void DisplaySpan(int32_t lo, int32_t hi, double zoom, int32_t limit, int32_t* fi
     *last = static_cast<int32_t>(std::clamp(b, 0.0, static_cast<double>(limit)));
 }
 
+// Zoom 1: display pixel (x, y) is image pixel (x, y).
 void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-               int32_t x0, int32_t x1, int32_t y0, int32_t y1, int32_t rowPixels) {
-    for (int32_t y = y0; y < y1; ++y) {
+               const DisplayRect& d, int32_t rowPixels) {
+    for (int32_t y = d.Y0; y < d.Y1; ++y) {
         const size_t o = static_cast<size_t>(y) * w;
         uint32_t* out = bits + static_cast<size_t>(y) * rowPixels;
-        for (int32_t x = x0; x < x1; ++x) out[x] = Pack(r[o + x], g[o + x], b[o + x]);
+        int32_t x = d.X0;
+#ifdef __SSE2__
+        // Sixteen pixels at a time: the bytes interleaved into blue, green, red, 0.
+        const __m128i zero = _mm_setzero_si128();
+        for (; x + 16 <= d.X1; x += 16) {
+            const __m128i R = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + o + x));
+            const __m128i G = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + o + x));
+            const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + o + x));
+            const __m128i bgLo = _mm_unpacklo_epi8(B, G), bgHi = _mm_unpackhi_epi8(B, G);
+            const __m128i rLo = _mm_unpacklo_epi8(R, zero), rHi = _mm_unpackhi_epi8(R, zero);
+            auto* dst = reinterpret_cast<__m128i*>(out + x);
+            _mm_storeu_si128(dst, _mm_unpacklo_epi16(bgLo, rLo));
+            _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(bgLo, rLo));
+            _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(bgHi, rHi));
+            _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(bgHi, rHi));
+        }
+#endif
+        for (; x < d.X1; ++x) out[x] = Pack(r[o + x], g[o + x], b[o + x]);
     }
 }
 
@@ -44,25 +71,177 @@ Tap BilinearTap(int32_t X, double zoom, int32_t n) {
     return {i0, i1, static_cast<int32_t>(std::lround((u - i0) * 256.0))};
 }
 
+using Floats4 = float __attribute__((vector_size(16)));
+using Ints4 = int32_t __attribute__((vector_size(16)));
+
+// The taps of display columns (or rows) 0 .. size - 1 for one zoom and image size, kept
+// while those stay the same: the division per tap is then paid once per zoom.
+struct TapTable {
+    double zoom = 0;
+    int32_t n = 0;
+    std::vector<Tap> taps;
+
+    const Tap* Through(int32_t end, double z, int32_t count) {
+        if (z != zoom || count != n) {
+            taps.clear();
+            zoom = z;
+            n = count;
+        }
+        for (int32_t X = static_cast<int32_t>(taps.size()); X < end; ++X)
+            taps.push_back(BilinearTap(X, z, count));
+        return taps.data();
+    }
+};
+
+// Display columns X0 .. X1 - 1 of one update. A source row becomes a horizontal row,
+// top = p(i0) × (256 - w1) + p(i1) × w1 per display column and channel (at most 255 × 256),
+// held as floats: they hold these integers, their products with a weight and the sums of two
+// such products plus 32768 exactly (all below 2^24), so the float arithmetic below is exact.
+struct Columns {
+    int32_t X0 = 0, X1 = 0;
+    int32_t first = 0, last = 0;  // the source columns the taps reach
+    std::vector<int32_t> index;   // i0 - first
+    std::vector<float> w0, w1;    // 256 - w1 and w1
+    int phases = 0;  // 4 or 2 when every column follows the pattern of that integer zoom
+
+    void Set(const Tap* taps, int32_t x0, int32_t x1, float zoom) {
+        X0 = x0;
+        X1 = x1;
+        const int32_t n = x1 - x0;
+        first = taps[x0].i0;
+        last = taps[x1 - 1].i1;
+        index.resize(n);
+        w0.resize(n);
+        w1.resize(n);
+        for (int32_t k = 0; k < n; ++k) {
+            const Tap& t = taps[x0 + k];
+            index[k] = t.i0 - first;
+            w0[k] = static_cast<float>(256 - t.w1);
+            w1[k] = static_cast<float>(t.w1);
+        }
+        phases = 0;
+        if ((zoom == 4.0f || zoom == 2.0f) && x0 % 4 == 0 && n % 4 == 0) {
+            // Within each group of four columns from a multiple of 4, the first source column
+            // steps by these offsets; every group has the weights of the first.
+            const int32_t z4[4] = {0, 0, 1, 1}, z2[4] = {0, 1, 1, 2};
+            const int32_t* offset = zoom == 4.0f ? z4 : z2;
+            bool regular = true;
+            for (int32_t k = 0; k < n && regular; ++k) {
+                const Tap& t = taps[x0 + k];
+                const int32_t j = k % 4;
+                regular = t.i0 == taps[x0 + k - j].i0 + offset[j] && t.i1 == t.i0 + 1 &&
+                          t.w1 == taps[x0 + j].w1;
+            }
+            if (regular) phases = static_cast<int>(zoom);
+        }
+    }
+};
+
+struct HorizontalRow {
+    int32_t source = -1;
+    std::vector<float> channel[3];
+};
+
+// One channel of a source row, as floats from column first on, with two columns of 0 after
+// the last: a tap at the right edge weighs its second column by 0.
+void SourceFloats(const uint8_t* p, const Columns& c, std::vector<float>& f) {
+    const int32_t n = c.last - c.first + 1;
+    f.resize(static_cast<size_t>(n) + 4);
+    for (int32_t i = 0; i < n; ++i) f[i] = p[c.first + i];
+    f[n] = f[n + 1] = f[n + 2] = f[n + 3] = 0;
+}
+
+void Horizontal(const Columns& c, const float* f, float* out) {
+    const int32_t n = c.X1 - c.X0;
+    int32_t k = 0;
+#ifdef __SSE2__
+    if (c.phases == 4) {
+        // Display columns 4c .. 4c + 3 take source columns (c - 1, c), (c - 1, c), (c, c + 1),
+        // (c, c + 1) with the weights of their phase.
+        const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
+        for (; k < n; k += 4) {
+            const __m128 v = _mm_loadu_ps(f + c.index[k]);
+            const __m128 a = _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 0, 0));
+            const __m128 b = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 1, 1));
+            _mm_storeu_ps(out + k, _mm_add_ps(_mm_mul_ps(a, w0), _mm_mul_ps(b, w1)));
+        }
+    } else if (c.phases == 2) {
+        // Display columns 2c, 2c + 1, 2c + 2, 2c + 3 take (c - 1, c), (c, c + 1), (c, c + 1),
+        // (c + 1, c + 2).
+        const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
+        for (; k < n; k += 4) {
+            const __m128 v = _mm_loadu_ps(f + c.index[k]);
+            const __m128 a = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 1, 1, 0));
+            const __m128 b = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 2, 2, 1));
+            _mm_storeu_ps(out + k, _mm_add_ps(_mm_mul_ps(a, w0), _mm_mul_ps(b, w1)));
+        }
+    }
+#endif
+    for (; k < n; ++k) out[k] = f[c.index[k]] * c.w0[k] + f[c.index[k] + 1] * c.w1[k];
+}
+
+struct BilinearScratch {
+    TapTable colTaps, rowTaps;
+    Columns cols;
+    HorizontalRow rows[2];
+    std::vector<float> source;
+    const uint8_t* planes[3] = {nullptr, nullptr, nullptr};
+    int32_t w = 0;
+
+    // The horizontal row of source row s, computed unless one of the two slots holds it;
+    // the slot holding keep is not taken.
+    const HorizontalRow& Row(int32_t s, const HorizontalRow* keep) {
+        for (HorizontalRow& row : rows)
+            if (row.source == s) return row;
+        HorizontalRow& row = &rows[0] == keep ? rows[1] : rows[0];
+        row.source = s;
+        const int32_t n = cols.X1 - cols.X0;
+        for (int ch = 0; ch < 3; ++ch) {
+            row.channel[ch].resize(static_cast<size_t>(n) + 3);
+            SourceFloats(planes[ch] + static_cast<size_t>(s) * w, cols, source);
+            Horizontal(cols, source.data(), row.channel[ch].data());
+        }
+        return row;
+    }
+};
+
 void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-              int32_t h, int32_t X0, int32_t X1, int32_t Y0, int32_t Y1, int32_t rowPixels,
-              double zoom) {
-    std::vector<Tap> cols(X1 - X0);
-    for (int32_t X = X0; X < X1; ++X) cols[X - X0] = BilinearTap(X, zoom, w);
-    for (int32_t Y = Y0; Y < Y1; ++Y) {
-        const Tap t = BilinearTap(Y, zoom, h);
-        const int32_t wy1 = t.w1, wy0 = 256 - wy1;
-        const size_t o0 = static_cast<size_t>(t.i0) * w, o1 = static_cast<size_t>(t.i1) * w;
-        uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels;
-        for (int32_t X = X0; X < X1; ++X) {
-            const Tap& c = cols[X - X0];
-            const int32_t wx1 = c.w1, wx0 = 256 - wx1;
-            auto mix = [&](const uint8_t* p) {
-                const int32_t top = p[o0 + c.i0] * wx0 + p[o0 + c.i1] * wx1;
-                const int32_t bot = p[o1 + c.i0] * wx0 + p[o1 + c.i1] * wx1;
-                return static_cast<uint32_t>((top * wy0 + bot * wy1 + 32768) >> 16);
-            };
-            out[X] = Pack(mix(r), mix(g), mix(b));
+              int32_t h, const DisplayRect& d, int32_t rowPixels, double zoom) {
+    static BilinearScratch s;
+    s.cols.Set(s.colTaps.Through(d.X1, zoom, w), d.X0, d.X1, static_cast<float>(zoom));
+    const Tap* rowTaps = s.rowTaps.Through(d.Y1, zoom, h);
+    s.rows[0].source = s.rows[1].source = -1;
+    s.planes[0] = r;
+    s.planes[1] = g;
+    s.planes[2] = b;
+    s.w = w;
+    const int32_t n = d.X1 - d.X0;
+    for (int32_t Y = d.Y0; Y < d.Y1; ++Y) {
+        const Tap t = rowTaps[Y];
+        const HorizontalRow& top = s.Row(t.i0, nullptr);
+        const HorizontalRow& bot = s.Row(t.i1, &top);
+        const float wy1 = static_cast<float>(t.w1), wy0 = static_cast<float>(256 - t.w1);
+        uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels + d.X0;
+        // (top × wy0 + bot × wy1 + 32768) >> 16 per channel, four columns at a time.
+        auto mix = [&](int ch, int32_t k) {
+            Floats4 a, c;
+            std::memcpy(&a, top.channel[ch].data() + k, sizeof a);
+            std::memcpy(&c, bot.channel[ch].data() + k, sizeof c);
+            const Floats4 v = a * wy0 + c * wy1 + 32768.0f;
+            return __builtin_convertvector(v * (1.0f / 65536.0f), Ints4);
+        };
+        int32_t k = 0;
+        for (; k + 4 <= n; k += 4) {
+            const Ints4 px = (mix(0, k) << 16) | (mix(1, k) << 8) | mix(2, k);
+            std::memcpy(out + k, &px, sizeof px);
+        }
+        for (; k < n; ++k) {
+            uint32_t v[3];
+            for (int ch = 0; ch < 3; ++ch) {
+                const float m = top.channel[ch][k] * wy0 + bot.channel[ch][k] * wy1 + 32768.0f;
+                v[ch] = static_cast<uint32_t>(m * (1.0f / 65536.0f));
+            }
+            out[k] = Pack(v[0], v[1], v[2]);
         }
     }
 }
@@ -74,52 +253,82 @@ void AreaRange(int32_t X, double zoom, int32_t n, int32_t* s0, int32_t* s1) {
 }
 
 void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-                 int32_t h, int32_t X0, int32_t X1, int32_t Y0, int32_t Y1, int32_t rowPixels,
-                 double zoom) {
-    for (int32_t Y = Y0; Y < Y1; ++Y) {
+                 int32_t h, const DisplayRect& d, int32_t rowPixels, double zoom) {
+    static std::vector<int32_t> s0, s1;
+    static std::vector<uint32_t> sums[3];
+    const int32_t n = d.X1 - d.X0;
+    s0.resize(n);
+    s1.resize(n);
+    for (int32_t X = d.X0; X < d.X1; ++X) AreaRange(X, zoom, w, &s0[X - d.X0], &s1[X - d.X0]);
+    // The source columns the update reads: sums over the covered rows, one per column.
+    const int32_t first = *std::min_element(s0.begin(), s0.end());
+    const int32_t last = *std::max_element(s1.begin(), s1.end());
+    const uint8_t* planes[3] = {r, g, b};
+    for (auto& v : sums) v.resize(static_cast<size_t>(last - first));
+    for (int32_t Y = d.Y0; Y < d.Y1; ++Y) {
         int32_t sy0, sy1;
         AreaRange(Y, zoom, h, &sy0, &sy1);
-        uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels;
-        for (int32_t X = X0; X < X1; ++X) {
-            int32_t sx0, sx1;
-            AreaRange(X, zoom, w, &sx0, &sx1);
-            uint32_t sr = 0, sg = 0, sb = 0;
+        for (int ch = 0; ch < 3; ++ch) {
+            uint32_t* sum = sums[ch].data();
+            std::fill(sums[ch].begin(), sums[ch].end(), 0u);
             for (int32_t sy = sy0; sy < sy1; ++sy) {
-                const size_t o = static_cast<size_t>(sy) * w;
-                for (int32_t sx = sx0; sx < sx1; ++sx) {
-                    sr += r[o + sx];
-                    sg += g[o + sx];
-                    sb += b[o + sx];
-                }
+                const uint8_t* p = planes[ch] + static_cast<size_t>(sy) * w + first;
+                for (int32_t i = 0; i < last - first; ++i) sum[i] += p[i];
             }
-            const uint32_t n = static_cast<uint32_t>((sx1 - sx0) * (sy1 - sy0));
-            out[X] = Pack((sr + n / 2) / n, (sg + n / 2) / n, (sb + n / 2) / n);
+        }
+        uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels;
+        for (int32_t k = 0; k < n; ++k) {
+            uint32_t total[3] = {0, 0, 0};
+            for (int ch = 0; ch < 3; ++ch)
+                for (int32_t sx = s0[k]; sx < s1[k]; ++sx) total[ch] += sums[ch][sx - first];
+            const uint32_t count = static_cast<uint32_t>((s1[k] - s0[k]) * (sy1 - sy0));
+            out[d.X0 + k] = Pack((total[0] + count / 2) / count, (total[1] + count / 2) / count,
+                                 (total[2] + count / 2) / count);
         }
     }
 }
 
+bool Usable(int32_t widthPlus1, int32_t heightPlus1, float zoom) {
+    return widthPlus1 - 1 > 0 && heightPlus1 - 1 > 0 && zoom > 0 && std::isfinite(zoom);
+}
+
 }  // namespace
 
-void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t x1,
-                  int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1, int32_t heightPlus1,
-                  int32_t displayWidth, int32_t displayHeight, int32_t rowPixels, float zoom) {
+DisplayRect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,
+                             int32_t heightPlus1, int32_t displayWidth, int32_t displayHeight,
+                             int32_t rowPixels, float zoom) {
+    if (!Usable(widthPlus1, heightPlus1, zoom)) return {};
     const int32_t w = widthPlus1 - 1, h = heightPlus1 - 1;
-    if (!r || !g || !b || !bits || w <= 0 || h <= 0 || !(zoom > 0) || !std::isfinite(zoom)) return;
     x1 = std::max(x1, 0);
     y1 = std::max(y1, 0);
     x2 = std::min(x2, w);
     y2 = std::min(y2, h);
-    if (x2 <= x1 || y2 <= y1) return;
+    if (x2 <= x1 || y2 <= y1) return {};
     displayWidth = std::min(displayWidth, rowPixels);
-    const double z = zoom;
-    int32_t X0, X1, Y0, Y1;
-    DisplaySpan(x1, x2, z, displayWidth, &X0, &X1);
-    DisplaySpan(y1, y2, z, displayHeight, &Y0, &Y1);
-    if (X1 <= X0 || Y1 <= Y0) return;
+    DisplayRect d;
+    DisplaySpan(x1, x2, zoom, displayWidth, &d.X0, &d.X1);
+    DisplaySpan(y1, y2, zoom, displayHeight, &d.Y0, &d.Y1);
+    return d.empty() ? DisplayRect{} : d;
+}
+
+void SmoothBlitPixels(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits,
+                      int32_t widthPlus1, int32_t heightPlus1, int32_t rowPixels, float zoom,
+                      const DisplayRect& rect) {
+    if (!r || !g || !b || !bits || rect.empty() || !Usable(widthPlus1, heightPlus1, zoom)) return;
+    const int32_t w = widthPlus1 - 1, h = heightPlus1 - 1;
     if (zoom == 1.0f)
-        CopyExact(r, g, b, bits, w, X0, X1, Y0, Y1, rowPixels);
+        CopyExact(r, g, b, bits, w, rect, rowPixels);
     else if (zoom > 1.0f)
-        Bilinear(r, g, b, bits, w, h, X0, X1, Y0, Y1, rowPixels, z);
+        Bilinear(r, g, b, bits, w, h, rect, rowPixels, zoom);
     else
-        AreaAverage(r, g, b, bits, w, h, X0, X1, Y0, Y1, rowPixels, z);
+        AreaAverage(r, g, b, bits, w, h, rect, rowPixels, zoom);
+}
+
+void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t x1,
+                  int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1, int32_t heightPlus1,
+                  int32_t displayWidth, int32_t displayHeight, int32_t rowPixels, float zoom) {
+    if (!r || !g || !b || !bits) return;
+    const DisplayRect d = SmoothBlitTarget(x1, y1, x2, y2, widthPlus1, heightPlus1, displayWidth,
+                                           displayHeight, rowPixels, zoom);
+    SmoothBlitPixels(r, g, b, bits, widthPlus1, heightPlus1, rowPixels, zoom, d);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <variant>
+#include <vector>
 
 #include "app/module1.h"
 #include "canvas/buffers.h"
@@ -17,18 +19,79 @@ int32_t FloorInto(double v, int32_t lo, int32_t hi) {
     return static_cast<int32_t>(std::floor(v));
 }
 
+// The byte arrays of the last steps undone or dropped, kept for the next saves. Memory the
+// process already uses costs nothing to write into, while new pages cost the operating system's
+// first touch, which on a virtual machine takes longer than the copy itself. Three arrays, one
+// step's worth, are kept at most.
+constexpr size_t kSpareArrays = 3;
+std::vector<std::vector<uint8_t>> spares;
+
+void Keep(Plane&& plane) {
+    std::vector<uint8_t> bytes = std::move(plane.bytes);
+    if (spares.size() < kSpareArrays) {
+        spares.push_back(std::move(bytes));
+        return;
+    }
+    // Full: the new array replaces the smallest one kept, if it is larger.
+    auto smallest = std::min_element(spares.begin(), spares.end(), [](const auto& a, const auto& b) {
+        return a.capacity() < b.capacity();
+    });
+    if (smallest->capacity() < bytes.capacity()) *smallest = std::move(bytes);
+}
+
+// An array with room for n bytes: the smallest kept one that is large enough (with the bytes it
+// held), or a new empty one.
+std::vector<uint8_t> Room(size_t n) {
+    auto best = spares.end();
+    for (auto it = spares.begin(); it != spares.end(); ++it)
+        if (it->capacity() >= n && (best == spares.end() || it->capacity() < best->capacity())) best = it;
+    std::vector<uint8_t> bytes;
+    if (best != spares.end()) {
+        bytes = std::move(*best);
+        spares.erase(best);
+    } else {
+        bytes.reserve(n);
+    }
+    return bytes;
+}
+
+// The copy is written row by row into reserved memory: no pass that zeroes it first.
 Plane CopyRect(const Plane& src, int32_t x0, int32_t y0, int32_t w, int32_t h) {
-    Plane out(w, h);
-    for (int32_t j = 0; j < h; ++j) std::memcpy(out.row(j), src.row(y0 + j) + x0, w);
+    Plane out;
+    out.width = w;
+    out.height = h;
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+    out.bytes = Room(n);
+    if (out.bytes.empty()) {
+        // New memory: written once, by the copy.
+        for (int32_t j = 0; j < h; ++j) {
+            const uint8_t* row = src.row(y0 + j) + x0;
+            out.bytes.insert(out.bytes.end(), row, row + w);
+        }
+        return out;
+    }
+    out.bytes.resize(n);  // a kept array: only bytes beyond what it held are zeroed first
+    for (int32_t j = 0; j < h; ++j) std::memcpy(out.row(j), src.row(y0 + j) + x0, static_cast<size_t>(w));
     return out;
 }
 
-void PasteRect(Plane& dst, const Plane& src, int32_t x0, int32_t y0) {
+// Puts the saved rectangle back into the image plane and makes the display copy equal to the
+// image, row by row, so that each pasted row is copied on while it is still in the cache.
+void Restore(Plane& image, Plane& display, const Plane& saved, int32_t x0, int32_t y0) {
     // A saved rectangle keeps its position; clip it in case it no longer fits.
-    const int32_t w = std::min(src.width, dst.width - x0);
-    const int32_t h = std::min(src.height, dst.height - y0);
-    if (x0 < 0 || y0 < 0 || w <= 0 || h <= 0) return;
-    for (int32_t j = 0; j < h; ++j) std::memcpy(dst.row(y0 + j) + x0, src.row(j), w);
+    const int32_t w = std::min(saved.width, image.width - x0);
+    const int32_t h = std::min(saved.height, image.height - y0);
+    const bool paste = x0 >= 0 && y0 >= 0 && w > 0 && h > 0;
+    if (!display.sizeIs(image.width, image.height) || !image.sizeIs(image.width, image.height)) {
+        if (paste)
+            for (int32_t j = 0; j < h; ++j) std::memcpy(image.row(y0 + j) + x0, saved.row(j), w);
+        display = image;
+        return;
+    }
+    for (int32_t y = 0; y < image.height; ++y) {
+        if (paste && y >= y0 && y < y0 + h) std::memcpy(image.row(y) + x0, saved.row(y - y0), w);
+        std::memcpy(display.row(y), image.row(y), static_cast<size_t>(image.width));
+    }
 }
 
 }  // namespace
@@ -44,7 +107,10 @@ void PushUndo(float x1f, float y1f, float x2f, float y2f) {
     const int32_t r = FloorInto(x2, 0, m.BufferWidth), b = FloorInto(y2, 0, m.BufferHeight);
     if (l >= r || t >= b) return;
     if (static_cast<int32_t>(m.UndoList.size() / 5) > m.UndoLimit)
-        for (int i = 0; i < 5; ++i) m.UndoList.pop_front();
+        for (int i = 0; i < 5; ++i) {
+            if (Plane* plane = std::get_if<Plane>(&m.UndoList.front())) Keep(std::move(*plane));
+            m.UndoList.pop_front();
+        }
     const int32_t w = r - l, h = b - t;
     Plane red = CopyRect(m.RPlane, l, t, w, h);
     Plane green = CopyRect(m.GPlane, l, t, w, h);
@@ -66,15 +132,15 @@ void PopUndo() {
     };
     const int32_t x0 = std::get<int32_t>(take());
     const int32_t y0 = std::get<int32_t>(take());
-    const Plane red = std::get<Plane>(take());
-    const Plane green = std::get<Plane>(take());
-    const Plane blue = std::get<Plane>(take());
-    PasteRect(m.RPlane, red, x0, y0);
-    PasteRect(m.GPlane, green, x0, y0);
-    PasteRect(m.BPlane, blue, x0, y0);
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
+    Plane red = std::get<Plane>(take());
+    Plane green = std::get<Plane>(take());
+    Plane blue = std::get<Plane>(take());
+    Restore(m.RPlane, m.RBase, red, x0, y0);
+    Restore(m.GPlane, m.GBase, green, x0, y0);
+    Restore(m.BPlane, m.BBase, blue, x0, y0);
+    Keep(std::move(red));
+    Keep(std::move(green));
+    Keep(std::move(blue));
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
 }
 
