@@ -265,8 +265,12 @@ void DrawBrush(float X, float Y) {
     if (lastOnly && shown && m.Zoom != 1.0f) {
         // Away from zoom 1 a display pixel blends its image pixel's neighbours: one pixel
         // around it when magnified, the block it averages when reduced.
-        const int reach = m.Zoom > 1.0f ? 1 : static_cast<int>(std::ceil(1.0 / m.Zoom)) + 1;
-        PlanExtras(p, m.RBase, m.GBase, m.BBase, reach);
+        // A reach as large as the image covers it all, whatever the zoom.
+        const double all = std::max(m.BufferWidth, m.BufferHeight) + 1.0;
+        const double blocks = 1.0 / m.Zoom;
+        const double reach =
+            m.Zoom > 1.0f ? 1.0 : (blocks >= 1 && blocks < all ? std::ceil(blocks) + 1 : all);
+        PlanExtras(p, m.RBase, m.GBase, m.BBase, static_cast<int>(reach));
     }
     DrawPieces(p, lastOnly);
 }
