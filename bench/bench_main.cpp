@@ -1,12 +1,18 @@
-// marlo-bench [--json FILE] [--trace FILE] [Google Benchmark flags]
+// marlo-bench [--json FILE] [--trace FILE] [--cpu N] [Google Benchmark flags]
 //
 // Runs every measurement once, in a fixed order, prints Google Benchmark's report followed by
 // a summary table, and with --json writes the figures. --trace writes a digest of the pixels
 // around every pointer move of every stroke, so that two builds can be shown to paint the same
 // bytes (diff the two files).
+//
+// The whole run stays on one processor (the one it starts on, or --cpu N): processors of a
+// virtual machine can differ in speed, and the engine and libmypaint are only comparable when
+// measured on the same one.
 #include <benchmark/benchmark.h>
+#include <sched.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -110,16 +116,30 @@ void RegisterAll() {
 
 }  // namespace
 
+// Keeps the process on one processor; returns it, or -1 when that is not possible.
+int StayOnOneProcessor(int cpu) {
+    if (cpu < 0) cpu = sched_getcpu();
+    if (cpu < 0) return -1;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    return sched_setaffinity(0, sizeof set, &set) == 0 ? cpu : -1;
+}
+
 int main(int argc, char** argv) {
     std::string jsonPath, tracePath;
+    int cpu = -1;
     std::vector<char*> rest{argv[0]};
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--json") == 0 && i + 1 < argc) {
             jsonPath = argv[++i];
         } else if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc) {
             tracePath = argv[++i];
+        } else if (std::strcmp(argv[i], "--cpu") == 0 && i + 1 < argc) {
+            cpu = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf("usage: marlo-bench [--json FILE] [--trace FILE] [--benchmark_filter=REGEX]\n");
+            std::printf("usage: marlo-bench [--json FILE] [--trace FILE] [--cpu N] "
+                        "[--benchmark_filter=REGEX]\n");
             return 0;
         } else {
             rest.push_back(argv[i]);
@@ -129,6 +149,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "marlo-bench: cannot write %s\n", tracePath.c_str());
         return 1;
     }
+    cpu = StayOnOneProcessor(cpu);
+    if (cpu >= 0) std::printf("marlo-bench: on processor %d\n", cpu);
     int restCount = static_cast<int>(rest.size());
     benchmark::Initialize(&restCount, rest.data());
     if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;

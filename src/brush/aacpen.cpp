@@ -25,17 +25,21 @@ using Bytes4 = uint8_t __attribute__((vector_size(4)));
 
 // Four pixels from i on: level c = (room - dx²) × slope in floats; s = 0 below 0.5, full from
 // fullLevel on, else c rounded half up; the byte rises by round(s × (255 - old) / 255). The
-// same float and integer steps as one pixel at a time, lane by lane.
-inline void Stamp4(uint8_t* row, int i, float x, float room, float slope, float fullLevel) {
+// same float and integer steps as one pixel at a time, lane by lane. Lanes past last are left
+// as they are (their bytes are written back unchanged).
+inline void Stamp4(uint8_t* row, int i, int last, float x, float room, float slope, float fullLevel) {
+    Bytes4 bytes;
+    std::memcpy(&bytes, row + i, sizeof bytes);
+    uint32_t word;
+    std::memcpy(&word, &bytes, sizeof word);
+    if (word == 0xFFFFFFFFu) return;  // full coverage stays full
     const Ints4 index = Ints4{0, 1, 2, 3} + i;
     const Floats4 dx = __builtin_convertvector(index, Floats4) - x;
     const Floats4 c = (room - dx * dx) * slope;
     Floats4 capped = c < fullLevel ? c : fullLevel;
     capped = capped > 0.0f ? capped : 0.0f;
     Ints4 s = __builtin_convertvector(capped + 0.5f, Ints4);
-    s = c < 0.5f ? 0 : s;
-    Bytes4 bytes;
-    std::memcpy(&bytes, row + i, sizeof bytes);
+    s = c < 0.5f || index > last ? 0 : s;
     const Ints4 old = __builtin_convertvector(bytes, Ints4);
     const Ints4 v = s * (255 - old) + 127;
     const Ints4 lifted = old + ((v + 1 + (v >> 8)) >> 8);  // v / 255, v <= 65152
@@ -43,19 +47,20 @@ inline void Stamp4(uint8_t* row, int i, float x, float room, float slope, float 
     std::memcpy(row + i, &bytes, sizeof bytes);
 }
 
-// Pixels a .. b of one row. Full coverage (255) stays as it is whatever the stamp's level,
-// so blocks of sixteen full bytes, the inside of a stroke, are passed over.
-void StampRow(uint8_t* row, int a, int b, float x, float room, float slope, float fullLevel,
-              int full) {
+// Pixels a .. b of a row of width pixels. Full coverage (255) stays as it is whatever the
+// stamp's level, so blocks of sixteen full bytes, the inside of a stroke, are passed over.
+void StampRow(uint8_t* row, int a, int b, int width, float x, float room, float slope,
+              float fullLevel, int full) {
     int i = a;
     for (; i + 15 <= b; i += 16) {
         uint64_t first, second;
         std::memcpy(&first, row + i, sizeof first);
         std::memcpy(&second, row + i + 8, sizeof second);
         if ((first & second) == ~uint64_t{0}) continue;
-        for (int q = 0; q < 16; q += 4) Stamp4(row, i + q, x, room, slope, fullLevel);
+        for (int q = 0; q < 16; q += 4) Stamp4(row, i + q, b, x, room, slope, fullLevel);
     }
-    for (; i + 3 <= b; i += 4) Stamp4(row, i, x, room, slope, fullLevel);
+    // The rest four at a time, the last group reaching past b where the row has room.
+    for (; i <= b && i + 3 < width; i += 4) Stamp4(row, i, b, x, room, slope, fullLevel);
     for (; i <= b; ++i) {
         const float dx = static_cast<float>(i) - x;
         const float c = (room - dx * dx) * slope;
@@ -104,7 +109,7 @@ void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float 
         const double da = std::clamp(std::ceil(x - half), left, right + 1.0);
         const double db = std::clamp(std::floor(x + half), left - 1.0, right);
         const int a = static_cast<int>(da), b = static_cast<int>(db);
-        StampRow(buffer + static_cast<size_t>(j) * static_cast<size_t>(width), a, b, x, room,
-                 slope, fullLevel, full);
+        StampRow(buffer + static_cast<size_t>(j) * static_cast<size_t>(width), a, b, width, x,
+                 room, slope, fullLevel, full);
     }
 }

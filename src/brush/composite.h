@@ -47,6 +47,8 @@ void CompositeInWalkOrder(const Composite& c);
 // Columns x0 .. x1 - 1 of row y, in memory order. Without flag 4 no pixel's result depends on
 // another pixel's, so the order of the walk does not matter.
 void CompositeRun(const Composite& c, int y, int x0, int x1);
+// Columns x0 .. x1 - 1 of rows y0 .. y1 - 1, as CompositeRun row by row.
+void CompositeRect(const Composite& c, int x0, int y0, int x1, int y1);
 // Asks the processor to fetch the image bytes that CompositeRun (c, y, x0, x1) will mix:
 // those next to coverage, when coverage 0 means alpha 0. A large area is composited at the
 // speed of its memory when the rows ahead are fetched while the current one is mixed.

@@ -369,3 +369,58 @@ void CompositeRun(const Composite& c, int y, int x0, int x1) {
         x = end;
     }
 }
+
+void CompositeRect(const Composite& c, int x0, int y0, int x1, int y1) {
+    Module1State& m = Module1;
+    const int n = x1 - x0;
+    if (n <= 0 || y1 <= y0) return;
+    if (n > kBlock || x0 + kBlock > m.BufferWidth) {
+        for (int y = y0; y < y1; ++y) CompositeRun(c, y, x0, x1);
+        return;
+    }
+    // A narrow rectangle, the trailing edge of a piece: one block a row, mixed with alpha 0 past
+    // its columns, and no search for coverage along the row.
+    const bool zeroIsNothing = c.alphaOf[0] == 0;
+    const int pw = c.paper ? m.PaperWidth : 1;
+    uint8_t alpha[kBlock], table[3][kBlock];
+    int16_t relief[kBlock];
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* fx = m.FXBuffer.row(y) + x0;
+        if (zeroIsNothing && !AnyNonZero(fx, n)) continue;
+        if (c.alphaIsCoverage) {
+            CopyMasked(alpha, fx, n, kBlock);
+        } else {
+            const uint8_t* paperRow = c.paper ? m.Paper.row(y % m.PaperHeight) : nullptr;
+            for (int i = 0; i < n; ++i) {
+                int a = fx[i];
+                if (c.paper) a = std::max(0, a - c.paperCut[paperRow[(x0 + i) % pw]]);
+                alpha[i] = c.alphaOf[a];
+            }
+            for (int i = n; i < kBlock; ++i) alpha[i] = 0;
+            if (!AnyNonZero(alpha, n)) continue;
+        }
+        if (c.relief) Relief(c, y, x0, kBlock, relief);
+        Run run;
+        run.plane[0] = m.RPlane.row(y) + x0;
+        run.plane[1] = m.GPlane.row(y) + x0;
+        run.plane[2] = m.BPlane.row(y) + x0;
+        run.base[0] = m.RBase.row(y) + x0;
+        run.base[1] = m.GBase.row(y) + x0;
+        run.base[2] = m.BBase.row(y) + x0;
+        for (int ch = 0; ch < 3; ++ch) {
+            run.paint[ch] = static_cast<unsigned>(c.paint[ch]);
+            run.table[ch] = nullptr;
+        }
+        if (c.blendMode) {
+            for (int ch = 0; ch < 3; ++ch) {
+                for (int i = 0; i < kBlock; ++i) table[ch][i] = c.blend[ch][run.plane[ch][i] << 8];
+                run.table[ch] = table[ch];
+            }
+            if (c.relief) Mix<true, true>(c, kBlock, alpha, relief, run);
+            else Mix<true, false>(c, kBlock, alpha, relief, run);
+        } else {
+            if (c.relief) Mix<false, true>(c, kBlock, alpha, relief, run);
+            else Mix<false, false>(c, kBlock, alpha, relief, run);
+        }
+    }
+}

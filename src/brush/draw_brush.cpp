@@ -35,6 +35,7 @@ struct Pieces {
     std::array<PixelRect, kMaxSamples> composite{};
     std::array<bool, kMaxSamples> blits{};
     std::array<BlitArea, kMaxSamples> blit{};
+    std::array<DisplayRect, kMaxSamples> target{};  // the display pixels each blit renders
     // Pixels a piece composites although a later piece composites them again, because a
     // display pixel rendered in between blends them in (away from zoom 1 only).
     std::array<std::vector<PixelRect>, kMaxSamples> extra;
@@ -124,42 +125,20 @@ bool AlphaStaysOnceOn(const Composite& c) {
     return true;
 }
 
-// Row y of piece k's composite, less the columns that a later piece composites again (unless
-// one of the piece's extra rectangles keeps them).
-void CompositeLastOnRow(const Composite& c, const Pieces& p, int k, int y) {
-    // The later pieces' columns on this row, ordered by their first column.
-    int lo[kMaxSamples], hi[kMaxSamples];
-    int n = 0;
-    for (int j = k + 1; j < p.count; ++j) {
-        const PixelRect& r = p.composite[j];
-        if (r.empty() || y < r.y0 || y >= r.y1) continue;
-        int i = n++;
-        for (; i > 0 && lo[i - 1] > r.x0; --i) {
-            lo[i] = lo[i - 1];
-            hi[i] = hi[i - 1];
-        }
-        lo[i] = r.x0;
-        hi[i] = r.x1;
+// The pixels piece k composites, as disjoint rectangles: its own less those of later pieces
+// (lastOnly), and its extra ones.
+void OwnRects(const Pieces& p, int k, bool lastOnly, std::vector<PixelRect>& rects) {
+    rects.assign(1, p.composite[k]);
+    if (rects[0].empty()) {
+        rects.clear();
+        return;
     }
-    // The piece's columns less the later ones, then its extra columns on this row.
-    const int x0 = p.composite[k].x0, end = p.composite[k].x1;
-    static std::vector<std::pair<int, int>> spans;
-    spans.clear();
-    int x = x0;
-    for (int i = 0; i < n && x < end; ++i) {
-        if (lo[i] > x) spans.emplace_back(x, std::min(lo[i], end));
-        x = std::max(x, hi[i]);
-    }
-    if (x < end) spans.emplace_back(x, end);
-    const size_t own = spans.size();
-    for (const PixelRect& e : p.extra[k])
-        if (y >= e.y0 && y < e.y1) spans.emplace_back(e.x0, e.x1);
-    if (spans.size() > own) std::sort(spans.begin(), spans.end());
-    // Overlapping and touching spans are composited as one.
-    for (size_t i = 0; i < spans.size();) {
-        int from = spans[i].first, to = spans[i].second;
-        for (++i; i < spans.size() && spans[i].first <= to; ++i) to = std::max(to, spans[i].second);
-        CompositeRun(c, y, from, to);
+    if (!lastOnly) return;
+    for (int j = k + 1; j < p.count && !rects.empty(); ++j) SubtractAll(rects, p.composite[j]);
+    for (const PixelRect& e : p.extra[k]) {
+        std::vector<PixelRect> add{e};
+        for (const PixelRect& r : rects) SubtractAll(add, r);
+        rects.insert(rects.end(), add.begin(), add.end());
     }
 }
 
@@ -191,23 +170,18 @@ void Prefetch(const Pieces& p) {
 void DrawPieces(const Pieces& p, bool lastOnly) {
     Module1State& m = Module1;
     Prefetch(p);
+    static std::vector<PixelRect> rects;
     Composite c;
     c.flags = 1;
     PrepareComposite(c);
     for (int k = 0; k < p.count; ++k) {
         Stamp(p.to[k]);
-        const PixelRect& area = p.composite[k];
-        for (int y = area.y0; y < area.y1; ++y) {
-            if (lastOnly) CompositeLastOnRow(c, p, k, y);
-            else CompositeRun(c, y, area.x0, area.x1);
-        }
+        OwnRects(p, k, lastOnly, rects);
+        for (const PixelRect& r : rects) CompositeRect(c, r.x0, r.y0, r.x1, r.y1);
         if (p.blits[k]) {
-            // The later blits of this call, which render their own pixels again.
-            BlitArea later[kMaxSamples];
-            int n = 0;
-            for (int j = k + 1; j < p.count; ++j)
-                if (p.blits[j]) later[n++] = p.blit[j];
-            BlitDisplayBefore(m.RBase, m.GBase, m.BBase, p.blit[k], later, n);
+            // The display pixels the later blits of this call render again.
+            BlitDisplayBefore(m.RBase, m.GBase, m.BBase, p.blit[k], p.target.data() + k + 1,
+                              p.count - k - 1);
         }
         Advance(p.to[k]);
     }
@@ -257,7 +231,8 @@ void DrawBrush(float X, float Y) {
         const float fromY = k == 0 ? m.LastY : p.to[k - 1].y;
         p.composite[k] = CompositeArea(fromX, fromY, p.to[k].x, p.to[k].y);
         p.blits[k] = PreviewArea(fromX, fromY, p.to[k].x, p.to[k].y, &p.blit[k]);
-        shown = shown || (p.blits[k] && !BlitTarget(m.RBase, m.GBase, m.BBase, p.blit[k]).empty());
+        if (p.blits[k]) p.target[k] = BlitTarget(m.RBase, m.GBase, m.BBase, p.blit[k]);
+        shown = shown || !p.target[k].empty();
     }
     Composite c;
     PrepareComposite(c);

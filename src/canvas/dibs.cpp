@@ -175,13 +175,13 @@ DisplayRect BlitTarget(const Plane& r, const Plane& g, const Plane& b, const Bli
 }
 
 void BlitDisplayBefore(const Plane& r, const Plane& g, const Plane& b, const BlitArea& area,
-                       const BlitArea* later, int laterCount) {
+                       const DisplayRect* laterTargets, int laterCount) {
     const BlitPlan p = PlanBlit(r, g, b, area.x1, area.y1, area.x2, area.y2);
     if (!p.goes) return;
     static std::vector<DisplayRect> parts, rest;
     parts.assign(1, TargetOf(p));
     for (int i = 0; i < laterCount && !parts.empty(); ++i) {
-        const DisplayRect cut = BlitTarget(r, g, b, later[i]);
+        const DisplayRect& cut = laterTargets[i];
         if (cut.empty()) continue;
         rest.clear();
         for (const DisplayRect& part : parts) Subtract(part, cut, rest);

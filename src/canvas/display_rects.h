@@ -31,8 +31,9 @@ struct BlitArea {
 bool ShownArea(const Plane& r, const Plane& g, const Plane& b, const BlitArea& area, BlitArea* shown);
 // The display pixels BlitDisplay (r, g, b, area) renders.
 DisplayRect BlitTarget(const Plane& r, const Plane& g, const Plane& b, const BlitArea& area);
-// BlitDisplay (r, g, b, area), except that display pixels which one of the later updates
-// renders again are left to it: each pixel is rendered once, by the last update that shows it,
-// from the planes as they are then. The window is told of area exactly as BlitDisplay does.
+// BlitDisplay (r, g, b, area), except that display pixels which a later update renders again
+// (laterTargets: their BlitTarget) are left to it: each pixel is rendered once, by the last
+// update that shows it, from the planes as they are then. The window is told of area exactly
+// as BlitDisplay does.
 void BlitDisplayBefore(const Plane& r, const Plane& g, const Plane& b, const BlitArea& area,
-                       const BlitArea* later, int laterCount);
+                       const DisplayRect* laterTargets, int laterCount);
