@@ -187,8 +187,16 @@ void BlitDisplayBefore(const Plane& r, const Plane& g, const Plane& b, const Bli
         for (const DisplayRect& part : parts) Subtract(part, cut, rest);
         parts.swap(rest);
     }
-    for (const DisplayRect& part : parts)
-        if (!part.empty()) Render(r, g, b, part);
+    // Any pixel of this update may be rendered now (a later update renders it again if it is
+    // not this one's to keep), so each part is widened to whole groups of four columns within
+    // the update: the scaling's vector steps then need no odd pixels at the ends.
+    const DisplayRect whole = TargetOf(p);
+    for (DisplayRect part : parts) {
+        if (part.empty()) continue;
+        part.X0 = std::max(whole.X0, part.X0 / 4 * 4);
+        part.X1 = std::min(whole.X1, (part.X1 + 3) / 4 * 4);
+        Render(r, g, b, part);
+    }
     ShowOnWindow(p);
 }
 

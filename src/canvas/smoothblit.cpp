@@ -12,6 +12,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "canvas/display_rects.h"
 
@@ -144,9 +147,8 @@ struct HorizontalRow {
 
 // One channel of a source row, as floats from column first on, with two columns of 0 after
 // the last: a tap at the right edge weighs its second column by 0.
-void SourceFloats(const uint8_t* p, const Columns& c, std::vector<float>& f) {
+void SourceFloats(const uint8_t* p, const Columns& c, float* f) {
     const int32_t n = c.last - c.first + 1;
-    f.resize(static_cast<size_t>(n) + 4);
     for (int32_t i = 0; i < n; ++i) f[i] = p[c.first + i];
     f[n] = f[n + 1] = f[n + 2] = f[n + 3] = 0;
 }
@@ -180,6 +182,71 @@ void Horizontal(const Columns& c, const float* f, float* out) {
     for (; k < n; ++k) out[k] = f[c.index[k]] * c.w0[k] + f[c.index[k] + 1] * c.w1[k];
 }
 
+// One display row: (top × wy0 + bot × wy1 + 32768) >> 16 per channel and column, packed.
+// Exact in floats (see HorizontalRow).
+void VerticalRowFrom(int32_t k, const float* const* top, const float* const* bot, float wy0,
+                     float wy1, int32_t n, uint32_t* out) {
+    auto mix = [&](int ch, int32_t i) {
+        Floats4 a, c;
+        std::memcpy(&a, top[ch] + i, sizeof a);
+        std::memcpy(&c, bot[ch] + i, sizeof c);
+        const Floats4 v = a * wy0 + c * wy1 + 32768.0f;
+        return __builtin_convertvector(v * (1.0f / 65536.0f), Ints4);
+    };
+    for (; k + 4 <= n; k += 4) {
+        const Ints4 px = (mix(0, k) << 16) | (mix(1, k) << 8) | mix(2, k);
+        std::memcpy(out + k, &px, sizeof px);
+    }
+    for (; k < n; ++k) {
+        uint32_t v[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            const float m = top[ch][k] * wy0 + bot[ch][k] * wy1 + 32768.0f;
+            v[ch] = static_cast<uint32_t>(m * (1.0f / 65536.0f));
+        }
+        out[k] = Pack(v[0], v[1], v[2]);
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same, eight columns at a time, on processors with AVX2 (chosen at run time; the float
+// steps are the same IEEE operations). Returns how many columns it did.
+__attribute__((target("avx2"))) int32_t VerticalRowWide(const float* const* top,
+                                                         const float* const* bot, float wy0,
+                                                         float wy1, int32_t n, uint32_t* out) {
+    const __m256 w0 = _mm256_set1_ps(wy0), w1 = _mm256_set1_ps(wy1);
+    const __m256 half = _mm256_set1_ps(32768.0f), scale = _mm256_set1_ps(1.0f / 65536.0f);
+    int32_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        __m256i channel[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            const __m256 a = _mm256_mul_ps(_mm256_loadu_ps(top[ch] + k), w0);
+            const __m256 c = _mm256_mul_ps(_mm256_loadu_ps(bot[ch] + k), w1);
+            const __m256 v = _mm256_add_ps(_mm256_add_ps(a, c), half);
+            channel[ch] = _mm256_cvttps_epi32(_mm256_mul_ps(v, scale));
+        }
+        const __m256i px = _mm256_or_si256(
+            _mm256_or_si256(_mm256_slli_epi32(channel[0], 16), _mm256_slli_epi32(channel[1], 8)),
+            channel[2]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), px);
+    }
+    return k;
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+void VerticalRow(const float* const* top, const float* const* bot, float wy0, float wy1, int32_t n,
+                 uint32_t* out) {
+    int32_t k = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (n >= 8 && HasAvx2()) k = VerticalRowWide(top, bot, wy0, wy1, n, out);
+#endif
+    VerticalRowFrom(k, top, bot, wy0, wy1, n, out);
+}
+
 struct BilinearScratch {
     TapTable colTaps, rowTaps;
     Columns cols;
@@ -195,13 +262,21 @@ struct BilinearScratch {
             if (row.source == s) return row;
         HorizontalRow& row = &rows[0] == keep ? rows[1] : rows[0];
         row.source = s;
-        const int32_t n = cols.X1 - cols.X0;
         for (int ch = 0; ch < 3; ++ch) {
-            row.channel[ch].resize(static_cast<size_t>(n) + 3);
-            SourceFloats(planes[ch] + static_cast<size_t>(s) * w, cols, source);
+            SourceFloats(planes[ch] + static_cast<size_t>(s) * w, cols, source.data());
             Horizontal(cols, source.data(), row.channel[ch].data());
         }
         return row;
+    }
+
+    // Room for the update's columns, made once per update rather than once per row.
+    void Size() {
+        const size_t n = static_cast<size_t>(cols.X1 - cols.X0) + 3;
+        for (HorizontalRow& row : rows)
+            for (auto& channel : row.channel)
+                if (channel.size() < n) channel.resize(n);
+        const size_t m = static_cast<size_t>(cols.last - cols.first + 1) + 4;
+        if (source.size() < m) source.resize(m);
     }
 };
 
@@ -209,6 +284,7 @@ void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bi
               int32_t h, const DisplayRect& d, int32_t rowPixels, double zoom) {
     static BilinearScratch s;
     s.cols.Set(s.colTaps.Through(d.X1, zoom, w), d.X0, d.X1, static_cast<float>(zoom));
+    s.Size();
     const Tap* rowTaps = s.rowTaps.Through(d.Y1, zoom, h);
     s.rows[0].source = s.rows[1].source = -1;
     s.planes[0] = r;
@@ -222,27 +298,9 @@ void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bi
         const HorizontalRow& bot = s.Row(t.i1, &top);
         const float wy1 = static_cast<float>(t.w1), wy0 = static_cast<float>(256 - t.w1);
         uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels + d.X0;
-        // (top × wy0 + bot × wy1 + 32768) >> 16 per channel, four columns at a time.
-        auto mix = [&](int ch, int32_t k) {
-            Floats4 a, c;
-            std::memcpy(&a, top.channel[ch].data() + k, sizeof a);
-            std::memcpy(&c, bot.channel[ch].data() + k, sizeof c);
-            const Floats4 v = a * wy0 + c * wy1 + 32768.0f;
-            return __builtin_convertvector(v * (1.0f / 65536.0f), Ints4);
-        };
-        int32_t k = 0;
-        for (; k + 4 <= n; k += 4) {
-            const Ints4 px = (mix(0, k) << 16) | (mix(1, k) << 8) | mix(2, k);
-            std::memcpy(out + k, &px, sizeof px);
-        }
-        for (; k < n; ++k) {
-            uint32_t v[3];
-            for (int ch = 0; ch < 3; ++ch) {
-                const float m = top.channel[ch][k] * wy0 + bot.channel[ch][k] * wy1 + 32768.0f;
-                v[ch] = static_cast<uint32_t>(m * (1.0f / 65536.0f));
-            }
-            out[k] = Pack(v[0], v[1], v[2]);
-        }
+        const float* tops[3] = {top.channel[0].data(), top.channel[1].data(), top.channel[2].data()};
+        const float* bots[3] = {bot.channel[0].data(), bot.channel[1].data(), bot.channel[2].data()};
+        VerticalRow(tops, bots, wy0, wy1, n, out);
     }
 }
 
