@@ -38,23 +38,25 @@ std::string ZoomText(float zoom) {
 
 void PrintTable(std::FILE* out, const Figures& f) {
     std::fprintf(out, "\nStroke replay: 2000 points, 4096 x 4096 image, 1920 x 1080 window\n");
-    std::fprintf(out, "%-10s %4s %4s | %9s %9s %9s %5s | %9s %7s | %9s %8s %9s | %16s\n",
+    std::fprintf(out, "%-10s %4s %4s | %9s %9s %9s %5s | %9s %7s | %9s %8s %6s %9s | %16s\n",
                  "brush", "zoom", "r", "median us", "p99 us", "max us", "p99/m", "mypaint", "ratio",
-                 "commit ms", "x memcpy", "first ms", "digest");
+                 "commit ms", "x memcpy", "x cold", "first ms", "digest");
     for (const StrokeFigures& s : f.strokes) {
         const double mypaint = MypaintFor(f, s.radius);
         std::fprintf(out,
-                     "%-10s %4s %4d | %9.1f %9.1f %9.1f %5.2f | %9.1f %7.2f | %9.2f %8.2f %9.2f | "
+                     "%-10s %4s %4d | %9.1f %9.1f %9.1f %5.2f | %9.1f %7.2f | %9.2f %8.2f %6.2f %9.2f | "
                      "%016llx\n",
                      s.brush.c_str(), ZoomText(s.zoom).c_str(), s.radius, s.moveMedianUs, s.moveP99Us,
                      s.moveMaxUs, s.moveMedianUs > 0 ? s.moveP99Us / s.moveMedianUs : 0, mypaint,
                      s.moveMedianUs > 0 ? mypaint / s.moveMedianUs : 0, s.commitMs,
-                     s.memcpyMs > 0 ? s.commitMs / s.memcpyMs : 0, s.firstCommitMs,
+                     s.memcpyMs > 0 ? s.commitMs / s.memcpyMs : 0,
+                     s.memcpyColdMs > 0 ? s.commitMs / s.memcpyColdMs : 0, s.firstCommitMs,
                      static_cast<unsigned long long>(s.digest));
     }
     std::fprintf(out, "(mypaint: libmypaint's median per pointer move at that radius; ratio: "
                       "mypaint / ours; commit: the release of the stroke painted again after an undo; "
                       "x memcpy: commit / memcpy of the three planes over the commit rectangle; "
+                      "x cold: the same with the copy starting on caches full of other bytes; "
                       "first: the first release, whose undo copy takes new memory)\n\n");
     std::fprintf(out, "PushUndo, whole image    %8.2f ms\n", f.undoPushMs);
     std::fprintf(out, "PopUndo, whole image     %8.2f ms\n", f.undoPopMs);
@@ -73,9 +75,10 @@ bool WriteJson(const std::string& path, const Figures& f) {
         std::fprintf(out,
                      "    {\"radius\": %d, \"zoom\": %s, \"brush\": \"%s\", \"move_median_us\": %.3f, "
                      "\"move_p99_us\": %.3f, \"move_max_us\": %.3f, \"commit_ms\": %.4f, "
-                     "\"mypaint_move_median_us\": %.3f, \"memcpy_ms\": %.4f}%s\n",
+                     "\"mypaint_move_median_us\": %.3f, \"memcpy_ms\": %.4f, \"memcpy_cold_ms\": %.4f}%s\n",
                      s.radius, ZoomText(s.zoom).c_str(), s.brush.c_str(), s.moveMedianUs,
                      s.moveP99Us, s.moveMaxUs, s.commitMs, MypaintFor(f, s.radius), s.memcpyMs,
+                     s.memcpyColdMs,
                      i + 1 < f.strokes.size() ? "," : "");
     }
     std::fprintf(out, "  ],\n  \"undo_push_ms\": %.4f,\n  \"undo_pop_ms\": %.4f,\n", f.undoPushMs,

@@ -11,9 +11,10 @@ struct StrokeFigures {
     float zoom = 1;
     std::string brush;
     double moveMedianUs = 0, moveP99Us = 0, moveMaxUs = 0;
-    double commitMs = 0;       // the release of the stroke painted again after an undo
+    double commitMs = 0;       // the release of the stroke painted again after an undo (median)
     double firstCommitMs = 0;  // the release of the first painting, into new memory
-    double memcpyMs = 0;
+    double memcpyMs = 0;      // the copy of the three planes over the commit rectangle
+    double memcpyColdMs = 0;  // the same with the caches holding other bytes first
     uint64_t digest = 0;  // the image, the coverage, the display copy and bitmap after the stroke
 };
 

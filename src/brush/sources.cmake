@@ -8,4 +8,5 @@ list(APPEND MARLO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/render_segment.cpp
   ${CMAKE_CURRENT_LIST_DIR}/composite_walk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/composite_run.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/draw_brush.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/draw_brush.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/commit_stroke.cpp)

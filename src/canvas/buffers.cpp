@@ -39,15 +39,34 @@ int32_t FloorClamp(double v, int32_t lo, int32_t hi) {
 
 }  // namespace
 
-void ClearFXbuffer(float x1, float y1, float x2, float y2) {
-    Module1State& m = Module1;
+bool CoverageClearArea(float x1, float y1, float x2, float y2, CoverageRows* rows) {
+    const Module1State& m = Module1;
     SortPair(x1, x2);
     SortPair(y1, y2);
     // The far ends become exclusive: floor + 1, clipped to the image.
-    const int32_t left = FloorClamp(x1, 0, m.BufferWidth);
-    const int32_t top = FloorClamp(y1, 0, m.BufferHeight);
-    const int32_t right = FloorClamp(std::floor(static_cast<double>(x2)) + 1, 0, m.BufferWidth);
-    const int32_t bottom = FloorClamp(std::floor(static_cast<double>(y2)) + 1, 0, m.BufferHeight);
-    if (right <= left || bottom <= top || m.FXBuffer.empty()) return;
-    for (int32_t y = top; y < bottom; ++y) std::memset(m.FXBuffer.row(y) + left, 0, right - left);
+    rows->left = FloorClamp(x1, 0, m.BufferWidth);
+    rows->top = FloorClamp(y1, 0, m.BufferHeight);
+    rows->right = FloorClamp(std::floor(static_cast<double>(x2)) + 1, 0, m.BufferWidth);
+    rows->bottom = FloorClamp(std::floor(static_cast<double>(y2)) + 1, 0, m.BufferHeight);
+    return rows->right > rows->left && rows->bottom > rows->top &&
+           m.FXBuffer.sizeIs(m.BufferWidth, m.BufferHeight);
+}
+
+void ClearCoverageRow(int32_t y, int32_t left, int32_t right) {
+    // Blocks already clear are only read: a stroke covers little of its rectangle, and memory
+    // that is not written need not be written back.
+    constexpr int32_t kBlock = 64;
+    uint8_t* row = Module1.FXBuffer.row(y);
+    for (int32_t x = left; x < right; x += kBlock) {
+        const int32_t n = std::min(kBlock, right - x);
+        uint8_t any = 0;
+        for (int32_t i = 0; i < n; ++i) any |= row[x + i];
+        if (any) std::memset(row + x, 0, static_cast<size_t>(n));
+    }
+}
+
+void ClearFXbuffer(float x1, float y1, float x2, float y2) {
+    CoverageRows rows;
+    if (!CoverageClearArea(x1, y1, x2, y2, &rows)) return;
+    for (int32_t y = rows.top; y < rows.bottom; ++y) ClearCoverageRow(y, rows.left, rows.right);
 }

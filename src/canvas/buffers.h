@@ -9,3 +9,12 @@ void AllocateBuffers();
 void clearbuffer();
 // Clears coverage over the rectangle with corners (x1, y1), (x2, y2), both included.
 void ClearFXbuffer(float x1, float y1, float x2, float y2);
+
+// The part of the coverage ClearFXbuffer clears for these corners, far ends exclusive; false
+// when it clears nothing.
+struct CoverageRows {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+bool CoverageClearArea(float x1, float y1, float x2, float y2, CoverageRows* rows);
+// Clears columns left .. right - 1 of coverage row y.
+void ClearCoverageRow(int32_t y, int32_t left, int32_t right);

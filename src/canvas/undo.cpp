@@ -55,26 +55,6 @@ std::vector<uint8_t> Room(size_t n) {
     return bytes;
 }
 
-// The copy is written row by row into reserved memory: no pass that zeroes it first.
-Plane CopyRect(const Plane& src, int32_t x0, int32_t y0, int32_t w, int32_t h) {
-    Plane out;
-    out.width = w;
-    out.height = h;
-    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
-    out.bytes = Room(n);
-    if (out.bytes.empty()) {
-        // New memory: written once, by the copy.
-        for (int32_t j = 0; j < h; ++j) {
-            const uint8_t* row = src.row(y0 + j) + x0;
-            out.bytes.insert(out.bytes.end(), row, row + w);
-        }
-        return out;
-    }
-    out.bytes.resize(n);  // a kept array: only bytes beyond what it held are zeroed first
-    for (int32_t j = 0; j < h; ++j) std::memcpy(out.row(j), src.row(y0 + j) + x0, static_cast<size_t>(w));
-    return out;
-}
-
 // Puts the saved rectangle back into the image plane and makes the display copy equal to the
 // image, row by row, so that each pasted row is copied on while it is still in the cache.
 void Restore(Plane& image, Plane& display, const Plane& saved, int32_t x0, int32_t y0) {
@@ -96,8 +76,9 @@ void Restore(Plane& image, Plane& display, const Plane& saved, int32_t x0, int32
 
 }  // namespace
 
-void PushUndo(float x1f, float y1f, float x2f, float y2f) {
+UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     Module1State& m = Module1;
+    UndoSave save;
     // Far corner exclusive, corners ordered, then clamped. Doubles hold any float exactly.
     double x1 = std::floor(x1f), y1 = std::floor(y1f);
     double x2 = std::floor(static_cast<double>(x2f) + 1), y2 = std::floor(static_cast<double>(y2f) + 1);
@@ -105,21 +86,53 @@ void PushUndo(float x1f, float y1f, float x2f, float y2f) {
     if (y1 > y2) std::swap(y1, y2);
     const int32_t l = FloorInto(x1, 0, m.BufferWidth - 1), t = FloorInto(y1, 0, m.BufferHeight - 1);
     const int32_t r = FloorInto(x2, 0, m.BufferWidth), b = FloorInto(y2, 0, m.BufferHeight);
-    if (l >= r || t >= b) return;
+    if (l >= r || t >= b) return save;
+    // The arrays first: if memory runs out, nothing has changed yet.
+    const size_t n = static_cast<size_t>(r - l) * static_cast<size_t>(b - t);
+    for (Plane* p : {&save.red, &save.green, &save.blue}) {
+        p->width = r - l;
+        p->height = b - t;
+        p->bytes = Room(n);
+        p->bytes.resize(n);  // a kept array: only bytes beyond what it held are zeroed first
+    }
     if (static_cast<int32_t>(m.UndoList.size() / 5) > m.UndoLimit)
         for (int i = 0; i < 5; ++i) {
             if (Plane* plane = std::get_if<Plane>(&m.UndoList.front())) Keep(std::move(*plane));
             m.UndoList.pop_front();
         }
-    const int32_t w = r - l, h = b - t;
-    Plane red = CopyRect(m.RPlane, l, t, w, h);
-    Plane green = CopyRect(m.GPlane, l, t, w, h);
-    Plane blue = CopyRect(m.BPlane, l, t, w, h);
-    m.UndoList.emplace_back(std::move(blue));
-    m.UndoList.emplace_back(std::move(green));
-    m.UndoList.emplace_back(std::move(red));
-    m.UndoList.emplace_back(t);
-    m.UndoList.emplace_back(l);
+    save.left = l;
+    save.top = t;
+    save.right = r;
+    save.bottom = b;
+    return save;
+}
+
+void SaveUndoRow(UndoSave& save, int32_t y) {
+    if (save.empty() || y < save.top || y >= save.bottom) return;
+    const Module1State& m = Module1;
+    const Plane* sources[3] = {&m.RPlane, &m.GPlane, &m.BPlane};
+    Plane* copies[3] = {&save.red, &save.green, &save.blue};
+    const size_t w = static_cast<size_t>(save.right - save.left);
+    for (int i = 0; i < 3; ++i) {
+        const uint8_t* row = sources[i]->row(y) + save.left;
+        std::memcpy(copies[i]->row(y - save.top), row, w);
+    }
+}
+
+void EndUndo(UndoSave&& save) {
+    if (save.empty()) return;
+    Module1State& m = Module1;
+    m.UndoList.emplace_back(std::move(save.blue));
+    m.UndoList.emplace_back(std::move(save.green));
+    m.UndoList.emplace_back(std::move(save.red));
+    m.UndoList.emplace_back(save.top);
+    m.UndoList.emplace_back(save.left);
+}
+
+void PushUndo(float x1, float y1, float x2, float y2) {
+    UndoSave save = BeginUndo(x1, y1, x2, y2);
+    for (int32_t y = save.top; y < save.bottom; ++y) SaveUndoRow(save, y);
+    EndUndo(std::move(save));
 }
 
 void PopUndo() {

@@ -5,6 +5,7 @@
 
 #include "app/module1.h"
 #include "brush/brush.h"
+#include "brush/commit_stroke.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
@@ -153,7 +154,6 @@ void Form_MouseUp(int16_t Button, int16_t Shift, float& X, float& Y) {
     m.DirtyTop -= 0.5f;
     m.DirtyRight += 0.5f;
     m.DirtyBottom += 0.5f;
-    PushUndo(m.DirtyLeft, m.DirtyTop, m.DirtyRight, m.DirtyBottom);
-    RenderSegment(2, m.DirtyLeft, m.DirtyTop, m.DirtyRight, m.DirtyBottom);
-    ClearFXbuffer(m.DirtyLeft, m.DirtyTop, m.DirtyRight, m.DirtyBottom);
+    // Undo save, merge into the image and coverage clear, in one pass.
+    CommitStroke(m.DirtyLeft, m.DirtyTop, m.DirtyRight, m.DirtyBottom);
 }
