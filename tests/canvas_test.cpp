@@ -77,6 +77,8 @@ TEST(DisplayBitmap, SizesAtZoom) {
     const Case cases[] = {
         {101, 50, 1.0f, 104, -50, 101}, {101, 50, 0.25f, 28, -12, 25},
         {1, 1, 1.0f, 4, -1, 1},         {100, 10, 1.25f, 128, -12, 125},
+        // Too small to cover a display pixel: an empty bitmap, not a failure.
+        {3, 2, 0.25f, 0, 0, 0},         {9, 3, 0.25f, 4, 0, 2},
     };
     for (const Case& c : cases) {
         FreshEngine(c.w, c.h);
@@ -87,7 +89,31 @@ TEST(DisplayBitmap, SizesAtZoom) {
         EXPECT_EQ(Dibs.DisplayInfo.biSize, 40);
         EXPECT_EQ(Dibs.DisplayInfo.biBitCount, 32);
         EXPECT_EQ(Dibs.DisplayWidth, c.dispW);
+        EXPECT_EQ(Dibs.DisplayBits == nullptr, c.biHeight == 0 || c.biWidth == 0);
     }
+}
+
+TEST(DisplayBitmap, TinyImageZoomsOutToNothingAndBackWithoutLoss) {
+    RecordingSurface view;
+    FreshEngine(3, 2, &view);
+    const Plane red = Module1.RPlane;
+    ZoomKeyOut();
+    ZoomKeyOut();
+    ZoomKeyOut();
+    EXPECT_EQ(Module1.Zoom, 0.25f);
+    EXPECT_EQ(Dibs.DisplayBits, nullptr);
+    EXPECT_EQ(Dibs.DisplayHeight, 0);
+    view.blits.clear();
+    displaybuffers();
+    BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 0, 0, 2, 1);
+    EXPECT_TRUE(view.blits.empty());
+    for (int i = 0; i < 3; ++i) ZoomKeyIn();
+    EXPECT_EQ(Module1.Zoom, 1.0f);
+    ASSERT_NE(Dibs.DisplayBits, nullptr);
+    displaybuffers();
+    EXPECT_EQ(Dibs.DisplayBits[0] & 0xFFFFFF,
+              (uint32_t{red.at(0, 0)} << 16) | (uint32_t{Module1.GPlane.at(0, 0)} << 8) | Module1.BPlane.at(0, 0));
+    EXPECT_EQ(Module1.RPlane.bytes, red.bytes);
 }
 
 TEST(DisplayBitmap, CaptionNamesTheZoomOnlyAfterTheFirstCreation) {
@@ -241,6 +267,13 @@ TEST(SmoothBlit, UniformImageStaysUniformWhenScaled) {
                      dw, dh, dw, zoom);
         for (uint32_t px : bits) ASSERT_EQ(px, 0xC86432u) << zoom;
     }
+    // One display pixel for a whole 4200 x 4200 image: its sums pass 32 bits.
+    const int n = 4200;
+    Plane wr(n, n, 255), wg(n, n, 254), wb(n, n, 1);
+    uint32_t px = 0;
+    p_smoothblit(wr.bytes.data(), wg.bytes.data(), wb.bytes.data(), &px, 0, 0, n, n, n + 1, n + 1, 1, 1, 1,
+                 1.0f / n);
+    EXPECT_EQ(px, 0xFFFE01u);
 }
 
 TEST(Undo, StrokeAtTheRightAndBottomEdgesRoundTrips) {

@@ -54,8 +54,9 @@ void CreateDisplayBitmap() {
     }
     const double wd = std::floor(static_cast<double>(m.BufferWidth) * m.Zoom);
     const double hd = std::floor(static_cast<double>(m.BufferHeight) * m.Zoom);
-    // A bitmap must have pixels and stay addressable (and drawable) in 32-bit sizes.
-    if (!(wd >= 1 && hd >= 1 && wd < INT32_MAX - 4 && hd < INT32_MAX))
+    // A bitmap stays addressable (and drawable) in 32-bit sizes. An image too small to cover a
+    // display pixel at this zoom gets an empty bitmap, which draws nothing.
+    if (!(wd >= 0 && hd >= 0 && wd < INT32_MAX - 4 && hd < INT32_MAX))
         throw MarloError(kErrOutOfMemory, "Out of memory: the display bitmap cannot be created");
     int32_t w = static_cast<int32_t>(wd);
     const int32_t h = static_cast<int32_t>(hd);
@@ -76,7 +77,7 @@ void CreateDisplayBitmap() {
         throw MarloError(kErrOutOfMemory, "Out of memory: the display bitmap cannot be created");
     }
     Dibs.DisplayInfo = info;
-    Dibs.DisplayBits = Dibs.Storage.data();
+    Dibs.DisplayBits = Dibs.Storage.empty() ? nullptr : Dibs.Storage.data();
     Dibs.DisplayWidth = static_cast<int32_t>(wd);
     Dibs.DisplayHeight = h;
     Dibs.DisplayDC = 1;

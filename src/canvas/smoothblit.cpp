@@ -336,12 +336,14 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t*
         }
         uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels;
         for (int32_t k = 0; k < n; ++k) {
-            uint32_t total[3] = {0, 0, 0};
+            // 64-bit: at the smallest zooms one display pixel stands for millions of pixels.
+            uint64_t total[3] = {0, 0, 0};
             for (int ch = 0; ch < 3; ++ch)
                 for (int32_t sx = s0[k]; sx < s1[k]; ++sx) total[ch] += sums[ch][sx - first];
-            const uint32_t count = static_cast<uint32_t>((s1[k] - s0[k]) * (sy1 - sy0));
-            out[d.X0 + k] = Pack((total[0] + count / 2) / count, (total[1] + count / 2) / count,
-                                 (total[2] + count / 2) / count);
+            const uint64_t count = static_cast<uint64_t>(s1[k] - s0[k]) * static_cast<uint64_t>(sy1 - sy0);
+            out[d.X0 + k] = Pack(static_cast<uint32_t>((total[0] + count / 2) / count),
+                                 static_cast<uint32_t>((total[1] + count / 2) / count),
+                                 static_cast<uint32_t>((total[2] + count / 2) / count));
         }
     }
 }
