@@ -20,27 +20,33 @@ struct Release {
     CoverageRows clear;
     bool clearing = false;
     bool planes = false;  // every plane has the image size
-    int32_t left = 0, right = 0;  // the columns any of the three touches
 };
 
-constexpr int kAhead = 2;  // rows fetched ahead of the one being worked on
+// Rows are saved and mixed a band at a time: the band's three planes are copied a plane at a time
+// (two streams of memory, which the processor fetches ahead well), and mixed while they are
+// still in the cache.
+constexpr int32_t kBand = 16;
 
-// Rows y0 .. y1 - 1, top first: each row's image bytes saved for the undo, then the stroke mixed
-// into them while they are in the cache. A row's relief reads the coverage of the rows above and
-// below it, so coverage row y - 1 is cleared once row y is mixed.
+// Rows y0 .. y1 - 1, top first, each saved for the undo before the stroke is mixed into it. A
+// row's relief reads the coverage of the rows above and below it, so coverage row y - 1 is
+// cleared once row y is mixed.
 void ReleaseRows(Release& r, int32_t y0, int32_t y1) {
     const Module1State& m = Module1;
-    for (int32_t y = y0; y <= y1; ++y) {
-        if (y < y1) {
-            if (r.planes && y + kAhead < y1)
-                for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane, &m.FXBuffer})
-                    for (int32_t x = r.left; x < r.right; x += 64) __builtin_prefetch(p->row(y + kAhead) + x);
-            SaveUndoRow(r.save, y);
+    auto clear = [&r](int32_t y) {
+        if (r.clearing && y >= r.clear.top && y < r.clear.bottom) ClearCoverageRow(y, r.clear.left, r.clear.right);
+    };
+    for (int32_t b0 = y0; b0 < y1; b0 += kBand) {
+        const int32_t b1 = std::min(b0 + kBand, y1);
+        SaveUndoRows(r.save, b0, b1);
+        for (int32_t y = b0; y < b1; ++y) {
+            // The coverage a band ahead: its rows are read where the stroke went, not as a stream.
+            if (r.planes && y + kBand < y1)
+                for (int32_t x = r.mix.x0; x < r.mix.x1; x += 64) __builtin_prefetch(m.FXBuffer.row(y + kBand) + x);
             if (y >= r.mix.y0 && y < r.mix.y1) CompositeRun(r.c, y, r.mix.x0, r.mix.x1);
+            clear(y - 1);
         }
-        const int32_t done = y - 1;
-        if (r.clearing && done >= r.clear.top && done < r.clear.bottom) ClearCoverageRow(done, r.clear.left, r.clear.right);
     }
+    clear(y1 - 1);
 }
 
 }  // namespace
@@ -54,19 +60,16 @@ void CommitStroke(float x1, float y1, float x2, float y2) {
     if (!r.mix.empty()) PrepareComposite(r.c);
     r.clearing = CoverageClearArea(x1, y1, x2, y2, &r.clear);
 
+    // The rows any of the three touches.
     int32_t from = INT32_MAX, to = INT32_MIN;
-    r.left = INT32_MAX;
-    r.right = INT32_MIN;
-    auto span = [&](int32_t left, int32_t top, int32_t right, int32_t bottom) {
-        if (left >= right || top >= bottom) return;
+    auto span = [&](bool empty, int32_t top, int32_t bottom) {
+        if (empty) return;
         from = std::min(from, top);
         to = std::max(to, bottom);
-        r.left = std::min(r.left, left);
-        r.right = std::max(r.right, right);
     };
-    span(r.save.left, r.save.top, r.save.right, r.save.bottom);
-    span(r.mix.x0, r.mix.y0, r.mix.x1, r.mix.y1);
-    if (r.clearing) span(r.clear.left, r.clear.top, r.clear.right, r.clear.bottom);
+    span(r.save.empty(), r.save.top, r.save.bottom);
+    span(r.mix.empty(), r.mix.y0, r.mix.y1);
+    span(!r.clearing, r.clear.top, r.clear.bottom);
 
     if (from < to) ReleaseRows(r, from, to);
     EndUndo(std::move(r.save));

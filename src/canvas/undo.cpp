@@ -107,16 +107,17 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     return save;
 }
 
-void SaveUndoRow(UndoSave& save, int32_t y) {
-    if (save.empty() || y < save.top || y >= save.bottom) return;
+void SaveUndoRows(UndoSave& save, int32_t y0, int32_t y1) {
+    y0 = std::max(y0, save.top);
+    y1 = std::min(y1, save.bottom);
+    if (save.empty() || y0 >= y1) return;
     const Module1State& m = Module1;
     const Plane* sources[3] = {&m.RPlane, &m.GPlane, &m.BPlane};
     Plane* copies[3] = {&save.red, &save.green, &save.blue};
     const size_t w = static_cast<size_t>(save.right - save.left);
-    for (int i = 0; i < 3; ++i) {
-        const uint8_t* row = sources[i]->row(y) + save.left;
-        std::memcpy(copies[i]->row(y - save.top), row, w);
-    }
+    // A plane at a time: two streams of memory, which the processor fetches ahead best.
+    for (int i = 0; i < 3; ++i)
+        for (int32_t y = y0; y < y1; ++y) std::memcpy(copies[i]->row(y - save.top), sources[i]->row(y) + save.left, w);
 }
 
 void EndUndo(UndoSave&& save) {
@@ -131,7 +132,7 @@ void EndUndo(UndoSave&& save) {
 
 void PushUndo(float x1, float y1, float x2, float y2) {
     UndoSave save = BeginUndo(x1, y1, x2, y2);
-    for (int32_t y = save.top; y < save.bottom; ++y) SaveUndoRow(save, y);
+    SaveUndoRows(save, save.top, save.bottom);
     EndUndo(std::move(save));
 }
 
