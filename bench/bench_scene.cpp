@@ -7,6 +7,7 @@
 #include "app/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "engine_setup.h"
 
 const std::vector<StrokePoint>& SpiralStroke() {
     static const std::vector<StrokePoint> points = [] {
@@ -46,27 +47,10 @@ void FillPattern() {
 }  // namespace
 
 void SetUpEngine(float zoom, CanvasSurface* view) {
-    ResetModule1();
-    DeleteDisplayBitmap();
-    Dibs.View = view;
+    SetUpEngineState(kCanvasSize, kCanvasSize, view, "Marlo bench");
     Module1State& m = Module1;
-    m.UndoLimit = 32;
-    BuildCoverageCurves();
-    BuildBlendTable();
-    m.BufferWidth = kCanvasSize;
-    m.BufferHeight = kCanvasSize;
-    AllocateBuffers();
     FillPattern();
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
-    // The palette's design values: Size 2, Press 255, Opacity 255, Step 15; black paint.
-    m.BrushSize = 2;
-    m.StampStrength = 255;
-    m.BrushOpacity = 255;
-    m.StampSpacing = 15;
-    m.CaptionText = "Marlo bench";
+    DisplayCopyFollowsImage();
     m.Zoom = zoom;
     m.ScrollX = static_cast<int32_t>(std::lround(kWindowWidth / 2.0 - kCanvasSize / 2.0 * zoom));
     m.ScrollY = static_cast<int32_t>(std::lround(kWindowHeight / 2.0 - kCanvasSize / 2.0 * zoom));

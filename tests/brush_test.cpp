@@ -9,6 +9,7 @@
 #include "app/module1.h"
 #include "brush/brush.h"
 #include "canvas/dibs.h"
+#include "engine_setup.h"
 #include "test_support.h"
 
 namespace {
@@ -118,20 +119,24 @@ void RefRender(Planes& p, int flags, float x1, float y1, float x2, float y2) {
         }
 }
 
-// A 16 x 12 image with random planes, coverage (a third of it 0, some 255) and a 5 x 3 paper.
+// A 96 x 12 image with random planes, coverage and a 5 x 3 paper. Each row has random coverage
+// (a third of it 0, some 255), then a stretch of full coverage, a stretch of none, and random
+// coverage again, so that wide runs, full runs and skipped runs are all mixed.
 void RandomScene() {
-    FreshEngine(16, 12);
+    FreshEngine(96, 12);
     Module1State& m = Module1;
     RandomPlane(m.RPlane);
     RandomPlane(m.GPlane);
     RandomPlane(m.BPlane);
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
-    for (uint8_t& v : m.FXBuffer.bytes) {
-        const int k = Rand(0, 5);
-        v = static_cast<uint8_t>(k <= 1 ? 0 : (k == 2 ? 255 : Rand(1, 254)));
-    }
+    DisplayCopyFollowsImage();
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 96; ++x) {
+            const int k = Rand(0, 5);
+            uint8_t v = static_cast<uint8_t>(k <= 1 ? 0 : (k == 2 ? 255 : Rand(1, 254)));
+            if (x >= 9 && x < 45 && y != 6) v = 255;
+            if (x >= 45 && x < 77 && y != 3) v = 0;
+            m.FXBuffer.at(x, y) = v;
+        }
     m.Paper = Plane(5, 3);
     RandomPlane(m.Paper);
     m.PaperWidth = 5;
@@ -177,12 +182,12 @@ TEST_P(Composite, MatchesThePixelRuleInEveryPlane) {
         m.BrushOpacity = c.opacity;
         m.PenAltitude = c.altitude;
         Planes want = Snap();
-        RefRender(want, flags, 3.5f, 2.25f, 11.0f, 8.75f);
-        RenderSegment(static_cast<int16_t>(flags), 3.5f, 2.25f, 11.0f, 8.75f);
+        RefRender(want, flags, 3.5f, 2.25f, 90.0f, 8.75f);
+        RenderSegment(static_cast<int16_t>(flags), 3.5f, 2.25f, 90.0f, 8.75f);
         ExpectSame(want);
         // The walk widened by the radius reaches the image's edges on every side.
-        RefRender(want, flags, 12.0f, 9.0f, 0.5f, 0.5f);
-        RenderSegment(static_cast<int16_t>(flags), 12.0f, 9.0f, 0.5f, 0.5f);
+        RefRender(want, flags, 93.0f, 9.0f, 0.5f, 0.5f);
+        RenderSegment(static_cast<int16_t>(flags), 93.0f, 9.0f, 0.5f, 0.5f);
         ExpectSame(want);
     }
 }
@@ -274,14 +279,14 @@ TEST(RenderSegment, HugeAndNonFiniteCornersFinish) {
     m.BrushRelief = 1;
     m.BlendMode = 3;
     Planes want = Snap();
-    RefRender(want, 7, -10, -10, 30, 30);
+    RefRender(want, 7, -10, -10, 110, 30);
     RenderSegment(7, -1e30f, -1e30f, 1e30f, 1e30f);
     ExpectSame(want);
 
     RandomScene();
     Module1.BrushRelief = 1;
     want = Snap();
-    RefRender(want, 7, 30, 30, -10, -10);
+    RefRender(want, 7, 110, 30, -10, -10);
     RenderSegment(7, 3e38f, 3e38f, -3e38f, -3e38f);
     ExpectSame(want);
 

@@ -12,6 +12,7 @@
 #include "brush/commit_stroke.h"
 #include "canvas/buffers.h"
 #include "canvas/undo.h"
+#include "engine_setup.h"
 #include "test_support.h"
 
 namespace {
@@ -57,9 +58,7 @@ TEST_P(Commit, SameAsSaveMergeAndClearOneAfterTheOther) {
     Module1State& m = Module1;
     for (Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
         for (uint8_t& v : p->bytes) v = static_cast<uint8_t>(Rand(0, 255));
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
+    DisplayCopyFollowsImage();
     // Blotches of coverage with empty stretches between them, and some everywhere.
     for (int y = 0; y < 70; ++y)
         for (int x = 0; x < 90; ++x)

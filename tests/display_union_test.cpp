@@ -14,6 +14,7 @@
 #include "brush/brush.h"
 #include "canvas/dibs.h"
 #include "canvas/smoothblit.h"
+#include "engine_setup.h"
 #include "test_support.h"
 
 namespace {
@@ -110,9 +111,7 @@ TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
     Module1State& m = Module1;
     for (Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
         for (uint8_t& v : p->bytes) v = static_cast<uint8_t>(Rand(0, 255));
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
+    DisplayCopyFollowsImage();
     // Coverage left from an earlier stroke outside its cleared rectangle.
     for (int i = 0; i < 200; ++i) m.FXBuffer.at(Rand(0, 149), Rand(0, 109)) = static_cast<uint8_t>(Rand(1, 255));
     m.Paper = Plane(7, 5);

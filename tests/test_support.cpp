@@ -7,6 +7,7 @@
 #include "app/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "engine_setup.h"
 
 namespace {
 
@@ -50,28 +51,12 @@ void RecordingHost::tarn_Refresh() { Call("tarn_Refresh"); }
 std::string RecordingHost::Tarn_WallpaperFilename() { Call("Tarn_WallpaperFilename"); return {}; }
 
 void FreshEngine(int w, int h, CanvasSurface* view) {
-    ResetModule1();
-    DeleteDisplayBitmap();
-    Dibs.View = view;
+    SetUpEngineState(w, h, view, "Marlo for Tarnwick Artist - Spline based paint engine");
     Module1State& m = Module1;
-    m.UndoLimit = 32;
-    BuildCoverageCurves();
-    BuildBlendTable();
-    m.BufferWidth = w;
-    m.BufferHeight = h;
-    AllocateBuffers();
     m.RPlane = Pattern(w, h, 1);
     m.GPlane = Pattern(w, h, 2);
     m.BPlane = Pattern(w, h, 3);
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
-    m.StampStrength = 255;
-    m.BrushSize = 2;
-    m.BrushOpacity = 255;
-    m.StampSpacing = 15;
-    m.CaptionText = "Marlo for Tarnwick Artist - Spline based paint engine";
+    DisplayCopyFollowsImage();
     CreateDisplayBitmap();
 }
 
@@ -83,9 +68,7 @@ void FillImage(const std::function<uint8_t(int, int, int)>& value) {
             m.GPlane.at(x, y) = value(x, y, 1);
             m.BPlane.at(x, y) = value(x, y, 2);
         }
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
+    DisplayCopyFollowsImage();
 }
 
 QString TempDir() {

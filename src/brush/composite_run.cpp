@@ -282,6 +282,33 @@ void Relief(const Composite& c, int y, int x0, int n, int16_t* d) {
     }
 }
 
+// Mixes columns x .. x + n - 1 (n at most kRun + kBlock) of row y, their alpha and relief
+// gathered, into the planes the flags name.
+void MixAt(const Composite& c, int y, int x, int n, const uint8_t* alpha, const int16_t* relief) {
+    Module1State& m = Module1;
+    Run run;
+    Plane* planes[3] = {&m.RPlane, &m.GPlane, &m.BPlane};
+    Plane* bases[3] = {&m.RBase, &m.GBase, &m.BBase};
+    for (int ch = 0; ch < 3; ++ch) {
+        run.plane[ch] = planes[ch]->row(y) + x;
+        run.base[ch] = bases[ch]->row(y) + x;
+        run.paint[ch] = static_cast<unsigned>(c.paint[ch]);
+        run.table[ch] = nullptr;
+    }
+    if (c.blendMode) {
+        uint8_t table[3][kRun + kBlock];
+        for (int ch = 0; ch < 3; ++ch) {
+            for (int i = 0; i < n; ++i) table[ch][i] = c.blend[ch][run.plane[ch][i] << 8];
+            run.table[ch] = table[ch];
+        }
+        if (c.relief) Mix<true, true>(c, n, alpha, relief, run);
+        else Mix<true, false>(c, n, alpha, relief, run);
+    } else {
+        if (c.relief) Mix<false, true>(c, n, alpha, relief, run);
+        else Mix<false, false>(c, n, alpha, relief, run);
+    }
+}
+
 }  // namespace
 
 void PrefetchRun(const Composite& c, int y, int x0, int x1) {
@@ -303,13 +330,11 @@ void PrefetchRun(const Composite& c, int y, int x0, int x1) {
 
 void CompositeRun(const Composite& c, int y, int x0, int x1) {
     Module1State& m = Module1;
-    uint8_t* planes[3] = {m.RPlane.row(y), m.GPlane.row(y), m.BPlane.row(y)};
-    uint8_t* bases[3] = {m.RBase.row(y), m.GBase.row(y), m.BBase.row(y)};
     const uint8_t* fx = m.FXBuffer.row(y);
     const uint8_t* paperRow = c.paper ? m.Paper.row(y % m.PaperHeight) : nullptr;
     // Coverage 0 stays 0 after the paper; where it also means alpha 0, empty runs are skipped.
     const bool zeroIsNothing = c.alphaOf[0] == 0;
-    uint8_t alpha[kRun + kBlock], table[3][kRun + kBlock];
+    uint8_t alpha[kRun + kBlock];
     int16_t relief[kRun + kBlock];
 
     int x = x0;
@@ -348,24 +373,7 @@ void CompositeRun(const Composite& c, int y, int x0, int x1) {
             continue;
         }
         if (c.relief) Relief(c, y, x, width, relief);
-        Run run;
-        for (int ch = 0; ch < 3; ++ch) {
-            run.plane[ch] = planes[ch] + x;
-            run.base[ch] = bases[ch] + x;
-            run.paint[ch] = static_cast<unsigned>(c.paint[ch]);
-            run.table[ch] = nullptr;
-        }
-        if (c.blendMode) {
-            for (int ch = 0; ch < 3; ++ch) {
-                for (int i = 0; i < width; ++i) table[ch][i] = c.blend[ch][run.plane[ch][i] << 8];
-                run.table[ch] = table[ch];
-            }
-            if (c.relief) Mix<true, true>(c, width, alpha, relief, run);
-            else Mix<true, false>(c, width, alpha, relief, run);
-        } else {
-            if (c.relief) Mix<false, true>(c, width, alpha, relief, run);
-            else Mix<false, false>(c, width, alpha, relief, run);
-        }
+        MixAt(c, y, x, width, alpha, relief);
         x = end;
     }
 }
@@ -382,7 +390,7 @@ void CompositeRect(const Composite& c, int x0, int y0, int x1, int y1) {
     // its columns, and no search for coverage along the row.
     const bool zeroIsNothing = c.alphaOf[0] == 0;
     const int pw = c.paper ? m.PaperWidth : 1;
-    uint8_t alpha[kBlock], table[3][kBlock];
+    uint8_t alpha[kBlock];
     int16_t relief[kBlock];
     for (int y = y0; y < y1; ++y) {
         const uint8_t* fx = m.FXBuffer.row(y) + x0;
@@ -400,27 +408,6 @@ void CompositeRect(const Composite& c, int x0, int y0, int x1, int y1) {
             if (!AnyNonZero(alpha, n)) continue;
         }
         if (c.relief) Relief(c, y, x0, kBlock, relief);
-        Run run;
-        run.plane[0] = m.RPlane.row(y) + x0;
-        run.plane[1] = m.GPlane.row(y) + x0;
-        run.plane[2] = m.BPlane.row(y) + x0;
-        run.base[0] = m.RBase.row(y) + x0;
-        run.base[1] = m.GBase.row(y) + x0;
-        run.base[2] = m.BBase.row(y) + x0;
-        for (int ch = 0; ch < 3; ++ch) {
-            run.paint[ch] = static_cast<unsigned>(c.paint[ch]);
-            run.table[ch] = nullptr;
-        }
-        if (c.blendMode) {
-            for (int ch = 0; ch < 3; ++ch) {
-                for (int i = 0; i < kBlock; ++i) table[ch][i] = c.blend[ch][run.plane[ch][i] << 8];
-                run.table[ch] = table[ch];
-            }
-            if (c.relief) Mix<true, true>(c, kBlock, alpha, relief, run);
-            else Mix<true, false>(c, kBlock, alpha, relief, run);
-        } else {
-            if (c.relief) Mix<false, true>(c, kBlock, alpha, relief, run);
-            else Mix<false, false>(c, kBlock, alpha, relief, run);
-        }
+        MixAt(c, y, x0, kBlock, alpha, relief);
     }
 }

@@ -10,15 +10,12 @@
 #include "palette/control_colours.h"
 #include "palette/mouse_args.h"
 
-kt_button::kt_button(QWidget* parent) : QWidget(parent) {
+kt_button::kt_button(QWidget* parent)
+    : QWidget(parent), ControlColours(0xC0C0C0, 0x000000, 0xE0E0E0, 0x202020) {
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void kt_button::setBackColor(uint32_t bgr) { backColor_ = bgr & 0xFFFFFF; update(); }
-void kt_button::setForeColor(uint32_t bgr) { foreColor_ = bgr & 0xFFFFFF; update(); }
-void kt_button::setHighlight(uint32_t bgr) { highlight_ = bgr & 0xFFFFFF; update(); }
-void kt_button::setShadow(uint32_t bgr) { shadow_ = bgr & 0xFFFFFF; update(); }
 void kt_button::setBorderless(bool on) { borderless_ = on; update(); }
 void kt_button::setCaption(const QString& text) { caption_ = text; update(); }
 void kt_button::setPicture(const QPixmap& icon) { picture_ = icon; update(); }
@@ -49,7 +46,7 @@ void kt_button::paintEvent(QPaintEvent*) {
     const bool down = IsShownDown();
     // A button shown down is a little darker as well as shaded the other way up, so that the
     // chosen brush kind reads at a glance even with a flat face.
-    const QColor face = down ? Scaled(FromBGR(backColor_), 0.85) : FromBGR(backColor_);
+    const QColor face = down ? Scaled(FromBGR(BackColor()), 0.85) : FromBGR(BackColor());
     QColor top = Scaled(face, gradient_), bottom = Scaled(face, 1.0 / gradient_);
     if (down) std::swap(top, bottom);
     QLinearGradient shade(0, 0, 0, height());
@@ -58,8 +55,8 @@ void kt_button::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), shade);
 
     if (!borderless_) {
-        const QColor light = FromBGR(down ? shadow_ : highlight_);
-        const QColor dark = FromBGR(down ? highlight_ : shadow_);
+        const QColor light = FromBGR(down ? Shadow() : Highlight());
+        const QColor dark = FromBGR(down ? Highlight() : Shadow());
         const int r = width() - 1, b = height() - 1;
         p.setPen(light);
         p.drawLine(0, 0, r - 1, 0);
@@ -75,12 +72,12 @@ void kt_button::paintEvent(QPaintEvent*) {
         p.drawPixmap((width() - s.width()) / 2 + shift, (height() - s.height()) / 2 + shift, picture_);
     }
     if (!caption_.isEmpty()) {
-        p.setPen(FromBGR(foreColor_));
+        p.setPen(FromBGR(ForeColor()));
         p.setFont(font());
         p.drawText(rect().translated(shift, shift), Qt::AlignCenter, caption_);
     }
     if (hasFocus()) {
-        p.setPen(QPen(FromBGR(shadow_), 1, Qt::DotLine));
+        p.setPen(QPen(FromBGR(Shadow()), 1, Qt::DotLine));
         p.drawRect(rect().adjusted(3, 3, -4, -4));
     }
 }

@@ -8,20 +8,13 @@
 #include <QWidget>
 #include <cstdint>
 
-class kt_button : public QWidget {
+#include "palette/control_colours.h"
+
+class kt_button : public QWidget, public ControlColours<kt_button> {
     Q_OBJECT
 public:
     explicit kt_button(QWidget* parent = nullptr);
 
-    // Colours are 0x00BBGGRR.
-    uint32_t BackColor() const { return backColor_; }
-    void setBackColor(uint32_t bgr);
-    uint32_t ForeColor() const { return foreColor_; }
-    void setForeColor(uint32_t bgr);
-    uint32_t Highlight() const { return highlight_; }
-    void setHighlight(uint32_t bgr);
-    uint32_t Shadow() const { return shadow_; }
-    void setShadow(uint32_t bgr);
     // Top of the face is the face colour times Gradient, the bottom divided by it; 1 is flat.
     double Gradient() const { return gradient_; }
     void setGradient(double g);
@@ -60,10 +53,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    uint32_t backColor_ = 0xC0C0C0;
-    uint32_t foreColor_ = 0x000000;
-    uint32_t highlight_ = 0xE0E0E0;
-    uint32_t shadow_ = 0x202020;
     double gradient_ = 1.0;
     bool borderless_ = false;
     QString caption_;

@@ -20,7 +20,9 @@ double WholeWithin(double v, double lo, double hi) {
 }
 }  // namespace
 
-Trackle::Trackle(QWidget* parent) : QWidget(parent) {
+// BackColor is the trough, ForeColor the filled part, Highlight and Shadow the sunken edges.
+Trackle::Trackle(QWidget* parent)
+    : QWidget(parent), ControlColours(0x9E958F, 0xE0E0E0, 0xE0E0E0, 0x202020) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -39,10 +41,6 @@ void Trackle::setValue(double v) {
     emit Change();
 }
 
-void Trackle::setBackColor(uint32_t bgr) { backColor_ = bgr & 0xFFFFFF; update(); }
-void Trackle::setForeColor(uint32_t bgr) { foreColor_ = bgr & 0xFFFFFF; update(); }
-void Trackle::setHighlight(uint32_t bgr) { highlight_ = bgr & 0xFFFFFF; update(); }
-void Trackle::setShadow(uint32_t bgr) { shadow_ = bgr & 0xFFFFFF; update(); }
 
 double Trackle::ValueAt(double x) const {
     const double track = width() - 2 * kEdge - 1;
@@ -59,17 +57,17 @@ void Trackle::SetFromUser(double v) {
 void Trackle::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int w = width(), h = height();
-    p.fillRect(rect(), FromBGR(backColor_));
+    p.fillRect(rect(), FromBGR(BackColor()));
     const double span = max_ - min_;
     const double f = span > 0 ? std::clamp((value_ - min_) / span, 0.0, 1.0) : 0.0;
     const int filled = static_cast<int>(std::lround(f * (w - 2 * kEdge)));
-    p.fillRect(kEdge, kEdge, filled, h - 2 * kEdge, FromBGR(foreColor_));
+    p.fillRect(kEdge, kEdge, filled, h - 2 * kEdge, FromBGR(ForeColor()));
 
     // Sunken edges: dark above and left, light below and right.
-    p.setPen(FromBGR(shadow_));
+    p.setPen(FromBGR(Shadow()));
     p.drawLine(0, 0, w - 1, 0);
     p.drawLine(0, 0, 0, h - 1);
-    p.setPen(FromBGR(highlight_));
+    p.setPen(FromBGR(Highlight()));
     p.drawLine(1, h - 1, w - 1, h - 1);
     p.drawLine(w - 1, 1, w - 1, h - 1);
 
@@ -77,7 +75,7 @@ void Trackle::paintEvent(QPaintEvent*) {
     p.setFont(font());
     p.drawText(rect(), Qt::AlignCenter, QString::number(RoundHalfEven(value_)));
     if (hasFocus()) {
-        p.setPen(QPen(FromBGR(shadow_), 1, Qt::DotLine));
+        p.setPen(QPen(FromBGR(Shadow()), 1, Qt::DotLine));
         p.drawRect(rect().adjusted(kEdge, kEdge, -kEdge - 1, -kEdge - 1));
     }
 }

@@ -6,7 +6,9 @@
 #include <QWidget>
 #include <cstdint>
 
-class Trackle : public QWidget {
+#include "palette/control_colours.h"
+
+class Trackle : public QWidget, public ControlColours<Trackle> {
     Q_OBJECT
 public:
     explicit Trackle(QWidget* parent = nullptr);
@@ -20,16 +22,6 @@ public:
     double min() const { return min_; }
     double max() const { return max_; }
 
-    // Colours are 0x00BBGGRR: BackColor the trough, ForeColor the filled part, Highlight and
-    // Shadow the sunken edges.
-    uint32_t BackColor() const { return backColor_; }
-    void setBackColor(uint32_t bgr);
-    uint32_t ForeColor() const { return foreColor_; }
-    void setForeColor(uint32_t bgr);
-    uint32_t Highlight() const { return highlight_; }
-    void setHighlight(uint32_t bgr);
-    uint32_t Shadow() const { return shadow_; }
-    void setShadow(uint32_t bgr);
     void Refresh() { update(); }
 
     // The whole value within min..max nearest to the pointer at client x.
@@ -50,8 +42,4 @@ private:
     double min_ = 0;
     double max_ = 100;
     double value_ = 0;
-    uint32_t backColor_ = 0x9E958F;
-    uint32_t foreColor_ = 0xE0E0E0;
-    uint32_t highlight_ = 0xE0E0E0;
-    uint32_t shadow_ = 0x202020;
 };

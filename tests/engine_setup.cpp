@@ -1,0 +1,32 @@
+#include "engine_setup.h"
+
+#include "app/module1.h"
+#include "app/tables.h"
+#include "canvas/buffers.h"
+#include "canvas/dibs.h"
+
+void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& caption) {
+    ResetModule1();
+    DeleteDisplayBitmap();
+    Dibs.View = view;
+    Module1State& m = Module1;
+    m.UndoLimit = 32;
+    BuildCoverageCurves();
+    BuildBlendTable();
+    m.BufferWidth = w;
+    m.BufferHeight = h;
+    AllocateBuffers();
+    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
+    m.BrushSize = 2;
+    m.StampStrength = 255;
+    m.BrushOpacity = 255;
+    m.StampSpacing = 15;
+    m.CaptionText = caption;
+}
+
+void DisplayCopyFollowsImage() {
+    Module1State& m = Module1;
+    m.RBase = m.RPlane;
+    m.GBase = m.GPlane;
+    m.BBase = m.BPlane;
+}
