@@ -362,7 +362,7 @@ TEST(AAcpen, FullInsideSoftEdgeNothingBeyond) {
                     if (d <= radius - 1) {
                         ASSERT_EQ(p.at(x, y), 255) << x << "," << y;
                     }
-                    if (d >= radius + 1) {
+                    if (d >= radius) {
                         ASSERT_EQ(p.at(x, y), 0) << x << "," << y;
                     }
                 }
@@ -403,6 +403,12 @@ TEST(AAcpen, DegenerateStampsLayLittleOrNothing) {
     for (int i = 0; i < kW * kH; ++i) most = std::max<int>(most, p.plane()[i]);
     EXPECT_GT(most, 0);
     EXPECT_LE(most, 64);  // a faint dot
+    // Below a radius of 1 a dot reaches the pixels less than 1 away, no further.
+    GuardedPlane dot;
+    AAcpen(dot.plane(), 10.5f, 8.5f, 0.8f, 255.0f, 1.0f, kW, kH);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            EXPECT_EQ(dot.at(x, y) > 0, std::hypot(x - 10.5, y - 8.5) < 1) << x << "," << y;
 
     struct Case {
         const char* name;
@@ -430,7 +436,8 @@ TEST(AAcpen, DegenerateStampsLayLittleOrNothing) {
 // ---------------------------------------------------------------------------- straight pieces
 
 // The piece walked position by position in 32-bit floats, every stamp laid (those off the
-// plane lay nothing). Used for pieces of at most a few hundred thousand positions.
+// plane lay nothing), none larger than the brush. Used for pieces of at most a few hundred
+// thousand positions.
 void RefWalk(Plane& cover, float& distance, float x0, float y0, float x1, float y1, float b1,
              float b2) {
     const Module1State& m = Module1;
@@ -446,8 +453,8 @@ void RefWalk(Plane& cover, float& distance, float x0, float y0, float x1, float 
         distance = distance + PointDistance(0, 0, ux, uy);
         if (distance >= threshold) {
             distance = 0;
-            AAcpen(cover.bytes.data(), px, py, (1 - f) * b1 + f * b2, 255.0f, m.StampStrength / 255,
-                   cover.width, cover.height);
+            AAcpen(cover.bytes.data(), px, py, std::min((1 - f) * b1 + f * b2, m.BrushSize), 255.0f,
+                   m.StampStrength / 255, cover.width, cover.height);
         }
         px = px + ux;
         py = py + uy;
@@ -469,6 +476,7 @@ TEST_P(Piece, StampsAndCarriesTheSpacingLikeTheFullWalk) {
     m.StampSpacing = c.spacing;
     m.StampStrength = 180;
     m.StampDistance = c.distance;
+    m.BrushSize = 32;
     Plane want = m.FXBuffer;
     float distance = c.distance;
     RefWalk(want, distance, c.x0, c.y0, c.x1, c.y1, c.b1, c.b2);
@@ -484,6 +492,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::ValuesIn(std::vector<PieceCase>{
         {"radius2_every_position", 10, 10, 40, 10, 2, 2, 0, 15, true},
         {"radius32_every_fifth", 5, 25, 55, 25, 32, 32, 0, 15, true},
+        {"radius_above_the_brush", 5, 25, 55, 25, 40, 48, 0, 15, true},
         {"diagonal_radius_growing", 3.25f, 4.5f, 50.75f, 41.5f, 1, 6, 0.7f, 15, true},
         {"zero_length_below_threshold", 20, 20, 20, 20, 2, 2, 0.1f, 15, false},
         {"zero_length_at_threshold", 20, 20, 20, 20, 2, 2, 0.3f, 15, true},
@@ -503,6 +512,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AALine, AbsurdPiecesEndAndCarryTheSpacing) {
     FreshEngine(60, 50);
     Module1State& m = Module1;
+    m.BrushSize = 32;
     // Length 1e15: every fifth position stamps (radius 32, spacing 15), so the counter ends at
     // (number of positions) mod 5. Only the first few dozen positions reach the plane.
     const float count = std::nearbyint(PointDistance(10, 20, 1e15f, 20));

@@ -1,8 +1,11 @@
 // The pointer handlers: the stroke timeline, colour samples, and the navigation drags.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "app/module1.h"
 #include "canvas/dibs.h"
+#include "canvas/undo.h"
 #include "input/stroke_capture.h"
 #include "test_support.h"
 
@@ -187,4 +190,51 @@ TEST_F(StrokeCapture, PenSubstitutionAndPressureReset) {
     Down(1, 0, 5, 5);
     EXPECT_EQ(Module1.PenPressure, 1.0f);
     EXPECT_EQ(Module1.Stroke(0, 0), 5.0f);
+}
+
+// Whatever the brush and the pen do, the release leaves no coverage behind (a later stroke would
+// paint it again) and its undo step restores every pixel: nothing a stroke paints lies outside
+// the rectangle it saves. Pressures that jump from light to firm make the spline through them
+// rise above 1.
+TEST_F(StrokeCapture, EveryStrokeLeavesNoCoverageAndUndoesExactly) {
+    struct Case {
+        float size, spacing;
+        bool pen;
+        float y0;
+    };
+    const Case cases[] = {
+        {1, 15, false, 10.4f}, {2, 15, false, 10.4f}, {2, 0, true, 20.5f},
+        {5.5f, 15, true, 30.6f}, {12, 40, true, 29.2f}, {1, 100, true, 7.7f},
+    };
+    const float pressures[] = {0.2f, 1, 1, 0.2f, 0.2f, 1, 0.3f, 1, 0.2f};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "size " << c.size << " pen " << c.pen);
+        FreshEngine(80, 60, &view);
+        Module1State& m = Module1;
+        m.BrushSize = c.size;
+        m.StampSpacing = c.spacing;
+        m.BrushCurve = 1;
+        m.BrushRelief = 1;
+        m.TabletPresent = c.pen ? kTrue : kFalse;
+        m.PenInProximity = c.pen ? kTrue : kFalse;
+        const Plane r0 = m.RPlane, g0 = m.GPlane, b0 = m.BPlane;
+        const int n = static_cast<int>(std::size(pressures));
+        for (int i = 0; i < n; ++i) {
+            float x = 8.3f + 7.1f * i, y = c.y0 + ((i % 2) ? 6.6f : 0.0f);
+            m.PenX = x;
+            m.PenY = y;
+            m.PenPressure = pressures[i];
+            if (i == 0) Form_MouseDown(1, 0, x, y);
+            else if (i + 1 < n) Form_MouseMove(1, 0, x, y);
+            else Form_MouseUp(1, 0, x, y);
+        }
+        ASSERT_NE(m.RPlane.bytes, r0.bytes);  // something was painted
+        size_t left = 0;
+        for (uint8_t v : m.FXBuffer.bytes) left += v != 0;
+        EXPECT_EQ(left, 0u) << "coverage left after the release";
+        PopUndo();
+        EXPECT_EQ(m.RPlane.bytes, r0.bytes);
+        EXPECT_EQ(m.GPlane.bytes, g0.bytes);
+        EXPECT_EQ(m.BPlane.bytes, b0.bytes);
+    }
 }

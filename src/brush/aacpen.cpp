@@ -1,10 +1,12 @@
 // The round stamp laid into the coverage plane at every stamp position of a stroke.
 //
 // Profile: with d the distance of a pixel centre (i, j) from the stamp centre, the stamp's
-// coverage is 1 up to d = r - 1 and falls to 0 at d = r + 1. The fall-off is linear in d²
-// (((r + 1)² - d²) / 4r), which is within a fraction of a grey level of linear in d over that
-// band and needs no square root per pixel. Below a radius of 1 the whole stamp is scaled by r²
-// (its area), so a vanishing radius fades to nothing instead of staying a full pixel.
+// coverage is 1 up to d = r - 1 and falls to 0 at d = r. The fall-off is linear in d²
+// ((r² - d²) / (2r - 1)), within a fraction of a grey level of linear in d over that band, and
+// needs no square root per pixel. Nothing reaches past the radius: the stroke's rectangle,
+// which the undo saves and the release clears, is the samples grown by the brush size. Below a
+// radius of 1 the stamp is a one-pixel dot (1 - d²) scaled by r² (its area), so a thin stroke
+// stays continuous and a vanishing radius fades to nothing.
 //
 // Coverage only grows: a stamp of level s (0..255) lifts a byte from old to
 // old + round(s × (255 - old) / 255), which is at most 255 and reaches 255 exactly at s = 255.
@@ -87,8 +89,8 @@ void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float 
     const int full = static_cast<int>(std::lrint(std::min(level, 255.0)));
     if (full <= 0) return;
 
-    // Pixels with d < r + 1 can receive coverage; the box of them, clipped to the plane.
-    const double outer = static_cast<double>(radius) + kStampFringe;
+    // Pixels with d < outer can receive coverage; the box of them, clipped to the plane.
+    const double outer = StampReach(radius);
     const double left = std::max(0.0, std::ceil(x - outer));
     const double right = std::min(static_cast<double>(width - 1), std::floor(x + outer));
     const double top = std::max(0.0, std::ceil(y - outer));
@@ -98,12 +100,12 @@ void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float 
 
     const float outer2 = static_cast<float>(outer * outer);
     const float fullLevel = static_cast<float>(full);
-    // Level per unit of d² in the fall-off: (r + 1)² - (r - 1)² = 4r.
-    const float slope = fullLevel / (4.0f * static_cast<float>(kStampFringe) * radius);
+    // Level per unit of d² in the fall-off: r² - (r - 1)² = 2r - 1, and 1 for the dot.
+    const float slope = fullLevel / (radius > 1 ? 2.0f * radius - 1.0f : 1.0f);
 
     for (int j = j0; j <= j1; ++j) {
         const float dy = static_cast<float>(j) - y;
-        const float room = outer2 - dy * dy;  // (r + 1)² - dy²: what dx² may use up
+        const float room = outer2 - dy * dy;  // outer² - dy²: what dx² may use up
         if (room <= 0) continue;
         const double half = std::sqrt(static_cast<double>(room));
         const double da = std::clamp(std::ceil(x - half), left, right + 1.0);

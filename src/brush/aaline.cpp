@@ -114,9 +114,10 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
         return;
     }
 
-    // A stamp reaches at most its radius plus the fringe from its centre. The interpolated
-    // radius may exceed both ends by a few float roundings, hence the relative margin.
-    const double reach = reachRadius * (1.0 + 1.0 / (1 << 20)) + kStampFringe + 1.0;
+    // A stamp reaches at most StampReach of its radius from its centre (one pixel more is
+    // allowed here). The interpolated radius may exceed both ends by a few float roundings,
+    // hence the relative margin.
+    const double reach = StampReach(reachRadius * (1.0 + 1.0 / (1 << 20))) + 1.0;
     const double xlo = -reach, xhi = (W - 1) + reach;
     const double ylo = -reach, yhi = (Hgt - 1) + reach;
     auto inX = [&](float p) { return p > xlo && p < xhi; };
@@ -142,7 +143,9 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
         ++i;
     }
 
-    // The positions near the plane, stamping as the spacing counter says.
+    // The positions near the plane, stamping as the spacing counter says. The spline through
+    // the pressures can rise above 1 between two firm points; a stamp is never larger than
+    // the brush, which is what the stroke's rectangle allows for.
     const float strength = m.StampStrength / 255;
     uint8_t* plane = m.FXBuffer.bytes.data();
     while (static_cast<double>(i) <= last && inX(px) && inY(py)) {
@@ -151,7 +154,7 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
         sd = sd + du;
         if (sd >= threshold) {
             sd = 0;
-            AAcpen(plane, px, py, radius, 255.0f, strength, W, Hgt);
+            AAcpen(plane, px, py, std::min(radius, m.BrushSize), 255.0f, strength, W, Hgt);
         }
         const float nx = px + ux, ny = py + uy;
         ++i;

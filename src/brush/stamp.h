@@ -2,6 +2,7 @@
 // which cannot reach the plane.
 #pragma once
 
-// A stamp of radius r touches only pixels whose centre is closer than r + kStampFringe to
-// the stamp centre: the soft edge runs from r - kStampFringe (full) to r + kStampFringe (none).
-constexpr double kStampFringe = 1.0;
+// A stamp of radius r touches only pixels whose centre is closer than max(r, 1) to the stamp
+// centre: the stroke's rectangle, grown by the brush size around every sample, holds all it
+// paints. The soft edge runs from r - 1 (full) to r (none).
+inline double StampReach(double radius) { return radius > 1 ? radius : 1.0; }
