@@ -226,6 +226,39 @@ TEST(BlitDisplay, ClipsToTheVisibleWindowAndTheImage) {
     EXPECT_TRUE(view.blits.empty());
 }
 
+// Every display pixel the window shows is drawn, at any zoom and scroll: the window's edge
+// pixels show image pixels that are only partly in view.
+TEST(BlitDisplay, EveryPixelTheWindowShowsIsDrawn) {
+    struct Case {
+        float zoom;
+        int scrollX, scrollY, cw, ch;
+    };
+    const Case cases[] = {{6, 0, 0, 98, 45}, {4, -7, -5, 61, 33}, {3, -1, 0, 50, 50}, {2.5f, -3, -2, 77, 41},
+                          {1, -5, -3, 40, 30}, {0.75f, 2, 1, 30, 25}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "zoom " << c.zoom << " scroll " << c.scrollX);
+        FreshEngine(40, 30);  // no window: the whole bitmap is drawn
+        Module1.Zoom = c.zoom;
+        CreateDisplayBitmap();
+        displaybuffers();
+        const std::vector<uint32_t> whole = Dibs.Storage;
+        RecordingSurface view;
+        view.cw = c.cw;
+        view.ch = c.ch;
+        Dibs.View = &view;
+        Module1.ScrollX = c.scrollX;
+        Module1.ScrollY = c.scrollY;
+        CreateDisplayBitmap();
+        displaybuffers();
+        Dibs.View = nullptr;
+        const int row = Dibs.DisplayInfo.biWidth;
+        for (int Y = std::max(0, -c.scrollY); Y < std::min(Dibs.DisplayHeight, c.ch - c.scrollY); ++Y)
+            for (int X = std::max(0, -c.scrollX); X < std::min(Dibs.DisplayWidth, c.cw - c.scrollX); ++X)
+                ASSERT_EQ(Dibs.Storage[static_cast<size_t>(Y) * row + X], whole[static_cast<size_t>(Y) * row + X])
+                    << X << "," << Y;
+    }
+}
+
 TEST(SmoothBlit, WritesOnlyTheRectanglesPixelsAtEveryZoom) {
     const int w = 13, h = 9;
     Plane r(w, h), g(w, h), b(w, h);

@@ -148,8 +148,9 @@ TEST_F(DbusHostTest, ClosingAgainstAResizedHostAsksAndWritesNothing) {
     answerYes = true;
     EXPECT_TRUE(window->close());
     EXPECT_EQ(messages.size(), 2);
-    // The width differs already, so the height is not asked.
-    EXPECT_EQ(recorder->calls, Calls({"Tarn_BufferWidth", "Tarn_BufferWidth"}));
+    // Both sizes are asked each time, though the width alone differs.
+    EXPECT_EQ(recorder->calls,
+              Calls({"Tarn_BufferWidth", "Tarn_BufferHeight", "Tarn_BufferWidth", "Tarn_BufferHeight"}));
 }
 
 TEST_F(DbusHostTest, ClosingAfterTheHostLeftClosesWithoutAMessage) {

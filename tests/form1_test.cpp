@@ -5,12 +5,16 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QTest>
 
 #include "app/application.h"
 #include "app/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/form1.h"
+#include "canvas/palette_window.h"
 #include "canvas/report.h"
 #include "canvas/undo.h"
 #include "test_support.h"
@@ -121,6 +125,46 @@ TEST_F(CanvasWindow, CommaReleasedWithShiftHeldStillEndsPickMode) {
     EXPECT_FALSE(Module1.PickMode);
 }
 
+TEST_F(CanvasWindow, OnlyTheCommaKeyTurnsOnPickMode) {
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        quint32 scan;
+        const char* text;
+        bool picks;
+    };
+    const Case cases[] = {
+        {Qt::Key_Less, Qt::ShiftModifier, 59, "<", true},   // Shift and the comma key
+        {Qt::Key_Less, Qt::NoModifier, 94, "<", false},     // the extra key of European keyboards
+        {Qt::Key_Less, Qt::ShiftModifier, 0, "<", false},   // no key code: not known as the comma
+        {Qt::Key_Comma, Qt::NoModifier, 0, ",", true},
+    };
+    for (const Case& c : cases) {
+        QKeyEvent press(QEvent::KeyPress, c.key, c.mods, c.scan, 0, 0, c.text);
+        QApplication::sendEvent(view, &press);
+        EXPECT_EQ(Module1.PickMode != 0, c.picks) << c.text << " " << c.scan;
+        QKeyEvent release(QEvent::KeyRelease, c.key, c.mods, c.scan, 0, 0, c.text);
+        QApplication::sendEvent(view, &release);
+        EXPECT_FALSE(Module1.PickMode);
+    }
+}
+
+TEST_F(CanvasWindow, BackAndForwardButtonsLeaveTheStrokeAlone) {
+    QTest::mouseClick(view, Qt::BackButton, Qt::NoModifier, QPoint(10, 10));
+    QTest::mouseClick(view, Qt::ForwardButton, Qt::NoModifier, QPoint(12, 10));
+    EXPECT_EQ(Module1.UndoList.size(), 0u);
+    EXPECT_EQ(Module1.PointCount, 0);
+    // In the middle of a stroke they neither end it nor add to it.
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+    for (int x = 12; x <= 20; x += 2) QTest::mouseMove(view, QPoint(x, 20));
+    QTest::mouseClick(view, Qt::BackButton, Qt::NoModifier, QPoint(20, 20));
+    EXPECT_TRUE(Module1.ButtonDown);
+    for (int x = 22; x <= 30; x += 2) QTest::mouseMove(view, QPoint(x, 20));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(32, 20));
+    EXPECT_EQ(Module1.UndoList.size(), 5u);
+    EXPECT_EQ(Module1.PointCount, 11);  // the press, ten moves and the release
+}
+
 TEST_F(CanvasWindow, KeypadPlusIsNotTheZoomKey) {
     QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
     EXPECT_EQ(Module1.Zoom, 1.0f);
@@ -159,11 +203,35 @@ TEST_F(CanvasWindow, ClosingAfterTheHostResizedAsksEveryTime) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0], QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
                                QChar(13) + QStringLiteral("Loose all changes?"));
+    // Both sizes are asked for, though the width alone has changed.
+    EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "Tarn_BufferHeight"), 1);
+    // "No" shows the palette again where the user left it.
+    QWidget* palette = window->palette() ? window->palette()->Widget() : nullptr;
+    ASSERT_NE(palette, nullptr);
+    palette->move(palette->pos() + QPoint(37, 23));
+    const QPoint placed = palette->pos();
     EXPECT_FALSE(window->close());
     EXPECT_EQ(messages.size(), 2);
+    EXPECT_TRUE(palette->isVisible());
+    EXPECT_EQ(palette->pos(), placed);
     answerYes = true;
     EXPECT_TRUE(window->close());
     EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "Tarn_SaveUndo"), 0);
+}
+
+TEST_F(CanvasWindow, TheSizeQuestionShowsTwoLines) {
+    host->width = 61;
+    MessageBoxHook = nullptr;
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(shown, "Can't copy buffer back to Project Tarnwick because the buffer size has changed\n"
+                     "Loose all changes?");
 }
 
 TEST_F(CanvasWindow, ClosingWithAFailingHostClosesSilently) {

@@ -15,9 +15,9 @@ DibsState Dibs;
 namespace {
 
 // Round to nearest, halves to even (the default rounding mode), clamped into 32 bits.
-int32_t RoundClamp(double v) {
+int32_t CeilClamp(double v) {
     if (std::isnan(v)) return 0;
-    v = std::nearbyint(v);
+    v = std::ceil(v);
     if (v >= INT32_MAX) return INT32_MAX;
     if (v <= INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(v);
@@ -106,10 +106,13 @@ BlitPlan PlanBlit(const Plane& r, const Plane& g, const Plane& b, int32_t x1, in
     p.bb = std::clamp<int64_t>(static_cast<int64_t>(y2) + 1, 0, m.BufferHeight);
     if (Dibs.View) {
         const int cw = Dibs.View->ClientWidth(), ch = Dibs.View->ClientHeight();
-        p.l = std::max<int64_t>(p.l, RoundClamp((-1.0 - m.ScrollX) / zoom));
-        p.t = std::max<int64_t>(p.t, RoundClamp((-1.0 - m.ScrollY) / zoom));
-        p.rr = std::min<int64_t>(p.rr, RoundClamp((cw + 1.0 - m.ScrollX) / zoom));
-        p.bb = std::min<int64_t>(p.bb, RoundClamp((ch + 1.0 - m.ScrollY) / zoom));
+        // The image pixels any part of the window shows, and a window pixel more on each side:
+        // outwards to whole pixels, so that at zooms above 2 the part-shown pixels at the
+        // window's edges are drawn too instead of being left black.
+        p.l = std::max<int64_t>(p.l, FloorClamp((-1.0 - m.ScrollX) / zoom));
+        p.t = std::max<int64_t>(p.t, FloorClamp((-1.0 - m.ScrollY) / zoom));
+        p.rr = std::min<int64_t>(p.rr, CeilClamp((cw + 1.0 - m.ScrollX) / zoom));
+        p.bb = std::min<int64_t>(p.bb, CeilClamp((ch + 1.0 - m.ScrollY) / zoom));
     }
     p.goes = p.rr > p.l && p.bb > p.t && Dibs.DisplayBits && r.sizeIs(m.BufferWidth, m.BufferHeight) &&
              g.sizeIs(m.BufferWidth, m.BufferHeight) && b.sizeIs(m.BufferWidth, m.BufferHeight);

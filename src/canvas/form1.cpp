@@ -25,13 +25,17 @@ namespace {
 constexpr int kVkComma = 188, kVkPlus = 187, kVkMinus = 189;
 
 // The physical key that typed the last comma: with Shift held it reports '<', yet it is the
-// same key, and its release must end the pick mode.
+// same key, and its release must end the pick mode. Before any comma has been typed, the comma
+// key is known by the code X11 and Wayland give it; a '<' from another key (the extra key of
+// European keyboards) is not the comma.
 quint32 commaScanCode = 0;
+constexpr quint32 kXkbCommaKeycode = 59;
 
 // The virtual key of the main keyboard's comma, =/+ and - keys; the keypad's keys are others.
 int VirtualKey(const QKeyEvent* e) {
-    if (e->key() == Qt::Key_Comma || e->key() == Qt::Key_Less ||
-        (commaScanCode != 0 && e->nativeScanCode() == commaScanCode))
+    const quint32 scan = e->nativeScanCode();
+    if (e->key() == Qt::Key_Comma ||
+        (scan != 0 && scan == (commaScanCode != 0 ? commaScanCode : kXkbCommaKeycode)))
         return kVkComma;
     if (e->modifiers() & Qt::KeypadModifier) return 0;
     switch (e->key()) {
@@ -59,6 +63,10 @@ int16_t ButtonBits(Qt::MouseButtons buttons) {
     if (buttons & Qt::MiddleButton) b |= 4;
     return b;
 }
+
+// Only the left, right and middle buttons paint, sample and navigate; others (back, forward)
+// are not the canvas's.
+bool CanvasButton(Qt::MouseButton button) { return ButtonBits(button) != 0; }
 
 const QString kSizeChangedText =
     QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
@@ -97,6 +105,7 @@ void CanvasView::resizeEvent(QResizeEvent* event) {
 }
 
 void CanvasView::mousePressEvent(QMouseEvent* event) {
+    if (!CanvasButton(event->button())) return;
     penButtonPending_ = false;
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
     const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
@@ -114,6 +123,7 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!CanvasButton(event->button())) return;
     penButtonPending_ = false;
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
     const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
@@ -226,13 +236,15 @@ void Form1::Form_Load() {
 bool Form1::Form_Unload() {
     const Module1State& m = Module1;
     try {
-        if (m.Host && (m.Host->Tarn_BufferWidth() != m.BufferWidth ||
-                       m.Host->Tarn_BufferHeight() != m.BufferHeight)) {
+        // The host is asked for both sizes, whatever the first answer.
+        const bool resized = m.Host && ((m.Host->Tarn_BufferWidth() != m.BufferWidth) |
+                                        (m.Host->Tarn_BufferHeight() != m.BufferHeight));
+        if (resized) {
             if (AskYesNo(this, kSizeChangedText)) {
                 ReleaseWindows(false);
                 return true;
             }
-            if (palette_) palette_->ShowBeside(this);
+            if (palette_) palette_->ShowAgain();
             return false;
         }
         WriteImageBack();

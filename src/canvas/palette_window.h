@@ -10,6 +10,8 @@ public:
     virtual ~PaletteWindow() = default;
     // Show the palette modeless, owned by the canvas window, beside it.
     virtual void ShowBeside(QWidget* canvasWindow) = 0;
+    // Show it again where it was.
+    virtual void ShowAgain() = 0;
     virtual void Hide() = 0;
     virtual void Close() = 0;
     // The value of slider TrackleN (1..8).

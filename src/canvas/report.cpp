@@ -9,18 +9,30 @@
 
 std::function<bool(const QString& text, bool question)> MessageBoxHook;
 
+namespace {
+
+// A carriage return (character 13) between two sentences starts a new line, as the host's
+// messages mean; a plain-text message box would show it as a space.
+QString Shown(const QString& text) {
+    QString lines = text;
+    lines.replace(QChar(13), QChar(10));
+    return lines;
+}
+
+}  // namespace
+
 void ShowMessage(QWidget* parent, const QString& text) {
     if (MessageBoxHook) {
         MessageBoxHook(text, false);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Ok, parent);
     box.exec();
 }
 
 bool AskYesNo(QWidget* parent, const QString& text) {
     if (MessageBoxHook) return MessageBoxHook(text, true);
-    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
 }
 

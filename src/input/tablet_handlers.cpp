@@ -79,12 +79,13 @@ void Tablet_PacketArrival(CTablet& Tablet, const TabletPacket& packet) {
     // The half pixel moves the position from pixel corners to pixel centres.
     const double penX = sx - ox - 0.5, penY = sy - oy - 0.5;
     if (!FitsFloat(penX) || !FitsFloat(penY)) return;
+    m.PenX = static_cast<float>(penX);
+    m.PenY = static_cast<float>(penY);
+    // The position stands even when the pressure cannot be had.
     const float full = Tablet.FullPressure(0);  // read anew: the tablet may change its scale
     if (full == 0 || !std::isfinite(full)) return;
     const double pressure = packet.Pressure / static_cast<double>(full);
     if (!FitsFloat(pressure)) return;
-    m.PenX = static_cast<float>(penX);
-    m.PenY = static_cast<float>(penY);
     m.PenPressure = static_cast<float>(pressure);
     m.PenAltitude = static_cast<float>(packet.Altitude);
 }

@@ -184,6 +184,11 @@ void Form2::closeEvent(QCloseEvent* event) {
     hide();
 }
 
+void Form2::ShowAgain() {
+    show();
+    raise();
+}
+
 void Form2::ShowBeside(QWidget* canvasWindow) {
     QWidget* canvas = canvasWindow ? canvasWindow->window() : nullptr;
     if (canvas && canvas != this) {

@@ -26,6 +26,7 @@ public:
 
     // PaletteWindow
     void ShowBeside(QWidget* canvasWindow) override;
+    void ShowAgain() override;
     void Hide() override;
     void Close() override;
     float SliderValue(int n) const override;
