@@ -39,6 +39,8 @@ void ExpectSameState(const Module1State& want, const Module1State& got) {
     EXPECT_EQ(got.BPlane.bytes, want.BPlane.bytes);
     EXPECT_EQ(got.FXBuffer.bytes, want.FXBuffer.bytes);
     EXPECT_EQ(got.RBase.bytes, want.RBase.bytes);
+    EXPECT_EQ(got.GBase.bytes, want.GBase.bytes);
+    EXPECT_EQ(got.BBase.bytes, want.BBase.bytes);
     ASSERT_EQ(got.UndoList.size(), want.UndoList.size());
     for (size_t i = 0; i < got.UndoList.size(); ++i) {
         const UndoItem &a = got.UndoList[i], &b = want.UndoList[i];
@@ -77,15 +79,17 @@ TEST_P(Commit, SameAsSaveMergeAndClearOneAfterTheOther) {
     m.ColorB = 120;
     for (int i = 0; i < c.stepsBefore; ++i) PushUndo(i % 80, i % 60, i % 80 + 9, i % 60 + 5);
 
+    // An undone step leaves arrays for the next save to reuse; the release (first) takes them.
+    if (c.stepsBefore > 0 && c.stepsBefore <= 33) PopUndo();
     const Module1State before = Module1;
+    CommitStroke(c.x1, c.y1, c.x2, c.y2);
+    const Module1State got = Module1;
+
+    Module1 = before;
     PushUndo(c.x1, c.y1, c.x2, c.y2);
     RenderSegment(2, c.x1, c.y1, c.x2, c.y2);
     ClearFXbuffer(c.x1, c.y1, c.x2, c.y2);
-    const Module1State want = Module1;
-
-    Module1 = before;
-    CommitStroke(c.x1, c.y1, c.x2, c.y2);
-    ExpectSameState(want, Module1);
+    ExpectSameState(Module1, got);
 }
 
 const CommitCase kCases[] = {

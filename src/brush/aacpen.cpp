@@ -4,9 +4,9 @@
 // coverage is 1 up to d = r - 1 and falls to 0 at d = r. The fall-off is linear in d²
 // ((r² - d²) / (2r - 1)), within a fraction of a grey level of linear in d over that band, and
 // needs no square root per pixel. Nothing reaches past the radius: the stroke's rectangle,
-// which the undo saves and the release clears, is the samples grown by the brush size. Below a
-// radius of 1 the stamp is a one-pixel dot (1 - d²) scaled by r² (its area), so a thin stroke
-// stays continuous and a vanishing radius fades to nothing.
+// which the undo saves and the release clears, is the samples grown by the brush size (the Size
+// slider's least is 1). Below a radius of 1 the stamp is a one-pixel dot (1 - d²) scaled by r²
+// (its area), so a thin stroke stays continuous and a vanishing radius fades to nothing.
 //
 // Coverage only grows: a stamp of level s (0..255) lifts a byte from old to
 // old + round(s × (255 - old) / 255), which is at most 255 and reaches 255 exactly at s = 255.

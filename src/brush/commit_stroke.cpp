@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <utility>
 
 #include "app/module1.h"
 #include "brush/composite.h"
@@ -72,5 +71,4 @@ void CommitStroke(float x1, float y1, float x2, float y2) {
     span(!r.clearing, r.clear.top, r.clear.bottom);
 
     if (from < to) ReleaseRows(r, from, to);
-    EndUndo(std::move(r.save));
 }

@@ -14,7 +14,7 @@ DibsState Dibs;
 
 namespace {
 
-// Round to nearest, halves to even (the default rounding mode), clamped into 32 bits.
+// ceil(v), clamped into 32 bits; NaN counts as 0.
 int32_t CeilClamp(double v) {
     if (std::isnan(v)) return 0;
     v = std::ceil(v);

@@ -24,18 +24,17 @@ namespace {
 // Virtual-key codes of the keys the canvas reacts to.
 constexpr int kVkComma = 188, kVkPlus = 187, kVkMinus = 189;
 
-// The physical key that typed the last comma: with Shift held it reports '<', yet it is the
-// same key, and its release must end the pick mode. Before any comma has been typed, the comma
-// key is known by the code X11 and Wayland give it; a '<' from another key (the extra key of
-// European keyboards) is not the comma.
+// The physical key that typed the last comma: with Shift held it reports another character
+// ('<' on US keyboards, ';' on German ones), yet it is the same key, and its release must end
+// the pick mode. Before any comma has been typed, Shift with '<' is taken for it; '<' without
+// Shift comes from another key (the extra key of European keyboards).
 quint32 commaScanCode = 0;
-constexpr quint32 kXkbCommaKeycode = 59;
 
 // The virtual key of the main keyboard's comma, =/+ and - keys; the keypad's keys are others.
 int VirtualKey(const QKeyEvent* e) {
     const quint32 scan = e->nativeScanCode();
-    if (e->key() == Qt::Key_Comma ||
-        (scan != 0 && scan == (commaScanCode != 0 ? commaScanCode : kXkbCommaKeycode)))
+    if (e->key() == Qt::Key_Comma || (commaScanCode != 0 && scan == commaScanCode) ||
+        (e->key() == Qt::Key_Less && (e->modifiers() & Qt::ShiftModifier)))
         return kVkComma;
     if (e->modifiers() & Qt::KeypadModifier) return 0;
     switch (e->key()) {
@@ -237,8 +236,12 @@ bool Form1::Form_Unload() {
     const Module1State& m = Module1;
     try {
         // The host is asked for both sizes, whatever the first answer.
-        const bool resized = m.Host && ((m.Host->Tarn_BufferWidth() != m.BufferWidth) |
-                                        (m.Host->Tarn_BufferHeight() != m.BufferHeight));
+        bool resized = false;
+        if (m.Host) {
+            const bool wider = m.Host->Tarn_BufferWidth() != m.BufferWidth;
+            const bool taller = m.Host->Tarn_BufferHeight() != m.BufferHeight;
+            resized = wider || taller;
+        }
         if (resized) {
             if (AskYesNo(this, kSizeChangedText)) {
                 ReleaseWindows(false);

@@ -11,10 +11,11 @@ std::function<bool(const QString& text, bool question)> MessageBoxHook;
 
 namespace {
 
-// A carriage return (character 13) between two sentences starts a new line, as the host's
-// messages mean; a plain-text message box would show it as a space.
+// A carriage return (character 13), alone or before a line feed, starts a new line, as the
+// messages mean; a plain-text message box would show a lone one as a space.
 QString Shown(const QString& text) {
     QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     lines.replace(QChar(13), QChar(10));
     return lines;
 }

@@ -87,53 +87,65 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     const int32_t l = FloorInto(x1, 0, m.BufferWidth - 1), t = FloorInto(y1, 0, m.BufferHeight - 1);
     const int32_t r = FloorInto(x2, 0, m.BufferWidth), b = FloorInto(y2, 0, m.BufferHeight);
     if (l >= r || t >= b) return save;
-    // The arrays first: if memory runs out, nothing has changed yet.
-    const size_t n = static_cast<size_t>(r - l) * static_cast<size_t>(b - t);
-    for (Plane* p : {&save.red, &save.green, &save.blue}) {
-        p->width = r - l;
-        p->height = b - t;
-        p->bytes = Room(n);
-        p->bytes.resize(n);  // a kept array: only bytes beyond what it held are zeroed first
-    }
+    for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
+        if (!p->sizeIs(m.BufferWidth, m.BufferHeight)) return save;
     if (static_cast<int32_t>(m.UndoList.size() / 5) > m.UndoLimit)
         for (int i = 0; i < 5; ++i) {
             if (Plane* plane = std::get_if<Plane>(&m.UndoList.front())) Keep(std::move(*plane));
             m.UndoList.pop_front();
         }
+    // The step is filed now, its arrays empty with room reserved, so that running out of memory
+    // changes nothing else; the rows are appended as they are saved.
+    const size_t n = static_cast<size_t>(r - l) * static_cast<size_t>(b - t);
+    Plane planes[3];
+    for (Plane& p : planes) {
+        p.width = r - l;
+        p.height = b - t;
+        p.bytes = Room(n);
+        p.bytes.clear();
+    }
+    const size_t filed = m.UndoList.size();
+    try {
+        for (Plane& p : planes) m.UndoList.emplace_back(std::move(p));  // blue, green, red
+        m.UndoList.emplace_back(t);
+        m.UndoList.emplace_back(l);
+    } catch (...) {
+        m.UndoList.resize(filed);
+        throw;
+    }
+    save.blue = &std::get<Plane>(m.UndoList[filed]);
+    save.green = &std::get<Plane>(m.UndoList[filed + 1]);
+    save.red = &std::get<Plane>(m.UndoList[filed + 2]);
     save.left = l;
     save.top = t;
     save.right = r;
     save.bottom = b;
+    save.next = t;
     return save;
 }
 
 void SaveUndoRows(UndoSave& save, int32_t y0, int32_t y1) {
-    y0 = std::max(y0, save.top);
+    y0 = std::max(y0, save.next);
     y1 = std::min(y1, save.bottom);
     if (save.empty() || y0 >= y1) return;
     const Module1State& m = Module1;
     const Plane* sources[3] = {&m.RPlane, &m.GPlane, &m.BPlane};
-    Plane* copies[3] = {&save.red, &save.green, &save.blue};
+    Plane* copies[3] = {save.red, save.green, save.blue};
     const size_t w = static_cast<size_t>(save.right - save.left);
     // A plane at a time: two streams of memory, which the processor fetches ahead best.
-    for (int i = 0; i < 3; ++i)
-        for (int32_t y = y0; y < y1; ++y) std::memcpy(copies[i]->row(y - save.top), sources[i]->row(y) + save.left, w);
-}
-
-void EndUndo(UndoSave&& save) {
-    if (save.empty()) return;
-    Module1State& m = Module1;
-    m.UndoList.emplace_back(std::move(save.blue));
-    m.UndoList.emplace_back(std::move(save.green));
-    m.UndoList.emplace_back(std::move(save.red));
-    m.UndoList.emplace_back(save.top);
-    m.UndoList.emplace_back(save.left);
+    for (int i = 0; i < 3; ++i) {
+        std::vector<uint8_t>& bytes = copies[i]->bytes;
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint8_t* row = sources[i]->row(y) + save.left;
+            bytes.insert(bytes.end(), row, row + w);  // within the reserved room: no reallocation
+        }
+    }
+    save.next = y1;
 }
 
 void PushUndo(float x1, float y1, float x2, float y2) {
     UndoSave save = BeginUndo(x1, y1, x2, y2);
     SaveUndoRows(save, save.top, save.bottom);
-    EndUndo(std::move(save));
 }
 
 void PopUndo() {
