@@ -62,14 +62,7 @@ Planes Snap() {
 }
 
 void ExpectSame(const Planes& want) {
-    const Module1State& m = Module1;
-    EXPECT_EQ(m.RPlane.bytes, want.R.bytes);
-    EXPECT_EQ(m.GPlane.bytes, want.G.bytes);
-    EXPECT_EQ(m.BPlane.bytes, want.B.bytes);
-    EXPECT_EQ(m.RBase.bytes, want.RB.bytes);
-    EXPECT_EQ(m.GBase.bytes, want.GB.bytes);
-    EXPECT_EQ(m.BBase.bytes, want.BB.bytes);
-    EXPECT_EQ(m.FXBuffer.bytes, want.FX.bytes);
+    ExpectPlanes(Module1, want.R, want.G, want.B, want.RB, want.GB, want.BB, want.FX);
 }
 
 // The composite walked pixel by pixel in the stated order, on copies of the planes.

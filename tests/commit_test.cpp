@@ -34,13 +34,7 @@ void PrintTo(const CommitCase& c, std::ostream* os) { *os << c.name; }
 class Commit : public ::testing::TestWithParam<CommitCase> {};
 
 void ExpectSameState(const Module1State& want, const Module1State& got) {
-    EXPECT_EQ(got.RPlane.bytes, want.RPlane.bytes);
-    EXPECT_EQ(got.GPlane.bytes, want.GPlane.bytes);
-    EXPECT_EQ(got.BPlane.bytes, want.BPlane.bytes);
-    EXPECT_EQ(got.FXBuffer.bytes, want.FXBuffer.bytes);
-    EXPECT_EQ(got.RBase.bytes, want.RBase.bytes);
-    EXPECT_EQ(got.GBase.bytes, want.GBase.bytes);
-    EXPECT_EQ(got.BBase.bytes, want.BBase.bytes);
+    ExpectPlanes(got, want.RPlane, want.GPlane, want.BPlane, want.RBase, want.GBase, want.BBase, want.FXBuffer);
     ASSERT_EQ(got.UndoList.size(), want.UndoList.size());
     for (size_t i = 0; i < got.UndoList.size(); ++i) {
         const UndoItem &a = got.UndoList[i], &b = want.UndoList[i];

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -69,6 +71,17 @@ void FillImage(const std::function<uint8_t(int, int, int)>& value) {
             m.BPlane.at(x, y) = value(x, y, 2);
         }
     DisplayCopyFollowsImage();
+}
+
+void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b, const Plane& rBase,
+                  const Plane& gBase, const Plane& bBase, const Plane& coverage) {
+    EXPECT_EQ(m.RPlane.bytes, r.bytes);
+    EXPECT_EQ(m.GPlane.bytes, g.bytes);
+    EXPECT_EQ(m.BPlane.bytes, b.bytes);
+    EXPECT_EQ(m.RBase.bytes, rBase.bytes);
+    EXPECT_EQ(m.GBase.bytes, gBase.bytes);
+    EXPECT_EQ(m.BBase.bytes, bBase.bytes);
+    EXPECT_EQ(m.FXBuffer.bytes, coverage.bytes);
 }
 
 QString TempDir() {

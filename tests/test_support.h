@@ -67,5 +67,9 @@ void FreshEngine(int w, int h, CanvasSurface* view = nullptr);
 // Fills the working and display planes: value(x, y, channel 0..2).
 void FillImage(const std::function<uint8_t(int, int, int)>& value);
 
+// The seven planes of the engine state m equal these: image, display copy, coverage.
+void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b, const Plane& rBase,
+                  const Plane& gBase, const Plane& bBase, const Plane& coverage);
+
 // A temporary folder path for test files.
 QString TempDir();
