@@ -52,12 +52,13 @@ void ReleaseRows(Release& r, int32_t y0, int32_t y1) {
 
 void CommitStroke(float x1, float y1, float x2, float y2) {
     Release r;
-    r.save = BeginUndo(x1, y1, x2, y2);
     r.c.flags = 2;
     r.planes = PlanesReady();
     if (r.planes) r.mix = CompositeArea(x1, y1, x2, y2);
     if (!r.mix.empty()) PrepareComposite(r.c);
     r.clearing = CoverageClearArea(x1, y1, x2, y2, &r.clear);
+    // Last, once nothing else can fail: the undo step is filed empty and filled below.
+    r.save = BeginUndo(x1, y1, x2, y2);
 
     // The rows any of the three touches.
     int32_t from = INT32_MAX, to = INT32_MIN;
