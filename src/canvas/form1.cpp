@@ -238,9 +238,9 @@ bool Form1::Form_Unload() {
         // The host is asked for both sizes, whatever the first answer.
         bool resized = false;
         if (m.Host) {
-            const bool wider = m.Host->Tarn_BufferWidth() != m.BufferWidth;
-            const bool taller = m.Host->Tarn_BufferHeight() != m.BufferHeight;
-            resized = wider || taller;
+            const bool widthDiffers = m.Host->Tarn_BufferWidth() != m.BufferWidth;
+            const bool heightDiffers = m.Host->Tarn_BufferHeight() != m.BufferHeight;
+            resized = widthDiffers || heightDiffers;
         }
         if (resized) {
             if (AskYesNo(this, kSizeChangedText)) {
