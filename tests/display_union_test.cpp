@@ -208,7 +208,7 @@ uint32_t ExpectedPixel(const Plane* planes, int w, int h, double zoom, int X, in
                 const double u = std::clamp((D + 0.5) / zoom - 0.5, 0.0, n - 1.0);
                 *i0 = static_cast<int>(u);
                 *i1 = std::min(*i0 + 1, n - 1);
-                *w1 = static_cast<int>(std::lround((u - *i0) * 256));
+                *w1 = static_cast<int>(std::lrint((u - *i0) * 256));
             };
             int x0, x1, wx, y0, y1, wy;
             tap(X, w, &x0, &x1, &wx);

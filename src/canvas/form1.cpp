@@ -146,7 +146,8 @@ void CanvasView::keyPressEvent(QKeyEvent* event) {
             Module1.PickMode = kTrue;
         }
     }
-    if (event->text() == QStringLiteral("u")) RunHandler(form_, [] { PopUndo(); });
+    const QString typed = event->text();
+    if (typed.size() == 1) form_->Form_KeyPress(static_cast<int16_t>(typed.at(0).unicode()));
     event->accept();
 }
 
@@ -230,6 +231,10 @@ void Form1::Form_Load() {
     m.PenPressure = 1.0f;
     m.PenAltitude = 0;
     OpenTablet(Tablet, CreateQtTablet, TabletWindowOf(this));
+}
+
+void Form1::Form_KeyPress(int16_t KeyAscii) {
+    if (KeyAscii == 117) RunHandler(this, [] { PopUndo(); });
 }
 
 bool Form1::Form_Unload() {

@@ -59,6 +59,8 @@ public:
     void ShowCanvas() override;
 
     void Form_Load();
+    // A typed character: "u" (117, lower case only) undoes the last step.
+    void Form_KeyPress(int16_t KeyAscii);
     // The close request: writes the image back, or asks when the host's size has changed.
     // Returns true when the window may close.
     bool Form_Unload();

@@ -1,6 +1,7 @@
 // The blend-mode menu window. It is never shown; the palette's Mode button pops up its menu.
 #include "canvas/menus.h"
 
+#include <QCursor>
 #include <QMenu>
 #include <QPointer>
 #include <QWidget>
@@ -10,18 +11,18 @@
 namespace {
 
 struct ModeItem {
-    const char* name;     // the menu item's control name
+    const char* name;  // the menu item's control name
     const char* caption;
-    int32_t mode;         // the value stored in BlendMode
+    void (*click)();   // its handler
 };
 
 constexpr ModeItem kModeItems[] = {
-    {"ModeDefault", "Default", 0},   {"ModeAdd", "Add", 1},
-    {"ModeSub", "Subtract", 2},      {"ModeMult", "Multiply", 3},
-    {"ModeDiv", "Divide", 4},        {"ModeScreen", "Screen", 5},
-    {"MenuGreater", "Greater than", 6}, {"MenuLess", "Less than", 7},
-    {"ModeAnd", "And", 8},           {"ModeOr", "Or", 9},
-    {"ModeXor", "Xor", 10},
+    {"ModeDefault", "Default", ModeDefault_Click},     {"ModeAdd", "Add", ModeAdd_Click},
+    {"ModeSub", "Subtract", ModeSub_Click},            {"ModeMult", "Multiply", ModeMult_Click},
+    {"ModeDiv", "Divide", ModeDiv_Click},              {"ModeScreen", "Screen", ModeScreen_Click},
+    {"MenuGreater", "Greater than", MenuGreater_Click}, {"MenuLess", "Less than", MenuLess_Click},
+    {"ModeAnd", "And", ModeAnd_Click},                 {"ModeOr", "Or", ModeOr_Click},
+    {"ModeXor", "Xor", ModeXor_Click},
 };
 
 QPointer<QWidget> menusWindow;
@@ -35,14 +36,28 @@ QWidget* Menus() {
         for (const ModeItem& item : kModeItems) {
             QAction* action = menu->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
-            const int32_t mode = item.mode;
-            QObject::connect(action, &QAction::triggered, [mode] { Module1.BlendMode = mode; });
+            QObject::connect(action, &QAction::triggered, item.click);
         }
     }
     return menusWindow;
 }
 
 }  // namespace
+
+// Each item stores its blend mode and does nothing else.
+void ModeDefault_Click() { Module1.BlendMode = 0; }
+void ModeAdd_Click() { Module1.BlendMode = 1; }
+void ModeSub_Click() { Module1.BlendMode = 2; }
+void ModeMult_Click() { Module1.BlendMode = 3; }
+void ModeDiv_Click() { Module1.BlendMode = 4; }
+void ModeScreen_Click() { Module1.BlendMode = 5; }
+void MenuGreater_Click() { Module1.BlendMode = 6; }
+void MenuLess_Click() { Module1.BlendMode = 7; }
+void ModeAnd_Click() { Module1.BlendMode = 8; }
+void ModeOr_Click() { Module1.BlendMode = 9; }
+void ModeXor_Click() { Module1.BlendMode = 10; }
+
+void kt_button15_Click() { ModeMenu()->popup(QCursor::pos()); }
 
 QMenu* ModeMenu() { return Menus()->findChild<QMenu*>("ModeMenu"); }
 

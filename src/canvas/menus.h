@@ -1,7 +1,24 @@
 // The blend-mode menu window: never shown, it holds ModeMenu ("Mode") with its eleven items.
+// It lives with the canvas windows because it is a Qt window; the blend modes themselves are
+// the brush engine's.
 #pragma once
 
 class QMenu;
 
 QMenu* ModeMenu();    // created on first use
 void CloseMenus();    // closing the canvas closes the menu window
+// The palette's Mode button: the menu pops up at the pointer.
+void kt_button15_Click();
+
+// The items' handlers: BlendMode 0 .. 10 in menu order.
+void ModeDefault_Click();
+void ModeAdd_Click();
+void ModeSub_Click();
+void ModeMult_Click();
+void ModeDiv_Click();
+void ModeScreen_Click();
+void MenuGreater_Click();
+void MenuLess_Click();
+void ModeAnd_Click();
+void ModeOr_Click();
+void ModeXor_Click();

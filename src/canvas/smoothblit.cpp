@@ -63,7 +63,7 @@ void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* b
 
 struct Tap {
     int32_t i0, i1;  // neighbouring source indices
-    int32_t w1;      // weight of i1, 0..256
+    int32_t w1;      // weight of i1, 0..256, rounded to nearest (halves to even)
 };
 
 Tap BilinearTap(int32_t X, double zoom, int32_t n) {
@@ -71,7 +71,7 @@ Tap BilinearTap(int32_t X, double zoom, int32_t n) {
     u = std::clamp(u, 0.0, static_cast<double>(n - 1));
     const int32_t i0 = static_cast<int32_t>(u);
     const int32_t i1 = std::min(i0 + 1, n - 1);
-    return {i0, i1, static_cast<int32_t>(std::lround((u - i0) * 256.0))};
+    return {i0, i1, static_cast<int32_t>(std::lrint((u - i0) * 256.0))};
 }
 
 using Floats4 = float __attribute__((vector_size(16)));

@@ -84,7 +84,7 @@ void CTablet::DeliverPen(TabletWindowHandle source, double x, double y, double p
     if (!PacketCoordinate(x / width, current_->AppliedExtX(), p.X) ||
         !PacketCoordinate((height - y) / height, current_->AppliedExtY(), p.Y))
         return;
-    p.Pressure = static_cast<int32_t>(std::lround(std::clamp(pressure, 0.0, 1.0) * fullPressure_));
+    p.Pressure = static_cast<int32_t>(std::lrint(std::clamp(pressure, 0.0, 1.0) * fullPressure_));
     p.Altitude = altitude;
     PacketArrival(p);
 }
@@ -102,7 +102,7 @@ int32_t AltitudeFromTilt(double xTilt, double yTilt, bool eraser) {
         const double ty = std::tan(std::clamp(yTilt, -89.0, 89.0) * deg);
         // The pen's direction (tx, ty, 1); its angle from the vertical is atan(|(tx, ty)|).
         const double fromVertical = std::atan(std::hypot(tx, ty)) / deg;
-        tenths = static_cast<int32_t>(std::lround((90 - fromVertical) * 10));
+        tenths = static_cast<int32_t>(std::lrint((90 - fromVertical) * 10));
     }
     tenths = std::clamp(tenths, 1, 900);
     return eraser ? -tenths : tenths;

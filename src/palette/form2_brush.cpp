@@ -1,5 +1,4 @@
 // The palette's upper half: brush kinds, brush sliders, drag handles and command buttons.
-#include <QCursor>
 #include <QMenu>
 
 #include "app/module1.h"
@@ -37,9 +36,7 @@ void Form2::ConnectHandlers() {
     connect(kt_button4, &kt_button::Click, this, [this] { RunGuarded(&::kt_button4_Click); });
     connect(kt_button11, &kt_button::Click, this, [this] { RunGuarded(&::kt_button11_Click); });
     connect(kt_button12, &kt_button::Click, this, [this] { RunGuarded(&::kt_button12_Click); });
-    connect(kt_button15, &kt_button::Click, this, [this] {
-        RunHandler(this, [] { ModeMenu()->popup(QCursor::pos()); });
-    });
+    connect(kt_button15, &kt_button::Click, this, [this] { RunGuarded(&::kt_button15_Click); });
 
     connect(Trackle1, &Trackle::Change, this, &Form2::Trackle1_Change);
     connect(Trackle5, &Trackle::Change, this, &Form2::Trackle5_Change);

@@ -35,7 +35,7 @@ bool kt_button::IsShownDown() const {
 namespace {
 
 QColor Scaled(const QColor& c, double factor) {
-    auto ch = [factor](int v) { return std::clamp(static_cast<int>(std::lround(v * factor)), 0, 255); };
+    auto ch = [factor](int v) { return std::clamp(static_cast<int>(std::lrint(v * factor)), 0, 255); };
     return QColor(ch(c.red()), ch(c.green()), ch(c.blue()));
 }
 

@@ -60,7 +60,7 @@ void Trackle::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), FromBGR(BackColor()));
     const double span = max_ - min_;
     const double f = span > 0 ? std::clamp((value_ - min_) / span, 0.0, 1.0) : 0.0;
-    const int filled = static_cast<int>(std::lround(f * (w - 2 * kEdge)));
+    const int filled = static_cast<int>(std::lrint(f * (w - 2 * kEdge)));
     p.fillRect(kEdge, kEdge, filled, h - 2 * kEdge, FromBGR(ForeColor()));
 
     // Sunken edges: dark above and left, light below and right.
