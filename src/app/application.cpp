@@ -12,6 +12,7 @@
 #include "app/module1.h"
 #include "app/startup.h"
 #include "canvas/form1.h"
+#include "canvas/report.h"
 #include "host/dbus_host.h"
 #include "host/file_host.h"
 #include "palette/form2.h"
@@ -93,6 +94,19 @@ Form1* StartMarlo(std::shared_ptr<Host> host, QString* error) {
     return nullptr;
 }
 
+namespace {
+
+// A start that fails is told on stderr and, on a real display, in a message box too: a host may
+// start Marlo where no terminal shows stderr. (The offscreen platform of the tests shows none.)
+void ReportStartFailure(const QString& error) {
+    std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        ShowMessage(nullptr, QStringLiteral("Marlo could not start: ") + error);
+}
+
+}  // namespace
+
 int RunMarlo(const CommandLine& cl) {
     QString error, notice;
     std::shared_ptr<Host> host;
@@ -102,14 +116,14 @@ int RunMarlo(const CommandLine& cl) {
         host = MakeHost(cl, &error, &notice);
     }
     if (!host) {
-        std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
+        ReportStartFailure(error);
         return 1;
     }
     if (!notice.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(notice));
     CatchTerminate();
     Form1* window = StartMarlo(host, &error);
     if (!window) {
-        std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
+        ReportStartFailure(error);
         return 1;
     }
     window->setAttribute(Qt::WA_DeleteOnClose);
