@@ -241,7 +241,7 @@ TEST(BlitDisplay, EveryPixelTheWindowShowsIsDrawn) {
         Module1.Zoom = c.zoom;
         CreateDisplayBitmap();
         displaybuffers();
-        const std::vector<uint32_t> whole = Dibs.Storage;
+        const std::vector<uint32_t> whole(Dibs.Storage.begin(), Dibs.Storage.end());
         RecordingSurface view;
         view.cw = c.cw;
         view.ch = c.ch;

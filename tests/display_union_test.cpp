@@ -152,17 +152,17 @@ TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
         m.PointCount = n;
         const float X = m.Stroke(n, 0) * c.zoom + m.ScrollX, Y = m.Stroke(n, 1) * c.zoom + m.ScrollY;
         const Module1State before = Module1;
-        const std::vector<uint32_t> bitsBefore = Dibs.Storage;
+        const std::vector<uint32_t> bitsBefore(Dibs.Storage.begin(), Dibs.Storage.end());
 
         view.blits.clear();
         PieceByPiece(X, Y);
-        const Outcome want{Module1, Dibs.Storage, view.blits};
+        const Outcome want{Module1, {Dibs.Storage.begin(), Dibs.Storage.end()}, view.blits};
 
         Module1 = before;
         std::copy(bitsBefore.begin(), bitsBefore.end(), Dibs.Storage.begin());
         view.blits.clear();
         DrawBrush(X, Y);
-        ExpectSameOutcome(want, {Module1, Dibs.Storage, view.blits});
+        ExpectSameOutcome(want, {Module1, {Dibs.Storage.begin(), Dibs.Storage.end()}, view.blits});
         if (HasFatalFailure() || HasNonfatalFailure()) return;
     }
 }

@@ -33,9 +33,17 @@ int32_t FloorClamp(double v) {
 
 }  // namespace
 
+bool DisplayPixels::Make(size_t n) {
+    Clear();
+    if (n == 0) return true;
+    pixels_.reset(static_cast<uint32_t*>(std::calloc(n, sizeof(uint32_t))));
+    if (!pixels_) return false;
+    n_ = n;
+    return true;
+}
+
 void DeleteDisplayBitmap() {
-    Dibs.Storage.clear();
-    Dibs.Storage.shrink_to_fit();
+    Dibs.Storage.Clear();
     Dibs.DisplayBits = nullptr;
     Dibs.DisplayDC = 0;
     Dibs.DisplayBitmap = 0;
@@ -70,9 +78,7 @@ void CreateDisplayBitmap() {
     info.biSize = 40;
     info.biWidth = w;
     info.biHeight = -h;
-    try {
-        Dibs.Storage.assign(static_cast<size_t>(w) * h, 0u);
-    } catch (const std::bad_alloc&) {
+    if (!Dibs.Storage.Make(static_cast<size_t>(w) * h)) {
         DeleteDisplayBitmap();
         throw MarloError(kErrOutOfMemory, "Out of memory: the display bitmap cannot be created");
     }

@@ -1,6 +1,8 @@
 // The display bitmap: the image scaled by Zoom, 32 bits a pixel (blue, green, red, unused),
 // rows of biWidth pixels (a multiple of 4), top row first. It is shown at (ScrollX, ScrollY).
 #pragma once
+#include <cstdlib>
+#include <memory>
 #include <cstdint>
 #include <vector>
 
@@ -21,6 +23,29 @@ struct BitmapInfoHeader {
     int32_t biClrImportant = 0;
 };
 
+// The bitmap's pixels, zeroed. They come from calloc, which takes large blocks straight from the
+// system as untouched zero pages: memory is committed only where something is drawn (a 4096 x
+// 4096 image at zoom 4 has a 1 GB bitmap, of which the window shows a few megabytes).
+class DisplayPixels {
+public:
+    // n zeroed pixels; false (and empty) when memory runs out.
+    bool Make(size_t n);
+    void Clear() { pixels_.reset(); n_ = 0; }
+    uint32_t* data() { return pixels_.get(); }
+    size_t size() const { return n_; }
+    bool empty() const { return n_ == 0; }
+    uint32_t* begin() { return pixels_.get(); }
+    uint32_t* end() { return pixels_.get() + n_; }
+    uint32_t& operator[](size_t i) { return pixels_[i]; }
+
+private:
+    struct Free {
+        void operator()(uint32_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint32_t[], Free> pixels_;
+    size_t n_ = 0;
+};
+
 struct DibsState {
     uint32_t* DisplayBits = nullptr;
     BitmapInfoHeader DisplayInfo;
@@ -28,7 +53,7 @@ struct DibsState {
     intptr_t DisplayDC = 0;      // non-zero while a bitmap exists
     int32_t DisplayWidth = 0;    // floor(BufferWidth x Zoom)
     int32_t DisplayHeight = 0;   // floor(BufferHeight x Zoom)
-    std::vector<uint32_t> Storage;
+    DisplayPixels Storage;
     CanvasSurface* View = nullptr;  // the canvas window; null before it exists
     // The largest bitmap we try to make: what a QImage can address.
     double MaxBitmapBytes = 2147483647.0;
