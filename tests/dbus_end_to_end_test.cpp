@@ -71,11 +71,11 @@ QImage Pattern(int w, int h) {
 TEST(DbusEndToEnd, ALargeImageCrossesToMarloAndBackExactly) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("photo.png"));
-    const QImage original = Pattern(4096, 4096);
-    ASSERT_TRUE(original.save(path));
+    ASSERT_TRUE(Pattern(4096, 4096).save(path));
     HostProcess host(path);
-    // The host holds the image now. What is on disk when Marlo sends the image back must
-    // become the backup, and the file must become Marlo's planes again.
+    // The host holds the image now. Planes that come back exactly equal what the host served
+    // are not written: the file keeps what another program put there meanwhile, and no backup
+    // or kept copy appears. Any byte changed on the way would have been written.
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -93,12 +93,11 @@ TEST(DbusEndToEnd, ALargeImageCrossesToMarloAndBackExactly) {
     EXPECT_EQ(marlo.exitCode(), 0) << marlo.readAllStandardError().toStdString();
     ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: wrote")) << host.output.toStdString();
 
-    QFile backup(path + QLatin1Char('~'));
-    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
-    EXPECT_EQ(backup.readAll(), QByteArray("on disk before the write-back\n"));
-    const QImage written = QImage(path).convertToFormat(QImage::Format_ARGB32);
-    ASSERT_EQ(written.size(), original.size());
-    EXPECT_TRUE(written == original);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("on disk before the write-back\n"));
+    EXPECT_FALSE(QFile::exists(path + QLatin1Char('~')));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".1~")));
 }
 
 TEST(DbusEndToEnd, AKilledHostFailsTheNextCallAtOnce) {
@@ -109,7 +108,8 @@ TEST(DbusEndToEnd, AKilledHostFailsTheNextCallAtOnce) {
     auto link = AttachDbusHost();
     ASSERT_TRUE(link);
     EXPECT_EQ(link->Tarn_BufferWidth(), 3);
-    EXPECT_EQ(link->Tarn_GetRBuffer().bytes, (std::vector<uint8_t>{0, 1, 2, 0, 1, 2}));
+    // Red 0, 1, 2 at alpha 64 + (x ^ y), shown over white.
+    EXPECT_EQ(link->Tarn_GetRBuffer().bytes, (std::vector<uint8_t>{191, 190, 190, 190, 191, 189}));
     host.reset();
     try {
         link->Tarn_BufferHeight();

@@ -1,4 +1,6 @@
-// The embedded file host and the program's start on files: round trips, backups, failures.
+// The embedded file host and the program's start on files: the write-back rules with faults
+// made for real (folders in the way, read-only and full file systems), the kinds of input, and
+// the program's exit on signals and failures.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,6 +9,10 @@
 #include <QImageWriter>
 #include <QProcess>
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/errors.h"
 #include "host/file_host.h"
@@ -25,6 +31,58 @@ QImage Sample(int w, int h, bool alpha) {
     return img;
 }
 
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+mode_t Mode(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
+void Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Mounts made by this test process live in a mount namespace of its own: they vanish with it.
+bool CanMount() {
+    static const bool ok = [] {
+        if (::unshare(CLONE_NEWNS) != 0) return false;
+        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    }();
+    return ok;
+}
+
+// A fresh folder holding a tmpfs of size bytes (read-only when readOnly, after files are put in).
+bool MountTmpfs(const QString& folder, const char* size) {
+    QDir().mkpath(folder);
+    return CanMount() && ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, size) == 0;
+}
+bool MakeReadOnly(const QString& folder) {
+    return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+FileHost Open(const QString& path) {
+    ImageDocument doc;
+    QString error;
+    EXPECT_TRUE(LoadImageDocument(path, &doc, &error)) << error.toStdString();
+    return FileHost(std::move(doc), DefaultPaper(), QString());
+}
+
+// Sends the host's image back with pixel (x, y) of the red plane set to v.
+void SendWithRed(FileHost& host, int x, int y, uint8_t v) {
+    Plane red = host.Tarn_GetRBuffer();
+    red.at(x, y) = v;
+    host.Tarn_SaveUndo();
+    host.Tarn_SetRbuffer(red);
+    host.Tarn_SetGbuffer(host.Tarn_GetGBuffer());
+    host.Tarn_SetBbuffer(host.Tarn_GetBBuffer());
+    host.tarn_Refresh();
+}
+
 QString MarloBinary() { return qEnvironmentVariable("MARLO_BINARY_DIR") + "/src/marlo"; }
 
 struct RunResult {
@@ -32,65 +90,185 @@ struct RunResult {
     QString stderrText;
 };
 
-RunResult RunMarlo(const QStringList& args, int killAfterMs = -1) {
+// Runs marlo in folder; with signal, sends it once the canvas is up (after beforeSignal runs).
+RunResult RunMarlo(const QStringList& args, int signal = 0, const std::function<void()>& beforeSignal = {},
+                   const QString& folder = TempDir()) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_DATA_HOME", Path("xdg-data"));
     p.setProcessEnvironment(env);
-    p.setWorkingDirectory(TempDir());
+    p.setWorkingDirectory(folder);
     p.start(MarloBinary(), args);
     EXPECT_TRUE(p.waitForStarted());
-    if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs)) ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    if (signal != 0 && !p.waitForFinished(1500)) {
+        if (beforeSignal) beforeSignal();
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+    }
     EXPECT_TRUE(p.waitForFinished(60000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
 }  // namespace
 
-TEST(ImageFile, RoundTripIsByteExactWithAndWithoutAlpha) {
+// Pixels come back exactly: with alpha, transparent pixels are shown over white, a painted one
+// comes back opaque with its new colour and every other keeps its original RGBA.
+TEST(ImageFile, RoundTripKeepsEveryUnpaintedPixelExactly) {
     for (bool alpha : {false, true}) {
         SCOPED_TRACE(alpha);
         const QString path = Path(alpha ? "rt-alpha.png" : "rt.png");
         const QImage original = Sample(31, 17, alpha);
         ASSERT_TRUE(original.save(path));
-        ImageDocument doc;
-        QString error;
-        ASSERT_TRUE(LoadImageDocument(path, &doc, &error)) << error.toStdString();
-        EXPECT_EQ(doc.alpha.empty(), !alpha);
-        FileHost host(doc, DefaultPaper(), QString());
-        host.Tarn_SaveUndo();
-        host.Tarn_SetRbuffer(host.Tarn_GetRBuffer());
-        host.Tarn_SetGbuffer(host.Tarn_GetGBuffer());
-        host.Tarn_SetBbuffer(host.Tarn_GetBBuffer());
-        host.tarn_Refresh();
-        const QImage back(path);
+        FileHost host = Open(path);
+        EXPECT_EQ(host.document().alpha.empty(), !alpha);
+        // (0, 0) has alpha 0: the canvas sees white there.
+        EXPECT_EQ(host.Tarn_GetRBuffer().at(0, 0), alpha ? 255 : 0);
+        SendWithRed(host, 0, 0, 7);
+        const QImage back = QImage(path).convertToFormat(QImage::Format_ARGB32);
         ASSERT_EQ(back.size(), original.size());
         for (int y = 0; y < 17; ++y)
-            for (int x = 0; x < 31; ++x) ASSERT_EQ(back.pixel(x, y), original.pixel(x, y)) << x << "," << y;
-        EXPECT_TRUE(QFile::exists(path + "~"));
+            for (int x = 0; x < 31; ++x) {
+                const QRgb want = x == 0 && y == 0 ? qRgba(7, qGreen(alpha ? 0xFFFFFFFF : original.pixel(0, 0)),
+                                                           qBlue(alpha ? 0xFFFFFFFF : original.pixel(0, 0)), 255)
+                                                   : original.pixel(x, y);
+                ASSERT_EQ(back.pixel(x, y), want) << x << "," << y;
+            }
     }
 }
 
-TEST(FileHost, WritesChangesAndKeepsTheFormerFileAsBackup) {
-    const QString path = Path("paint.png");
-    ASSERT_TRUE(Sample(8, 6, false).save(path));
-    const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
-    ImageDocument doc;
-    QString error;
-    ASSERT_TRUE(LoadImageDocument(path, &doc, &error));
-    FileHost host(doc, DefaultPaper(), QString());
-    Plane red = host.Tarn_GetRBuffer();
-    red.at(3, 2) = 201;
-    host.Tarn_SaveUndo();
-    host.Tarn_SetRbuffer(red);
-    host.tarn_Refresh();
-    EXPECT_EQ(qRed(QImage(path).pixel(3, 2)), 201);
-    QFile backup(path + "~");
-    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
-    EXPECT_EQ(backup.readAll(), before);
-    // A plane of another size is refused and the file's planes stay.
-    EXPECT_THROW(host.Tarn_SetGbuffer(Plane(3, 3)), HostError);
-    EXPECT_EQ(host.document().g.width, 8);
+// The write-back rules, each with its fault made for real.
+TEST(FileHost, WriteBackRules) {
+    struct Case {
+        const char* name;
+        const char* mount;                  // tmpfs size for the image's folder, or nullptr
+        std::function<void(const QString& image)> fault;  // done after the image is opened
+        bool fails;                         // the write-back fails and the painting is rescued
+        const char* rescueIn;               // "image", "data" or "temp"
+    };
+    const QString data = Path("wb-data");
+    const QString temp = Path("wb-temp");
+    const Case cases[] = {
+        {"changed twice", nullptr, nullptr, false, nullptr},
+        {"changed on disk by another program", nullptr,
+         [](const QString& image) { ASSERT_TRUE(Sample(9, 7, false).save(image)); }, false, nullptr},
+        {"backup name is a folder", nullptr, [](const QString& image) { QDir().mkpath(image + "~"); }, true, "image"},
+        {"image replaced by a folder", nullptr,
+         [](const QString& image) { QFile::remove(image); QDir().mkpath(image); }, true, "image"},
+        {"read-only file system", "1m", [](const QString& image) { ASSERT_TRUE(MakeReadOnly(QFileInfo(image).path())); },
+         true, "data"},
+        {"disk full", "256k",
+         [](const QString& image) { Write(QFileInfo(image).path() + "/filler", QByteArray(512 * 1024, 'x')); }, true,
+         "data"},
+        {"disk full, data folder read-only", "256k",
+         [&](const QString& image) {
+             Write(QFileInfo(image).path() + "/filler", QByteArray(512 * 1024, 'x'));
+             ASSERT_TRUE(MountTmpfs(data, "size=64k") && MakeReadOnly(data));
+         },
+         true, "temp"},
+    };
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME"), oldTemp = qgetenv("TMPDIR");
+    qputenv("XDG_DATA_HOME", data.toLocal8Bit());
+    qputenv("TMPDIR", temp.toLocal8Bit());
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = Path(QStringLiteral("wb-%1").arg(n++));
+        QDir(data).removeRecursively();
+        QDir(temp).removeRecursively();
+        QDir().mkpath(temp);
+        if (c.mount && !MountTmpfs(folder, QStringLiteral("size=%1").arg(c.mount).toLatin1().constData())) {
+            std::printf("[ SKIPPED  ] %s: tmpfs cannot be mounted here\n", c.name);
+            continue;
+        }
+        QDir().mkpath(folder);
+        const QString image = folder + "/paint.png";
+        ASSERT_TRUE(Sample(8, 6, false).save(image));
+        ::chmod(QFile::encodeName(image).constData(), 0600);
+        const QByteArray original = Bytes(image);
+        FileHost host = Open(image);
+        QStringList notices;
+        host.SetNoticeSink([&](const QString& line) { notices << line; });
+
+        // Nothing changed: the file and its backup are left alone.
+        const QFileInfo before(image);
+        SendWithRed(host, 3, 2, host.Tarn_GetRBuffer().at(3, 2));
+        EXPECT_EQ(QFileInfo(image).lastModified(), before.lastModified());
+        EXPECT_FALSE(QFile::exists(image + "~"));
+
+        if (c.fault) c.fault(image);
+        const QByteArray onDisk = QFileInfo(image).isFile() ? Bytes(image) : QByteArray();
+        if (c.fails) {
+            try {
+                SendWithRed(host, 3, 2, 201);
+                ADD_FAILURE() << "the write-back did not fail";
+            } catch (const HostError& e) {
+                const QString folderOf = QString(c.rescueIn) == "image" ? folder
+                                         : QString(c.rescueIn) == "data" ? data + "/marlo/rescue"
+                                                                          : temp;
+                const QString rescue = folderOf + "/paint.marlo-rescue.png";
+                EXPECT_TRUE(QString(e.what()).contains(rescue)) << e.what();
+                EXPECT_EQ(host.WriteBackFailure(), QString(e.what()));
+                EXPECT_EQ(qRed(QImage(rescue).pixel(3, 2)), 201);
+                EXPECT_EQ(Mode(rescue), 0600);
+            }
+            if (!onDisk.isEmpty()) {
+                EXPECT_EQ(Bytes(image), onDisk);  // never half-written
+            }
+            continue;
+        }
+        SendWithRed(host, 3, 2, 201);
+        SendWithRed(host, 4, 2, 202);
+        EXPECT_TRUE(host.WriteBackFailure().isEmpty());
+        const QImage back(image);
+        EXPECT_EQ(qRed(back.pixel(3, 2)), 201);
+        EXPECT_EQ(qRed(back.pixel(4, 2)), 202);
+        EXPECT_EQ(Mode(image), 0600);
+        if (onDisk == original) {
+            // One backup a session: the original's bytes and permission bits, kept after two writes.
+            EXPECT_EQ(Bytes(image + "~"), original);
+            EXPECT_EQ(Mode(image + "~"), 0600);
+            EXPECT_TRUE(notices.isEmpty());
+        } else {
+            // The other program's version is kept under a name of its own, and the painter told.
+            EXPECT_EQ(Bytes(image + ".1~"), onDisk);
+            EXPECT_FALSE(QFile::exists(image + "~"));
+            ASSERT_EQ(notices.size(), 1);
+            EXPECT_TRUE(notices[0].contains(image + ".1~"));
+        }
+    }
+    for (int i = 0; i < n; ++i) ::umount2(QFile::encodeName(Path(QStringLiteral("wb-%1").arg(i))).constData(), MNT_DETACH);
+    ::umount2(QFile::encodeName(data).constData(), MNT_DETACH);
+    qputenv("XDG_DATA_HOME", oldData);
+    if (oldTemp.isEmpty()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", oldTemp);
+}
+
+// A file is written in the format its content has, a lossy one only when it changed; a name
+// so long that the backup's does not fit still leaves the painting safe.
+TEST(FileHost, FormatsAndNames) {
+    const QString misnamed = Path("really-a-png.jpg");
+    ASSERT_TRUE(Sample(8, 6, false).save(misnamed, "PNG"));
+    FileHost png = Open(misnamed);
+    EXPECT_TRUE(FormatLossNote(png.document()).isEmpty());
+    SendWithRed(png, 1, 1, 99);
+    EXPECT_TRUE(Bytes(misnamed).startsWith("\x89PNG"));
+    EXPECT_EQ(qRed(QImage(misnamed).pixel(1, 1)), 99);
+
+    const QString jpeg = Path("photo.jpg");
+    ASSERT_TRUE(Sample(16, 16, false).save(jpeg, "JPEG", 50));
+    const QByteArray jpegBytes = Bytes(jpeg);
+    FileHost lossy = Open(jpeg);
+    EXPECT_FALSE(FormatLossNote(lossy.document()).isEmpty());
+    SendWithRed(lossy, 0, 0, lossy.Tarn_GetRBuffer().at(0, 0));  // unchanged: not re-encoded
+    EXPECT_EQ(Bytes(jpeg), jpegBytes);
+    SendWithRed(lossy, 0, 0, 255);  // written at quality 95: far closer than the original's 50
+    EXPECT_TRUE(Bytes(jpeg).startsWith("\xFF\xD8"));
+    EXPECT_GT(Bytes(jpeg).size(), jpegBytes.size());
+
+    const QString longName = Path(QString(251, 'n') + ".png");
+    ASSERT_TRUE(Sample(4, 4, false).save(longName));
+    FileHost named = Open(longName);
+    EXPECT_THROW(SendWithRed(named, 0, 0, 1), HostError);  // its backup's name is too long
+    EXPECT_TRUE(QFile::exists(Path(QString(180, 'n') + ".marlo-rescue.png")));
 }
 
 TEST(FileHost, UntitledNamesAndDefaultPaper) {
@@ -105,76 +283,71 @@ TEST(FileHost, UntitledNamesAndDefaultPaper) {
     EXPECT_NE(*std::min_element(a.bytes.begin(), a.bytes.end()), *std::max_element(a.bytes.begin(), a.bytes.end()));
 }
 
+// Every way a file can fail to be an image gets one line that names it and the reason.
 TEST(FileHost, LoadFailuresGiveOneLineReasons) {
-    QFile text(Path("not-an-image.png"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("this is no picture");
-    text.close();
+    Write(Path("not-an-image.png"), "this is no picture");
+    QByteArray damaged = Bytes([&] { const QString p = Path("good.png"); Sample(8, 8, false).save(p); return p; }());
+    damaged[16] = damaged[17] = damaged[18] = damaged[19] = 0;  // IHDR width 0 ...
+    damaged[12] = 'X';                                          // ... and its chunk name broken
+    Write(Path("damaged.png"), damaged);
+    ASSERT_TRUE(Sample(600, 600, false).save(Path("big.png")));
     QDir().mkpath(Path("a-folder.png"));
+    ::mkfifo(QFile::encodeName(Path("pipe.png")).constData(), 0600);
     struct Case { const char* name; QString path; const char* words; };
     const Case cases[] = {
         {"missing", Path("missing.png"), "no such file"},
-        {"not an image", Path("not-an-image.png"), "not an image"},
-        {"a folder", Path("a-folder.png"), "cannot be read"},
+        {"not an image", Path("not-an-image.png"), "not a picture"},
+        {"damaged header", Path("damaged.png"), "PNG file is damaged"},
+        {"a folder", Path("a-folder.png"), "is a folder"},
+        {"a named pipe", Path("pipe.png"), "is a named pipe"},
+        {"a device", "/dev/null", "is a device"},
+        {"larger than memory allows", Path("big.png"), "600 x 600 pixels needs about 13.7 MiB of memory"},
     };
+    qputenv("MARLO_MEMORY_MB", "1");
     for (const Case& c : cases) {
         ImageDocument doc;
         QString error;
         EXPECT_FALSE(LoadImageDocument(c.path, &doc, &error)) << c.name;
         EXPECT_TRUE(error.contains(c.words)) << c.name << ": " << error.toStdString();
+        EXPECT_TRUE(error.startsWith(c.path)) << c.name << ": " << error.toStdString();
         EXPECT_FALSE(error.contains('\n'));
     }
+    Plane paper;
+    QString error;
+    EXPECT_FALSE(LoadGreyPlane(Path("big.png"), &paper, &error));
+    EXPECT_TRUE(error.contains("600 x 600")) << error.toStdString();
+    qunsetenv("MARLO_MEMORY_MB");
 }
 
 TEST(FileHost, FormatsThatCannotBeWrittenBackAreRefusedAtStart) {
-    // Qt reads GIF but does not write it: a 1 x 1 GIF made by hand.
-    const QString gif = Path("picture.gif");
+    // Qt reads GIF but does not write it: a 1 x 1 GIF made by hand, under a PNG's name.
+    const QString gif = Path("picture.png");
     const unsigned char bytes[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF,
                                    0xFF, '!', 0xF9, 4, 1, 0, 0, 0, 0, ',', 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2,
                                    'D', 1, 0, ';'};
-    QFile file(gif);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
-    file.close();
+    Write(gif, QByteArray(reinterpret_cast<const char*>(bytes), sizeof bytes));
     if (QImageWriter::supportedImageFormats().contains("gif") || QImage(gif).isNull())
         GTEST_SKIP() << "GIF is not read-only here";
     ImageDocument doc;
     QString error;
     EXPECT_FALSE(LoadImageDocument(gif, &doc, &error));
-    EXPECT_TRUE(error.contains("cannot write it back")) << error.toStdString();
-    EXPECT_FALSE(FormatLossNote(Path("a.jpg")).isEmpty());
-    EXPECT_TRUE(FormatLossNote(Path("a.png")).isEmpty());
-}
-
-TEST(FileHost, AFailedWriteSavesARescueCopy) {
-    const QString folder = Path("vanishing");
-    QDir().mkpath(folder);
-    const QString path = folder + "/work.png";
-    ASSERT_TRUE(Sample(6, 5, false).save(path));
-    ImageDocument doc;
-    QString error;
-    ASSERT_TRUE(LoadImageDocument(path, &doc, &error));
-    FileHost host(doc, DefaultPaper(), QString());
-    Plane red = host.Tarn_GetRBuffer();
-    red.at(1, 1) = 3;
-    host.Tarn_SetRbuffer(red);
-    ASSERT_TRUE(QDir(folder).removeRecursively());  // the folder is gone: the file cannot be written
-    qputenv("HOME", TempDir().toLocal8Bit());
-    EXPECT_THROW(host.tarn_Refresh(), HostError);
-    const QImage rescued(QDir(TempDir()).filePath("work.marlo-rescue.png"));
-    ASSERT_FALSE(rescued.isNull());
-    EXPECT_EQ(qRed(rescued.pixel(1, 1)), 3);
+    EXPECT_TRUE(error.contains("cannot write them back")) << error.toStdString();
 }
 
 TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {
     ASSERT_TRUE(Sample(4, 4, false).save(Path("ok.png")));
+    ::mkfifo(QFile::encodeName(Path("pipe-arg.png")).constData(), 0600);
     struct Case { const char* name; QStringList args; const char* words; };
     const Case cases[] = {
         {"missing image", {Path("nothing-here.png")}, "no such file"},
-        {"not an image", {Path("not-an-image.png")}, "not an image"},
-        {"missing paper", {Path("ok.png"), "--paper", Path("no-paper.png")}, "no-paper.png"},
+        {"image is a named pipe", {Path("pipe-arg.png")}, "is a named pipe"},
+        {"paper is a named pipe", {Path("ok.png"), "--paper", Path("pipe-arg.png")}, "is a named pipe"},
+        {"paper is a folder", {Path("ok.png"), "--paper", TempDir()}, "is a folder"},
+        {"missing paper", {Path("ok.png"), "--paper", Path("no-paper.png")}, "no-paper.png: no such file"},
         {"two images", {Path("ok.png"), Path("ok.png")}, "only one IMAGE"},
-        {"unknown option", {"--frobnicate"}, "frobnicate"},
+        {"unknown option", {"--frobnicate"}, "unknown option --frobnicate"},
+        {"unknown option like a file", {"-dash.png"}, "unknown option -dash.png"},
+        {"file after --", {"--", "-dash.png"}, "-dash.png: no such file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -186,17 +359,32 @@ TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {
     }
 }
 
-TEST(MarloProgram, ClosingWritesTheUnchangedImageBack) {
+// How the program ends: an unchanged image is left alone, a hang-up writes the painting back,
+// a wallpaper that is no picture is told, and a close whose write fails rescues and exits 1.
+TEST(MarloProgram, ClosingRules) {
     const QString path = Path("closing.png");
-    const QImage original = Sample(40, 30, true);
-    ASSERT_TRUE(original.save(path));
-    const RunResult r = RunMarlo({path}, 1500);
+    ASSERT_TRUE(Sample(40, 30, true).save(path));
+    const QByteArray original = Bytes(path);
+    RunResult r = RunMarlo({path, "--wallpaper", Path("pipe-arg.png")}, SIGTERM);
     EXPECT_EQ(r.exitCode, 0) << r.stderrText.toStdString();
-    EXPECT_TRUE(QFile::exists(path + "~"));
-    const QImage back(path);
-    ASSERT_EQ(back.size(), original.size());
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) ASSERT_EQ(back.pixel(x, y), original.pixel(x, y));
+    EXPECT_TRUE(r.stderrText.contains("is a named pipe, not a picture file; the palette has its plain background"));
+    EXPECT_EQ(Bytes(path), original);
+    EXPECT_FALSE(QFile::exists(path + "~"));
+
+    // A new canvas is written when the terminal hangs up.
+    const QString folder = Path("hangup");
+    QDir().mkpath(folder);
+    r = RunMarlo({}, SIGHUP, {}, folder);
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText.toStdString();
+    EXPECT_EQ(QImage(folder + "/untitled.png").size(), QSize(1024, 768));
+
+    // Something took the new canvas's name meanwhile: the painting goes to a rescue file.
+    const QString blocked = Path("blocked");
+    QDir().mkpath(blocked);
+    r = RunMarlo({}, SIGTERM, [&] { QDir().mkpath(blocked + "/untitled.png"); }, blocked);
+    EXPECT_EQ(r.exitCode, 1) << r.stderrText.toStdString();
+    EXPECT_TRUE(r.stderrText.contains("saved as " + blocked + "/untitled.marlo-rescue.png")) << r.stderrText.toStdString();
+    EXPECT_EQ(QImage(blocked + "/untitled.marlo-rescue.png").size(), QSize(1024, 768));
 }
 
 TEST(MarloProgram, HelpAndVersion) {

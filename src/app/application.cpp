@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -27,7 +29,8 @@ void OnTerminate(int) {
     }
 }
 
-// SIGTERM and SIGINT close the canvas window as its close box would: the image is written back.
+// SIGTERM, SIGINT and SIGHUP (the terminal closed) close the canvas window as its close box
+// would: the image is written back.
 // The handler is installed before the start, so a signal that arrives while the host is being
 // handed the window waits in the socket until the window can act on it.
 void CatchTerminate() {
@@ -38,6 +41,7 @@ void CatchTerminate() {
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
 }
 
 void CloseOnTerminate(Form1* window) {
@@ -50,22 +54,42 @@ void CloseOnTerminate(Form1* window) {
     });
 }
 
-}  // namespace
+// IMAGE as an absolute path. A relative name needs the working folder's path, which the
+// system cannot give when it is longer than PATH_MAX.
+bool AbsoluteImagePath(const QString& image, QString* path, QString* error) {
+    if (QDir::isAbsolutePath(image)) {
+        *path = QDir::cleanPath(image);
+        return true;
+    }
+    const QString here = QDir::currentPath();
+    if (here.isEmpty()) {
+        *error = QStringLiteral("%1: the current folder's path is too long for the system to name; "
+                                "start Marlo from a shorter folder or give IMAGE as an absolute path").arg(image);
+        return false;
+    }
+    *path = QDir(here).absoluteFilePath(image);
+    return true;
+}
 
-std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
+std::shared_ptr<FileHost> MakeFileHost(const CommandLine& cl, QString* error, QString* notice) {
     ImageDocument doc;
     if (cl.image.isEmpty()) {
-        const QString path = NewUntitledPath(QDir::currentPath());
+        const QString here = QDir::currentPath();
+        if (here.isEmpty()) {
+            *error = QStringLiteral("the current folder's path is too long for the system to name; start "
+                                    "Marlo from a shorter folder");
+            return nullptr;
+        }
+        const QString path = NewUntitledPath(here);
         doc = NewWhiteDocument(path, 1024, 768);
-        *notice = QStringLiteral("marlo: new canvas %1").arg(path);
+        *notice = QStringLiteral("new canvas %1").arg(path);
     } else {
-        if (!LoadImageDocument(QDir(QDir::currentPath()).absoluteFilePath(cl.image), &doc, error)) return nullptr;
-        const QString loss = FormatLossNote(cl.image);
-        if (!loss.isEmpty()) *notice = QStringLiteral("marlo: ") + loss;
+        QString path;
+        if (!AbsoluteImagePath(cl.image, &path, error) || !LoadImageDocument(path, &doc, error)) return nullptr;
+        *notice = FormatLossNote(doc);
         if (doc.deeper)
-            *notice = QStringLiteral("marlo: %1 has more than 8 bits a channel; it is painted and written "
-                                     "back at 8 bits, and the original is kept as %1~")
-                          .arg(cl.image);
+            *notice = QStringLiteral("%1 has more than 8 bits a channel; it is painted and written back at "
+                                     "8 bits, and the original is kept as %1~").arg(cl.image);
     }
     Plane paper;
     if (cl.paper.isEmpty()) {
@@ -73,7 +97,15 @@ std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* n
     } else if (!LoadGreyPlane(cl.paper, &paper, error)) {
         return nullptr;
     }
-    return std::make_shared<FileHost>(std::move(doc), std::move(paper), cl.wallpaper);
+    // Marlo's palette may be shown from another folder: the wallpaper by its absolute path.
+    const QString wallpaper = cl.wallpaper.isEmpty() ? QString() : QFileInfo(cl.wallpaper).absoluteFilePath();
+    return std::make_shared<FileHost>(std::move(doc), std::move(paper), wallpaper);
+}
+
+}  // namespace
+
+std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
+    return MakeFileHost(cl, error, notice);
 }
 
 Form1* StartMarlo(std::shared_ptr<Host> host, QString* error) {
@@ -98,11 +130,14 @@ namespace {
 
 // A start that fails is told on stderr and, on a real display, in a message box too: a host may
 // start Marlo where no terminal shows stderr. (The offscreen platform of the tests shows none.)
+bool OnRealDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 void ReportStartFailure(const QString& error) {
     std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
-    const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
-        ShowMessage(nullptr, QStringLiteral("Marlo could not start: ") + error);
+    if (OnRealDisplay()) ShowMessage(nullptr, QStringLiteral("Marlo could not start: ") + error);
 }
 
 }  // namespace
@@ -110,16 +145,17 @@ void ReportStartFailure(const QString& error) {
 int RunMarlo(const CommandLine& cl) {
     QString error, notice;
     std::shared_ptr<Host> host;
+    std::shared_ptr<FileHost> fileHost;
     if (cl.dbus) {
         host = ConnectDbusHost(&error);
     } else {
-        host = MakeHost(cl, &error, &notice);
+        host = fileHost = MakeFileHost(cl, &error, &notice);
     }
     if (!host) {
         ReportStartFailure(error);
         return 1;
     }
-    if (!notice.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(notice));
+    if (!notice.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(notice));
     CatchTerminate();
     Form1* window = StartMarlo(host, &error);
     if (!window) {
@@ -128,7 +164,22 @@ int RunMarlo(const CommandLine& cl) {
     }
     window->setAttribute(Qt::WA_DeleteOnClose);
     CloseOnTerminate(window);
+    // What the painter should know about the file (a lossy format, another program's version
+    // kept aside) is shown over the canvas too, not only on stderr.
+    const QPointer<Form1> canvas(window);
+    if (!notice.isEmpty()) ShowNotice(window, notice);
+    if (fileHost)
+        fileHost->SetNoticeSink([canvas](const QString& line) {
+            if (canvas) ShowNotice(canvas, line);
+        });
     QApplication::setQuitOnLastWindowClosed(true);
     QObject::connect(window, &QObject::destroyed, qApp, &QCoreApplication::quit);
-    return QApplication::exec();
+    QApplication::exec();
+    // The close's write-back failed: the painting went to a rescue file, and the message says
+    // where. It was printed when it happened; a real display shows it too.
+    if (fileHost && !fileHost->WriteBackFailure().isEmpty()) {
+        if (OnRealDisplay()) ShowMessage(nullptr, fileHost->WriteBackFailure());
+        return 1;
+    }
+    return 0;
 }

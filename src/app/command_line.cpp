@@ -20,6 +20,25 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({paper, wallpaper, dbus, help, version});
+    // An unknown option is named whole (QCommandLineParser would split "-dash.png" into letters);
+    // a file whose name starts with "-" goes after "--".
+    const QStringList known = {QStringLiteral("--paper"), QStringLiteral("--wallpaper"), QStringLiteral("--dbus"),
+                               QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("--version")};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--")) break;
+        if (!a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) continue;
+        const QString name = a.section(QLatin1Char('='), 0, 0);
+        if (known.contains(name)) {
+            if ((name == QLatin1String("--paper") || name == QLatin1String("--wallpaper")) && !a.contains('=')) ++i;
+            continue;
+        }
+        cl.exitNow = true;
+        cl.exitCode = 2;
+        cl.output = QStringLiteral("marlo: unknown option %1 (see marlo --help; a file whose name starts with "
+                                   "- is opened with marlo -- %1)\n").arg(a);
+        return cl;
+    }
     if (!parser.parse(arguments)) {
         cl.exitNow = true;
         cl.exitCode = 2;
@@ -28,7 +47,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(help)) {
         cl.exitNow = true;
-        cl.output = parser.helpText();
+        cl.output = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("marlo"));
         return cl;
     }
     if (parser.isSet(version)) {

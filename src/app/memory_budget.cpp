@@ -91,7 +91,7 @@ std::string MemoryText(int64_t bytes) {
     if (bytes >= (int64_t(1) << 30))
         std::snprintf(text, sizeof text, "%.1f GiB", double(bytes) / double(int64_t(1) << 30));
     else if (bytes >= (int64_t(1) << 20))
-        std::snprintf(text, sizeof text, "%lld MiB", static_cast<long long>(bytes >> 20));
+        std::snprintf(text, sizeof text, "%.1f MiB", double(bytes) / double(1 << 20));
     else
         std::snprintf(text, sizeof text, "%lld KiB", static_cast<long long>((bytes + 1023) >> 10));
     return text;

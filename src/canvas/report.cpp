@@ -31,6 +31,17 @@ void ShowMessage(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+void ShowNotice(QWidget* parent, const QString& text) {
+    if (MessageBoxHook) {
+        MessageBoxHook(text, false);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, QString(), Shown(text), QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 bool AskYesNo(QWidget* parent, const QString& text) {
     if (MessageBoxHook) return MessageBoxHook(text, true);
     QMessageBox box(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Yes | QMessageBox::No, parent);

@@ -9,6 +9,9 @@ class QString;
 bool RunHandler(QWidget* parent, const std::function<void()>& handler);
 // A plain message box without a title of its own.
 void ShowMessage(QWidget* parent, const QString& text);
+// A note the painter should read that needs no answer: a box over parent that does not stop
+// the program; it closes with parent.
+void ShowNotice(QWidget* parent, const QString& text);
 // A Yes / No question; true for Yes.
 bool AskYesNo(QWidget* parent, const QString& text);
 

@@ -2,16 +2,26 @@
 
 #include <QPainter>
 #include <QWidget>
+#include <cstdio>
 #include <exception>
 
+#include "app/memory_budget.h"
 #include "host/host.h"
+#include "host/image_file.h"
 
 QImage LoadWallpaper(Host* host) {
     if (!host) return {};
     try {
         const std::string name = host->Tarn_WallpaperFilename();
         if (name.empty()) return {};
-        QImage picture(QString::fromStdString(name));
+        // A name that is no picture (a pipe, a folder, a huge image) is told and left out: the
+        // palette goes without. The tiles may take a small share of the memory available.
+        QString error;
+        QImage picture = LoadPictureFile(QString::fromStdString(name), 4, AvailableMemoryBytes() / 8, &error);
+        if (picture.isNull()) {
+            std::fprintf(stderr, "marlo: %s; the palette has its plain background\n", qPrintable(error));
+            return {};
+        }
         picture.setDevicePixelRatio(1);  // tiles step in pixels, whatever the file's name says
         return picture;
     } catch (...) {
