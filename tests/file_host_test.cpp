@@ -253,6 +253,13 @@ TEST(FileHost, FormatsAndNames) {
     EXPECT_TRUE(Bytes(misnamed).startsWith("\x89PNG"));
     EXPECT_EQ(qRed(QImage(misnamed).pixel(1, 1)), 99);
 
+    const QString link = Path("link-to-png.jpg");
+    ASSERT_TRUE(QFile::link(misnamed, link));
+    FileHost linked = Open(link);
+    SendWithRed(linked, 2, 2, 98);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(qRed(QImage(misnamed).pixel(2, 2)), 98);
+
     const QString jpeg = Path("photo.jpg");
     ASSERT_TRUE(Sample(16, 16, false).save(jpeg, "JPEG", 50));
     const QByteArray jpegBytes = Bytes(jpeg);

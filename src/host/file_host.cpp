@@ -74,7 +74,9 @@ void FileHost::tarn_Refresh() {
 }
 
 bool FileHost::WriteBack(QString* error) {
-    const QString& path = doc_.path;
+    // Through a symbolic link the file it points to is written; the link stays a link.
+    const QString resolved = QFileInfo(doc_.path).canonicalFilePath();
+    const QString path = resolved.isEmpty() ? doc_.path : resolved;
     QByteArray bytes;
     if (!EncodeImageDocument(doc_, doc_.format, &bytes, error)) return false;
     FileStamp disk = StampOf(path, false);
