@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "canvas/form1.h"
 #include "canvas/report.h"
+#include "canvas/report.h"
 #include "host/dbus_host.h"
 #include "host/file_host.h"
 #include "palette/form2.h"
@@ -29,11 +30,14 @@ void OnTerminate(int) {
     }
 }
 
+}  // namespace
+
 // SIGTERM, SIGINT and SIGHUP (the terminal closed) close the canvas window as its close box
 // would: the image is written back.
 // The handler is installed before the start, so a signal that arrives while the host is being
 // handed the window waits in the socket until the window can act on it.
-void CatchTerminate() {
+void CatchEndSignals() {
+    if (signalFds[0] >= 0) return;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) != 0) return;
     struct sigaction sa = {};
     sa.sa_handler = OnTerminate;
@@ -44,15 +48,26 @@ void CatchTerminate() {
     sigaction(SIGHUP, &sa, nullptr);
 }
 
-void CloseOnTerminate(Form1* window) {
-    if (signalFds[1] < 0) return;
-    auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+namespace {
+QPointer<Form1> signalTarget;
+}  // namespace
+
+// One notifier for the program, owned by the application rather than the window, so that a
+// signal that comes while a box is open after the window has gone still ends that box.
+void CloseOnEndSignals(Form1* window) {
+    signalTarget = window;
+    static QSocketNotifier* notifier = nullptr;
+    if (notifier || signalFds[1] < 0) return;
+    notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char c;
         if (::read(signalFds[1], &c, 1) < 0) return;
-        window->close();
+        EndMessageBoxes();
+        if (signalTarget) signalTarget->close();
     });
 }
+
+namespace {
 
 // IMAGE as an absolute path. A relative name needs the working folder's path, which the
 // system cannot give when it is longer than PATH_MAX.
@@ -156,14 +171,14 @@ int RunMarlo(const CommandLine& cl) {
         return 1;
     }
     if (!notice.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(notice));
-    CatchTerminate();
+    CatchEndSignals();
     Form1* window = StartMarlo(host, &error);
     if (!window) {
         ReportStartFailure(error);
         return 1;
     }
     window->setAttribute(Qt::WA_DeleteOnClose);
-    CloseOnTerminate(window);
+    CloseOnEndSignals(window);
     // What the painter should know about the file (a lossy format, another program's version
     // kept aside) is shown over the canvas too, not only on stderr.
     const QPointer<Form1> canvas(window);

@@ -17,5 +17,11 @@ std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* n
 // (the window, if one was made, is destroyed unshown).
 Form1* StartMarlo(std::shared_ptr<Host> host, QString* error);
 
+// SIGTERM, SIGINT and SIGHUP close the canvas window as its close box does (the image is
+// written back), ending any message box first. Caught from before the start, so a signal that
+// comes while the host is handed the window waits until the window can act on it.
+void CatchEndSignals();
+void CloseOnEndSignals(Form1* window);
+
 // The whole program after the application object exists; returns the exit code.
 int RunMarlo(const CommandLine& cl);

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include "app/module1.h"
 #include "canvas/dibs.h"
@@ -271,6 +272,14 @@ void Form1::ReleaseWindows(bool shutTablet) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    // A close that arrives while a box runs its own loop waits for the box to end: closing now
+    // would delete the box's parents under its exec and leave the handler that opened it
+    // running on a closed window.
+    if (MessageBoxesOpen()) {
+        event->ignore();
+        QTimer::singleShot(20, this, [this] { close(); });
+        return;
+    }
     if (Form_Unload())
         event->accept();
     else

@@ -1,9 +1,13 @@
 #include "canvas/report.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
+#include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <new>
+#include <vector>
 
 #include "app/errors.h"
 
@@ -20,15 +24,45 @@ QString Shown(const QString& text) {
     return lines;
 }
 
+// The modal boxes now in their own event loops, innermost last. A box lives on the heap behind
+// a guard: whatever closes under it (its parent window, a signal), exec() returns and nothing is
+// freed twice.
+std::vector<QPointer<QMessageBox>> openBoxes;
+bool ending = false;
+
+int RunBox(QMessageBox* box) {
+    const QPointer<QMessageBox> guard(box);
+    openBoxes.push_back(guard);
+    const int answer = box->exec();
+    openBoxes.erase(std::remove_if(openBoxes.begin(), openBoxes.end(),
+                                   [box](const QPointer<QMessageBox>& b) { return b.isNull() || b == box; }),
+                    openBoxes.end());
+    delete guard.data();
+    return answer;
+}
+
 }  // namespace
+
+bool MessageBoxesOpen() {
+    return std::any_of(openBoxes.begin(), openBoxes.end(), [](const QPointer<QMessageBox>& b) { return !b.isNull(); });
+}
+
+void EndMessageBoxes() {
+    ending = true;
+    for (const QPointer<QMessageBox>& b : openBoxes)
+        if (b) b->done(QMessageBox::Cancel);
+}
 
 void ShowMessage(QWidget* parent, const QString& text) {
     if (MessageBoxHook) {
         MessageBoxHook(text, false);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Ok, parent);
-    box.exec();
+    if (ending) {
+        std::fprintf(stderr, "marlo: %s\n", qPrintable(text));
+        return;
+    }
+    RunBox(new QMessageBox(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Ok, parent));
 }
 
 void ShowNotice(QWidget* parent, const QString& text) {
@@ -44,8 +78,11 @@ void ShowNotice(QWidget* parent, const QString& text) {
 
 bool AskYesNo(QWidget* parent, const QString& text) {
     if (MessageBoxHook) return MessageBoxHook(text, true);
-    QMessageBox box(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Yes | QMessageBox::No, parent);
-    return box.exec() == QMessageBox::Yes;
+    // Ending on a signal, nobody is there to answer: the program goes on to its end.
+    if (ending) return true;
+    const int answer =
+        RunBox(new QMessageBox(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Yes | QMessageBox::No, parent));
+    return ending || answer == QMessageBox::Yes;
 }
 
 bool RunHandler(QWidget* parent, const std::function<void()>& handler) {

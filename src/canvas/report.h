@@ -15,6 +15,12 @@ void ShowNotice(QWidget* parent, const QString& text);
 // A Yes / No question; true for Yes.
 bool AskYesNo(QWidget* parent, const QString& text);
 
+// True while a modal message box or question runs its own event loop.
+bool MessageBoxesOpen();
+// The program is ending (a signal): open boxes close at once, and from now on messages go to
+// stderr and questions answer Yes (go on to the end), since nobody is there to answer.
+void EndMessageBoxes();
+
 // When set, message boxes are not shown: the hook receives the text and, for a question,
 // returns the answer (true = Yes). Tests and unattended runs use it.
 extern std::function<bool(const QString& text, bool question)> MessageBoxHook;

@@ -1,0 +1,132 @@
+// A real signal while a message box runs its own loop: the box ends, the canvas closes by its
+// close rules, nothing is freed twice. Each case runs in a process of its own (this program,
+// started again for one case): once a signal has come, a program is ending and its boxes no
+// longer wait for answers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
+#include <QProcess>
+#include <QTimer>
+#include <csignal>
+
+#include "app/application.h"
+#include "app/module1.h"
+#include "canvas/dibs.h"
+#include "canvas/form1.h"
+#include "canvas/report.h"
+#include "host/file_host.h"
+#include "palette/form2.h"
+#include "palette/kt_button.h"
+#include "test_support.h"
+
+namespace {
+
+struct Case {
+    const char* name;
+    bool toFile;                                  // a file host whose write-back fails
+    std::function<void(Form1*, RecordingHost*)> openBox;  // runs in the main loop; opens a modal box
+};
+
+const Case kCases[] = {
+    {"Send image fails", true,
+     [](Form1* window, RecordingHost*) {
+         auto* palette = dynamic_cast<Form2*>(window->palette());
+         Module1.RPlane.at(1, 1) = 0;
+         QTest::mouseClick(palette->kt_button4, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+     }},
+    {"zoom past the display's memory", false,
+     [](Form1* window, RecordingHost*) {
+         Dibs.MaxBitmapBytes = 40 * 30 * 4;  // room for zoom 1 only
+         QTest::keyClick(window->view(), Qt::Key_Equal, Qt::ControlModifier);
+     }},
+    {"the size question at close", false,
+     [](Form1* window, RecordingHost* host) {
+         host->width = 61;
+         window->close();
+     }},
+};
+
+}  // namespace
+
+// Started by the test below with MARLO_SIGNAL_CASE set: opens the case's box, says so on stdout
+// and waits for the signal.
+TEST(SignalDuringABox, OneCase) {
+    const QByteArray which = qgetenv("MARLO_SIGNAL_CASE");
+    if (which.isEmpty()) GTEST_SKIP() << "run by EndsTheProgramByTheCloseRules";
+    const Case& c = kCases[which.toInt()];
+    ResetModule1();
+    const QString folder = QDir(TempDir()).filePath("signal");
+    std::shared_ptr<RecordingHost> recording;
+    std::shared_ptr<FileHost> file;
+    std::shared_ptr<Host> host;
+    QString error;
+    if (c.toFile) {
+        // The backup's name is taken by a folder: the write-back fails with a box.
+        QDir().mkpath(folder + "/paint.png~");
+        QImage white(40, 30, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        ASSERT_TRUE(white.save(folder + "/paint.png"));
+        ImageDocument doc;
+        ASSERT_TRUE(LoadImageDocument(folder + "/paint.png", &doc, &error));
+        file = std::make_shared<FileHost>(std::move(doc), DefaultPaper(), QString());
+        host = file;
+    } else {
+        host = recording = std::make_shared<RecordingHost>(40, 30);
+    }
+    CatchEndSignals();
+    Form1* window = StartMarlo(host, &error);
+    ASSERT_NE(window, nullptr) << error.toStdString();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    CloseOnEndSignals(window);
+    const QPointer<Form1> alive(window);
+
+    QTimer::singleShot(0, [&] { c.openBox(window, recording.get()); });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) return;
+        poll.stop();
+        std::printf("box open\n");
+        std::fflush(stdout);
+    });
+    poll.start(20);
+    QEventLoop loop;
+    QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(alive.isNull()) << "the canvas did not close";
+    EXPECT_FALSE(MessageBoxesOpen());
+    if (file) {
+        // Send image and then the close could not write: each time the painting went to a rescue file.
+        EXPECT_TRUE(file->WriteBackFailure().contains(folder + "/paint.marlo-rescue-1.png"));
+        EXPECT_EQ(QImage(folder + "/paint.marlo-rescue-1.png").pixel(1, 1), qRgb(0, 255, 255));
+    } else {
+        const long saves = std::count(recording->calls.begin(), recording->calls.end(), "tarn_Refresh");
+        EXPECT_EQ(saves, recording->width == 61 ? 0 : 1);  // no write-back to a resized host
+    }
+    if (alive) delete window;
+}
+
+TEST(SignalDuringABox, EndsTheProgramByTheCloseRules) {
+    for (size_t i = 0; i < std::size(kCases); ++i) {
+        SCOPED_TRACE(kCases[i].name);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("MARLO_SIGNAL_CASE", QString::number(i));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SignalDuringABox.OneCase"});
+        ASSERT_TRUE(child.waitForStarted());
+        QByteArray out;
+        while (!out.contains("box open") && child.waitForReadyRead(20000)) out += child.readAllStandardOutput();
+        ASSERT_TRUE(out.contains("box open")) << out.toStdString();
+        ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+        ASSERT_TRUE(child.waitForFinished(20000));
+        out += child.readAllStandardOutput();
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child.exitCode(), 0) << out.toStdString() << child.readAllStandardError().toStdString();
+    }
+}
