@@ -1,5 +1,11 @@
 #include "app/module1.h"
+#include "app/scratch.h"
 
 Module1State Module1;
 
-void ResetModule1() { Module1 = Module1State{}; }
+ScratchState Scratch;
+
+void ResetModule1() {
+    Module1 = Module1State{};
+    Scratch = ScratchState{};
+}

@@ -15,8 +15,8 @@ namespace {
 struct Release {
     UndoSave save;
     Composite c;
-    PixelRect mix;
-    CoverageRows clear;
+    Rect mix;
+    Rect clear;
     bool clearing = false;
     bool planes = false;  // every plane has the image size
 };
@@ -32,7 +32,7 @@ constexpr int32_t kBand = 16;
 void ReleaseRows(Release& r, int32_t y0, int32_t y1) {
     const Module1State& m = Module1;
     auto clear = [&r](int32_t y) {
-        if (r.clearing && y >= r.clear.top && y < r.clear.bottom) ClearCoverageRow(y, r.clear.left, r.clear.right);
+        if (r.clearing && y >= r.clear.y0 && y < r.clear.y1) ClearCoverageRow(y, r.clear.x0, r.clear.x1);
     };
     for (int32_t b0 = y0; b0 < y1; b0 += kBand) {
         const int32_t b1 = std::min(b0 + kBand, y1);
@@ -69,7 +69,7 @@ void CommitStroke(float x1, float y1, float x2, float y2) {
     };
     span(r.save.empty(), r.save.top, r.save.bottom);
     span(r.mix.empty(), r.mix.y0, r.mix.y1);
-    span(!r.clearing, r.clear.top, r.clear.bottom);
+    span(!r.clearing, r.clear.y0, r.clear.y1);
 
     if (from < to) ReleaseRows(r, from, to);
 }

@@ -66,7 +66,7 @@ bool PlanesReady() {
     return true;
 }
 
-PixelRect CompositeArea(float x1, float y1, float x2, float y2) {
+Rect CompositeArea(float x1, float y1, float x2, float y2) {
     Composite c;
     if (!WalkOf(x1, y1, x2, y2, c) || c.cols.count <= 0 || c.rows.count <= 0) return {};
     const int x0 = c.stepX > 0 ? c.cols.first : c.cols.first - c.cols.count + 1;
@@ -74,7 +74,7 @@ PixelRect CompositeArea(float x1, float y1, float x2, float y2) {
     return {x0, y0, x0 + c.cols.count, y0 + c.rows.count};
 }
 
-bool PreviewArea(float x1, float y1, float x2, float y2, BlitArea* area) {
+bool PreviewArea(float x1, float y1, float x2, float y2, Rect* area) {
     const Module1State& m = Module1;
     Composite walk;
     if (!WalkOf(x1, y1, x2, y2, walk)) return false;
@@ -83,10 +83,13 @@ bool PreviewArea(float x1, float y1, float x2, float y2, BlitArea* area) {
     SortPair(left, right);
     SortPair(top, bottom);
     const float margin = 1 / m.Zoom;
-    return BlitEdge(std::floor(left - r) - margin, area->x1) &&
-           BlitEdge(std::floor(top - r) - margin, area->y1) &&
-           BlitEdge(std::floor(right + r) + margin, area->x2) &&
-           BlitEdge(std::floor(bottom + r) + margin, area->y2);
+    int32_t lastX = 0, lastY = 0;
+    if (!BlitEdge(std::floor(left - r) - margin, area->x0) || !BlitEdge(std::floor(top - r) - margin, area->y0) ||
+        !BlitEdge(std::floor(right + r) + margin, lastX) || !BlitEdge(std::floor(bottom + r) + margin, lastY))
+        return false;
+    area->x1 = lastX + 1;  // BlitEdge keeps edges within 2^30
+    area->y1 = lastY + 1;
+    return true;
 }
 
 void RenderSegment(int16_t flags, float x1, float y1, float x2, float y2) {
@@ -100,7 +103,7 @@ void RenderSegment(int16_t flags, float x1, float y1, float x2, float y2) {
         if (flags & 4) {
             CompositeInWalkOrder(c);
         } else {
-            const PixelRect area = CompositeArea(x1, y1, x2, y2);
+            const Rect area = CompositeArea(x1, y1, x2, y2);
             constexpr int kAhead = 2;  // rows fetched ahead of the one being mixed
             for (int y = area.y0; y < area.y1; ++y) {
                 if (y + kAhead < area.y1) PrefetchRun(c, y + kAhead, area.x0, area.x1);
@@ -108,7 +111,7 @@ void RenderSegment(int16_t flags, float x1, float y1, float x2, float y2) {
             }
         }
     }
-    BlitArea area;
+    Rect area;
     if ((flags & 1) && PreviewArea(x1, y1, x2, y2, &area))
-        BlitDisplay(m.RBase, m.GBase, m.BBase, area.x1, area.y1, area.x2, area.y2);
+        BlitDisplay(m.RBase, m.GBase, m.BBase, area.x0, area.y0, area.x1 - 1, area.y1 - 1);
 }

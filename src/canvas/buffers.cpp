@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/module1.h"
+#include "app/rounding.h"
 
 void SortPair(float& a, float& b) {
     if (a > b) std::swap(a, b);
@@ -28,27 +29,16 @@ void clearbuffer() {
     m.BBase = m.BPlane;
 }
 
-namespace {
-
-// floor(v), then clamped to lo..hi; NaN counts as lo. Works for any float, however large.
-int32_t FloorClamp(double v, int32_t lo, int32_t hi) {
-    if (!(v >= lo)) return lo;
-    if (v >= hi) return hi;
-    return static_cast<int32_t>(std::floor(v));
-}
-
-}  // namespace
-
-bool CoverageClearArea(float x1, float y1, float x2, float y2, CoverageRows* rows) {
+bool CoverageClearArea(float x1, float y1, float x2, float y2, Rect* rows) {
     const Module1State& m = Module1;
     SortPair(x1, x2);
     SortPair(y1, y2);
     // The far ends become exclusive: floor + 1, clipped to the image.
-    rows->left = FloorClamp(x1, 0, m.BufferWidth);
-    rows->top = FloorClamp(y1, 0, m.BufferHeight);
-    rows->right = FloorClamp(std::floor(static_cast<double>(x2)) + 1, 0, m.BufferWidth);
-    rows->bottom = FloorClamp(std::floor(static_cast<double>(y2)) + 1, 0, m.BufferHeight);
-    return rows->right > rows->left && rows->bottom > rows->top &&
+    rows->x0 = FloorClamp(x1, 0, m.BufferWidth);
+    rows->y0 = FloorClamp(y1, 0, m.BufferHeight);
+    rows->x1 = FloorClamp(std::floor(static_cast<double>(x2)) + 1, 0, m.BufferWidth);
+    rows->y1 = FloorClamp(std::floor(static_cast<double>(y2)) + 1, 0, m.BufferHeight);
+    return !rows->empty() &&
            m.FXBuffer.sizeIs(m.BufferWidth, m.BufferHeight);
 }
 
@@ -66,7 +56,7 @@ void ClearCoverageRow(int32_t y, int32_t left, int32_t right) {
 }
 
 void ClearFXbuffer(float x1, float y1, float x2, float y2) {
-    CoverageRows rows;
+    Rect rows;
     if (!CoverageClearArea(x1, y1, x2, y2, &rows)) return;
-    for (int32_t y = rows.top; y < rows.bottom; ++y) ClearCoverageRow(y, rows.left, rows.right);
+    for (int32_t y = rows.y0; y < rows.y1; ++y) ClearCoverageRow(y, rows.x0, rows.x1);
 }

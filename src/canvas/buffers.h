@@ -1,5 +1,6 @@
 // The image planes of the program state: clearing, the coverage clear, and corner ordering.
 #pragma once
+#include "app/rect.h"
 #include <cstdint>
 
 void SortPair(float& a, float& b);
@@ -12,9 +13,6 @@ void ClearFXbuffer(float x1, float y1, float x2, float y2);
 
 // The part of the coverage ClearFXbuffer clears for these corners, far ends exclusive; false
 // when it clears nothing.
-struct CoverageRows {
-    int32_t left = 0, top = 0, right = 0, bottom = 0;
-};
-bool CoverageClearArea(float x1, float y1, float x2, float y2, CoverageRows* rows);
+bool CoverageClearArea(float x1, float y1, float x2, float y2, Rect* rows);
 // Clears columns left .. right - 1 of coverage row y.
 void ClearCoverageRow(int32_t y, int32_t left, int32_t right);

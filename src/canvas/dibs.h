@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/rect.h"
+
 #include "canvas/canvas_surface.h"
 #include "canvas/plane.h"
 

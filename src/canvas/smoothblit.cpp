@@ -16,6 +16,7 @@
 #include <immintrin.h>
 #endif
 
+#include "app/scratch.h"
 #include "canvas/display_rects.h"
 
 namespace {
@@ -36,15 +37,15 @@ void DisplaySpan(int32_t lo, int32_t hi, double zoom, int32_t limit, int32_t* fi
 
 // Zoom 1: display pixel (x, y) is image pixel (x, y).
 void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-               const DisplayRect& d, int32_t rowPixels) {
-    for (int32_t y = d.Y0; y < d.Y1; ++y) {
+               const Rect& d, int32_t rowPixels) {
+    for (int32_t y = d.y0; y < d.y1; ++y) {
         const size_t o = static_cast<size_t>(y) * w;
         uint32_t* out = bits + static_cast<size_t>(y) * rowPixels;
-        int32_t x = d.X0;
+        int32_t x = d.x0;
 #ifdef __SSE2__
         // Sixteen pixels at a time: the bytes interleaved into blue, green, red, 0.
         const __m128i zero = _mm_setzero_si128();
-        for (; x + 16 <= d.X1; x += 16) {
+        for (; x + 16 <= d.x1; x += 16) {
             const __m128i R = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + o + x));
             const __m128i G = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + o + x));
             const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + o + x));
@@ -57,7 +58,7 @@ void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* b
             _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(bgHi, rHi));
         }
 #endif
-        for (; x < d.X1; ++x) out[x] = Pack(r[o + x], g[o + x], b[o + x]);
+        for (; x < d.x1; ++x) out[x] = Pack(r[o + x], g[o + x], b[o + x]);
     }
 }
 
@@ -281,23 +282,23 @@ struct BilinearScratch {
 };
 
 void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-              int32_t h, const DisplayRect& d, int32_t rowPixels, double zoom) {
+              int32_t h, const Rect& d, int32_t rowPixels, double zoom) {
     static BilinearScratch s;
-    s.cols.Set(s.colTaps.Through(d.X1, zoom, w), d.X0, d.X1, static_cast<float>(zoom));
+    s.cols.Set(s.colTaps.Through(d.x1, zoom, w), d.x0, d.x1, static_cast<float>(zoom));
     s.Size();
-    const Tap* rowTaps = s.rowTaps.Through(d.Y1, zoom, h);
+    const Tap* rowTaps = s.rowTaps.Through(d.y1, zoom, h);
     s.rows[0].source = s.rows[1].source = -1;
     s.planes[0] = r;
     s.planes[1] = g;
     s.planes[2] = b;
     s.w = w;
-    const int32_t n = d.X1 - d.X0;
-    for (int32_t Y = d.Y0; Y < d.Y1; ++Y) {
+    const int32_t n = d.x1 - d.x0;
+    for (int32_t Y = d.y0; Y < d.y1; ++Y) {
         const Tap t = rowTaps[Y];
         const HorizontalRow& top = s.Row(t.i0, nullptr);
         const HorizontalRow& bot = s.Row(t.i1, &top);
         const float wy1 = static_cast<float>(t.w1), wy0 = static_cast<float>(256 - t.w1);
-        uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels + d.X0;
+        uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels + d.x0;
         const float* tops[3] = {top.channel[0].data(), top.channel[1].data(), top.channel[2].data()};
         const float* bots[3] = {bot.channel[0].data(), bot.channel[1].data(), bot.channel[2].data()};
         VerticalRow(tops, bots, wy0, wy1, n, out);
@@ -311,20 +312,21 @@ void AreaRange(int32_t X, double zoom, int32_t n, int32_t* s0, int32_t* s1) {
 }
 
 void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-                 int32_t h, const DisplayRect& d, int32_t rowPixels, double zoom) {
-    static std::vector<int32_t> s0, s1;
-    static std::vector<uint32_t> sums[3];
-    const int32_t n = d.X1 - d.X0;
+                 int32_t h, const Rect& d, int32_t rowPixels, double zoom) {
+    std::vector<int32_t>& s0 = Scratch.areaFrom;
+    std::vector<int32_t>& s1 = Scratch.areaTo;
+    std::vector<uint32_t>(&sums)[3] = Scratch.areaSums;
+    const int32_t n = d.x1 - d.x0;
     s0.resize(n);
     s1.resize(n);
-    for (int32_t X = d.X0; X < d.X1; ++X) AreaRange(X, zoom, w, &s0[X - d.X0], &s1[X - d.X0]);
+    for (int32_t X = d.x0; X < d.x1; ++X) AreaRange(X, zoom, w, &s0[X - d.x0], &s1[X - d.x0]);
     // The source columns the update reads: sums over the covered rows, one per column (32 bits
     // hold 16 million rows of 255; the program's zooms stay at 0.2 and above).
     const int32_t first = *std::min_element(s0.begin(), s0.end());
     const int32_t last = *std::max_element(s1.begin(), s1.end());
     const uint8_t* planes[3] = {r, g, b};
     for (auto& v : sums) v.resize(static_cast<size_t>(last - first));
-    for (int32_t Y = d.Y0; Y < d.Y1; ++Y) {
+    for (int32_t Y = d.y0; Y < d.y1; ++Y) {
         int32_t sy0, sy1;
         AreaRange(Y, zoom, h, &sy0, &sy1);
         for (int ch = 0; ch < 3; ++ch) {
@@ -342,7 +344,7 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t*
             for (int ch = 0; ch < 3; ++ch)
                 for (int32_t sx = s0[k]; sx < s1[k]; ++sx) total[ch] += sums[ch][sx - first];
             const uint64_t count = static_cast<uint64_t>(s1[k] - s0[k]) * static_cast<uint64_t>(sy1 - sy0);
-            out[d.X0 + k] = Pack(static_cast<uint32_t>((total[0] + count / 2) / count),
+            out[d.x0 + k] = Pack(static_cast<uint32_t>((total[0] + count / 2) / count),
                                  static_cast<uint32_t>((total[1] + count / 2) / count),
                                  static_cast<uint32_t>((total[2] + count / 2) / count));
         }
@@ -355,7 +357,7 @@ bool Usable(int32_t widthPlus1, int32_t heightPlus1, float zoom) {
 
 }  // namespace
 
-DisplayRect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,
+Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,
                              int32_t heightPlus1, int32_t displayWidth, int32_t displayHeight,
                              int32_t rowPixels, float zoom) {
     if (!Usable(widthPlus1, heightPlus1, zoom)) return {};
@@ -366,15 +368,15 @@ DisplayRect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int
     y2 = std::min(y2, h);
     if (x2 <= x1 || y2 <= y1) return {};
     displayWidth = std::min(displayWidth, rowPixels);
-    DisplayRect d;
-    DisplaySpan(x1, x2, zoom, displayWidth, &d.X0, &d.X1);
-    DisplaySpan(y1, y2, zoom, displayHeight, &d.Y0, &d.Y1);
-    return d.empty() ? DisplayRect{} : d;
+    Rect d;
+    DisplaySpan(x1, x2, zoom, displayWidth, &d.x0, &d.x1);
+    DisplaySpan(y1, y2, zoom, displayHeight, &d.y0, &d.y1);
+    return d.empty() ? Rect{} : d;
 }
 
 void SmoothBlitPixels(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits,
                       int32_t widthPlus1, int32_t heightPlus1, int32_t rowPixels, float zoom,
-                      const DisplayRect& rect) {
+                      const Rect& rect) {
     if (!r || !g || !b || !bits || rect.empty() || !Usable(widthPlus1, heightPlus1, zoom)) return;
     const int32_t w = widthPlus1 - 1, h = heightPlus1 - 1;
     if (zoom == 1.0f)
@@ -389,7 +391,7 @@ void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t
                   int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1, int32_t heightPlus1,
                   int32_t displayWidth, int32_t displayHeight, int32_t rowPixels, float zoom) {
     if (!r || !g || !b || !bits) return;
-    const DisplayRect d = SmoothBlitTarget(x1, y1, x2, y2, widthPlus1, heightPlus1, displayWidth,
+    const Rect d = SmoothBlitTarget(x1, y1, x2, y2, widthPlus1, heightPlus1, displayWidth,
                                            displayHeight, rowPixels, zoom);
     SmoothBlitPixels(r, g, b, bits, widthPlus1, heightPlus1, rowPixels, zoom, d);
 }

@@ -2,6 +2,7 @@
 list(APPEND MARLO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/buffers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dibs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/stroke_display.cpp
   ${CMAKE_CURRENT_LIST_DIR}/smoothblit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/undo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/view_ops.cpp)

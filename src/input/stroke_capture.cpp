@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/module1.h"
+#include "app/rounding.h"
 #include "brush/brush.h"
 #include "brush/commit_stroke.h"
 #include "canvas/buffers.h"
@@ -18,14 +19,6 @@ namespace {
 // Client position to image position: computed in double, held as float.
 float ImageX(float X) { return static_cast<float>((static_cast<double>(X) - Module1.ScrollX) / Module1.Zoom); }
 float ImageY(float Y) { return static_cast<float>((static_cast<double>(Y) - Module1.ScrollY) / Module1.Zoom); }
-
-int32_t RoundToInt32(double v) {
-    if (std::isnan(v)) return 0;
-    v = std::nearbyint(v);
-    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
 
 // While a tablet pen is in range the pointer takes the pen's sub-pixel position.
 void PenSubstitution(float& X, float& Y) {
@@ -115,15 +108,15 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y) {
     GrowDirty(X, Y);
     if (Shift == 3) {
         if (Button == 1) {
-            m.ScrollX = RoundToInt32(X + m.PressScrollX - m.PressX);
-            m.ScrollY = RoundToInt32(Y + m.PressScrollY - m.PressY);
+            m.ScrollX = RoundHalfEven(X + m.PressScrollX - m.PressX);
+            m.ScrollY = RoundHalfEven(Y + m.PressScrollY - m.PressY);
         } else if (Button == 2) {
             // 200 client pixels of horizontal movement change the zoom by 1, about the image centre.
             float zoom = m.PressZoom + (X - m.PressX) / 200.0f;
             if (zoom < 0.25f) zoom = 0.2f;
             if (zoom > 6.0f) zoom = 6.0f;
-            const int32_t sx = RoundToInt32(m.PressScrollX - static_cast<double>(zoom - m.PressZoom) * m.BufferWidth / 2.0);
-            const int32_t sy = RoundToInt32(m.PressScrollY - static_cast<double>(zoom - m.PressZoom) * m.BufferHeight / 2.0);
+            const int32_t sx = RoundHalfEven(m.PressScrollX - static_cast<double>(zoom - m.PressZoom) * m.BufferWidth / 2.0);
+            const int32_t sy = RoundHalfEven(m.PressScrollY - static_cast<double>(zoom - m.PressZoom) * m.BufferHeight / 2.0);
             ApplyZoom(zoom, sx, sy);
         }
         displaybuffers();

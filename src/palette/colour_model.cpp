@@ -58,16 +58,6 @@ void RGB_To_HSV(float R, float G, float B, float& Hue, float& Saturation, float&
     Hue = static_cast<float>(h);
 }
 
-int32_t RoundHalfEven(double v) {
-    if (std::isnan(v)) return 0;
-    const double r = std::nearbyint(v);
-    if (r >= static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    if (r <= static_cast<double>(std::numeric_limits<int32_t>::min()))
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(r);
-}
-
 uint32_t PackBGR(double red, double green, double blue) {
     auto channel = [](double c) {
         return static_cast<uint32_t>(std::clamp(RoundHalfEven(c), 0, 255));

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "app/rounding.h"
+
 // Fills R, G, B (fractions) from Hue (degrees), Saturation and Value. A hue of 360 is the same
 // colour as 0; hues outside 0..360 wrap. Saturation above 1 or Value above 1 give channels
 // outside 0..1 (possibly negative); callers cap them when they pack a colour. A non-finite
@@ -13,10 +15,6 @@ void HSV_To_RGB(float& R, float& G, float& B, float Hue, float Saturation, float
 // Fills Hue (degrees, 0 <= Hue < 360), Saturation and Value from R, G, B (fractions). A grey
 // (all channels equal) has hue 0 and saturation 0; black has value 0 too.
 void RGB_To_HSV(float R, float G, float B, float& Hue, float& Saturation, float& Value);
-
-// Nearest integer, halves to even (2.5 gives 2, 3.5 gives 4), as the processor rounds by
-// default. Values beyond the 32-bit range saturate; NaN gives 0.
-int32_t RoundHalfEven(double v);
 
 // A window colour 0x00BBGGRR (red in the low byte) from three channels, each rounded half to
 // even and capped to 0..255.

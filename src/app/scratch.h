@@ -1,0 +1,17 @@
+// Working memory the engine reuses from call to call, so that the hot paths do not allocate.
+// Nothing here carries meaning from one call to the next; ResetModule1 clears it with the
+// program state, so every piece of state is in Module1, Dibs or here.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "app/rect.h"
+
+struct ScratchState {
+    std::vector<Rect> pieceRects;    // DrawBrush: the rectangles one piece composites
+    std::vector<Rect> displayParts;  // BlitDisplayBefore: the parts of an update left to render
+    std::vector<int32_t> areaFrom, areaTo;  // reduced display: each column's source range
+    std::vector<uint32_t> areaSums[3];      // reduced display: column sums, a channel each
+};
+
+extern ScratchState Scratch;
