@@ -15,7 +15,6 @@
 #include "app/startup.h"
 #include "canvas/form1.h"
 #include "canvas/report.h"
-#include "canvas/report.h"
 #include "host/dbus_host.h"
 #include "host/file_host.h"
 #include "palette/form2.h"

@@ -19,6 +19,7 @@
 #include "brush/composite.h"
 #include "brush/piece.h"
 #include "canvas/stroke_display.h"
+#include "canvas/zoom.h"
 
 namespace {
 
@@ -131,9 +132,8 @@ void DrawBrush(float X, float Y) {
     if (n >= kStrokeRows || m.StrokePoints.size() < static_cast<size_t>(3 * kStrokeRows)) return;
 
     // The event position in image pixels, as the pointer code stored the newest point.
-    const double zoom = m.Zoom;
-    const float ex = static_cast<float>(X / zoom - m.ScrollX / zoom);
-    const float ey = static_cast<float>(Y / zoom - m.ScrollY / zoom);
+    const float ex = ClientToImageX(X);
+    const float ey = ClientToImageY(Y);
     // About one sample per image pixel of travel, at most ten a segment (plus its start).
     const float dist = PointDistance(ex, ey, m.LastX, m.LastY);
     float step = dist > 0 ? 1 / dist : 1.0f;

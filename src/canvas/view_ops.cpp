@@ -8,6 +8,9 @@
 #include "canvas/dibs.h"
 #include "canvas/zoom.h"
 
+float ClientToImageX(double X) { return static_cast<float>((X - Module1.ScrollX) / Module1.Zoom); }
+float ClientToImageY(double Y) { return static_cast<float>((Y - Module1.ScrollY) / Module1.Zoom); }
+
 void ApplyZoom(float zoom, int32_t scrollX, int32_t scrollY) {
     Module1State& m = Module1;
     const float oldZoom = m.Zoom;

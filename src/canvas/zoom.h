@@ -5,3 +5,8 @@
 #include <cstdint>
 
 void ApplyZoom(float zoom, int32_t scrollX, int32_t scrollY);
+
+// Client position to image position: window pixel X shows image point (X - ScrollX) / Zoom,
+// computed in double and held as float. The stroke's points and DrawBrush's step both use it.
+float ClientToImageX(double X);
+float ClientToImageY(double Y);

@@ -16,9 +16,8 @@ ColourSampleTarget* SampleTarget = nullptr;
 
 namespace {
 
-// Client position to image position: computed in double, held as float.
-float ImageX(float X) { return static_cast<float>((static_cast<double>(X) - Module1.ScrollX) / Module1.Zoom); }
-float ImageY(float Y) { return static_cast<float>((static_cast<double>(Y) - Module1.ScrollY) / Module1.Zoom); }
+float ImageX(float X) { return ClientToImageX(X); }
+float ImageY(float Y) { return ClientToImageY(Y); }
 
 // While a tablet pen is in range the pointer takes the pen's sub-pixel position.
 void PenSubstitution(float& X, float& Y) {
