@@ -164,11 +164,11 @@ TEST(ViewButtons, FillWindowAndActualSize) {
     view.cw = 400;
     view.ch = 400;
     FreshEngine(200, 100, &view);
-    kt_button12_Click();
+    FillWindow();
     EXPECT_EQ(Module1.Zoom, 4.0f);
     EXPECT_EQ(Module1.ScrollX, -200);
     EXPECT_EQ(Module1.ScrollY, 0);
-    kt_button11_Click();
+    ActualSize();
     EXPECT_EQ(Module1.Zoom, 1.0f);
     EXPECT_EQ(Module1.ScrollX, 0);
     EXPECT_EQ(view.cw, 200);
@@ -176,7 +176,7 @@ TEST(ViewButtons, FillWindowAndActualSize) {
     // A tiny image in a big window stops at 6.
     view.cw = view.ch = 1000;
     FreshEngine(10, 10, &view);
-    kt_button12_Click();
+    FillWindow();
     EXPECT_EQ(Module1.Zoom, 6.0f);
     EXPECT_EQ(Module1.ScrollX, 470);
 }
@@ -343,9 +343,9 @@ TEST(Undo, ClearThenUndoRestoresTheWholeImage) {
     RecordingSurface view;
     FreshEngine(17, 11, &view);
     const Plane r0 = Module1.RPlane, g0 = Module1.GPlane, b0 = Module1.BPlane;
-    kt_button2_Click();
+    ClearImage();
     for (uint8_t v : Module1.GPlane.bytes) ASSERT_EQ(v, 255);
-    kt_button1_Click();
+    PopUndo();
     EXPECT_EQ(Module1.RPlane.bytes, r0.bytes);
     EXPECT_EQ(Module1.GPlane.bytes, g0.bytes);
     EXPECT_EQ(Module1.BPlane.bytes, b0.bytes);

@@ -123,7 +123,7 @@ TEST_F(DbusHostTest, SendImageAndClosingWriteBackInOrder) {
     StartOnBus();
     Module1.RPlane.at(6, 4) = 200;
     Module1.BPlane.at(0, 0) = 1;
-    kt_button4_Click();
+    WriteImageBack();
     EXPECT_EQ(recorder->calls, kWriteBack);
     EXPECT_EQ(recorder->sentR.bytes, Module1.RPlane.bytes);
     EXPECT_EQ(recorder->sentG.bytes, Module1.GPlane.bytes);

@@ -10,7 +10,12 @@ float PointDistance(float a, float b, float c, float d);
 // Draws the spline piece that ends at the point before the newest one; X, Y client pixels.
 void DrawBrush(float X, float Y);
 void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int16_t w, int16_t H);
-// flags: 1 preview into the display copy and blit, 2 commit into the image, 4 clear coverage.
+// RenderSegment's flags, any combination.
+enum RenderFlags : int16_t {
+    kPreview = 1,        // composite into the display copy and blit it
+    kCommit = 2,         // composite into the image
+    kClearCoverage = 4,  // clear the coverage behind the walk
+};
 void RenderSegment(int16_t flags, float x1, float y1, float x2, float y2);
 // One soft round stamp of the given radius centred at (x, y) into an 8-bit coverage buffer.
 void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float strength,

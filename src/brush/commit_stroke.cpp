@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/module1.h"
+#include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/piece.h"
 #include "canvas/buffers.h"
@@ -52,7 +53,7 @@ void ReleaseRows(Release& r, int32_t y0, int32_t y1) {
 
 void CommitStroke(float x1, float y1, float x2, float y2) {
     Release r;
-    r.c.flags = 2;
+    r.c.flags = kCommit;
     r.planes = PlanesReady();
     if (r.planes) r.mix = CompositeArea(x1, y1, x2, y2);
     if (!r.mix.empty()) PrepareComposite(r.c);

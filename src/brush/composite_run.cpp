@@ -16,6 +16,7 @@
 #endif
 
 #include "app/module1.h"
+#include "brush/brush.h"
 #include "brush/composite.h"
 
 namespace {
@@ -183,7 +184,7 @@ void MixRun(int n, const uint8_t* alpha, const int16_t* relief, const Run& run) 
 
 template <bool kTable, bool kRelief>
 void Mix(const Composite& c, int n, const uint8_t* alpha, const int16_t* relief, const Run& run) {
-    const bool toBase = (c.flags & 1) != 0, toPlane = (c.flags & 2) != 0;
+    const bool toBase = (c.flags & kPreview) != 0, toPlane = (c.flags & kCommit) != 0;
     if (toBase && toPlane) MixRun<kTable, kRelief, true, true>(n, alpha, relief, run);
     else if (toBase) MixRun<kTable, kRelief, true, false>(n, alpha, relief, run);
     else if (toPlane) MixRun<kTable, kRelief, false, true>(n, alpha, relief, run);
@@ -317,7 +318,7 @@ void PrefetchRun(const Composite& c, int y, int x0, int x1) {
     const bool zeroIsNothing = c.alphaOf[0] == 0;
     const uint8_t* planes[6] = {m.RPlane.row(y), m.GPlane.row(y), m.BPlane.row(y),
                                 m.RBase.row(y), m.GBase.row(y), m.BBase.row(y)};
-    const int count = (c.flags & 1) ? 6 : 3;
+    const int count = (c.flags & kPreview) ? 6 : 3;
     for (int x = x0; x < x1; x += 4 * kBlock) {
         const int n = std::min(4 * kBlock, x1 - x);
         if (zeroIsNothing && SkipEmpty(fx, x, x + n) == x + n) continue;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/module1.h"
+#include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/paper.h"
 
@@ -70,8 +71,8 @@ void CompositeRows(const Composite& c) {
     Module1State& m = Module1;
     const int32_t W = m.BufferWidth, H = m.BufferHeight;
     const int32_t PW = kPaper ? m.PaperWidth : 1, PH = kPaper ? m.PaperHeight : 1;
-    const bool toBase = (c.flags & 1) != 0, toPlane = (c.flags & 2) != 0;
-    const bool clearCover = (c.flags & 4) != 0;
+    const bool toBase = (c.flags & kPreview) != 0, toPlane = (c.flags & kCommit) != 0;
+    const bool clearCover = (c.flags & kClearCoverage) != 0;
     const int dir = c.stepX;
     const int* cut = c.paperCut;
     const uint8_t* alphaOf = c.alphaOf;

@@ -111,7 +111,7 @@ void DrawPieces(const Pieces& p, const StrokeDisplay& display, bool lastOnly) {
     Prefetch(p);
     std::vector<Rect>& rects = Scratch.pieceRects;
     Composite c;
-    c.flags = 1;
+    c.flags = kPreview;
     PrepareComposite(c);
     for (int k = 0; k < p.count; ++k) {
         Stamp(p.to[k]);

@@ -98,9 +98,9 @@ void RenderSegment(int16_t flags, float x1, float y1, float x2, float y2) {
     Composite c;
     c.flags = flags;
     if (!WalkOf(x1, y1, x2, y2, c)) return;
-    if (c.cols.count > 0 && c.rows.count > 0 && (flags & 7) != 0) {
+    if (c.cols.count > 0 && c.rows.count > 0 && (flags & (kPreview | kCommit | kClearCoverage)) != 0) {
         PrepareComposite(c);
-        if (flags & 4) {
+        if (flags & kClearCoverage) {
             CompositeInWalkOrder(c);
         } else {
             const Rect area = CompositeArea(x1, y1, x2, y2);
@@ -112,6 +112,6 @@ void RenderSegment(int16_t flags, float x1, float y1, float x2, float y2) {
         }
     }
     Rect area;
-    if ((flags & 1) && PreviewArea(x1, y1, x2, y2, &area))
+    if ((flags & kPreview) && PreviewArea(x1, y1, x2, y2, &area))
         BlitDisplay(m.RBase, m.GBase, m.BBase, area.x0, area.y0, area.x1 - 1, area.y1 - 1);
 }

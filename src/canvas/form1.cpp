@@ -14,6 +14,7 @@
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
 #include "host/image_exchange.h"
+#include "input/mouse_bits_qt.h"
 #include "input/stroke_capture.h"
 #include "input/tablet_handlers.h"
 #include "input/tablet_qt.h"
@@ -44,24 +45,6 @@ int VirtualKey(const QKeyEvent* e) {
         case Qt::Key_Minus: return kVkMinus;
         default: return 0;
     }
-}
-
-// The shift state: 1 Shift, 2 Ctrl, 4 Alt.
-int16_t ShiftState(Qt::KeyboardModifiers mods) {
-    int16_t s = 0;
-    if (mods & Qt::ShiftModifier) s |= 1;
-    if (mods & Qt::ControlModifier) s |= 2;
-    if (mods & Qt::AltModifier) s |= 4;
-    return s;
-}
-
-// The button set: 1 left, 2 right, 4 middle.
-int16_t ButtonBits(Qt::MouseButtons buttons) {
-    int16_t b = 0;
-    if (buttons & Qt::LeftButton) b |= 1;
-    if (buttons & Qt::RightButton) b |= 2;
-    if (buttons & Qt::MiddleButton) b |= 4;
-    return b;
 }
 
 // Only the left, right and middle buttons paint, sample and navigate; others (back, forward)
@@ -108,7 +91,7 @@ void CanvasView::mousePressEvent(QMouseEvent* event) {
     if (!CanvasButton(event->button())) return;
     penButtonPending_ = false;
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
-    const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
+    const int16_t button = ButtonBits(event->button()), shift = ShiftBits(event->modifiers());
     RunHandler(form_, [&] { Form_MouseDown(button, shift, X, Y); });
 }
 
@@ -118,7 +101,7 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
-    const int16_t buttons = ButtonBits(event->buttons()), shift = ShiftState(event->modifiers());
+    const int16_t buttons = ButtonBits(event->buttons()), shift = ShiftBits(event->modifiers());
     RunHandler(form_, [&] { Form_MouseMove(buttons, shift, X, Y); });
 }
 
@@ -126,7 +109,7 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
     if (!CanvasButton(event->button())) return;
     penButtonPending_ = false;
     float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
-    const int16_t button = ButtonBits(event->button()), shift = ShiftState(event->modifiers());
+    const int16_t button = ButtonBits(event->button()), shift = ShiftBits(event->modifiers());
     RunHandler(form_, [&] { Form_MouseUp(button, shift, X, Y); });
 }
 
@@ -155,7 +138,7 @@ void CanvasView::keyPressEvent(QKeyEvent* event) {
 void CanvasView::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) return;
     const int vk = VirtualKey(event);
-    const int16_t shift = ShiftState(event->modifiers());
+    const int16_t shift = ShiftBits(event->modifiers());
     if (vk == kVkComma) {
         setCursor(Qt::CrossCursor);
         Module1.PickMode = kFalse;
@@ -223,10 +206,10 @@ void Form1::Form_Load() {
         if (palette_) palette_->ShowBeside(this);
     }
     // The brush sliders' values, or their design values while there is no palette.
-    m.StampStrength = palette_ ? palette_->SliderValue(8) : 255.0f;
-    m.BrushSize = palette_ ? palette_->SliderValue(1) : 2.0f;
-    m.BrushOpacity = palette_ ? palette_->SliderValue(5) : 255.0f;
-    m.StampSpacing = palette_ ? palette_->SliderValue(6) : 15.0f;
+    m.StampStrength = palette_ ? palette_->SliderValue(kPressSlider) : 255.0f;
+    m.BrushSize = palette_ ? palette_->SliderValue(kSizeSlider) : 2.0f;
+    m.BrushOpacity = palette_ ? palette_->SliderValue(kOpacitySlider) : 255.0f;
+    m.StampSpacing = palette_ ? palette_->SliderValue(kStepSlider) : 15.0f;
     displaybuffers();
     m.PenX = m.PenY = 0;
     m.PenPressure = 1.0f;

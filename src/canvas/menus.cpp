@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "app/module1.h"
+#include "app/tables.h"
 
 namespace {
 
@@ -45,19 +46,19 @@ QWidget* Menus() {
 }  // namespace
 
 // Each item stores its blend mode and does nothing else.
-void ModeDefault_Click() { Module1.BlendMode = 0; }
-void ModeAdd_Click() { Module1.BlendMode = 1; }
-void ModeSub_Click() { Module1.BlendMode = 2; }
-void ModeMult_Click() { Module1.BlendMode = 3; }
-void ModeDiv_Click() { Module1.BlendMode = 4; }
-void ModeScreen_Click() { Module1.BlendMode = 5; }
-void MenuGreater_Click() { Module1.BlendMode = 6; }
-void MenuLess_Click() { Module1.BlendMode = 7; }
-void ModeAnd_Click() { Module1.BlendMode = 8; }
-void ModeOr_Click() { Module1.BlendMode = 9; }
-void ModeXor_Click() { Module1.BlendMode = 10; }
+void ModeDefault_Click() { Module1.BlendMode = kBlendPlain; }
+void ModeAdd_Click() { Module1.BlendMode = kBlendAdd; }
+void ModeSub_Click() { Module1.BlendMode = kBlendSubtract; }
+void ModeMult_Click() { Module1.BlendMode = kBlendMultiply; }
+void ModeDiv_Click() { Module1.BlendMode = kBlendDivide; }
+void ModeScreen_Click() { Module1.BlendMode = kBlendScreen; }
+void MenuGreater_Click() { Module1.BlendMode = kBlendGreater; }
+void MenuLess_Click() { Module1.BlendMode = kBlendLess; }
+void ModeAnd_Click() { Module1.BlendMode = kBlendAnd; }
+void ModeOr_Click() { Module1.BlendMode = kBlendOr; }
+void ModeXor_Click() { Module1.BlendMode = kBlendXor; }
 
-void kt_button15_Click() { ModeMenu()->popup(QCursor::pos()); }
+void ShowModeMenu() { ModeMenu()->popup(QCursor::pos()); }
 
 QMenu* ModeMenu() { return Menus()->findChild<QMenu*>("ModeMenu"); }
 

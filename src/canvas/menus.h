@@ -7,8 +7,8 @@ class QMenu;
 
 QMenu* ModeMenu();    // created on first use
 void CloseMenus();    // closing the canvas closes the menu window
-// The palette's Mode button: the menu pops up at the pointer.
-void kt_button15_Click();
+// The menu pops up at the pointer (the palette's Mode button).
+void ShowModeMenu();
 
 // The items' handlers: BlendMode 0 .. 10 in menu order.
 void ModeDefault_Click();

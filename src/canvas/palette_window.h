@@ -5,6 +5,18 @@
 
 class QWidget;
 
+// The palette's sliders by what they set; the number is N of TrackleN.
+enum SliderRole : int {
+    kSizeSlider = 1,      // BrushSize
+    kRedSlider = 2,       // ColorR
+    kGreenSlider = 3,     // ColorG
+    kBlueSlider = 4,      // ColorB
+    kOpacitySlider = 5,   // BrushOpacity
+    kStepSlider = 6,      // StampSpacing
+    kPaperSlider = 7,     // PaperStrength
+    kPressSlider = 8,     // StampStrength
+};
+
 class PaletteWindow {
 public:
     virtual ~PaletteWindow() = default;
@@ -16,6 +28,7 @@ public:
     virtual void Close() = 0;
     // The value of slider TrackleN (1..8).
     virtual float SliderValue(int n) const = 0;
+    float SliderValue(SliderRole s) const { return SliderValue(static_cast<int>(s)); }
     virtual QWidget* Widget() = 0;
     // The host's theme (PrefsCallback) applied again.
     virtual void ApplyTheme() = 0;

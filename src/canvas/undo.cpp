@@ -170,9 +170,7 @@ void PopUndo() {
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
 }
 
-void kt_button1_Click() { PopUndo(); }
-
-void kt_button2_Click() {
+void ClearImage() {
     Module1State& m = Module1;
     PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
     clearbuffer();

@@ -21,6 +21,5 @@ void SaveUndoRows(UndoSave& save, int32_t y0, int32_t y1);
 
 void PushUndo(float x1, float y1, float x2, float y2);
 void PopUndo();
-// The palette's Undo and Clear buttons.
-void kt_button1_Click();
-void kt_button2_Click();
+// Clear: the whole image saved as one undo step, then white.
+void ClearImage();

@@ -56,14 +56,14 @@ void ZoomKeyOut() {
     }
 }
 
-void kt_button11_Click() {
+void ActualSize() {
     const Module1State& m = Module1;
     if (Dibs.View) Dibs.View->ResizeClient(m.BufferWidth, m.BufferHeight);
     ApplyZoom(1.0f, 0, 0);
     displaybuffers();
 }
 
-void kt_button12_Click() {
+void FillWindow() {
     const Module1State& m = Module1;
     if (!Dibs.View || m.BufferWidth <= 0 || m.BufferHeight <= 0) return;
     const double cw = Dibs.View->ClientWidth(), ch = Dibs.View->ClientHeight();

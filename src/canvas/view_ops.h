@@ -5,6 +5,7 @@
 // worked is restored and MarloError 31001 is raised.
 void ZoomKeyIn();
 void ZoomKeyOut();
-// The palette's Actual size and Fill window buttons.
-void kt_button11_Click();
-void kt_button12_Click();
+// Zoom 1 with the window's client area the image's size.
+void ActualSize();
+// The zoom at which the image covers the whole client area (0.25 .. 6), centred.
+void FillWindow();

@@ -18,7 +18,7 @@ Host& TheHost() {
 
 }  // namespace
 
-void kt_button3_Click() {
+void GetImage() {
     Module1State& m = Module1;
     Host& host = TheHost();
     // The planes are fetched and checked before the undo step is saved, so that a refused or
@@ -51,8 +51,6 @@ void WriteImageBack() {
     host.Tarn_SetBbuffer(m.BPlane);
     host.tarn_Refresh();
 }
-
-void kt_button4_Click() { WriteImageBack(); }
 
 void GetPaperMenu_Click() {
     Module1State& m = Module1;

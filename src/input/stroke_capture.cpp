@@ -81,7 +81,7 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float& X, float& Y) {
     m.PressZoom = m.Zoom;
     m.PressScrollY = static_cast<float>(m.ScrollY);
     m.ButtonDown = kTrue;
-    if (Shift == 3) return;
+    if (Shift == kShiftCtrl) return;
     if (m.PickMode) {
         ColourSample(X, Y);
         return;
@@ -105,11 +105,11 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y) {
     PenSubstitution(X, Y);
     if (!m.ButtonDown) return;
     GrowDirty(X, Y);
-    if (Shift == 3) {
-        if (Button == 1) {
+    if (Shift == kShiftCtrl) {
+        if (Button == kLeftButton) {
             m.ScrollX = RoundHalfEven(X + m.PressScrollX - m.PressX);
             m.ScrollY = RoundHalfEven(Y + m.PressScrollY - m.PressY);
-        } else if (Button == 2) {
+        } else if (Button == kRightButton) {
             // 200 client pixels of horizontal movement change the zoom by 1, about the image centre.
             float zoom = m.PressZoom + (X - m.PressX) / 200.0f;
             if (zoom < 0.25f) zoom = 0.2f;
@@ -133,7 +133,7 @@ void Form_MouseUp(int16_t Button, int16_t Shift, float& X, float& Y) {
     Module1State& m = Module1;
     (void)Button;
     PenSubstitution(X, Y);
-    if (Shift == 3) return;
+    if (Shift == kShiftCtrl) return;
     if (m.PickMode) {
         ColourSample(X, Y);
         return;

@@ -98,6 +98,7 @@ private:
     void BuildControls();
     void ConnectHandlers();
     void BrushKind(kt_button* pressed, int32_t curve, int32_t relief, int32_t mode);
+    void ColourSliderChanged(float& channel, const Trackle* slider);
     void RunGuarded(void (*handler)());
     void MoveBeside(QWidget* canvas);
 

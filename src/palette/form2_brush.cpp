@@ -2,20 +2,16 @@
 #include <QMenu>
 
 #include "app/module1.h"
+#include "app/tables.h"
 #include "canvas/menus.h"
 #include "canvas/report.h"
-#include "canvas/undo.h"
-#include "canvas/view_ops.h"
-#include "host/image_exchange.h"
+#include "input/stroke_capture.h"
 #include "palette/colour_model.h"
 #include "palette/form2.h"
 #include "palette/kt_button.h"
+#include "palette/palette_buttons.h"
 #include "palette/picture_box.h"
 #include "palette/trackle.h"
-
-namespace {
-constexpr int16_t kShiftCtrl = 3;  // the canvas pans and zooms on drags with both held
-}
 
 void Form2::ConnectHandlers() {
     connect(kt_button8, &kt_button::MouseDown, this, &Form2::kt_button8_MouseDown);
@@ -72,10 +68,18 @@ void Form2::BrushKind(kt_button* pressed, int32_t curve, int32_t relief, int32_t
     Module1.BrushCurve = curve;
 }
 
-void Form2::kt_button8_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button8, 0, 0, 0); }
-void Form2::kt_button9_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button9, 1, 0, 3); }
-void Form2::kt_button6_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button6, 2, 0, 3); }
-void Form2::kt_button7_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button7, 1, 1, 0); }
+namespace {
+
+// BrushCurve: no response curve, or column 1 or 2 of CoverageCurves. BrushRelief: off or on.
+constexpr int32_t kNoCurve = 0, kCurve1 = 1, kCurve2 = 2;
+constexpr int32_t kFlat = 0, kRelief = 1;
+
+}  // namespace
+
+void Form2::kt_button8_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button8, kNoCurve, kFlat, kBlendPlain); }       // Pen
+void Form2::kt_button9_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button9, kCurve1, kFlat, kBlendMultiply); }     // Water brush
+void Form2::kt_button6_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button6, kCurve2, kFlat, kBlendMultiply); }     // Ink
+void Form2::kt_button7_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button7, kCurve1, kRelief, kBlendPlain); }      // Gel brush
 
 // Only the movement since the press counts on the canvas, so the handle's own coordinates
 // serve as canvas coordinates.
@@ -96,16 +100,16 @@ void Form2::kt_button13_MouseUp(int16_t Button, int16_t, float X, float Y) {
 
 // The zoom handle zooms with any button: it always reports the right one.
 void Form2::kt_button14_MouseDown(int16_t, int16_t, float X, float Y) {
-    RunHandler(this, [&] { Form_MouseDown(2, kShiftCtrl, X, Y); });
+    RunHandler(this, [&] { Form_MouseDown(kRightButton, kShiftCtrl, X, Y); });
 }
 
 void Form2::kt_button14_MouseMove(int16_t Button, int16_t, float X, float Y) {
     if (Button == 0) return;
-    RunHandler(this, [&] { Form_MouseMove(2, kShiftCtrl, X, Y); });
+    RunHandler(this, [&] { Form_MouseMove(kRightButton, kShiftCtrl, X, Y); });
 }
 
 void Form2::kt_button14_MouseUp(int16_t, int16_t, float X, float Y) {
-    RunHandler(this, [&] { Form_MouseUp(2, kShiftCtrl, X, Y); });
+    RunHandler(this, [&] { Form_MouseUp(kRightButton, kShiftCtrl, X, Y); });
 }
 
 void Form2::Trackle1_Change() { Module1.BrushSize = static_cast<float>(Trackle1->value()); }

@@ -28,24 +28,14 @@ void Form2::SetRed(float value) { Trackle2->setValue(value); }
 void Form2::SetGreen(float value) { Trackle3->setValue(value); }
 void Form2::SetBlue(float value) { Trackle4->setValue(value); }
 
-void Form2::Trackle2_Change() {
-    Module1.ColorR = static_cast<float>(Trackle2->value());
-    GetHSV();
-    SetColor();
-    Picture1_Paint();
-    DrawTriangle();
-}
+void Form2::Trackle2_Change() { ColourSliderChanged(Module1.ColorR, Trackle2); }
+void Form2::Trackle3_Change() { ColourSliderChanged(Module1.ColorG, Trackle3); }
+void Form2::Trackle4_Change() { ColourSliderChanged(Module1.ColorB, Trackle4); }
 
-void Form2::Trackle3_Change() {
-    Module1.ColorG = static_cast<float>(Trackle3->value());
-    GetHSV();
-    SetColor();
-    Picture1_Paint();
-    DrawTriangle();
-}
-
-void Form2::Trackle4_Change() {
-    Module1.ColorB = static_cast<float>(Trackle4->value());
+// A colour slider moved: its channel takes the value, and the picker, swatch, hue bar and
+// triangle follow.
+void Form2::ColourSliderChanged(float& channel, const Trackle* slider) {
+    channel = static_cast<float>(slider->value());
     GetHSV();
     SetColor();
     Picture1_Paint();

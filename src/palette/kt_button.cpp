@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "palette/control_colours.h"
-#include "palette/mouse_args.h"
+#include "input/mouse_bits_qt.h"
 
 kt_button::kt_button(QWidget* parent)
     : QWidget(parent), ControlColours(0xC0C0C0, 0x000000, 0xE0E0E0, 0x202020) {

@@ -1,7 +1,7 @@
 // kt_button: the palette's push button, painted by us. A face colour shaded top to bottom by
 // Gradient, light and dark edges, an icon or a caption. Buttons of button_type 1 show `value`
 // as pressed; the program alone writes it. Pointer handlers get the Button and Shift bits of
-// mouse_args.h and the position in the button's own pixels.
+// input/mouse_bits_qt.h and the position in the button's own pixels.
 #pragma once
 #include <QPixmap>
 #include <QString>

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "palette/control_colours.h"
-#include "palette/mouse_args.h"
+#include "input/mouse_bits_qt.h"
 
 PictureBox::PictureBox(QWidget* parent, int w, int h, uint32_t backColor)
     : QWidget(parent), image_(w, h, QImage::Format_RGB32) {

@@ -11,4 +11,5 @@ list(APPEND MARLO_GUI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/palette_placement.cpp
   ${CMAKE_CURRENT_LIST_DIR}/form2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/form2_brush.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/form2_picker.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/form2_picker.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/palette_buttons.cpp)
