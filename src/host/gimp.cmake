@@ -19,15 +19,11 @@ marlo_warnings(marlo-gimp)
 # libgimp's own headers declare deprecated functions that older callers still use.
 target_compile_options(marlo-gimp PRIVATE -Wno-deprecated-declarations)
 
-# `cmake --install`: the plug-in and marlo beside it, in the user's GIMP folder
-# (GIMP2_DIRECTORY, else ~/.config/GIMP/2.10) unless a prefix is given at configure or install
-# time; then under PREFIX/lib/gimp/2.0/plug-ins.
-set(MARLO_DEFAULT_PREFIX "${CMAKE_INSTALL_PREFIX}")
-if(NOT CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
-  set(MARLO_DEFAULT_PREFIX "")
-endif()
+# `cmake --install`: the plug-in and marlo beside it. Without a prefix (CMake's default,
+# /usr/local, where Debian's GIMP does not look) into the user's GIMP folder: GIMP2_DIRECTORY,
+# else ~/.config/GIMP/2.10; with any other prefix under PREFIX/lib/gimp/2.0/plug-ins.
 install(CODE "
-  if(CMAKE_INSTALL_PREFIX STREQUAL \"${MARLO_DEFAULT_PREFIX}\")
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr/local\")
     if(DEFINED ENV{GIMP2_DIRECTORY})
       set(marlo_gimp_dir \"\$ENV{GIMP2_DIRECTORY}\")
     elseif(DEFINED ENV{XDG_CONFIG_HOME})

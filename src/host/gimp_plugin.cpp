@@ -119,7 +119,9 @@ public:
         g_object_unref(shadow);  // sends the shadow's tiles to GIMP
         g_object_unref(buffer);
         // Through the selection, as every filter: GIMP keeps the pixels outside it.
-        if (!gimp_drawable_merge_shadow(drawable_, TRUE)) throw HostError("GIMP refused the painted pixels.");
+        const bool merged = gimp_drawable_merge_shadow(drawable_, TRUE);
+        gimp_drawable_free_shadow(drawable_);  // a layer's worth of memory in GIMP until the session ends
+        if (!merged) throw HostError("GIMP refused the painted pixels.");
         gimp_drawable_update(drawable_, 0, 0, w, h);
         gimp_displays_flush();
     }
@@ -147,6 +149,7 @@ public:
 private:
     void Check() {
         if (!gimp_item_is_valid(drawable_)) throw HostError("The layer Marlo was started on is gone.");
+        if (gimp_item_is_group(drawable_)) throw HostError("Marlo paints on a layer, not on a layer group.");
     }
     Formats Kind() {
         Check();

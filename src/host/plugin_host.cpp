@@ -3,14 +3,16 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
-#include <QImage>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <utility>
 
@@ -160,6 +162,19 @@ private:
 
 SessionResult Failed(const QString& message) { return {false, message}; }
 
+// The application hands its plug-in the ends of its own pipes; the programs started from here
+// must not hold them open, or the application would not see the plug-in end.
+void KeepDescriptorsFromChildren() {
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& entry : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const int fd = entry.toInt(&number);
+        if (!number || fd <= 2) continue;
+        const int flags = ::fcntl(fd, F_GETFD);
+        if (flags >= 0) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
+}
+
 }  // namespace
 
 SessionResult RunMarloSession(PaintLayer& layer) {
@@ -185,6 +200,7 @@ SessionResult RunMarloSession(PaintLayer& layer) {
     Plane paper = PatternPaper(pattern, pw, ph, channels);
     if (paper.empty() || qint64(paper.width) * paper.height > kMaxBusPlaneBytes) paper = DefaultPaper();
 
+    KeepDescriptorsFromChildren();
     QString error;
     PrivateBus privateBus;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
