@@ -24,13 +24,19 @@ namespace {
 
 QString Built(const QString& path) { return qEnvironmentVariable("MARLO_BINARY_DIR") + QLatin1Char('/') + path; }
 
-// Straight colour with an alpha that varies; or grey without alpha.
-QImage Input(bool grey) {
-    QImage image(16, 10, grey ? QImage::Format_Grayscale8 : QImage::Format_ARGB32);
+// Straight colour with an alpha that varies (8 or 16 bits a channel, the 16-bit values off the
+// 8-bit steps), or grey without alpha.
+QImage Input(QImage::Format format) {
+    QImage image(16, 10, format);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
-            if (grey)
+            if (format == QImage::Format_Grayscale8)
                 image.scanLine(y)[x] = static_cast<uchar>(x * 15 + y * 9);
+            else if (format == QImage::Format_RGBA64)
+                image.setPixelColor(x, y, QColor::fromRgba64(QRgba64::fromRgba64((x * 4099 + y * 733) & 0xFFFF,
+                                                                                (x * 1021 + y * 7919) & 0xFFFF,
+                                                                                (x * 3001) ^ (y * 211),
+                                                                                16000 + x * 1999 + y * 997)));
             else
                 image.setPixel(x, y, qRgba((x * 37 + y * 11) & 255, (x * 5 + y * 29) & 255, (x * 13) ^ (y * 7),
                                            64 + ((x * 9 + y * 17) & 127)));
@@ -38,13 +44,16 @@ QImage Input(bool grey) {
     return image;
 }
 
+// A 16-bit channel as GIMP shows it in 8 bits: the nearest.
+uint8_t To8(uint16_t v) { return static_cast<uint8_t>((v * 2 + 257) / 514); }
+
 enum class Marlo { Client, Real, NameTaken };
 enum class Expect { KnownChange, Unchanged, Refused };
 
 struct Case {
     const char* name;
     Marlo marlo;  // the cases of one kind share one GIMP run
-    bool grey;
+    QImage::Format format;
     QRect selection;  // empty: none
     Expect expect;
 };
@@ -122,39 +131,47 @@ void WaitForMarloThenTerminate(const QString& pidFile) {
 }
 
 // The layer as it must come back: the known change inside the selection, the rest as it was.
+// A channel the change leaves at its 8-bit value keeps its stored value, all 16 bits of it.
 QImage Expected(const Case& c, const QImage& in) {
     if (c.expect != Expect::KnownChange) return in;
     QImage out = in;
     for (int y = 0; y < in.height(); ++y)
         for (int x = 0; x < in.width(); ++x) {
             if (!InKnownChange(x, y) || (!c.selection.isEmpty() && !c.selection.contains(x, y))) continue;
-            const QRgb p = in.pixel(x, y);
-            uint8_t r = qRed(p), g = qGreen(p), b = qBlue(p);
-            KnownChange(x, y, &r, &g, &b);
-            if (c.grey)
-                out.scanLine(y)[x] = static_cast<uchar>((r + g + b + 1) / 3);
-            else
-                out.setPixel(x, y, qRgba(r, g, b, qAlpha(p)));
+            const QRgba64 p = in.pixelColor(x, y).rgba64();
+            const uint16_t stored[3] = {p.red(), p.green(), p.blue()};
+            uint8_t seen[3], painted[3];
+            for (int i = 0; i < 3; ++i) seen[i] = painted[i] = To8(stored[i]);
+            KnownChange(x, y, &painted[0], &painted[1], &painted[2]);
+            if (in.format() == QImage::Format_Grayscale8) {
+                out.scanLine(y)[x] = static_cast<uchar>((painted[0] + painted[1] + painted[2] + 1) / 3);
+                continue;
+            }
+            uint16_t now[3];
+            for (int i = 0; i < 3; ++i) now[i] = painted[i] == seen[i] ? stored[i] : painted[i] * 257;
+            out.setPixelColor(x, y, QColor::fromRgba64(QRgba64::fromRgba64(now[0], now[1], now[2], p.alpha())));
         }
     return out;
 }
 
+// Every channel of every pixel, at 16 bits.
 void ExpectSamePixels(const QImage& got, const QImage& want) {
     ASSERT_EQ(got.size(), want.size());
     for (int y = 0; y < want.height(); ++y)
         for (int x = 0; x < want.width(); ++x)
-            ASSERT_EQ(got.pixel(x, y), want.pixel(x, y)) << "at " << x << ", " << y;
+            ASSERT_EQ(got.pixelColor(x, y).rgba64(), want.pixelColor(x, y).rgba64()) << "at " << x << ", " << y;
 }
 
 TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
     if (QStandardPaths::findExecutable(QStringLiteral("gimp")).isEmpty())
         GTEST_SKIP() << "GIMP is not installed (apt-get install gimp): the plug-in cannot be run";
     const std::vector<Case> cases = {
-        {"rgba", Marlo::Client, false, {}, Expect::KnownChange},
-        {"selection", Marlo::Client, false, QRect(9, 4, 6, 4), Expect::KnownChange},
-        {"grey", Marlo::Client, true, {}, Expect::KnownChange},
-        {"real-marlo", Marlo::Real, false, {}, Expect::Unchanged},
-        {"name-taken", Marlo::NameTaken, false, {}, Expect::Refused},
+        {"rgba", Marlo::Client, QImage::Format_ARGB32, {}, Expect::KnownChange},
+        {"selection", Marlo::Client, QImage::Format_ARGB32, QRect(9, 4, 6, 4), Expect::KnownChange},
+        {"grey", Marlo::Client, QImage::Format_Grayscale8, {}, Expect::KnownChange},
+        {"rgba16", Marlo::Client, QImage::Format_RGBA64, {}, Expect::KnownChange},
+        {"real-marlo", Marlo::Real, QImage::Format_RGBA64, {}, Expect::Unchanged},
+        {"name-taken", Marlo::NameTaken, QImage::Format_ARGB32, {}, Expect::Refused},
     };
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -180,7 +197,7 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         sh.write(QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec '%2' \"$@\"\n").arg(pidFile, Built(QStringLiteral("src/marlo"))).toUtf8());
         sh.setPermissions(sh.permissions() | QFile::ExeOwner);
     }
-    for (const Case& c : cases) ASSERT_TRUE(Input(c.grey).save(dir.filePath(QLatin1String(c.name) + QStringLiteral("-in.png"))));
+    for (const Case& c : cases) ASSERT_TRUE(Input(c.format).save(dir.filePath(QLatin1String(c.name) + QStringLiteral("-in.png"))));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("GIMP2_DIRECTORY"), dir.filePath(QStringLiteral("profile")));
@@ -214,9 +231,8 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString& output = runs[c.marlo].output;
-        const QImage in = Input(c.grey);
-        const QImage out(dir.filePath(QLatin1String(c.name) + QStringLiteral("-out.png")));
-        ExpectSamePixels(c.grey ? out.convertToFormat(QImage::Format_Grayscale8) : out.convertToFormat(QImage::Format_ARGB32),
+        const QImage in = Input(c.format);
+        ExpectSamePixels(QImage(dir.filePath(QLatin1String(c.name) + QStringLiteral("-out.png"))).convertToFormat(c.format),
                          Expected(c, in));
         const QString done = QStringLiteral("marlo-case %1: ").arg(QLatin1String(c.name));
         if (c.expect == Expect::Refused) {
@@ -230,8 +246,14 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         if (c.marlo != Marlo::Client) continue;
         // What the client read: the layer's colour (a grey layer three times) and the pattern as paper.
         ++clientRun;
+        QImage seen(in.size(), QImage::Format_RGB32);
+        for (int y = 0; y < in.height(); ++y)
+            for (int x = 0; x < in.width(); ++x) {
+                const QRgba64 p = in.pixelColor(x, y).rgba64();
+                seen.setPixel(x, y, qRgb(To8(p.red()), To8(p.green()), To8(p.blue())));
+            }
         const QImage read(dir.filePath(QStringLiteral("report/read-%1.png").arg(clientRun)));
-        ExpectSamePixels(read.convertToFormat(QImage::Format_RGB32), in.convertToFormat(QImage::Format_RGB32));
+        ExpectSamePixels(read.convertToFormat(QImage::Format_RGB32), seen);
         const QImage paper(dir.filePath(QStringLiteral("report/paper-%1.png").arg(clientRun)));
         EXPECT_TRUE(output.contains(QStringLiteral("marlo-pattern %1x%2").arg(paper.width()).arg(paper.height())))
             << output.toStdString();
