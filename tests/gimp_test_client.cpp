@@ -1,9 +1,14 @@
 // A scripted Marlo for the GIMP plug-in's tests. Started by the plug-in as `CLIENT --dbus`, it
 // reads the layer and the paper as Marlo does, keeps what it read in $MARLO_TEST_REPORT
 // (read-N.png, paper-N.png for the Nth run), paints the known change and sends the image back.
+// `CLIENT --grab FILE` saves a picture of the whole screen instead (scripts/gimp-screenshot.sh).
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <cstring>
 #include <cstdio>
 #include <exception>
 
@@ -22,6 +27,10 @@ QImage Colour(const Plane& r, const Plane& g, const Plane& b) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--grab") == 0) {
+        QGuiApplication app(argc, argv);
+        return QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     QCoreApplication app(argc, argv);
     QString error;
     const auto host = ConnectDbusHost(&error);
