@@ -80,6 +80,8 @@ public:
         const Formats f = Kind();
         const int32_t w = Width(), h = Height();
         if (planes.size() != static_cast<size_t>(f.colour)) throw HostError("The layer changed its kind meanwhile.");
+        for (const Plane& plane : planes)
+            if (!plane.sizeIs(w, h)) throw HostError("The layer changed its size meanwhile.");
         const int storedBpp = babl_format_get_bytes_per_pixel(f.stored);
         const size_t pixels = static_cast<size_t>(w) * kStripRows;
         std::vector<uint8_t> stored(pixels * storedBpp), rebuilt(pixels * storedBpp);

@@ -40,10 +40,14 @@ Plane LayerHost::Channel(int c) {
 
 void LayerHost::Keep(int c, const Plane& plane) {
     const int32_t w = layer_.Width(), h = layer_.Height();
-    if (!plane.sizeIs(w, h))
+    if (!plane.sizeIs(w, h)) {
+        // Marlo abandons this write-back: its undo step must not swallow what the user does next.
+        for (Plane& p : sent_) p = Plane();
+        Finish();
         throw HostError("The image sent back has " + std::to_string(plane.width) + " x " +
                         std::to_string(plane.height) + " pixels; the layer has " + std::to_string(w) + " x " +
                         std::to_string(h) + ".");
+    }
     sent_[c] = plane;
 }
 
