@@ -4,6 +4,7 @@
 // `CLIENT --grab FILE` saves a picture of the whole screen instead (scripts/gimp-screenshot.sh).
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -44,7 +45,10 @@ int main(int argc, char** argv) {
         const Plane paper = host->Tarn_GetPaper();
         host->Tarn_BufferWidth();
         host->Tarn_BufferHeight();
+        QElapsedTimer timer;
+        timer.start();
         Plane r = host->Tarn_GetRBuffer(), g = host->Tarn_GetGBuffer(), b = host->Tarn_GetBBuffer();
+        const qint64 readMs = timer.elapsed();
         const QDir report(qEnvironmentVariable("MARLO_TEST_REPORT"));
         int run = 1;
         while (report.exists(QStringLiteral("read-%1.png").arg(run))) ++run;
@@ -53,11 +57,14 @@ int main(int argc, char** argv) {
             !Colour(r, g, b).save(report.filePath(QStringLiteral("read-%1.png").arg(run))))
             throw std::runtime_error("cannot write the report in " + report.path().toStdString());
         PaintKnownChange(r, g, b);
+        timer.restart();
         host->Tarn_SaveUndo();
         host->Tarn_SetRbuffer(r);
         host->Tarn_SetGbuffer(g);
         host->Tarn_SetBbuffer(b);
         host->tarn_Refresh();
+        std::fprintf(stderr, "client: %d x %d: planes read in %lld ms, written back in %lld ms\n", r.width, r.height,
+                     static_cast<long long>(readMs), static_cast<long long>(timer.elapsed()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "client: %s\n", e.what());
         return 3;
