@@ -39,21 +39,24 @@ Plane LayerHost::Channel(int c) {
 }
 
 void LayerHost::Keep(int c, const Plane& plane) {
-    const int32_t w = layer_.Width(), h = layer_.Height();
-    if (!plane.sizeIs(w, h)) {
+    try {
+        const int32_t w = layer_.Width(), h = layer_.Height();
+        if (!plane.sizeIs(w, h))
+            throw HostError("The image sent back has " + std::to_string(plane.width) + " x " +
+                            std::to_string(plane.height) + " pixels; the layer has " + std::to_string(w) + " x " +
+                            std::to_string(h) + ".");
+        sent_[c] = plane;
+    } catch (...) {
         // Marlo abandons this write-back: its undo step must not swallow what the user does next.
         for (Plane& p : sent_) p = Plane();
         Finish();
-        throw HostError("The image sent back has " + std::to_string(plane.width) + " x " +
-                        std::to_string(plane.height) + " pixels; the layer has " + std::to_string(w) + " x " +
-                        std::to_string(h) + ".");
+        throw;
     }
-    sent_[c] = plane;
 }
 
 void LayerHost::Tarn_SaveUndo() {
-    // Marlo's write-back always starts here; a second one after a write-back that failed half
-    // way stays in the step still open.
+    // Marlo's write-back always starts here. A second call while the step is open (a write-back
+    // that broke off between the set calls) adds to that step.
     if (undoOpen_) return;
     layer_.BeginUndoStep();
     undoOpen_ = true;
