@@ -12,11 +12,11 @@
 #include "engine_setup.h"
 #include "test_support.h"
 
+extern const uint32_t kRandSeed = 20240611;
+
 namespace {
 
-std::mt19937 rng(20240611);
 
-int Rand(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
 void RandomPlane(Plane& p, int lo = 0, int hi = 255) {
     for (uint8_t& v : p.bytes) v = static_cast<uint8_t>(Rand(lo, hi));
@@ -46,11 +46,6 @@ int RefBlend(int mode, int s, int d) {
     }
     return -1;
 }
-
-// Detaches the recording window from the display code before the window goes away.
-struct DetachView {
-    ~DetachView() { Dibs.View = nullptr; }
-};
 
 struct Planes {
     Plane R, G, B, RB, GB, BB, FX;

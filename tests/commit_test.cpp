@@ -15,11 +15,11 @@
 #include "engine_setup.h"
 #include "test_support.h"
 
+extern const uint32_t kRandSeed = 5113;
+
 namespace {
 
-std::mt19937 rng(5113);
 
-int Rand(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
 struct CommitCase {
     const char* name;

@@ -17,11 +17,11 @@
 #include "engine_setup.h"
 #include "test_support.h"
 
+extern const uint32_t kRandSeed = 77031;
+
 namespace {
 
-std::mt19937 rng(77031);
 
-int Rand(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
 struct DetachView {
     ~DetachView() { Dibs.View = nullptr; }

@@ -17,39 +17,20 @@
 #include "canvas/palette_window.h"
 #include "canvas/report.h"
 #include "canvas/undo.h"
-#include "test_support.h"
+#include "marlo_window_test.h"
 
 namespace {
 
-class CanvasWindow : public ::testing::Test {
+class CanvasWindow : public MarloWindowTest {
 protected:
     void SetUp() override {
-        ResetModule1();
-        host = std::make_shared<RecordingHost>(60, 40);
-        QString error;
-        window = StartMarlo(host, &error);
-        ASSERT_NE(window, nullptr) << error.toStdString();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        StartOn(60, 40);
         view = window->view();
-        host->calls.clear();
-        messages.clear();
-        MessageBoxHook = [this](const QString& text, bool) {
-            messages << text;
-            return answerYes;
-        };
-    }
-    void TearDown() override {
-        MessageBoxHook = nullptr;
-        delete window;
     }
     // Pixels of the view as shown on screen.
     QImage Shown() { return view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
-    std::shared_ptr<RecordingHost> host;
-    Form1* window = nullptr;
     CanvasView* view = nullptr;
-    QStringList messages;
-    bool answerYes = false;
 };
 
 }  // namespace

@@ -10,36 +10,14 @@
 #include "canvas/undo.h"
 #include "palette/form2.h"
 #include "palette/kt_button.h"
-#include "test_support.h"
+#include "marlo_window_test.h"
 
 namespace {
 
-class ImageExchange : public ::testing::Test {
+class ImageExchange : public MarloWindowTest {
 protected:
-    void SetUp() override {
-        ResetModule1();
-        host = std::make_shared<RecordingHost>(30, 20);
-        QString error;
-        window = StartMarlo(host, &error);
-        ASSERT_NE(window, nullptr) << error.toStdString();
-        palette = dynamic_cast<Form2*>(window->palette());
-        ASSERT_NE(palette, nullptr);
-        host->calls.clear();
-        MessageBoxHook = [this](const QString& text, bool) {
-            messages << text;
-            return false;
-        };
-    }
-    void TearDown() override {
-        MessageBoxHook = nullptr;
-        delete window;
-    }
+    void SetUp() override { StartOn(30, 20); }
     void Click(kt_button* b) { QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10)); }
-
-    std::shared_ptr<RecordingHost> host;
-    Form1* window = nullptr;
-    Form2* palette = nullptr;
-    QStringList messages;
 };
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "canvas/report.h"
 #include "input/stroke_capture.h"
 #include "input/tablet_handlers.h"
-#include "test_support.h"
+#include "marlo_window_test.h"
 
 namespace {
 
@@ -226,21 +226,16 @@ TEST(TabletEraser, PaintsWhiteInEveryBlendModeUntilThePenTurnsBack) {
 }
 
 // The real canvas window fed with tablet events the way a platform plugin delivers them.
-class TabletPipeline : public ::testing::Test {
+class TabletPipeline : public MarloWindowTest {
 protected:
     void SetUp() override {
-        ResetModule1();
-        host = std::make_shared<RecordingHost>(120, 90);
-        QString error;
-        window = StartMarlo(host, &error);
-        ASSERT_NE(window, nullptr) << error.toStdString();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        StartOn(120, 90);
         // The X11 and Wayland plugins leave the pointer events of a pen to Qt.
         QWindowSystemInterfacePrivate::TabletEvent::setPlatformSynthesizesMouse(false);
     }
     void TearDown() override {
         QWindowSystemInterfacePrivate::TabletEvent::setPlatformSynthesizesMouse(true);
-        delete window;
+        MarloWindowTest::TearDown();
     }
 
     static const QPointingDevice* Device(QPointingDevice::PointerType type) {
@@ -267,9 +262,6 @@ protected:
             window->windowHandle(), Device(QPointingDevice::PointerType::Pen), in);
         QWindowSystemInterface::flushWindowSystemEvents();
     }
-
-    std::shared_ptr<RecordingHost> host;
-    Form1* window = nullptr;
 };
 
 TEST_F(TabletPipeline, APenStrokeGivesOnePointPerTabletEventWithItsPressure) {

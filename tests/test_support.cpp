@@ -88,3 +88,5 @@ QString TempDir() {
     static QTemporaryDir dir;
     return dir.path();
 }
+
+DetachView::~DetachView() { Dibs.View = nullptr; }

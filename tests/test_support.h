@@ -73,3 +73,13 @@ void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const P
 
 // A temporary folder path for test files.
 QString TempDir();
+
+// A seeded random integer in lo .. hi. Each test program that uses it fixes its seed by
+// defining kRandSeed, so its sequence is the same on every run.
+extern const uint32_t kRandSeed;
+int Rand(int lo, int hi);
+
+// Detaches the recording window from the display code before the window goes away.
+struct DetachView {
+    ~DetachView();
+};

@@ -1,0 +1,32 @@
+#include "marlo_window_test.h"
+
+#include <QTest>
+
+#include "app/application.h"
+#include "app/module1.h"
+#include "canvas/form1.h"
+#include "canvas/report.h"
+#include "palette/form2.h"
+
+void MarloWindowTest::StartOn(int w, int h) {
+    ResetModule1();
+    host = std::make_shared<RecordingHost>(w, h);
+    QString error;
+    window = StartMarlo(host, &error);
+    ASSERT_NE(window, nullptr) << error.toStdString();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    palette = dynamic_cast<Form2*>(window->palette());
+    ASSERT_NE(palette, nullptr);
+    host->calls.clear();
+    messages.clear();
+    MessageBoxHook = [this](const QString& text, bool) {
+        messages << text;
+        return answerYes;
+    };
+}
+
+void MarloWindowTest::TearDown() {
+    MessageBoxHook = nullptr;
+    delete window;
+    window = nullptr;
+}
