@@ -1,11 +1,13 @@
 // tarnwick-host and marlo --dbus as real processes on one session bus.
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -35,8 +37,8 @@ bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text, int ti
 struct HostProcess {
     QProcess process;
     QByteArray output;
-    explicit HostProcess(const QString& image) {
-        process.start(Binary("tarnwick-host"), {image});
+    explicit HostProcess(const QString& image, const QStringList& options = {}) {
+        process.start(Binary("tarnwick-host"), QStringList{image} + options);
         EXPECT_TRUE(WaitForOutput(process, &output, "tarnwick-host: serving")) << output.toStdString();
     }
     ~HostProcess() {
@@ -68,36 +70,115 @@ QImage Pattern(int w, int h) {
     return image;
 }
 
-TEST(DbusEndToEnd, ALargeImageCrossesToMarloAndBackExactly) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("photo.png"));
-    ASSERT_TRUE(Pattern(4096, 4096).save(path));
-    HostProcess host(path);
-    // The host holds the image now. Planes that come back exactly equal what the host served
-    // are not written: the file keeps what another program put there meanwhile, and no backup
-    // or kept copy appears. Any byte changed on the way would have been written.
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("on disk before the write-back\n");
+// Opaque colour for formats without alpha.
+QImage OpaquePattern(int w, int h) {
+    QImage image = Pattern(w, h);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) line[x] |= 0xff000000u;
     }
+    return image.convertToFormat(QImage::Format_RGB32);
+}
 
-    QProcess marlo;
-    marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
-    ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: canvas window at"))
-        << host.output.toStdString() << marlo.readAllStandardError().toStdString();
-    WaitUntilMarloRuns(host);
-    ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
-    ASSERT_TRUE(marlo.waitForFinished(120000));
-    EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(marlo.exitCode(), 0) << marlo.readAllStandardError().toStdString();
-    ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: wrote")) << host.output.toStdString();
+TEST(DbusEndToEnd, LargeImagesCrossToMarloAndBackExactly) {
+    struct Case {
+        const char* name;
+        int size;
+        const char* file;
+        QStringList hostOptions;
+    };
+    // PPM keeps the 8192 x 8192 case quick to write and read; PNG carries the alpha channel.
+    const std::vector<Case> cases = {
+        {"4096 x 4096 with alpha, as arrays", 4096, "photo.png", {QStringLiteral("--arrays-only")}},
+        {"8192 x 8192, as memory files", 8192, "photo.ppm", {}},
+    };
+    QImageReader::setAllocationLimit(0);  // the written file is read back whole
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QLatin1String(c.file));
+        const bool alpha = QString::fromLatin1(c.file).endsWith(QLatin1String(".png"));
+        const QImage original = alpha ? Pattern(c.size, c.size) : OpaquePattern(c.size, c.size);
+        ASSERT_TRUE(original.save(path));
+        HostProcess host(path, c.hostOptions);
+        // The host holds the image now. Planes that come back exactly equal what the host
+        // served are not written: the file keeps what another program put there meanwhile,
+        // and no backup or kept copy appears. Any byte changed on the way would be written.
+        {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("on disk before the write-back\n");
+        }
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("on disk before the write-back\n"));
-    EXPECT_FALSE(QFile::exists(path + QLatin1Char('~')));
-    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".1~")));
+        QProcess marlo;
+        marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
+        ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: canvas window at"))
+            << host.output.toStdString() << marlo.readAllStandardError().toStdString();
+        WaitUntilMarloRuns(host);
+        ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
+        ASSERT_TRUE(marlo.waitForFinished(120000));
+        EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(marlo.exitCode(), 0) << marlo.readAllStandardError().toStdString();
+        ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: wrote")) << host.output.toStdString();
+
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("on disk before the write-back\n"));
+        EXPECT_FALSE(QFile::exists(path + QLatin1Char('~')));
+        EXPECT_FALSE(QFile::exists(path + QStringLiteral(".1~")));
+    }
+}
+
+// A host that never answers one call: Marlo waits in it until a signal ends the wait. At
+// start the start fails; while closing, the rest of the write-back is given up and the canvas
+// closes. Either way well before the call's own time-out (5 s and more).
+TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
+    struct Case {
+        const char* name;
+        const char* hangsIn;
+        int exitCode;
+        const char* stderrText;
+    };
+    const std::vector<Case> cases = {
+        {"at start", "Tarn_GetGBuffer", 1, "marlo: host call Tarn_GetGBuffer: stopped by SIGTERM before the host answered"},
+        {"while closing", "Tarn_SetRbuffer", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHost scripted;
+        const std::vector<std::pair<const char*, QVariantList>> answers = {
+            {"Tarn_GetPaperWidth", {4}},      {"tarn_GetPaperHeight", {3}},    {"Tarn_GetPaper", {RawPlane(4, 3, 12)}},
+            {"Tarn_BufferWidth", {3}},        {"Tarn_BufferHeight", {2}},      {"Tarn_GetRBuffer", {RawPlane(3, 2, 6)}},
+            {"Tarn_GetGBuffer", {RawPlane(3, 2, 6)}}, {"Tarn_GetBBuffer", {RawPlane(3, 2, 6)}},
+            {"Tarn_SendFormObject", {}},      {"Tarn_WallpaperFilename", {QString()}},
+            {"Tarn_SaveUndo", {}},
+        };
+        for (const auto& [method, args] : answers)
+            if (QLatin1String(method) != QLatin1String(c.hangsIn)) scripted.Script(QLatin1String(method), args);
+        QProcess marlo;
+        marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
+        if (QLatin1String(c.hangsIn) == QLatin1String("Tarn_SetRbuffer")) {
+            // Started: ask the window for its call-back, then close it with a first signal.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !scripted.Caller(QStringLiteral("Tarn_WallpaperFilename")).isEmpty(); },
+                                        60000));
+            const QDBusMessage reply = QDBusConnection::sessionBus().call(
+                QDBusMessage::createMethodCall(scripted.Caller(QStringLiteral("Tarn_SendFormObject")),
+                                               QStringLiteral("/Form1"), QStringLiteral("Marlo.Form1"),
+                                               QStringLiteral("PrefsCallback")),
+                QDBus::Block, 60000);
+            ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+            ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !scripted.Caller(QLatin1String(c.hangsIn)).isEmpty(); }, 60000))
+            << marlo.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
+        ASSERT_TRUE(marlo.waitForFinished(4000));
+        EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(marlo.exitCode(), c.exitCode);
+        const QByteArray error = marlo.readAllStandardError();
+        EXPECT_TRUE(error.contains(c.stderrText)) << error.toStdString();
+        EXPECT_TRUE(scripted.Caller(QStringLiteral("Tarn_SetGbuffer")).isEmpty());  // nothing more was sent
+    }
 }
 
 TEST(DbusEndToEnd, AKilledHostFailsTheNextCallAtOnce) {

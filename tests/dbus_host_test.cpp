@@ -6,9 +6,12 @@
 #include <QFile>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <QMutex>
 #include <atomic>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <unistd.h>
 
 #include "app/application.h"
 #include "app/errors.h"
@@ -172,7 +175,13 @@ struct MalformedCase {
     const char* refusal;
 };
 
+constexpr int kAllSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL;
+
 TEST(DbusHostReplies, MalformedAnswersAreRefused) {
+    const int unsealed = MemoryFile(4, 0), shortFile = MemoryFile(3, kAllSeals);
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const std::pair<QString, QVariantList> offersFds{QStringLiteral("Introspect"), {FdMethodsXml()}};
     const std::vector<MalformedCase> cases = {
         {"paper byte count",
          {{"Tarn_GetPaperWidth", {4}}, {"tarn_GetPaperHeight", {3}}, {"Tarn_GetPaper", {RawPlane(4, 3, 11)}}},
@@ -201,7 +210,33 @@ TEST(DbusHostReplies, MalformedAnswersAreRefused) {
         {"height beyond 32 bits", {{"Tarn_BufferHeight", {qint64(1) << 40}}},
          [](DbusHost& h) { h.Tarn_BufferHeight(); }, "not a 32-bit number"},
         {"no answer", {}, [](DbusHost& h) { h.Tarn_SaveUndo(); }, "did not answer"},
+        // Sizes the bus cannot carry as (iiay) are refused before anything is fetched.
+        {"image too large for arrays",
+         {{"Tarn_BufferWidth", {8192}}, {"Tarn_BufferHeight", {8192}}},
+         [](DbusHost& h) {
+             h.Tarn_BufferWidth();
+             h.Tarn_BufferHeight();
+         },
+         "Tarnwick's image of 8192 x 8192 pixels cannot cross the session bus: a 8192 x 8192 plane is 67108864 "
+         "bytes, more than the 65994752 bytes"},
+        {"paper too large for arrays",
+         {{"Tarn_GetPaperWidth", {9000}}, {"tarn_GetPaperHeight", {8000}}},
+         [](DbusHost& h) {
+             h.Tarn_GetPaperWidth();
+             h.tarn_GetPaperHeight();
+         },
+         "paper of 9000 x 8000 pixels cannot cross the session bus"},
+        {"plane to send too large for arrays", {}, [](DbusHost& h) { h.Tarn_SetGbuffer(Plane(8124, 8124)); },
+         "Tarn_SetGbuffer: the plane cannot cross the session bus"},
+        // A host's descriptor is checked before a byte is read.
+        {"unsealed memory file", {offersFds, {"Tarn_GetRBufferFd", {FdPlane(2, 2, unsealed)}}},
+         [](DbusHost& h) { h.Tarn_GetRBuffer(); }, "not sealed against shrinking, growing, writing"},
+        {"memory file of another size", {offersFds, {"Tarn_GetGBufferFd", {FdPlane(2, 2, shortFile)}}},
+         [](DbusHost& h) { h.Tarn_GetGBuffer(); }, "memory file of 3 bytes instead of 4"},
+        {"a pipe for the paper", {offersFds, {"Tarn_GetPaperFd", {FdPlane(2, 2, pipe[0])}}},
+         [](DbusHost& h) { h.Tarn_GetPaper(); }, "no sealed memory file"},
     };
+    for (const int fd : {unsealed, shortFile, pipe[0], pipe[1]}) ::close(fd);
     for (const MalformedCase& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedHost scripted;
@@ -247,10 +282,20 @@ TEST(DbusService, AHostErrorBecomesAnErrorReplyAndAHostErrorAgain) {
 TEST(DbusService, MalformedPlanesFromTheCallerAreRefused) {
     auto recorder = std::make_shared<RecordingHost>(2, 2);
     ServedHost served(recorder);
-    for (const QVariant& plane : {RawPlane(2, 2, 3), RawPlane(-1, -1, 1)}) {
+    const int unsealed = MemoryFile(4, 0), longFile = MemoryFile(5, kAllSeals);
+    const std::vector<std::pair<const char*, QVariant>> calls = {
+        {"Tarn_SetRbuffer", RawPlane(2, 2, 3)},
+        {"Tarn_SetRbuffer", RawPlane(-1, -1, 1)},
+        {"Tarn_SetGbufferFd", FdPlane(2, 2, unsealed)},
+        {"Tarn_SetBbufferFd", FdPlane(2, 2, longFile)},
+    };
+    ::close(unsealed);
+    ::close(longFile);
+    for (const auto& [method, plane] : calls) {
+        SCOPED_TRACE(method);
         QDBusMessage call = QDBusMessage::createMethodCall(
             served.connection().baseService(), QLatin1String(kTarnwickPath), QLatin1String(kTarnwickInterface),
-            QStringLiteral("Tarn_SetRbuffer"));
+            QLatin1String(method));
         call << plane;
         const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
         EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
@@ -305,11 +350,52 @@ TEST_F(DbusHostTest, BothObjectsServeTheInterfacesWrittenInTheRepository) {
     const QString form = Introspect(served.connection(), QDBusConnection::sessionBus().baseService(),
                                     QLatin1String(kFormPath));
     const auto hostMethods = Methods(host, QLatin1String(kTarnwickInterface));
-    EXPECT_EQ(hostMethods.size(), 15u);
+    EXPECT_EQ(hostMethods.size(), 22u);
     EXPECT_EQ(hostMethods, Methods(RepositoryXml("Tarnwick.Tarnwick_Class.xml"), QLatin1String(kTarnwickInterface)));
     EXPECT_EQ(Methods(form, QLatin1String(kFormInterface)),
               Methods(RepositoryXml("Marlo.Form1.xml"), QLatin1String(kFormInterface)));
     EXPECT_EQ(Methods(form, QLatin1String(kFormInterface)).count(QStringLiteral("PrefsCallback")), 1u);
+}
+
+TEST_F(DbusHostTest, PlanesCrossAsMemoryFilesWhenOfferedAndAsArraysOtherwise) {
+    for (const bool fds : {true, false}) {
+        SCOPED_TRACE(fds ? "memory files" : "arrays");
+        recorder->calls.clear();
+        ServedHost served(recorder, fds);
+        const auto offered = Methods(Introspect(QDBusConnection::sessionBus(), served.connection().baseService(),
+                                                QLatin1String(kTarnwickPath)),
+                                     QLatin1String(kTarnwickInterface));
+        EXPECT_EQ(offered.size(), fds ? 22u : 15u);
+        QMutex mutex;
+        QStringList answered;
+        QObject::connect(
+            served.service(), &TarnwickService::answered, served.service(),
+            [&](const QString& method) {
+                QMutexLocker lock(&mutex);
+                answered << method;
+            },
+            Qt::DirectConnection);
+        FakeWindow canvas;
+        Main(AttachDbusHost(), [&] { return &canvas; });
+        EXPECT_EQ(recorder->calls, kStartCalls);
+        EXPECT_EQ(Module1.Paper.bytes, recorder->paper.bytes);
+        EXPECT_EQ(Module1.RPlane.bytes, recorder->r.bytes);
+        EXPECT_EQ(Module1.GPlane.bytes, recorder->g.bytes);
+        EXPECT_EQ(Module1.BPlane.bytes, recorder->b.bytes);
+        Plane painted = Module1.GPlane;
+        painted.at(6, 4) = 251;
+        Module1.Host->Tarn_SetGbuffer(painted);
+        EXPECT_EQ(recorder->sentG.bytes, painted.bytes);
+        EXPECT_EQ(recorder->sentG.width, 7);
+        const QString way = fds ? QStringLiteral("Fd") : QString();
+        QMutexLocker lock(&mutex);
+        for (const char* method : {"Tarn_GetPaper", "Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer",
+                                   "Tarn_SetGbuffer"})
+            EXPECT_TRUE(answered.contains(QLatin1String(method) + way)) << method;
+        EXPECT_EQ(answered.filter(QStringLiteral("Fd")).size(), fds ? 5 : 0);
+        lock.unlock();
+        Module1.Host.reset();
+    }
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
+#include <QDBusUnixFileDescriptor>
 #include <QUuid>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "host/dbus_interface.h"
 
@@ -17,12 +21,12 @@ QDBusConnection Connect(const QString& name) {
 
 }  // namespace
 
-ServedHost::ServedHost(std::shared_ptr<Host> host) : name_(FreshConnectionName()) {
+ServedHost::ServedHost(std::shared_ptr<Host> host, bool offerFds) : name_(FreshConnectionName()) {
     service_ = new TarnwickService(std::move(host));
     service_->moveToThread(&thread_);
     thread_.start();
     QString error;
-    const bool published = service_->Publish(Connect(name_), true, &error);
+    const bool published = service_->Publish(Connect(name_), true, offerFds, &error);
     EXPECT_TRUE(published) << error.toStdString();
 }
 
@@ -49,6 +53,7 @@ void ServedHost::Leave() {
 }
 
 ScriptedHost::ScriptedHost() : name_(FreshConnectionName()) {
+    replies_[QStringLiteral("Introspect")] = {QString()};
     moveToThread(&thread_);
     thread_.start();
     QDBusConnection bus = Connect(name_);
@@ -74,8 +79,14 @@ void ScriptedHost::Script(const QString& method, const QVariantList& args) {
 
 QString ScriptedHost::introspect(const QString&) const { return {}; }
 
+QString ScriptedHost::Caller(const QString& method) {
+    QMutexLocker lock(&mutex_);
+    return callers_.value(method);
+}
+
 bool ScriptedHost::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
     QMutexLocker lock(&mutex_);
+    if (!callers_.contains(message.member())) callers_[message.member()] = message.service();
     const auto reply = replies_.constFind(message.member());
     if (reply != replies_.constEnd()) connection.send(message.createReply(*reply));
     return true;
@@ -94,4 +105,32 @@ QVariant RawPlane(int width, int height, int byteCount) {
     arg << qint32(width) << qint32(height) << QByteArray(byteCount, '\x7f');
     arg.endStructure();
     return QVariant::fromValue(arg);
+}
+
+QVariant FdPlane(int width, int height, int fd) {
+    RegisterBusTypes();
+    return QVariant::fromValue(BusPlaneFd{width, height, QDBusUnixFileDescriptor(fd)});
+}
+
+int MemoryFile(int byteCount, int seals) {
+    const int fd = ::memfd_create("test-plane", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    EXPECT_GE(fd, 0);
+    const QByteArray bytes(byteCount, '\x7f');
+    EXPECT_EQ(::write(fd, bytes.constData(), size_t(byteCount)), byteCount);
+    if (seals) {
+        EXPECT_EQ(::fcntl(fd, F_ADD_SEALS, seals), 0);
+    }
+    return fd;
+}
+
+QString FdMethodsXml() {
+    QString methods;
+    for (const char* get : {"Tarn_GetPaperFd", "Tarn_GetRBufferFd", "Tarn_GetGBufferFd", "Tarn_GetBBufferFd"})
+        methods += QStringLiteral("<method name=\"%1\"><arg type=\"(iih)\" direction=\"out\"/></method>")
+                       .arg(QLatin1String(get));
+    for (const char* set : {"Tarn_SetRbufferFd", "Tarn_SetGbufferFd", "Tarn_SetBbufferFd"})
+        methods += QStringLiteral("<method name=\"%1\"><arg type=\"(iih)\" direction=\"in\"/></method>")
+                       .arg(QLatin1String(set));
+    return QStringLiteral("<node><interface name=\"%1\">%2</interface></node>")
+        .arg(QLatin1String(kTarnwickInterface), methods);
 }

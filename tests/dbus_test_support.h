@@ -15,10 +15,10 @@
 #include "host/tarnwick_service.h"
 
 // A Host served under the name Tarnwick.Tarnwick_Class by TarnwickService, whose calls run on
-// a thread of their own.
+// a thread of their own; without offerFds it serves planes only as (iiay).
 class ServedHost {
 public:
-    explicit ServedHost(std::shared_ptr<Host> host);
+    explicit ServedHost(std::shared_ptr<Host> host, bool offerFds = true);
     ~ServedHost();
     TarnwickService* service() const { return service_; }
     QDBusConnection connection() const;
@@ -33,13 +33,16 @@ private:
 };
 
 // Answers each method with a fixed reply, whatever it is; a method without one is never
-// answered (a host that hangs). It answers on a thread of its own.
+// answered (a host that hangs). Its introspection (the method Introspect) answers an empty
+// text unless scripted otherwise. It answers on a thread of its own.
 class ScriptedHost : public QDBusVirtualObject {
 public:
     ScriptedHost();
     ~ScriptedHost() override;
     // args become the reply to method.
     void Script(const QString& method, const QVariantList& args);
+    // The unique name that called `method` first, once it has (empty before).
+    QString Caller(const QString& method);
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
@@ -48,6 +51,7 @@ private:
     QThread thread_;
     QMutex mutex_;
     QMap<QString, QVariantList> replies_;
+    QMap<QString, QString> callers_;
 };
 
 // A DbusHost on the test's own session-bus connection, attached to whoever owns the name.
@@ -55,3 +59,9 @@ std::shared_ptr<DbusHost> AttachDbusHost(DbusTimeouts timeouts = {});
 
 // A (iiay) struct as a reply argument, with any content, consistent or not.
 QVariant RawPlane(int width, int height, int byteCount);
+// A (iih) struct as an argument: the sizes and a duplicate of fd (which stays the caller's).
+QVariant FdPlane(int width, int height, int fd);
+// A memory file holding byteCount bytes, with the given seals added; the caller closes it.
+int MemoryFile(int byteCount, int seals);
+// Introspection data offering every ...Fd method.
+QString FdMethodsXml();

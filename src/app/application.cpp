@@ -13,6 +13,7 @@
 
 #include "app/module1.h"
 #include "app/startup.h"
+#include "app/termination.h"
 #include "canvas/form1.h"
 #include "canvas/report.h"
 #include "host/dbus_host.h"
@@ -23,7 +24,8 @@ namespace {
 
 int signalFds[2] = {-1, -1};
 
-void OnTerminate(int) {
+void OnTerminate(int sig) {
+    NoteTerminationSignal(sig);  // a host call in progress gives up at once
     const char c = 1;
     if (::write(signalFds[0], &c, 1) < 0) {
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/errors.h"
+#include "app/memory_budget.h"
 #include "app/module1.h"
 #include "app/tables.h"
 #include "canvas/buffers.h"
@@ -22,6 +23,27 @@ Plane Checked(Plane p, int32_t w, int32_t h, const char* what) {
     return p;
 }
 
+// Bytes the canvas commits for a w x h image at start: the seven planes AllocateBuffers makes,
+// the display bitmap at zoom 1 (4 bytes a pixel, rows padded to 4 pixels), and up to three
+// planes in transit while one arrives from the host (the bus's copy, its conversion, and the
+// allocated plane it replaces).
+int64_t CanvasBytes(int32_t w, int32_t h) {
+    const int64_t plane = int64_t(w) * h;
+    const int64_t bitmap = (int64_t(w) + 3) / 4 * 4 * h * 4;
+    return 10 * plane + bitmap;
+}
+
+// The paper and up to three copies of it in transit.
+int64_t PaperBytes(int32_t w, int32_t h) { return 4 * int64_t(w) * h; }
+
+// Refuses, before anything of that size is allocated, what the memory left cannot hold.
+void CheckRoom(const char* what, int32_t w, int32_t h, int64_t needed, int64_t available) {
+    if (needed <= available) return;
+    throw MarloError(7, std::string("Tarnwick's ") + what + " of " + SizeText(w, h) +
+                            " pixels is too large: it needs about " + MemoryText(needed) + " of memory and " +
+                            MemoryText(available) + " is available.");
+}
+
 }  // namespace
 
 void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>& createCanvasWindow) {
@@ -36,10 +58,14 @@ void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>
     BuildCoverageCurves();
     BuildBlendTable();
 
+    // Measured once: the paper's share is taken out before the image is judged.
+    int64_t available = AvailableMemoryBytes();
     m.PaperWidth = m.Host->Tarn_GetPaperWidth();
     m.PaperHeight = m.Host->tarn_GetPaperHeight();
     if (m.PaperWidth < 0 || m.PaperHeight < 0)
         throw HostError("Tarnwick announced a paper of " + SizeText(m.PaperWidth, m.PaperHeight) + " pixels.");
+    CheckRoom("paper", m.PaperWidth, m.PaperHeight, PaperBytes(m.PaperWidth, m.PaperHeight), available);
+    available -= int64_t(m.PaperWidth) * m.PaperHeight;
     m.Paper = Checked(m.Host->Tarn_GetPaper(), m.PaperWidth, m.PaperHeight, "paper");
 
     m.BufferWidth = m.Host->Tarn_BufferWidth();
@@ -47,6 +73,7 @@ void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>
     if (m.BufferWidth <= 0 || m.BufferHeight <= 0)
         throw HostError("Tarnwick announced an image of " + SizeText(m.BufferWidth, m.BufferHeight) +
                         " pixels; there is nothing to paint on.");
+    CheckRoom("image", m.BufferWidth, m.BufferHeight, CanvasBytes(m.BufferWidth, m.BufferHeight), available);
     try {
         AllocateBuffers();
         m.RPlane = Checked(m.Host->Tarn_GetRBuffer(), m.BufferWidth, m.BufferHeight, "red plane");

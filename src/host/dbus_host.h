@@ -1,7 +1,10 @@
 // The host reached over the D-Bus session bus: every Host method is one synchronous call to
 // the object /Tarnwick_Class (interface Tarnwick.Tarnwick_Class) of the process that owned
-// the name Tarnwick.Tarnwick_Class when we connected. An error reply, a timeout, a host that
-// has left the bus or an answer we cannot use throws HostError and changes nothing here.
+// the name Tarnwick.Tarnwick_Class when we connected. Planes travel as sealed memory files
+// (the ...Fd methods) when the host's introspection offers them, else as (iiay) arrays.
+// An error reply, a timeout, a host that has left the bus, an answer we cannot use, a plane
+// too large for the way it would travel, or a SIGTERM / SIGINT during the wait throws
+// HostError and changes nothing here.
 #pragma once
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -9,6 +12,7 @@
 #include <QVariantList>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "host/host.h"
 
@@ -45,14 +49,22 @@ public:
     std::string Tarn_WallpaperFilename() override;
 
     const QString& owner() const { return owner_; }
+    // Whether the host offers `method` (one of the ...Fd methods) and this connection can pass
+    // file descriptors. The host's introspection is asked once, at the first need.
+    bool OffersFd(const char* method);
 
 private:
+    // Sends `call` and waits for its answer, whatever it is; only a termination signal during
+    // the wait throws.
+    QDBusMessage Exchange(const char* method, const QDBusMessage& call, int timeoutMs);
     QDBusMessage Call(const char* method, const QVariantList& args, int timeoutMs);
     int32_t CallSize(const char* method, const char* what, std::optional<int32_t>* remember);
-    Plane CallPlane(const char* method, const char* what, std::optional<int32_t> width,
+    Plane CallPlane(const char* method, const char* fdMethod, const char* what, std::optional<int32_t> width,
                     std::optional<int32_t> height);
-    void CallSet(const char* method, const Plane& plane);
+    void CallSet(const char* method, const char* fdMethod, const Plane& plane);
     int ImageTimeout(std::optional<int32_t> width, std::optional<int32_t> height) const;
+    // Refuses, at the size call that completes it, an image or paper that cannot cross.
+    void CheckCrossing(const char* method);
     void DropForm();
 
     QDBusConnection connection_;
@@ -61,6 +73,10 @@ private:
     // The sizes the host reported last; planes and paper must agree with them.
     std::optional<int32_t> paperWidth_, paperHeight_, bufferWidth_, bufferHeight_;
     std::unique_ptr<DbusFormObject> form_;
+    // The ...Fd methods the host offers, once asked.
+    std::optional<std::set<QString>> fdMethods_;
+    // Whether the paper's and the image's sizes were judged for crossing the bus.
+    bool paperJudged_ = false, imageJudged_ = false;
 };
 
 // Attaches to the host that owns Tarnwick.Tarnwick_Class on the session bus. On failure

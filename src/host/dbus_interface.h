@@ -1,9 +1,12 @@
 // The host link on the D-Bus session bus: the names both sides use, and a plane as it travels,
-// the struct (iiay): width, height, then width x height bytes, x fastest, top row first.
-// The full interface is written down in Tarnwick.Tarnwick_Class.xml and Marlo.Form1.xml.
+// either the struct (iiay): width, height, then width x height bytes, x fastest, top row first;
+// or the struct (iih): width, height and a sealed memory file of width x height bytes in the
+// same layout. The full interface is written down in Tarnwick.Tarnwick_Class.xml and
+// Marlo.Form1.xml.
 #pragma once
 #include <QByteArray>
 #include <QDBusArgument>
+#include <QDBusUnixFileDescriptor>
 #include <QMetaType>
 #include <QString>
 
@@ -15,9 +18,14 @@ inline constexpr char kTarnwickInterface[] = "Tarnwick.Tarnwick_Class";
 inline constexpr char kFormPath[] = "/Form1";
 inline constexpr char kFormInterface[] = "Marlo.Form1";
 inline constexpr char kPlaneSignature[] = "(iiay)";
+inline constexpr char kPlaneFdSignature[] = "(iih)";
 
-// D-Bus caps an array at 64 MiB, so no plane larger than that can cross (8192 x 8192 fits).
+// D-Bus caps an array at 64 MiB: no (iiay) plane can be larger.
 inline constexpr qint64 kMaxBusPlaneBytes = qint64(1) << 26;
+// What an (iiay) plane can really carry. The receiving connection stops reading once 63 MiB of
+// messages are alive and, under QtDBus, never starts again: a larger message stalls the link
+// until the call times out. 64 KiB are left for the message header and a few small messages.
+inline constexpr qint64 kMaxArrayPlaneBytes = (qint64(63) << 20) - (qint64(64) << 10);
 
 struct BusPlane {
     qint32 width = 0;
@@ -26,11 +34,35 @@ struct BusPlane {
 };
 Q_DECLARE_METATYPE(BusPlane)
 
+// A plane handed over as a memory file (memfd) sealed against shrinking, growing and writing,
+// and against further seals: neither side can change it once it is sent.
+struct BusPlaneFd {
+    qint32 width = 0;
+    qint32 height = 0;
+    QDBusUnixFileDescriptor fd;
+};
+Q_DECLARE_METATYPE(BusPlaneFd)
+
 QDBusArgument& operator<<(QDBusArgument& arg, const BusPlane& plane);
 const QDBusArgument& operator>>(const QDBusArgument& arg, BusPlane& plane);
+QDBusArgument& operator<<(QDBusArgument& arg, const BusPlaneFd& plane);
+const QDBusArgument& operator>>(const QDBusArgument& arg, BusPlaneFd& plane);
 
-// Registers BusPlane with QtDBus; call before the first marshalling (idempotent).
+// Registers BusPlane and BusPlaneFd with QtDBus; call before the first marshalling (idempotent).
 void RegisterBusTypes();
+
+// Why a width x height plane cannot travel as (iiay), or an empty string when it can.
+QString ArrayPlaneRefusal(qint64 width, qint64 height);
+
+// The plane in a new sealed memory file. On failure (no memory, no memfd) returns an invalid
+// descriptor and the reason in *error.
+BusPlaneFd SealedPlane(const Plane& plane, QString* error);
+
+// The plane a sealed memory file holds, after checking what a sender could get wrong or abuse:
+// a descriptor that is no regular file (a pipe would block the read), missing seals (the file
+// could shrink or change while read), a size other than width x height. Returns false with
+// the reason in *error.
+bool ReadSealedPlane(const BusPlaneFd& bus, Plane* plane, QString* error);
 
 // Why a struct cannot be a plane (negative size, byte count other than width x height),
 // or an empty string when it can.

@@ -28,7 +28,6 @@ int Fail(const QString& line) {
     return 1;
 }
 
-bool FitsTheBus(const Plane& plane) { return qint64(plane.width) * plane.height <= kMaxBusPlaneBytes; }
 
 }  // namespace
 
@@ -53,8 +52,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption wallpaperOption(QStringLiteral("wallpaper"),
                                              QStringLiteral("Picture tiled behind Marlo's palette (default: none)."),
                                              QStringLiteral("FILE"));
+    const QCommandLineOption arraysOption(
+        QStringLiteral("arrays-only"),
+        QStringLiteral("Serve planes only as (iiay) arrays, not as memory files (the ...Fd methods),\n"
+                       "as a host that cannot pass file descriptors does."));
     parser.addOption(paperOption);
     parser.addOption(wallpaperOption);
+    parser.addOption(arraysOption);
     if (!parser.parse(arguments)) return Fail(parser.errorText() + QStringLiteral(" (see --help)"));
     if (parser.isSet(helpOption)) {
         std::fputs(qPrintable(parser.helpText().replace(QLatin1String("<executable_name>"),
@@ -75,19 +79,25 @@ int main(int argc, char** argv) {
     } else if (!LoadImageDocument(QFileInfo(images.front()).absoluteFilePath(), &doc, &error)) {
         return Fail(error);
     }
-    if (!FitsTheBus(doc.r))
-        return Fail(QStringLiteral("%1 is %2 x %3: too large to cross the bus (at most %4 pixels)")
+    const bool arraysOnly = parser.isSet(arraysOption);
+    // As memory files planes of any size cross; as arrays they must fit one bus message.
+    const QString refusal = arraysOnly ? ArrayPlaneRefusal(doc.width(), doc.height()) : QString();
+    if (!refusal.isEmpty())
+        return Fail(QStringLiteral("%1 is %2 x %3: too large to serve with --arrays-only (%4)")
                         .arg(doc.path)
                         .arg(doc.width())
                         .arg(doc.height())
-                        .arg(kMaxBusPlaneBytes));
+                        .arg(refusal));
     if (doc.deeper)
         Say(QStringLiteral("%1 has more than 8 bits a channel: it is written back at 8 bits, the original kept as %1~")
                 .arg(doc.path));
 
     Plane paper = DefaultPaper();
     if (parser.isSet(paperOption) && !LoadGreyPlane(parser.value(paperOption), &paper, &error)) return Fail(error);
-    if (paper.empty() || !FitsTheBus(paper)) return Fail(QStringLiteral("the paper must be a non-empty picture"));
+    if (paper.empty()) return Fail(QStringLiteral("the paper must be a non-empty picture"));
+    if (arraysOnly && !ArrayPlaneRefusal(paper.width, paper.height).isEmpty())
+        return Fail(QStringLiteral("the paper is too large to serve with --arrays-only (%1)")
+                        .arg(ArrayPlaneRefusal(paper.width, paper.height)));
 
     // Marlo runs in a folder of its own: hand it a path that does not depend on ours.
     QString wallpaper = parser.value(wallpaperOption);
@@ -103,7 +113,7 @@ int main(int argc, char** argv) {
         window.Redraw();
         Say(QStringLiteral("wrote %1").arg(document->document().path));
     });
-    if (!service.Publish(QDBusConnection::sessionBus(), true, &error)) return Fail(error);
+    if (!service.Publish(QDBusConnection::sessionBus(), true, !arraysOnly, &error)) return Fail(error);
 
     window.show();
     Say(QStringLiteral("serving %1 (%2 x %3) as %4")

@@ -1,7 +1,8 @@
 // Serves a Host on the D-Bus session bus as the object /Tarnwick_Class, interface
 // Tarnwick.Tarnwick_Class: each method forwards to the Host behind it, and a HostError (or any
-// other failure) goes back to the caller as an error reply. The reference host serves an image
-// file this way; tests serve a recording host.
+// other failure) goes back to the caller as an error reply. Planes go both ways as (iiay) and,
+// through the ...Fd methods, as sealed memory files. The reference host serves an image file
+// this way; tests serve a recording host.
 #pragma once
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -47,6 +48,9 @@ public:
     // Registers the object on `connection`, and the name too when claimName is set.
     // Returns false with the reason in *error.
     bool Publish(QDBusConnection connection, bool claimName, QString* error);
+    // The same; without offerFds only the (iiay) methods are served (and introspected), as by
+    // a host that cannot pass file descriptors.
+    bool Publish(QDBusConnection connection, bool claimName, bool offerFds, QString* error);
     // The window of the last Tarn_SendFormObject, or null.
     RemoteForm* form() const { return form_.get(); }
 
@@ -55,28 +59,39 @@ signals:
     void answered(const QString& method);
     void formReceived(const QString& service, const QString& path);
 
+    // The scriptable slots are the methods every host serves; the others, the ...Fd methods,
+    // are left out when publishing without file descriptors.
 public slots:
-    qint32 Tarn_GetPaperWidth();
-    qint32 tarn_GetPaperHeight();
-    BusPlane Tarn_GetPaper();
-    qint32 Tarn_BufferWidth();
-    qint32 Tarn_BufferHeight();
-    BusPlane Tarn_GetRBuffer();
-    BusPlane Tarn_GetGBuffer();
-    BusPlane Tarn_GetBBuffer();
-    void Tarn_SendFormObject(const QDBusObjectPath& window, qint16 zero);
-    void Tarn_SaveUndo();
-    void Tarn_SetRbuffer(const BusPlane& plane);
-    void Tarn_SetGbuffer(const BusPlane& plane);
-    void Tarn_SetBbuffer(const BusPlane& plane);
-    void tarn_Refresh();
-    QString Tarn_WallpaperFilename();
+    Q_SCRIPTABLE qint32 Tarn_GetPaperWidth();
+    Q_SCRIPTABLE qint32 tarn_GetPaperHeight();
+    Q_SCRIPTABLE BusPlane Tarn_GetPaper();
+    BusPlaneFd Tarn_GetPaperFd();
+    Q_SCRIPTABLE qint32 Tarn_BufferWidth();
+    Q_SCRIPTABLE qint32 Tarn_BufferHeight();
+    Q_SCRIPTABLE BusPlane Tarn_GetRBuffer();
+    Q_SCRIPTABLE BusPlane Tarn_GetGBuffer();
+    Q_SCRIPTABLE BusPlane Tarn_GetBBuffer();
+    BusPlaneFd Tarn_GetRBufferFd();
+    BusPlaneFd Tarn_GetGBufferFd();
+    BusPlaneFd Tarn_GetBBufferFd();
+    Q_SCRIPTABLE void Tarn_SendFormObject(const QDBusObjectPath& window, qint16 zero);
+    Q_SCRIPTABLE void Tarn_SaveUndo();
+    Q_SCRIPTABLE void Tarn_SetRbuffer(const BusPlane& plane);
+    Q_SCRIPTABLE void Tarn_SetGbuffer(const BusPlane& plane);
+    Q_SCRIPTABLE void Tarn_SetBbuffer(const BusPlane& plane);
+    void Tarn_SetRbufferFd(const BusPlaneFd& plane);
+    void Tarn_SetGbufferFd(const BusPlaneFd& plane);
+    void Tarn_SetBbufferFd(const BusPlaneFd& plane);
+    Q_SCRIPTABLE void tarn_Refresh();
+    Q_SCRIPTABLE QString Tarn_WallpaperFilename();
 
 private:
     template <typename F>
     auto Forward(const char* method, F&& body) -> decltype(body());
-    BusPlane PlaneReply(const char* method, Plane (Host::*get)());
+    BusPlane PlaneReply(const char* method, const char* fdMethod, Plane (Host::*get)());
+    BusPlaneFd PlaneFdReply(const char* method, Plane (Host::*get)());
     void SetPlane(const char* method, const BusPlane& plane, void (Host::*set)(const Plane&));
+    void SetPlaneFd(const char* method, const BusPlaneFd& plane, void (Host::*set)(const Plane&));
 
     std::shared_ptr<Host> host_;
     std::unique_ptr<RemoteForm> form_;
