@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages Marlo needs to build, run, test and benchmark, if missing.
 set -euo pipefail
 PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-private-dev libgl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libmypaint-dev dbus-daemon)
+          libgtest-dev libgmock-dev libbenchmark-dev libmypaint-dev dbus-daemon
+          libzstd-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
