@@ -7,6 +7,10 @@
 #include <variant>
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "app/memory_budget.h"
 #include "app/module1.h"
 #include "canvas/buffers.h"
@@ -57,6 +61,15 @@ std::vector<uint8_t> Room(size_t n) {
     return bytes;
 }
 
+// Compressed blocks of a few MiB up to some tens come from the C library's heap, where the
+// memory freed under a block still in use stays with the process: it is given back to the system
+// once compressed steps have left the history.
+void GiveBackFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 // The arrays of a step's item that leaves the history, kept for the next saves. Compressed
 // blocks are not worth keeping: only whole plain copies are reused.
 void Keep(UndoItem&& item) {
@@ -92,7 +105,9 @@ void DropOverBudget() {
         DropOldest(m);
         dropped = true;
     }
-    if (dropped && !told) told = mustTell = true;
+    if (!dropped) return;
+    GiveBackFreedMemory();
+    if (!told) told = mustTell = true;
 }
 
 // The oldest plane that is not yet wholly compressed, made ready for compressing; null when
@@ -241,7 +256,9 @@ void PopUndo() {
         Keep(std::move(m.UndoList.back()));
         m.UndoList.pop_back();
     }
+    const bool packed = !unpacked[0].empty() || !unpacked[1].empty() || !unpacked[2].empty();
     for (Plane& p : unpacked) Keep(std::move(p.bytes));
+    if (packed) GiveBackFreedMemory();
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
 }
 

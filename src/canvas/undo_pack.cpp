@@ -43,6 +43,10 @@ PackedPlane StartPacking(int32_t w, int32_t h, std::vector<uint8_t>&& bytes) {
     p.height = h;
     // Reserved now so that recording a packed block never allocates.
     p.ends.reserve(p.blocks());
+    // Room for the plane stored as it is, so that the stored blocks are never moved while they
+    // grow; the pages of it that stay unused are never touched (and the room is given back
+    // when the last block is packed).
+    p.packed.reserve(p.size());
     p.raw = std::move(bytes);
     return p;
 }
@@ -53,13 +57,14 @@ size_t PackNextBlock(PackedPlane& plane, std::vector<uint8_t>& freed) {
     const size_t n = std::min(kPackBlock, plane.size() - at);
     const uint8_t* src = plane.raw.data() + at;
 
-    std::vector<uint8_t>& d = contexts.differences;
-    d.resize(n);
+    std::vector<uint8_t>& differences = contexts.differences;
+    differences.resize(n);
+    uint8_t* __restrict d = differences.data();
     d[0] = src[0];
     for (size_t i = 1; i < n; ++i) d[i] = static_cast<uint8_t>(src[i] - src[i - 1]);
     std::vector<uint8_t>& frame = contexts.frame;
     frame.resize(ZSTD_compressBound(kPackBlock));
-    const size_t c = ZSTD_compressCCtx(PackContext(), frame.data(), frame.size(), d.data(), n, kLevel);
+    const size_t c = ZSTD_compressCCtx(PackContext(), frame.data(), frame.size(), d, n, kLevel);
     const bool compressed = !ZSTD_isError(c) && c < n;
     const uint8_t* stored = compressed ? frame.data() : src;
     const size_t length = compressed ? c : n;
