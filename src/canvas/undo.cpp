@@ -90,9 +90,9 @@ void DropOldest(Module1State& m) {
     }
 }
 
-int64_t budget = 0;  // bytes; 0 until measured
-bool told = false;     // steps have been dropped for the budget in this run
-bool mustTell = false;  // and the painter has not been told yet
+int64_t budget = 0;      // bytes; 0 until measured
+bool told = false;       // steps have been dropped for the budget in this run
+bool mustTell = false;   // and the painter has not been told yet
 
 // The steps over the budget, oldest first; the newest step is always kept.
 void DropOverBudget() {
@@ -110,13 +110,14 @@ void DropOverBudget() {
     if (!told) told = mustTell = true;
 }
 
-// The oldest plane that is not yet wholly compressed, made ready for compressing; null when
-// there is none. A plain copy still being filled (within the release) is passed over.
+// A saved plane not yet wholly compressed.
 bool Unpacked(const UndoItem& item) {
     if (const PackedPlane* packed = std::get_if<PackedPlane>(&item)) return packed->packing();
     return std::holds_alternative<Plane>(item);
 }
 
+// The oldest plane that is not yet wholly compressed, made ready for compressing; null when
+// there is none. A plain copy still being filled (within the release) is passed over.
 PackedPlane* NextToPack(Module1State& m) {
     for (UndoItem& item : m.UndoList) {
         if (PackedPlane* packed = std::get_if<PackedPlane>(&item)) {

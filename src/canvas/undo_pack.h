@@ -23,9 +23,11 @@ struct PackedPlane {
     size_t size() const { return static_cast<size_t>(width) * static_cast<size_t>(height); }
     size_t blocks() const { return (size() + kPackBlock - 1) / kPackBlock; }
     bool packing() const { return ends.size() < blocks(); }
-    // Heap bytes held, as the undo budget counts them.
+    // Heap bytes held, as the undo budget counts them. While the blocks are packed, the room
+    // reserved for them beyond those already stored is not counted: it is never touched.
     int64_t heldBytes() const {
-        return static_cast<int64_t>(raw.capacity() + packed.capacity() + ends.capacity() * sizeof(uint32_t));
+        const size_t stored = packing() ? packed.size() : packed.capacity();
+        return static_cast<int64_t>(raw.capacity() + stored + ends.capacity() * sizeof(uint32_t));
     }
 };
 
