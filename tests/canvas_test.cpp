@@ -1,6 +1,12 @@
 // Planes, the display bitmap, the view operations and the undo history.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
+#include <optional>
+#include <random>
+#include <string>
+
 #include "app/errors.h"
 #include "app/module1.h"
 #include "canvas/buffers.h"
@@ -8,6 +14,7 @@
 #include "canvas/smoothblit.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
+#include "engine_setup.h"
 #include "test_support.h"
 
 namespace {
@@ -387,4 +394,118 @@ TEST(Undo, TheThirtyFourthSaveDropsTheOldest) {
     EXPECT_EQ(std::get<Plane>(Module1.UndoList[2]).at(0, 0), 1);
     for (int i = 0; i < 40; ++i) PopUndo();
     EXPECT_EQ(Module1.RPlane.at(0, 0), 1);
+}
+
+namespace {
+
+// The image planes, for comparing the image before a step with the image after its undo.
+std::array<Plane, 3> Image() { return {Module1.RPlane, Module1.GPlane, Module1.BPlane}; }
+
+void ExpectImage(const std::array<Plane, 3>& want) {
+    const Module1State& m = Module1;
+    ASSERT_TRUE(m.RPlane.bytes == want[0].bytes);
+    ASSERT_TRUE(m.GPlane.bytes == want[1].bytes);
+    ASSERT_TRUE(m.BPlane.bytes == want[2].bytes);
+    ASSERT_TRUE(m.RBase.bytes == m.RPlane.bytes);
+    ASSERT_TRUE(m.BBase.bytes == m.BPlane.bytes);
+}
+
+}  // namespace
+
+// 520 x 520 planes are two blocks of compression: the first is noise (stored as it is), the
+// second smooth shades (compressed). Whole-image steps alternate with stroke-sized ones; after
+// each step the image changes where the step saved it, so each undo must give back exactly the
+// image before its step.
+TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
+    struct Case { const char* name; int64_t budget; bool drops; };
+    const Case cases[] = {{"roomy: all 33 kept", int64_t{1} << 30, false},
+                          {"tight: the oldest dropped", int64_t{3} << 20, true}};
+    const int n = 520;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshEngine(n, n);
+        SetUndoBudget(c.budget);
+        Module1State& m = Module1;
+        std::mt19937 rng(12);
+        std::vector<std::array<Plane, 3>> before;
+        // Told once, with the steps kept then; later drops say nothing.
+        std::vector<std::string> told;
+        auto listen = [&] {
+            const std::string said = TakeUndoNotice();
+            if (said.empty()) return;
+            told.push_back(said);
+            EXPECT_EQ(said, "Undo keeps the last " + std::to_string(m.UndoList.size() / 5) +
+                                " steps: the image is too large for 33");
+        };
+        for (int i = 0; i < 36; ++i) {
+            const bool whole = i % 3 != 1;
+            const int x0 = whole ? 0 : 7 * i, y0 = whole ? 0 : 5 * i, w = whole ? n : 60, h = whole ? n : 40;
+            before.push_back(Image());
+            PushUndo(x0, y0, x0 + w - 1, y0 + h - 1);
+            if (i % 5 == 0) PackUndo(300000);  // some steps part packed when the next comes
+            listen();
+            for (Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
+                for (int y = y0; y < y0 + h; ++y)
+                    for (int x = x0; x < x0 + w; ++x)
+                        p->at(x, y) = y < 510 ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>(x / 3 + i);
+        }
+        FinishUndoPacking();
+        listen();
+        for (const UndoItem& item : m.UndoList) {
+            const PackedPlane* p = std::get_if<PackedPlane>(&item);
+            ASSERT_TRUE(p ? !p->packing() : std::holds_alternative<int32_t>(item));  // all compressed
+        }
+        // The newest step is whole: its noise block stored as it is, its shades compressed.
+        const std::vector<uint32_t>& ends = std::get<PackedPlane>(m.UndoList[m.UndoList.size() - 5]).ends;
+        ASSERT_EQ(ends.size(), 2u);
+        EXPECT_EQ(ends[0], kPackBlock);
+        EXPECT_LT(ends[1] - ends[0], n * n - kPackBlock);
+        EXPECT_LE(UndoHistoryBytes(), c.budget);
+        const size_t kept = m.UndoList.size() / 5;
+        EXPECT_TRUE(c.drops ? kept < 20 : kept == 33) << kept;
+        EXPECT_EQ(told.size(), c.drops ? 1u : 0u);
+        // Undo walks back through the newest steps exactly, and no further.
+        for (size_t k = 0; k < kept; ++k) {
+            PopUndo();
+            ExpectImage(before[before.size() - 1 - k]);
+        }
+        PopUndo();
+        ExpectImage(before[before.size() - kept]);
+    }
+    // A step undone while it is being packed.
+    FreshEngine(n, n);
+    const std::array<Plane, 3> image = Image();
+    PushUndo(0, 0, n - 1, n - 1);
+    EXPECT_TRUE(PackUndo(1));
+    ASSERT_TRUE(std::get<PackedPlane>(Module1.UndoList[0]).packing());
+    clearbuffer();
+    PopUndo();
+    ExpectImage(image);
+    EXPECT_TRUE(Module1.UndoList.empty());
+    SetUndoBudget(0);
+}
+
+TEST(Undo, BudgetIsAQuarterOfTheMemoryOrMarloUndoMb) {
+    struct Case { const char* undoMb; int64_t bytes; };
+    const Case cases[] = {{"3", int64_t{3} << 20}, {nullptr, int64_t{100} << 20}, {"0", int64_t{100} << 20},
+                          {"many", int64_t{100} << 20}};
+    auto saved = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v ? std::optional<std::string>(v) : std::nullopt;
+    };
+    const std::optional<std::string> undoMb = saved("MARLO_UNDO_MB"), memoryMb = saved("MARLO_MEMORY_MB");
+    setenv("MARLO_MEMORY_MB", "400", 1);
+    for (const Case& c : cases) {
+        if (c.undoMb) setenv("MARLO_UNDO_MB", c.undoMb, 1);
+        else unsetenv("MARLO_UNDO_MB");
+        SetUndoBudget(0);
+        EXPECT_EQ(UndoBudgetBytes(), c.bytes) << (c.undoMb ? c.undoMb : "unset");
+    }
+    auto restore = [](const char* name, const std::optional<std::string>& v) {
+        if (v) setenv(name, v->c_str(), 1);
+        else unsetenv(name);
+    };
+    restore("MARLO_UNDO_MB", undoMb);
+    restore("MARLO_MEMORY_MB", memoryMb);
+    SetUndoBudget(0);
 }

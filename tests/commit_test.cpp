@@ -27,6 +27,7 @@ struct CommitCase {
     float radius;
     float x1, y1, x2, y2;
     int stepsBefore;  // undo steps already saved
+    bool packed = false;  // and compressed before the last of them is undone
 };
 
 void PrintTo(const CommitCase& c, std::ostream* os) { *os << c.name; }
@@ -42,6 +43,10 @@ void ExpectSameState(const Module1State& want, const Module1State& got) {
         if (const Plane* p = std::get_if<Plane>(&a)) {
             const Plane& q = std::get<Plane>(b);
             EXPECT_TRUE(p->width == q.width && p->height == q.height && p->bytes == q.bytes) << "item " << i;
+        } else if (const PackedPlane* p = std::get_if<PackedPlane>(&a)) {
+            const PackedPlane& q = std::get<PackedPlane>(b);
+            EXPECT_TRUE(p->width == q.width && p->height == q.height && p->packed == q.packed && p->ends == q.ends)
+                << "item " << i;
         } else {
             EXPECT_EQ(std::get<int32_t>(a), std::get<int32_t>(b)) << "item " << i;
         }
@@ -72,6 +77,7 @@ TEST_P(Commit, SameAsSaveMergeAndClearOneAfterTheOther) {
     m.ColorG = 40;
     m.ColorB = 120;
     for (int i = 0; i < c.stepsBefore; ++i) PushUndo(i % 80, i % 60, i % 80 + 9, i % 60 + 5);
+    if (c.packed) FinishUndoPacking();  // gives the plain copies back for reuse
 
     // An undone step leaves arrays for the next save to reuse; the release (first) takes them.
     if (c.stepsBefore > 0 && c.stepsBefore <= 33) PopUndo();
@@ -95,6 +101,8 @@ const CommitCase kCases[] = {
     {"one_row", 1, 1, 0, 0, 0, 10, 30, 80, 30, 0},
     {"one_column", 1, 1, 0, 0, 0, 45, 0, 45, 69, 0},
     {"full_history_drops_the_oldest", 1, 1, 3, 50, 5, 15, 15, 55, 45, 34},
+    {"compressed_history", 1, 1, 3, 50, 5, 15, 15, 55, 45, 12, true},
+    {"full_compressed_history", 0, 0, 0, 0, 4, -5, -5, 95, 75, 34, true},
     {"wholly_outside", 1, 1, 0, 0, 3, 200, 200, 300, 300, 2},
     {"nan_corner", 1, 1, 0, 0, 3, NAN, 10, 50, 50, 1},
     {"huge_corners", 1, 1, 0, 0, 3, -1e30f, -1e30f, 1e30f, 1e30f, 0},

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTest>
+#include <random>
 
 #include "app/application.h"
 #include "app/module1.h"
@@ -82,6 +83,23 @@ TEST_F(CanvasWindow, LowerCaseUUndoesUpperCaseDoesNot) {
     QTest::keyClicks(view, "u");
     EXPECT_EQ(Module1.RPlane.bytes, before);
     EXPECT_EQ(Shown().pixel(59, 39) >> 16 & 0xFF, before.back());
+}
+
+// Noise does not compress: each whole-image step keeps 3 x (2400 + 4) bytes, so 20000 bytes hold
+// two. Clear after Clear outruns the idle compression; the steps are still cut to the budget and
+// the painter is told once, when the history has settled.
+TEST_F(CanvasWindow, TellsOnceWhenUndoStepsAreDroppedForTheBudget) {
+    SetUndoBudget(20000);
+    std::mt19937 rng(3);
+    for (int i = 0; i < 6; ++i) {
+        FillImage([&rng](int, int, int) { return static_cast<uint8_t>(rng()); });
+        ClearImage();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !messages.isEmpty(); }));
+    QTest::qWait(20);
+    EXPECT_EQ(messages, QStringList{"Undo keeps the last 2 steps: the image is too large for 33"});
+    EXPECT_EQ(Module1.UndoList.size(), 10u);
+    SetUndoBudget(0);
 }
 
 TEST_F(CanvasWindow, CommaHeldSetsPickMode) {

@@ -9,14 +9,16 @@
 #include <vector>
 
 #include "canvas/plane.h"
+#include "canvas/undo_pack.h"
 #include "host/host.h"
 
 using Flag = int16_t;
 constexpr Flag kTrue = -1;
 constexpr Flag kFalse = 0;
 
-// One item of the undo history: a saved plane or an edge coordinate (five items a step).
-using UndoItem = std::variant<Plane, int32_t>;
+// One item of the undo history: a saved plane (as saved, or compressed once the step is older)
+// or an edge coordinate (five items a step).
+using UndoItem = std::variant<Plane, int32_t, PackedPlane>;
 
 constexpr int kStrokeRows = 10001;  // StrokePoints rows 0..10000
 

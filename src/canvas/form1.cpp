@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/module1.h"
@@ -50,6 +51,32 @@ int VirtualKey(const QKeyEvent* e) {
 // Only the left, right and middle buttons paint, sample and navigate; others (back, forward)
 // are not the canvas's.
 bool CanvasButton(Qt::MouseButton button) { return ButtonBits(button) != 0; }
+
+// Bytes of saved planes compressed in one idle turn: about a millisecond of work, so that a
+// press or a pointer move arriving meanwhile waits no longer than that.
+constexpr int64_t kPackPerTurn = int64_t{512} << 10;
+
+// The undo history's steps are compressed in idle turns after they are filed (never within the
+// release), and the painter is told here when steps had to be dropped for the memory budget.
+void PackUndoWhenIdle(Form1* form) {
+    auto* timer = new QTimer(form);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, form, [form, timer] {
+        timer->stop();  // no turn runs inside a message box that this one opens
+        const QPointer<Form1> alive(form);
+        bool more = false;
+        const bool ok = RunHandler(form, [&more] { more = PackUndo(kPackPerTurn); });
+        if (!alive) return;
+        if (ok && more) timer->start();
+        const std::string notice = TakeUndoNotice();
+        if (!notice.empty()) ShowMessage(form, QString::fromStdString(notice));
+    });
+    const QPointer<QTimer> idle(timer);
+    UndoPackingWanted = [idle] {
+        if (idle && !idle->isActive()) idle->start();
+    };
+    UndoBudgetBytes();  // the budget is a share of the memory available at start
+}
 
 const QString kSizeChangedText =
     QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
@@ -159,6 +186,7 @@ Form1::Form1() {
     getPaper->setObjectName("GetPaperMenu");
     connect(getPaper, &QAction::triggered, this, [this] { GetPaperMenu_ClickHandler(); });
     Dibs.View = this;
+    PackUndoWhenIdle(this);
 }
 
 Form1::~Form1() {

@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <variant>
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+#include "app/memory_budget.h"
 #include "app/module1.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
@@ -26,8 +32,8 @@ int32_t FloorInto(double v, int32_t lo, int32_t hi) {
 constexpr size_t kSpareArrays = 3;
 std::vector<std::vector<uint8_t>> spares;
 
-void Keep(Plane&& plane) {
-    std::vector<uint8_t> bytes = std::move(plane.bytes);
+void Keep(std::vector<uint8_t>&& bytes) {
+    if (bytes.capacity() == 0) return;
     if (spares.size() < kSpareArrays) {
         spares.push_back(std::move(bytes));
         return;
@@ -53,6 +59,76 @@ std::vector<uint8_t> Room(size_t n) {
         bytes.reserve(n);
     }
     return bytes;
+}
+
+// Compressed blocks of a few MiB up to some tens come from the C library's heap, where the
+// memory freed under a block still in use stays with the process: it is given back to the system
+// once compressed steps have left the history.
+void GiveBackFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+// The arrays of a step's item that leaves the history, kept for the next saves. Compressed
+// blocks are not worth keeping: only whole plain copies are reused.
+void Keep(UndoItem&& item) {
+    if (Plane* plane = std::get_if<Plane>(&item)) Keep(std::move(plane->bytes));
+    if (PackedPlane* packed = std::get_if<PackedPlane>(&item)) Keep(std::move(packed->raw));
+}
+
+int64_t HeldBytes(const UndoItem& item) {
+    if (const Plane* plane = std::get_if<Plane>(&item)) return static_cast<int64_t>(plane->bytes.capacity());
+    if (const PackedPlane* packed = std::get_if<PackedPlane>(&item)) return packed->heldBytes();
+    return 0;
+}
+
+void DropOldest(Module1State& m) {
+    for (int i = 0; i < 5 && !m.UndoList.empty(); ++i) {
+        Keep(std::move(m.UndoList.front()));
+        m.UndoList.pop_front();
+    }
+}
+
+int64_t budget = 0;      // bytes; 0 until measured
+bool told = false;       // steps have been dropped for the budget in this run
+bool mustTell = false;   // and the painter has not been told yet
+
+// The steps over the budget, oldest first; the newest step is always kept.
+void DropOverBudget() {
+    Module1State& m = Module1;
+    const int64_t limit = UndoBudgetBytes();
+    int64_t held = UndoHistoryBytes();
+    bool dropped = false;
+    while (held > limit && m.UndoList.size() > 5) {
+        for (size_t i = 0; i < 5; ++i) held -= HeldBytes(m.UndoList[i]);
+        DropOldest(m);
+        dropped = true;
+    }
+    if (!dropped) return;
+    GiveBackFreedMemory();
+    if (!told) told = mustTell = true;
+}
+
+// A saved plane not yet wholly compressed.
+bool Unpacked(const UndoItem& item) {
+    if (const PackedPlane* packed = std::get_if<PackedPlane>(&item)) return packed->packing();
+    return std::holds_alternative<Plane>(item);
+}
+
+// The oldest plane that is not yet wholly compressed, made ready for compressing; null when
+// there is none. A plain copy still being filled (within the release) is passed over.
+PackedPlane* NextToPack(Module1State& m) {
+    for (UndoItem& item : m.UndoList) {
+        if (PackedPlane* packed = std::get_if<PackedPlane>(&item)) {
+            if (packed->packing()) return packed;
+        } else if (Plane* plane = std::get_if<Plane>(&item)) {
+            if (plane->empty() || !plane->sizeIs(plane->width, plane->height)) continue;
+            item = StartPacking(plane->width, plane->height, std::move(plane->bytes));
+            return &std::get<PackedPlane>(item);
+        }
+    }
+    return nullptr;
 }
 
 // Puts the saved rectangle back into the image plane and makes the display copy equal to the
@@ -89,11 +165,7 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     if (l >= r || t >= b) return save;
     for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
         if (!p->sizeIs(m.BufferWidth, m.BufferHeight)) return save;
-    if (static_cast<int32_t>(m.UndoList.size() / 5) > m.UndoLimit)
-        for (int i = 0; i < 5; ++i) {
-            if (Plane* plane = std::get_if<Plane>(&m.UndoList.front())) Keep(std::move(*plane));
-            m.UndoList.pop_front();
-        }
+    if (static_cast<int32_t>(m.UndoList.size() / 5) > m.UndoLimit) DropOldest(m);
     // The step is filed now, its arrays empty with room reserved, so that running out of memory
     // changes nothing else; the rows are appended as they are saved.
     const size_t n = static_cast<size_t>(r - l) * static_cast<size_t>(b - t);
@@ -121,6 +193,7 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     save.right = r;
     save.bottom = b;
     save.next = t;
+    if (UndoPackingWanted) UndoPackingWanted();
     return save;
 }
 
@@ -144,30 +217,98 @@ void SaveUndoRows(UndoSave& save, int32_t y0, int32_t y1) {
 }
 
 void PushUndo(float x1, float y1, float x2, float y2) {
+    // Saves in a row outside the release (Clear, Get image) can come faster than the idle
+    // compression: a history already over its budget is compressed (and cut) first, so that
+    // it holds at most the budget and one plain step.
+    if (UndoHistoryBytes() > UndoBudgetBytes()) FinishUndoPacking();
     UndoSave save = BeginUndo(x1, y1, x2, y2);
     SaveUndoRows(save, save.top, save.bottom);
 }
 
 void PopUndo() {
     Module1State& m = Module1;
-    if (m.UndoList.size() < 5) return;
-    auto take = [&m]() {
-        UndoItem item = std::move(m.UndoList.back());
+    const size_t n = m.UndoList.size();
+    if (n < 5) return;
+    const int32_t x0 = std::get<int32_t>(m.UndoList[n - 1]);
+    const int32_t y0 = std::get<int32_t>(m.UndoList[n - 2]);
+    // Compressed copies are unpacked before anything changes: running out of memory here
+    // leaves the image and the history as they were.
+    Plane unpacked[3];
+    const Plane* copies[3];  // red, green, blue
+    for (int i = 0; i < 3; ++i) {
+        const UndoItem& item = m.UndoList[n - 3 - static_cast<size_t>(i)];
+        if (const Plane* plane = std::get_if<Plane>(&item)) {
+            copies[i] = plane;
+            continue;
+        }
+        const PackedPlane& packed = std::get<PackedPlane>(item);
+        Plane& p = unpacked[i];
+        p.bytes = Room(packed.size());
+        p.bytes.resize(packed.size());
+        Unpack(packed, p.bytes.data());
+        p.width = packed.width;
+        p.height = packed.height;
+        copies[i] = &p;
+    }
+    Restore(m.RPlane, m.RBase, *copies[0], x0, y0);
+    Restore(m.GPlane, m.GBase, *copies[1], x0, y0);
+    Restore(m.BPlane, m.BBase, *copies[2], x0, y0);
+    for (int i = 0; i < 5; ++i) {
+        Keep(std::move(m.UndoList.back()));
         m.UndoList.pop_back();
-        return item;
-    };
-    const int32_t x0 = std::get<int32_t>(take());
-    const int32_t y0 = std::get<int32_t>(take());
-    Plane red = std::get<Plane>(take());
-    Plane green = std::get<Plane>(take());
-    Plane blue = std::get<Plane>(take());
-    Restore(m.RPlane, m.RBase, red, x0, y0);
-    Restore(m.GPlane, m.GBase, green, x0, y0);
-    Restore(m.BPlane, m.BBase, blue, x0, y0);
-    Keep(std::move(red));
-    Keep(std::move(green));
-    Keep(std::move(blue));
+    }
+    const bool packed = !unpacked[0].empty() || !unpacked[1].empty() || !unpacked[2].empty();
+    for (Plane& p : unpacked) Keep(std::move(p.bytes));
+    if (packed) GiveBackFreedMemory();
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
+}
+
+std::function<void()> UndoPackingWanted;
+
+int64_t UndoBudgetBytes() {
+    if (budget > 0) return budget;
+    budget = AvailableMemoryBytes() / 4;
+    if (const char* text = std::getenv("MARLO_UNDO_MB")) {
+        char* end = nullptr;
+        const long long mb = std::strtoll(text, &end, 10);
+        if (end != text && mb > 0) budget = mb < (int64_t(1) << 40) ? int64_t(mb) << 20 : INT64_MAX;
+    }
+    return budget;
+}
+
+void SetUndoBudget(int64_t bytes) {
+    budget = std::max<int64_t>(bytes, 0);
+    told = mustTell = false;
+}
+
+int64_t UndoHistoryBytes() {
+    int64_t held = 0;
+    for (const UndoItem& item : Module1.UndoList) held += HeldBytes(item);
+    return held;
+}
+
+bool PackUndo(int64_t maxBytes) {
+    Module1State& m = Module1;
+    int64_t done = 0;
+    while (PackedPlane* plane = NextToPack(m)) {
+        if (done >= maxBytes) return true;
+        std::vector<uint8_t> freed;
+        done += static_cast<int64_t>(PackNextBlock(*plane, freed));
+        Keep(std::move(freed));
+    }
+    DropOverBudget();
+    return false;
+}
+
+void FinishUndoPacking() { PackUndo(INT64_MAX); }
+
+std::string TakeUndoNotice() {
+    const Module1State& m = Module1;
+    // Said once the history has settled, with the number of steps it then keeps.
+    if (!mustTell || std::any_of(m.UndoList.begin(), m.UndoList.end(), Unpacked)) return {};
+    mustTell = false;
+    return "Undo keeps the last " + std::to_string(m.UndoList.size() / 5) + " steps: the image is too large for " +
+           std::to_string(m.UndoLimit + 1);
 }
 
 void ClearImage() {

@@ -1,6 +1,8 @@
 // The undo history: five items a step (blue, green, red copies, top y, left x), newest last.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "canvas/plane.h"
 
@@ -23,3 +25,30 @@ void PushUndo(float x1, float y1, float x2, float y2);
 void PopUndo();
 // Clear: the whole image saved as one undo step, then white.
 void ClearImage();
+
+// The history's memory budget. Steps are filed as plain copies (the release stays a copy) and
+// compressed later, a block at a time, by PackUndo, which the window layer calls when it is idle.
+// Once nothing is left to compress and the history still holds more than the budget, the oldest
+// steps are dropped (the newest is always kept) and the painter is to be told, once per run.
+//
+// The budget in bytes: MARLO_UNDO_MB when set to a positive number, otherwise a quarter of
+// AvailableMemoryBytes(). Measured at the first call and kept.
+int64_t UndoBudgetBytes();
+// Replaces the budget (bytes; 0 measures it again at the next need) and lets the painter be
+// told again.
+void SetUndoBudget(int64_t bytes);
+// Heap bytes the history holds now: plain copies, compressed blocks and copies being compressed.
+int64_t UndoHistoryBytes();
+// Compresses at most about maxBytes of saved planes, the oldest step first, then drops steps
+// over the budget once nothing is left to compress. Returns true while steps are left to
+// compress. Throws only when out of memory, leaving every step as it was.
+bool PackUndo(int64_t maxBytes);
+// Compresses everything left now (and drops what is over the budget).
+void FinishUndoPacking();
+// "Undo keeps the last N steps: the image is too large for 33" once steps have first been
+// dropped for the budget and nothing is left to compress (N the steps kept then); empty
+// otherwise, and once it has been taken.
+std::string TakeUndoNotice();
+// Called whenever a step is filed, so that the window layer can call PackUndo when it is idle.
+// It must only schedule the work: it is called from within the release.
+extern std::function<void()> UndoPackingWanted;

@@ -1,0 +1,103 @@
+#include "canvas/undo_pack.h"
+
+#include <zstd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+constexpr int kLevel = 1;  // zstd's fastest level that still entropy-codes: 500 MB/s and more
+
+// One compression and one decompression context for the whole run (the history is only
+// touched from the user-interface thread), and the block being packed: its differences, then
+// the compressed frame.
+struct Contexts {
+    ZSTD_CCtx* pack = nullptr;
+    ZSTD_DCtx* unpack = nullptr;
+    std::vector<uint8_t> differences, frame;
+    ~Contexts() {
+        ZSTD_freeCCtx(pack);
+        ZSTD_freeDCtx(unpack);
+    }
+};
+Contexts contexts;
+
+ZSTD_CCtx* PackContext() {
+    if (!contexts.pack && !(contexts.pack = ZSTD_createCCtx())) throw std::bad_alloc();
+    return contexts.pack;
+}
+
+ZSTD_DCtx* UnpackContext() {
+    if (!contexts.unpack && !(contexts.unpack = ZSTD_createDCtx())) throw std::bad_alloc();
+    return contexts.unpack;
+}
+
+}  // namespace
+
+PackedPlane StartPacking(int32_t w, int32_t h, std::vector<uint8_t>&& bytes) {
+    PackedPlane p;
+    p.width = w;
+    p.height = h;
+    // Reserved now so that recording a packed block never allocates.
+    p.ends.reserve(p.blocks());
+    // Room for the plane stored as it is, so that the stored blocks are never moved while they
+    // grow; the pages of it that stay unused are never touched (and the room is given back
+    // when the last block is packed).
+    p.packed.reserve(p.size());
+    p.raw = std::move(bytes);
+    return p;
+}
+
+size_t PackNextBlock(PackedPlane& plane, std::vector<uint8_t>& freed) {
+    if (!plane.packing()) return 0;
+    const size_t at = plane.ends.size() * kPackBlock;
+    const size_t n = std::min(kPackBlock, plane.size() - at);
+    const uint8_t* src = plane.raw.data() + at;
+
+    std::vector<uint8_t>& differences = contexts.differences;
+    differences.resize(n);
+    uint8_t* __restrict d = differences.data();
+    d[0] = src[0];
+    for (size_t i = 1; i < n; ++i) d[i] = static_cast<uint8_t>(src[i] - src[i - 1]);
+    std::vector<uint8_t>& frame = contexts.frame;
+    frame.resize(ZSTD_compressBound(kPackBlock));
+    const size_t c = ZSTD_compressCCtx(PackContext(), frame.data(), frame.size(), d, n, kLevel);
+    const bool compressed = !ZSTD_isError(c) && c < n;
+    const uint8_t* stored = compressed ? frame.data() : src;
+    const size_t length = compressed ? c : n;
+
+    plane.packed.insert(plane.packed.end(), stored, stored + length);  // strong guarantee
+    plane.ends.push_back(static_cast<uint32_t>(plane.packed.size()));   // within the reserved room
+    if (!plane.packing()) {
+        plane.packed.shrink_to_fit();
+        freed = std::move(plane.raw);
+        plane.raw = {};
+    }
+    return n;
+}
+
+void Unpack(const PackedPlane& plane, uint8_t* out) {
+    const size_t size = plane.size();
+    if (plane.raw.size() == size) {  // not yet wholly packed: the plain bytes are all still there
+        std::memcpy(out, plane.raw.data(), size);
+        return;
+    }
+    if (plane.ends.size() != plane.blocks()) throw std::runtime_error("an undo step is damaged");
+    size_t from = 0;
+    for (size_t b = 0; b < plane.ends.size(); ++b) {
+        const size_t at = b * kPackBlock, n = std::min(kPackBlock, size - at);
+        const size_t length = plane.ends[b] - from;
+        uint8_t* dst = out + at;
+        if (length == n) {
+            std::memcpy(dst, plane.packed.data() + from, n);
+        } else {
+            const size_t got = ZSTD_decompressDCtx(UnpackContext(), dst, n, plane.packed.data() + from, length);
+            if (ZSTD_isError(got) || got != n) throw std::runtime_error("an undo step is damaged");
+            for (size_t i = 1; i < n; ++i) dst[i] = static_cast<uint8_t>(dst[i] + dst[i - 1]);
+        }
+        from = plane.ends[b];
+    }
+}
