@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/application.h"
+#include "app/qt/application.h"
 #include "app/module1.h"
 #include "app/startup.h"
 #include "bench_scene.h"

@@ -13,15 +13,15 @@
 #include <map>
 #include <unistd.h>
 
-#include "app/application.h"
+#include "app/qt/application.h"
 #include "app/errors.h"
 #include "app/module1.h"
 #include "app/startup.h"
 #include "canvas/dibs.h"
-#include "canvas/form1.h"
-#include "canvas/report.h"
+#include "canvas/qt/form1.h"
+#include "canvas/qt/report.h"
 #include "dbus_test_support.h"
-#include "host/dbus_interface.h"
+#include "host/qt/dbus_interface.h"
 #include "host/image_exchange.h"
 #include "test_support.h"
 

@@ -9,7 +9,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "host/dbus_interface.h"
+#include "host/qt/dbus_interface.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <QVariantList>
 #include <memory>
 
-#include "host/dbus_host.h"
-#include "host/tarnwick_service.h"
+#include "host/qt/dbus_host.h"
+#include "host/qt/tarnwick_service.h"
 
 // A Host served under the name Tarnwick.Tarnwick_Class by TarnwickService, whose calls run on
 // a thread of their own; without offerFds it serves planes only as (iiay).

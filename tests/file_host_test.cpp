@@ -15,8 +15,8 @@
 #include <unistd.h>
 
 #include "app/errors.h"
-#include "host/file_host.h"
-#include "host/image_file.h"
+#include "host/qt/file_host.h"
+#include "host/qt/image_file.h"
 #include "test_support.h"
 
 namespace {

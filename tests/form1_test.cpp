@@ -11,12 +11,12 @@
 #include <QTest>
 #include <random>
 
-#include "app/application.h"
+#include "app/qt/application.h"
 #include "app/module1.h"
 #include "canvas/dibs.h"
-#include "canvas/form1.h"
-#include "canvas/palette_window.h"
-#include "canvas/report.h"
+#include "canvas/qt/form1.h"
+#include "canvas/qt/palette_window.h"
+#include "canvas/qt/report.h"
 #include "canvas/undo.h"
 #include "marlo_window_test.h"
 

@@ -14,7 +14,7 @@
 #include <exception>
 
 #include "gimp_test_change.h"
-#include "host/dbus_host.h"
+#include "host/qt/dbus_host.h"
 
 namespace {
 

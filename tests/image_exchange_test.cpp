@@ -3,13 +3,13 @@
 
 #include <QTest>
 
-#include "app/application.h"
+#include "app/qt/application.h"
 #include "app/module1.h"
-#include "canvas/form1.h"
-#include "canvas/report.h"
+#include "canvas/qt/form1.h"
+#include "canvas/qt/report.h"
 #include "canvas/undo.h"
-#include "palette/form2.h"
-#include "palette/kt_button.h"
+#include "palette/qt/form2.h"
+#include "palette/qt/kt_button.h"
 #include "marlo_window_test.h"
 
 namespace {

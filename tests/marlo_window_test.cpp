@@ -2,11 +2,11 @@
 
 #include <QTest>
 
-#include "app/application.h"
+#include "app/qt/application.h"
 #include "app/module1.h"
-#include "canvas/form1.h"
-#include "canvas/report.h"
-#include "palette/form2.h"
+#include "canvas/qt/form1.h"
+#include "canvas/qt/report.h"
+#include "palette/qt/form2.h"
 
 void MarloWindowTest::StartOn(int w, int h) {
     ResetModule1();

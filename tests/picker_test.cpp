@@ -12,10 +12,10 @@
 #include "app/errors.h"
 #include "app/module1.h"
 #include "palette/colour_model.h"
-#include "palette/form2.h"
-#include "palette/kt_button.h"
-#include "palette/picture_box.h"
-#include "palette/trackle.h"
+#include "palette/qt/form2.h"
+#include "palette/qt/kt_button.h"
+#include "palette/qt/picture_box.h"
+#include "palette/qt/trackle.h"
 #include "palette/triangle_fill.h"
 
 namespace {

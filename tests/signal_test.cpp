@@ -14,14 +14,14 @@
 #include <QTimer>
 #include <csignal>
 
-#include "app/application.h"
+#include "app/qt/application.h"
 #include "app/module1.h"
 #include "canvas/dibs.h"
-#include "canvas/form1.h"
-#include "canvas/report.h"
-#include "host/file_host.h"
-#include "palette/form2.h"
-#include "palette/kt_button.h"
+#include "canvas/qt/form1.h"
+#include "canvas/qt/report.h"
+#include "host/qt/file_host.h"
+#include "palette/qt/form2.h"
+#include "palette/qt/kt_button.h"
 #include "test_support.h"
 
 namespace {

@@ -2,12 +2,12 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-#include "app/application.h"
+#include "app/qt/application.h"
 #include "app/errors.h"
 #include "app/module1.h"
 #include "app/startup.h"
 #include "canvas/dibs.h"
-#include "canvas/form1.h"
+#include "canvas/qt/form1.h"
 #include "test_support.h"
 
 namespace {

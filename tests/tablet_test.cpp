@@ -9,9 +9,9 @@
 #include <qpa/qwindowsysteminterface.h>
 #include <qpa/qwindowsysteminterface_p.h>
 
-#include "app/application.h"
-#include "canvas/form1.h"
-#include "canvas/report.h"
+#include "app/qt/application.h"
+#include "canvas/qt/form1.h"
+#include "canvas/qt/report.h"
 #include "input/stroke_capture.h"
 #include "input/tablet_handlers.h"
 #include "marlo_window_test.h"

@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "app/module1.h"
-#include "palette/form2.h"
-#include "palette/kt_button.h"
-#include "palette/trackle.h"
-#include "theme/host_theme.h"
-#include "theme/prefs_callback.h"
+#include "palette/qt/form2.h"
+#include "palette/qt/kt_button.h"
+#include "palette/qt/trackle.h"
+#include "theme/qt/host_theme.h"
+#include "theme/qt/prefs_callback.h"
 
 namespace {
 

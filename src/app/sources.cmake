@@ -6,5 +6,5 @@ list(APPEND MARLO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/coverage_curves.cpp
   ${CMAKE_CURRENT_LIST_DIR}/startup.cpp)
 list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/command_line.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/application.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/qt/command_line.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/application.cpp)

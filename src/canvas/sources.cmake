@@ -8,6 +8,6 @@ list(APPEND MARLO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/undo_pack.cpp
   ${CMAKE_CURRENT_LIST_DIR}/view_ops.cpp)
 list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/form1.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/report.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/menus.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/qt/form1.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/report.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/menus.cpp)

@@ -10,8 +10,8 @@ if(NOT GIMP2_FOUND)
 endif()
 
 add_executable(marlo-gimp
-  ${CMAKE_CURRENT_LIST_DIR}/gimp_plugin.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/plugin_host.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/qt/gimp_plugin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/plugin_host.cpp)
 target_link_libraries(marlo-gimp PRIVATE marlo_gui PkgConfig::GIMP2)
 set_target_properties(marlo-gimp PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/gimp-plug-in/marlo-gimp)

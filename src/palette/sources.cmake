@@ -3,13 +3,13 @@ list(APPEND MARLO_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/colour_model.cpp
   ${CMAKE_CURRENT_LIST_DIR}/triangle_fill.cpp)
 list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/kt_button.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/trackle.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/picture_box.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/button_icons.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/wallpaper.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/palette_placement.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/form2.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/form2_brush.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/form2_picker.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/palette_buttons.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/qt/kt_button.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/trackle.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/picture_box.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/button_icons.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/wallpaper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/palette_placement.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/form2.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/form2_brush.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/form2_picker.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt/palette_buttons.cpp)

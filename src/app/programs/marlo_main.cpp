@@ -1,0 +1,21 @@
+#include <QApplication>
+#include <cstdio>
+
+#include "app/qt/application.h"
+#include "app/qt/command_line.h"
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = ParseCommandLine(arguments);
+    if (cl.exitNow) {
+        std::fputs(qPrintable(cl.output), cl.exitCode == 0 ? stdout : stderr);
+        return cl.exitCode;
+    }
+    // Every pointer and tablet move is a stroke point: no merging of high-rate events.
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+    QCoreApplication::setAttribute(Qt::AA_CompressTabletEvents, false);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Marlo"));
+    return RunMarlo(cl);
+}

@@ -1,0 +1,201 @@
+#include "app/qt/application.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/module1.h"
+#include "app/startup.h"
+#include "app/termination.h"
+#include "canvas/qt/form1.h"
+#include "canvas/qt/report.h"
+#include "host/qt/dbus_host.h"
+#include "host/qt/file_host.h"
+#include "palette/qt/form2.h"
+
+namespace {
+
+int signalFds[2] = {-1, -1};
+
+void OnTerminate(int sig) {
+    NoteTerminationSignal(sig);  // a host call in progress gives up at once
+    const char c = 1;
+    if (::write(signalFds[0], &c, 1) < 0) {
+    }
+}
+
+}  // namespace
+
+// SIGTERM, SIGINT and SIGHUP (the terminal closed) close the canvas window as its close box
+// would: the image is written back.
+// The handler is installed before the start, so a signal that arrives while the host is being
+// handed the window waits in the socket until the window can act on it.
+void CatchEndSignals() {
+    if (signalFds[0] >= 0) return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) != 0) return;
+    struct sigaction sa = {};
+    sa.sa_handler = OnTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+namespace {
+QPointer<Form1> signalTarget;
+}  // namespace
+
+// One notifier for the program, owned by the application rather than the window, so that a
+// signal that comes while a box is open after the window has gone still ends that box.
+void CloseOnEndSignals(Form1* window) {
+    signalTarget = window;
+    static QSocketNotifier* notifier = nullptr;
+    if (notifier || signalFds[1] < 0) return;
+    notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char c;
+        if (::read(signalFds[1], &c, 1) < 0) return;
+        EndMessageBoxes();
+        if (signalTarget) signalTarget->close();
+    });
+}
+
+namespace {
+
+// IMAGE as an absolute path. A relative name needs the working folder's path, which the
+// system cannot give when it is longer than PATH_MAX.
+bool AbsoluteImagePath(const QString& image, QString* path, QString* error) {
+    if (QDir::isAbsolutePath(image)) {
+        *path = QDir::cleanPath(image);
+        return true;
+    }
+    const QString here = QDir::currentPath();
+    if (here.isEmpty()) {
+        *error = QStringLiteral("%1: the current folder's path is too long for the system to name; "
+                                "start Marlo from a shorter folder or give IMAGE as an absolute path").arg(image);
+        return false;
+    }
+    *path = QDir(here).absoluteFilePath(image);
+    return true;
+}
+
+std::shared_ptr<FileHost> MakeFileHost(const CommandLine& cl, QString* error, QString* notice) {
+    ImageDocument doc;
+    if (cl.image.isEmpty()) {
+        const QString here = QDir::currentPath();
+        if (here.isEmpty()) {
+            *error = QStringLiteral("the current folder's path is too long for the system to name; start "
+                                    "Marlo from a shorter folder");
+            return nullptr;
+        }
+        const QString path = NewUntitledPath(here);
+        doc = NewWhiteDocument(path, 1024, 768);
+        *notice = QStringLiteral("new canvas %1").arg(path);
+    } else {
+        QString path;
+        if (!AbsoluteImagePath(cl.image, &path, error) || !LoadImageDocument(path, &doc, error)) return nullptr;
+        *notice = FormatLossNote(doc);
+        if (doc.deeper)
+            *notice = QStringLiteral("%1 has more than 8 bits a channel; it is painted and written back at "
+                                     "8 bits, and the original is kept as %1~").arg(cl.image);
+    }
+    Plane paper;
+    if (cl.paper.isEmpty()) {
+        paper = DefaultPaper();
+    } else if (!LoadGreyPlane(cl.paper, &paper, error)) {
+        return nullptr;
+    }
+    // Marlo's palette may be shown from another folder: the wallpaper by its absolute path.
+    const QString wallpaper = cl.wallpaper.isEmpty() ? QString() : QFileInfo(cl.wallpaper).absoluteFilePath();
+    return std::make_shared<FileHost>(std::move(doc), std::move(paper), wallpaper);
+}
+
+}  // namespace
+
+std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
+    return MakeFileHost(cl, error, notice);
+}
+
+Form1* StartMarlo(std::shared_ptr<Host> host, QString* error) {
+    CreatePaletteWindow = [] { return CreateForm2(); };
+    Form1* window = nullptr;
+    try {
+        Main(std::move(host), [&window]() -> HostCallbackTarget* {
+            window = new Form1;
+            return window;
+        });
+        return window;
+    } catch (const std::bad_alloc&) {
+        *error = QStringLiteral("the image is too large for this computer's memory");
+    } catch (const std::exception& e) {
+        *error = QString::fromStdString(e.what());
+    }
+    delete window;
+    return nullptr;
+}
+
+namespace {
+
+// A start that fails is told on stderr and, on a real display, in a message box too: a host may
+// start Marlo where no terminal shows stderr. (The offscreen platform of the tests shows none.)
+bool OnRealDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+void ReportStartFailure(const QString& error) {
+    std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
+    if (OnRealDisplay()) ShowMessage(nullptr, QStringLiteral("Marlo could not start: ") + error);
+}
+
+}  // namespace
+
+int RunMarlo(const CommandLine& cl) {
+    QString error, notice;
+    std::shared_ptr<Host> host;
+    std::shared_ptr<FileHost> fileHost;
+    if (cl.dbus) {
+        host = ConnectDbusHost(&error);
+    } else {
+        host = fileHost = MakeFileHost(cl, &error, &notice);
+    }
+    if (!host) {
+        ReportStartFailure(error);
+        return 1;
+    }
+    if (!notice.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(notice));
+    CatchEndSignals();
+    Form1* window = StartMarlo(host, &error);
+    if (!window) {
+        ReportStartFailure(error);
+        return 1;
+    }
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    CloseOnEndSignals(window);
+    // What the painter should know about the file (a lossy format, another program's version
+    // kept aside) is shown over the canvas too, not only on stderr.
+    const QPointer<Form1> canvas(window);
+    if (!notice.isEmpty()) ShowNotice(window, notice);
+    if (fileHost)
+        fileHost->SetNoticeSink([canvas](const QString& line) {
+            if (canvas) ShowNotice(canvas, line);
+        });
+    QApplication::setQuitOnLastWindowClosed(true);
+    QObject::connect(window, &QObject::destroyed, qApp, &QCoreApplication::quit);
+    QApplication::exec();
+    // The close's write-back failed: the painting went to a rescue file, and the message says
+    // where. It was printed when it happened; a real display shows it too.
+    if (fileHost && !fileHost->WriteBackFailure().isEmpty()) {
+        if (OnRealDisplay()) ShowMessage(nullptr, fileHost->WriteBackFailure());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,70 @@
+// The blend-mode menu window. It is never shown; the palette's Mode button pops up its menu.
+#include "canvas/qt/menus.h"
+
+#include <QCursor>
+#include <QMenu>
+#include <QPointer>
+#include <QWidget>
+
+#include "app/module1.h"
+#include "app/tables.h"
+
+namespace {
+
+struct ModeItem {
+    const char* name;  // the menu item's control name
+    const char* caption;
+    void (*click)();   // its handler
+};
+
+constexpr ModeItem kModeItems[] = {
+    {"ModeDefault", "Default", ModeDefault_Click},     {"ModeAdd", "Add", ModeAdd_Click},
+    {"ModeSub", "Subtract", ModeSub_Click},            {"ModeMult", "Multiply", ModeMult_Click},
+    {"ModeDiv", "Divide", ModeDiv_Click},              {"ModeScreen", "Screen", ModeScreen_Click},
+    {"MenuGreater", "Greater than", MenuGreater_Click}, {"MenuLess", "Less than", MenuLess_Click},
+    {"ModeAnd", "And", ModeAnd_Click},                 {"ModeOr", "Or", ModeOr_Click},
+    {"ModeXor", "Xor", ModeXor_Click},
+};
+
+QPointer<QWidget> menusWindow;
+
+QWidget* Menus() {
+    if (!menusWindow) {
+        menusWindow = new QWidget;
+        menusWindow->setObjectName("Menus");
+        auto* menu = new QMenu(QStringLiteral("Mode"), menusWindow);
+        menu->setObjectName("ModeMenu");
+        for (const ModeItem& item : kModeItems) {
+            QAction* action = menu->addAction(QString::fromLatin1(item.caption));
+            action->setObjectName(QString::fromLatin1(item.name));
+            QObject::connect(action, &QAction::triggered, item.click);
+        }
+    }
+    return menusWindow;
+}
+
+}  // namespace
+
+// Each item stores its blend mode and does nothing else.
+void ModeDefault_Click() { Module1.BlendMode = kBlendPlain; }
+void ModeAdd_Click() { Module1.BlendMode = kBlendAdd; }
+void ModeSub_Click() { Module1.BlendMode = kBlendSubtract; }
+void ModeMult_Click() { Module1.BlendMode = kBlendMultiply; }
+void ModeDiv_Click() { Module1.BlendMode = kBlendDivide; }
+void ModeScreen_Click() { Module1.BlendMode = kBlendScreen; }
+void MenuGreater_Click() { Module1.BlendMode = kBlendGreater; }
+void MenuLess_Click() { Module1.BlendMode = kBlendLess; }
+void ModeAnd_Click() { Module1.BlendMode = kBlendAnd; }
+void ModeOr_Click() { Module1.BlendMode = kBlendOr; }
+void ModeXor_Click() { Module1.BlendMode = kBlendXor; }
+
+void ShowModeMenu() { ModeMenu()->popup(QCursor::pos()); }
+
+QMenu* ModeMenu() { return Menus()->findChild<QMenu*>("ModeMenu"); }
+
+void CloseMenus() {
+    if (menusWindow) {
+        menusWindow->close();
+        delete menusWindow;
+    }
+}

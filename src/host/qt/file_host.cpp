@@ -1,0 +1,122 @@
+#include "host/qt/file_host.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+#include <sys/stat.h>
+
+#include "app/errors.h"
+
+namespace {
+
+mode_t NewFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// $XDG_DATA_HOME/marlo/rescue, or ~/.local/share/marlo/rescue.
+QString DataRescueFolder() {
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || QDir::isRelativePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
+    return data + QStringLiteral("/marlo/rescue");
+}
+
+// A rescue name that fits any file system's name limit, whatever the image's name.
+QString RescueName(const QString& folder, const QString& imagePath) {
+    QString base = QFileInfo(imagePath).completeBaseName();
+    if (base.isEmpty()) base = QStringLiteral("painting");
+    while (base.toUtf8().size() > 180) base.chop(1);
+    const QDir dir(folder);
+    QString name = base + QStringLiteral(".marlo-rescue.png");
+    for (int n = 1; QFileInfo::exists(dir.filePath(name)); ++n)
+        name = base + QStringLiteral(".marlo-rescue-%1.png").arg(n);
+    return dir.filePath(name);
+}
+
+}  // namespace
+
+FileHost::FileHost(ImageDocument doc, Plane paper, QString wallpaper)
+    : doc_(std::move(doc)), paper_(std::move(paper)), wallpaper_(std::move(wallpaper)),
+      changed_(!doc_.stamp.exists) {}  // a new canvas is written even when left white
+
+void FileHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
+    (void)zero;
+    window_ = window;
+    if (window_) window_->ShowCanvas();
+}
+
+void FileHost::Replace(Plane& target, const Plane& plane) {
+    if (!plane.sizeIs(doc_.width(), doc_.height()))
+        throw HostError("The image sent back has " + std::to_string(plane.width) + " x " +
+                        std::to_string(plane.height) + " pixels; the file has " +
+                        std::to_string(doc_.width()) + " x " + std::to_string(doc_.height()) + ".");
+    if (plane.bytes == target.bytes) return;
+    target = plane;
+    changed_ = true;
+}
+
+void FileHost::Tell(const QString& line) {
+    std::fprintf(stderr, "marlo: %s\n", qPrintable(line));
+    if (notice_) notice_(line);
+}
+
+void FileHost::tarn_Refresh() {
+    QString error;
+    if (!changed_ || WriteBack(&error)) {
+        changed_ = false;
+        failure_.clear();
+        return;
+    }
+    failure_ = Rescue(error);
+    std::fprintf(stderr, "marlo: %s\n", qPrintable(failure_));
+    throw HostError(failure_.toStdString());
+}
+
+bool FileHost::WriteBack(QString* error) {
+    // Through a symbolic link the file it points to is written; the link stays a link.
+    const QString resolved = QFileInfo(doc_.path).canonicalFilePath();
+    const QString path = resolved.isEmpty() ? doc_.path : resolved;
+    QByteArray bytes;
+    if (!EncodeImageDocument(doc_, doc_.format, &bytes, error)) return false;
+    FileStamp disk = StampOf(path, false);
+    bool theirs = disk.exists != doc_.stamp.exists || disk.size != doc_.stamp.size ||
+                  disk.mtimeNs != doc_.stamp.mtimeNs;
+    if (disk.exists && !theirs && !doc_.stamp.digest.isEmpty()) {
+        disk = StampOf(path, true);
+        theirs = !SameContent(disk, doc_.stamp);
+    }
+    if (disk.exists && theirs) {
+        // Someone else wrote the file since we read or wrote it: their version is kept, and it
+        // stands for this session's backup (IMAGE~ may hold another session's original).
+        const QString kept = FreeNumberedBackup(path);
+        if (!KeepCopy(path, kept, error)) return false;
+        backedUp_ = true;
+        Tell(QStringLiteral("%1 was changed by another program while Marlo had it open; that version "
+                            "is kept as %2").arg(path, kept));
+    } else if (disk.exists && !backedUp_) {
+        if (!KeepCopy(path, path + QLatin1Char('~'), error)) return false;
+        backedUp_ = true;
+    }
+    if (!WriteFileAtomically(path, bytes, disk.exists ? disk.mode : NewFileMode(), error)) return false;
+    FileStamp written = StampOf(path, false);
+    if (bytes.size() <= kDigestLimit) written.digest = ContentDigest(bytes);
+    doc_.stamp = written;
+    return true;
+}
+
+QString FileHost::Rescue(const QString& error) {
+    QByteArray png;
+    QString why;
+    if (!EncodeImageDocument(doc_, "png", &png, &why))
+        return error + QStringLiteral(". No rescue copy could be made either (%1)").arg(why);
+    const mode_t mode = doc_.stamp.exists ? doc_.stamp.mode : NewFileMode();
+    const QString dataFolder = DataRescueFolder();
+    for (const QString& folder : {QFileInfo(doc_.path).absolutePath(), dataFolder, QDir::tempPath()}) {
+        if (folder == dataFolder) QDir().mkpath(folder);
+        const QString name = RescueName(folder, doc_.path);
+        if (WriteFileAtomically(name, png, mode, &why))
+            return error + QStringLiteral(". The painting was saved as %1").arg(name);
+    }
+    return error + QStringLiteral(". No rescue copy could be written either (%1)").arg(why);
+}

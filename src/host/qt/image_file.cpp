@@ -1,0 +1,302 @@
+#include "host/qt/image_file.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+#include "app/memory_budget.h"
+
+namespace {
+
+// Beyond this many pixels the planes' row arithmetic leaves 32 bits.
+constexpr qint64 kMaxPixels = qint64(1) << 28;
+
+bool IsDeeper(const QImage& img) {
+    switch (img.format()) {
+        case QImage::Format_RGBX64:
+        case QImage::Format_RGBA64:
+        case QImage::Format_RGBA64_Premultiplied:
+        case QImage::Format_Grayscale16:
+        case QImage::Format_BGR30:
+        case QImage::Format_A2BGR30_Premultiplied:
+        case QImage::Format_RGB30:
+        case QImage::Format_A2RGB30_Premultiplied:
+        case QImage::Format_RGBX16FPx4:
+        case QImage::Format_RGBA16FPx4:
+        case QImage::Format_RGBA16FPx4_Premultiplied:
+        case QImage::Format_RGBX32FPx4:
+        case QImage::Format_RGBA32FPx4:
+        case QImage::Format_RGBA32FPx4_Premultiplied:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A colour c of alpha a over white, rounded to nearest.
+inline uint8_t OverWhite(int c, int a) { return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255); }
+
+QString Upper(const QByteArray& format) { return QString::fromLatin1(format).toUpper(); }
+
+// The decoder for bytes, its format found from the content (never from the file's name).
+struct Decoder {
+    QByteArray bytes;
+    QBuffer buffer;
+    QImageReader reader;
+    explicit Decoder(QByteArray data) : bytes(std::move(data)), buffer(&bytes) {
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+        reader.setDecideFormatFromContent(true);
+        reader.setAutoTransform(false);
+    }
+};
+
+// Reads path's header and checks that its pixels fit: the format known, the size readable,
+// not empty, and w x h x bytesPerPixel within budget. Returns the size, or an invalid one with
+// *error set.
+QSize CheckedHeader(const QString& path, Decoder& d, int64_t bytesPerPixel, int64_t budget, QString* error) {
+    const QByteArray format = d.reader.format();
+    if (format.isEmpty()) {
+        *error = QStringLiteral("%1: not a picture in a format Marlo can read").arg(path);
+        return {};
+    }
+    const QSize size = d.reader.size();
+    if (!size.isValid()) {
+        *error = QStringLiteral("%1: the %2 file is damaged; its size cannot be read (%3)")
+                     .arg(path, Upper(format), d.reader.errorString());
+        return {};
+    }
+    if (size.width() <= 0 || size.height() <= 0) {
+        *error = QStringLiteral("%1: the image has no pixels (%2 x %3)").arg(path).arg(size.width()).arg(size.height());
+        return {};
+    }
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (pixels > kMaxPixels) {
+        *error = QStringLiteral("%1: the image of %2 x %3 pixels is larger than Marlo can hold (%4 pixels at most)")
+                     .arg(path).arg(size.width()).arg(size.height()).arg(kMaxPixels);
+        return {};
+    }
+    if (pixels * bytesPerPixel > budget) {
+        *error = QStringLiteral("%1: the image of %2 x %3 pixels needs about %4 of memory; %5 is available")
+                     .arg(path).arg(size.width()).arg(size.height())
+                     .arg(QString::fromStdString(MemoryText(pixels * bytesPerPixel)),
+                          QString::fromStdString(MemoryText(std::max<int64_t>(budget, 0))));
+        return {};
+    }
+    return size;
+}
+
+QImage Decode(const QString& path, Decoder& d, QString* error) {
+    const QByteArray format = d.reader.format();
+    // Our own size check came first; Qt's allocation guard would refuse large images it allows.
+    QImageReader::setAllocationLimit(0);
+    QImage img;
+    try {
+        img = d.reader.read();
+    } catch (const std::bad_alloc&) {
+        *error = QStringLiteral("%1: not enough memory to decode the image").arg(path);
+        return {};
+    }
+    if (img.isNull())
+        *error = QStringLiteral("%1: the %2 file is damaged (%3)").arg(path, Upper(format), d.reader.errorString());
+    return img;
+}
+
+}  // namespace
+
+bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) {
+    const int64_t budget = AvailableMemoryBytes();
+    QByteArray bytes;
+    FileStamp stamp;
+    if (!ReadRegularFile(path, budget, &bytes, &stamp, error)) return false;
+    Decoder d(std::move(bytes));
+    const QByteArray format = d.reader.format();
+    if (!format.isEmpty() && !QImageWriter::supportedImageFormats().contains(format)) {
+        *error = QStringLiteral("%1: Marlo can read %2 files but cannot write them back; convert the "
+                                "image to PNG first").arg(path, Upper(format));
+        return false;
+    }
+    // The file's bytes are held while the image is decoded: they count against the budget too.
+    if (!CheckedHeader(path, d, kProgramBytesPerPixel, budget - d.bytes.size(), error).isValid()) return false;
+    QImage img = Decode(path, d, error);
+    if (img.isNull()) return false;
+    d.buffer.close();
+    d.bytes = QByteArray();  // the encoded file is no longer needed
+    ImageDocument out;
+    out.path = path;
+    out.format = format;
+    out.stamp = stamp;
+    out.deeper = IsDeeper(img);
+    const bool alpha = img.hasAlphaChannel();
+    const int w = img.width(), h = img.height();
+    try {
+        img = img.convertToFormat(QImage::Format_ARGB32);  // straight, not premultiplied
+        if (img.isNull()) throw std::bad_alloc();
+        out.r = Plane(w, h);
+        out.g = Plane(w, h);
+        out.b = Plane(w, h);
+        if (alpha) {
+            out.alpha = Plane(w, h);
+            out.underR = Plane(w, h);
+            out.underG = Plane(w, h);
+            out.underB = Plane(w, h);
+        }
+    } catch (const std::bad_alloc&) {
+        *error = QStringLiteral("%1: the image of %2 x %3 pixels is too large for this computer's memory")
+                     .arg(path).arg(w).arg(h);
+        return false;
+    }
+    for (int y = 0; y < h; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        uint8_t *r = out.r.row(y), *g = out.g.row(y), *b = out.b.row(y);
+        if (!alpha) {
+            for (int x = 0; x < w; ++x) {
+                r[x] = static_cast<uint8_t>(qRed(line[x]));
+                g[x] = static_cast<uint8_t>(qGreen(line[x]));
+                b[x] = static_cast<uint8_t>(qBlue(line[x]));
+            }
+            continue;
+        }
+        uint8_t *a = out.alpha.row(y), *ur = out.underR.row(y), *ug = out.underG.row(y), *ub = out.underB.row(y);
+        for (int x = 0; x < w; ++x) {
+            const int av = qAlpha(line[x]);
+            a[x] = static_cast<uint8_t>(av);
+            ur[x] = static_cast<uint8_t>(qRed(line[x]));
+            ug[x] = static_cast<uint8_t>(qGreen(line[x]));
+            ub[x] = static_cast<uint8_t>(qBlue(line[x]));
+            r[x] = OverWhite(ur[x], av);
+            g[x] = OverWhite(ug[x], av);
+            b[x] = OverWhite(ub[x], av);
+        }
+    }
+    *doc = std::move(out);
+    return true;
+}
+
+ImageDocument NewWhiteDocument(const QString& path, int w, int h) {
+    ImageDocument d;
+    d.path = path;
+    d.r = Plane(w, h, 255);
+    d.g = Plane(w, h, 255);
+    d.b = Plane(w, h, 255);
+    return d;
+}
+
+bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QByteArray* bytes, QString* error) {
+    const int w = doc.width(), h = doc.height();
+    const bool alpha = doc.alpha.sizeIs(w, h) && w > 0;
+    QImage img;
+    try {
+        img = QImage(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    } catch (const std::bad_alloc&) {
+    }
+    if (img.isNull()) {
+        *error = QStringLiteral("%1: not enough memory to write the image").arg(doc.path);
+        return false;
+    }
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        const uint8_t *r = doc.r.row(y), *g = doc.g.row(y), *b = doc.b.row(y);
+        if (!alpha) {
+            for (int x = 0; x < w; ++x) line[x] = qRgb(r[x], g[x], b[x]);
+            continue;
+        }
+        const uint8_t *a = doc.alpha.row(y), *ur = doc.underR.row(y), *ug = doc.underG.row(y), *ub = doc.underB.row(y);
+        for (int x = 0; x < w; ++x) {
+            const bool untouched = r[x] == OverWhite(ur[x], a[x]) && g[x] == OverWhite(ug[x], a[x]) &&
+                                   b[x] == OverWhite(ub[x], a[x]);
+            line[x] = untouched ? qRgba(ur[x], ug[x], ub[x], a[x]) : qRgba(r[x], g[x], b[x], 255);
+        }
+    }
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (format == "jpeg" || format == "jpg" || format == "webp") writer.setQuality(95);
+    bool written = false;
+    try {
+        written = writer.write(img);
+    } catch (const std::bad_alloc&) {
+    }
+    if (!written) {
+        *error = QStringLiteral("%1: the %2 image cannot be encoded (%3)")
+                     .arg(doc.path, Upper(format), writer.errorString());
+        return false;
+    }
+    *bytes = std::move(out);
+    return true;
+}
+
+QString NewUntitledPath(const QString& folder) {
+    const QDir dir(folder);
+    QString name = QStringLiteral("untitled.png");
+    for (int n = 1; dir.exists(name); ++n) name = QStringLiteral("untitled-%1.png").arg(n);
+    return dir.absoluteFilePath(name);
+}
+
+QString FormatLossNote(const ImageDocument& doc) {
+    const QByteArray& f = doc.format;
+    if (f == "jpeg" || f == "jpg" || f == "webp")
+        return QStringLiteral("%1 is a %2 file: it is written back, when you change it, with lossy "
+                              "compression (quality 95); painted pixels will not come back exactly")
+            .arg(doc.path, Upper(f));
+    if (f == "pbm" || f == "xbm")
+        return QStringLiteral("%1 holds only black and white; colours are lost when it is written "
+                              "back").arg(doc.path);
+    if (f == "pgm")
+        return QStringLiteral("%1 holds only grey; colours are lost when it is written back").arg(doc.path);
+    return {};
+}
+
+QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budgetBytes, QString* error) {
+    QByteArray bytes;
+    FileStamp stamp;
+    if (!ReadRegularFile(path, budgetBytes, &bytes, &stamp, error)) return {};
+    Decoder d(std::move(bytes));
+    if (!CheckedHeader(path, d, bytesPerPixel, budgetBytes - d.bytes.size(), error).isValid()) return {};
+    return Decode(path, d, error);
+}
+
+bool LoadGreyPlane(const QString& path, Plane* plane, QString* error) {
+    // The decoded picture, its grey copy and the plane.
+    const QImage img = LoadPictureFile(path, 6, AvailableMemoryBytes(), error);
+    if (img.isNull()) return false;
+    const QImage grey = img.convertToFormat(QImage::Format_Grayscale8);
+    Plane p(grey.width(), grey.height());
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* line = grey.constScanLine(y);
+        std::copy(line, line + grey.width(), p.row(y));
+    }
+    *plane = std::move(p);
+    return true;
+}
+
+Plane DefaultPaper() {
+    // A fine grain: hashed lattice noise at two scales, smoothed, in 40..200. Deterministic.
+    constexpr int kSize = 256;
+    auto hash = [](uint32_t x, uint32_t y) {
+        uint32_t h = x * 374761393u + y * 668265263u;
+        h = (h ^ (h >> 13)) * 1274126177u;
+        return (h ^ (h >> 16)) & 0xFF;
+    };
+    auto lattice = [&](int x, int y, int cell) {
+        const int cx = x / cell, cy = y / cell, n = kSize / cell;
+        const int fx = x % cell, fy = y % cell;
+        auto v = [&](int i, int j) { return static_cast<int>(hash((i % n) + cell * 977u, (j % n))); };
+        const int top = v(cx, cy) * (cell - fx) + v(cx + 1, cy) * fx;
+        const int bottom = v(cx, cy + 1) * (cell - fx) + v(cx + 1, cy + 1) * fx;
+        return (top * (cell - fy) + bottom * fy) / (cell * cell);
+    };
+    Plane p(kSize, kSize);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            const int grain = (lattice(x, y, 2) * 3 + lattice(x, y, 8)) / 4;  // 0..255
+            p.at(x, y) = static_cast<uint8_t>(40 + grain * 160 / 255);
+        }
+    return p;
+}

@@ -1,0 +1,54 @@
+#include "host/qt/tarnwick_window.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QStatusBar>
+
+#include "host/qt/file_host.h"
+#include "host/qt/tarnwick_service.h"
+
+QImage DocumentPicture(const ImageDocument& doc) {
+    const bool alpha = !doc.alpha.empty();
+    QImage picture(doc.width(), doc.height(), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < doc.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const uint8_t *r = doc.r.row(y), *g = doc.g.row(y), *b = doc.b.row(y);
+        const uint8_t* a = alpha ? doc.alpha.row(y) : nullptr;
+        for (int x = 0; x < doc.width(); ++x) line[x] = qRgba(r[x], g[x], b[x], a ? a[x] : 255);
+    }
+    return picture;
+}
+
+TarnwickWindow::TarnwickWindow(const FileHost* document, TarnwickService* service, QWidget* parent)
+    : QMainWindow(parent), document_(document), service_(service), view_(new QLabel) {
+    setWindowTitle(QStringLiteral("tarnwick-host - %1").arg(QFileInfo(document->document().path).fileName()));
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(view_);
+    setCentralWidget(scroll);
+
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Marlo"));
+    prefsAction_ = menu->addAction(QStringLiteral("Apply theme to Marlo (PrefsCallback)"));
+    prefsAction_->setEnabled(false);
+    connect(prefsAction_, &QAction::triggered, this, [this] {
+        if (service_->form()) service_->form()->PrefsCallback();
+    });
+    connect(service_, &TarnwickService::formReceived, this, [this](const QString& who, const QString& path) {
+        prefsAction_->setEnabled(true);
+        statusBar()->showMessage(QStringLiteral("Marlo canvas window at %1 %2").arg(who, path));
+        if (RemoteForm* form = service_->form())
+            connect(form, &RemoteForm::prefsCallbackAnswered, this, [this](const QString& error) {
+                statusBar()->showMessage(error.isEmpty() ? QStringLiteral("PrefsCallback done")
+                                                         : QStringLiteral("PrefsCallback failed: %1").arg(error));
+            });
+    });
+    Redraw();
+}
+
+void TarnwickWindow::Redraw() {
+    view_->setPixmap(QPixmap::fromImage(DocumentPicture(document_->document())));
+    view_->adjustSize();
+}

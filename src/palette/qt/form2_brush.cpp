@@ -1,0 +1,119 @@
+// The palette's upper half: brush kinds, brush sliders, drag handles and command buttons.
+#include <QMenu>
+
+#include "app/module1.h"
+#include "app/tables.h"
+#include "canvas/qt/menus.h"
+#include "canvas/qt/report.h"
+#include "input/stroke_capture.h"
+#include "palette/colour_model.h"
+#include "palette/qt/form2.h"
+#include "palette/qt/kt_button.h"
+#include "palette/qt/palette_buttons.h"
+#include "palette/qt/picture_box.h"
+#include "palette/qt/trackle.h"
+
+void Form2::ConnectHandlers() {
+    connect(kt_button8, &kt_button::MouseDown, this, &Form2::kt_button8_MouseDown);
+    connect(kt_button9, &kt_button::MouseDown, this, &Form2::kt_button9_MouseDown);
+    connect(kt_button6, &kt_button::MouseDown, this, &Form2::kt_button6_MouseDown);
+    connect(kt_button7, &kt_button::MouseDown, this, &Form2::kt_button7_MouseDown);
+
+    connect(kt_button13, &kt_button::MouseDown, this, &Form2::kt_button13_MouseDown);
+    connect(kt_button13, &kt_button::MouseMove, this, &Form2::kt_button13_MouseMove);
+    connect(kt_button13, &kt_button::MouseUp, this, &Form2::kt_button13_MouseUp);
+    connect(kt_button14, &kt_button::MouseDown, this, &Form2::kt_button14_MouseDown);
+    connect(kt_button14, &kt_button::MouseMove, this, &Form2::kt_button14_MouseMove);
+    connect(kt_button14, &kt_button::MouseUp, this, &Form2::kt_button14_MouseUp);
+
+    connect(kt_button1, &kt_button::Click, this, [this] { RunGuarded(&::kt_button1_Click); });
+    connect(kt_button2, &kt_button::Click, this, [this] { RunGuarded(&::kt_button2_Click); });
+    connect(kt_button3, &kt_button::Click, this, [this] { RunGuarded(&::kt_button3_Click); });
+    connect(kt_button4, &kt_button::Click, this, [this] { RunGuarded(&::kt_button4_Click); });
+    connect(kt_button11, &kt_button::Click, this, [this] { RunGuarded(&::kt_button11_Click); });
+    connect(kt_button12, &kt_button::Click, this, [this] { RunGuarded(&::kt_button12_Click); });
+    connect(kt_button15, &kt_button::Click, this, [this] { RunGuarded(&::kt_button15_Click); });
+
+    connect(Trackle1, &Trackle::Change, this, &Form2::Trackle1_Change);
+    connect(Trackle5, &Trackle::Change, this, &Form2::Trackle5_Change);
+    connect(Trackle6, &Trackle::Change, this, &Form2::Trackle6_Change);
+    connect(Trackle7, &Trackle::Change, this, &Form2::Trackle7_Change);
+    connect(Trackle8, &Trackle::Change, this, &Form2::Trackle8_Change);
+    connect(Trackle2, &Trackle::Change, this, &Form2::Trackle2_Change);
+    connect(Trackle3, &Trackle::Change, this, &Form2::Trackle3_Change);
+    connect(Trackle4, &Trackle::Change, this, &Form2::Trackle4_Change);
+
+    connect(Picture1, &PictureBox::MouseMove, this, &Form2::Picture1_MouseMove);
+    connect(Picker, &PictureBox::MouseMove, this, &Form2::Picker_MouseMove);
+    Picture1->Paint = [this] { Picture1_Paint(); };
+    Picker->Paint = [this] { Picker_Paint(); };
+}
+
+void Form2::RunGuarded(void (*handler)()) { RunHandler(this, handler); }
+
+void Form2::DeactivateButtons() {
+    kt_button6->setValue(false);
+    kt_button7->setValue(false);
+    kt_button8->setValue(false);
+    kt_button9->setValue(false);
+}
+
+// A brush kind sets the blend mode too: Ink and Water brush multiply, Pen and Gel brush paint
+// plainly. A mode chosen from the menu afterwards leaves the kind's button down.
+void Form2::BrushKind(kt_button* pressed, int32_t curve, int32_t relief, int32_t mode) {
+    DeactivateButtons();
+    pressed->setValue(true);
+    Module1.BrushRelief = relief;
+    Module1.BlendMode = mode;
+    Module1.BrushCurve = curve;
+}
+
+namespace {
+
+// BrushCurve: no response curve, or column 1 or 2 of CoverageCurves. BrushRelief: off or on.
+constexpr int32_t kNoCurve = 0, kCurve1 = 1, kCurve2 = 2;
+constexpr int32_t kFlat = 0, kRelief = 1;
+
+}  // namespace
+
+void Form2::kt_button8_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button8, kNoCurve, kFlat, kBlendPlain); }       // Pen
+void Form2::kt_button9_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button9, kCurve1, kFlat, kBlendMultiply); }     // Water brush
+void Form2::kt_button6_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button6, kCurve2, kFlat, kBlendMultiply); }     // Ink
+void Form2::kt_button7_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button7, kCurve1, kRelief, kBlendPlain); }      // Gel brush
+
+// Only the movement since the press counts on the canvas, so the handle's own coordinates
+// serve as canvas coordinates.
+void Form2::kt_button13_MouseDown(int16_t Button, int16_t, float X, float Y) {
+    RunHandler(this, [&] { Form_MouseDown(Button, kShiftCtrl, X, Y); });
+}
+
+// Moves without a button are not passed on: a navigation drag leaves the canvas's ButtonDown
+// set, and a hovering pointer would otherwise keep panning or zooming from the old press.
+void Form2::kt_button13_MouseMove(int16_t Button, int16_t, float X, float Y) {
+    if (Button == 0) return;
+    RunHandler(this, [&] { Form_MouseMove(Button, kShiftCtrl, X, Y); });
+}
+
+void Form2::kt_button13_MouseUp(int16_t Button, int16_t, float X, float Y) {
+    RunHandler(this, [&] { Form_MouseUp(Button, kShiftCtrl, X, Y); });
+}
+
+// The zoom handle zooms with any button: it always reports the right one.
+void Form2::kt_button14_MouseDown(int16_t, int16_t, float X, float Y) {
+    RunHandler(this, [&] { Form_MouseDown(kRightButton, kShiftCtrl, X, Y); });
+}
+
+void Form2::kt_button14_MouseMove(int16_t Button, int16_t, float X, float Y) {
+    if (Button == 0) return;
+    RunHandler(this, [&] { Form_MouseMove(kRightButton, kShiftCtrl, X, Y); });
+}
+
+void Form2::kt_button14_MouseUp(int16_t, int16_t, float X, float Y) {
+    RunHandler(this, [&] { Form_MouseUp(kRightButton, kShiftCtrl, X, Y); });
+}
+
+void Form2::Trackle1_Change() { Module1.BrushSize = static_cast<float>(Trackle1->value()); }
+void Form2::Trackle5_Change() { Module1.BrushOpacity = static_cast<float>(Trackle5->value()); }
+void Form2::Trackle6_Change() { Module1.StampSpacing = static_cast<float>(Trackle6->value()); }
+void Form2::Trackle7_Change() { Module1.PaperStrength = RoundHalfEven(Trackle7->value()); }
+void Form2::Trackle8_Change() { Module1.StampStrength = static_cast<float>(Trackle8->value()); }

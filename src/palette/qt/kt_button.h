@@ -1,0 +1,65 @@
+// kt_button: the palette's push button, painted by us. A face colour shaded top to bottom by
+// Gradient, light and dark edges, an icon or a caption. Buttons of button_type 1 show `value`
+// as pressed; the program alone writes it. Pointer handlers get the Button and Shift bits of
+// input/mouse_bits_qt.h and the position in the button's own pixels.
+#pragma once
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+#include "palette/qt/control_colours.h"
+
+class kt_button : public QWidget, public ControlColours<kt_button> {
+    Q_OBJECT
+public:
+    explicit kt_button(QWidget* parent = nullptr);
+
+    // Top of the face is the face colour times Gradient, the bottom divided by it; 1 is flat.
+    double Gradient() const { return gradient_; }
+    void setGradient(double g);
+    bool Borderless() const { return borderless_; }
+    void setBorderless(bool on);
+
+    QString Caption() const { return caption_; }
+    void setCaption(const QString& text);
+    const QPixmap& Picture() const { return picture_; }
+    void setPicture(const QPixmap& icon);
+
+    // 1: a button of a group whose `value` the program sets; 0: a plain push button.
+    int button_type() const { return buttonType_; }
+    void setButton_type(int type);
+    bool value() const { return value_; }
+    void setValue(bool down);
+
+    QString Tag() const { return tag_; }
+    void setTag(const QString& tag) { tag_ = tag; }
+
+    // Shown pressed: held down by the pointer, or a button_type 1 whose value is set.
+    bool IsShownDown() const;
+    void Refresh() { update(); }
+
+signals:
+    void Click();
+    void MouseDown(int16_t Button, int16_t Shift, float X, float Y);
+    void MouseMove(int16_t Button, int16_t Shift, float X, float Y);
+    void MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    double gradient_ = 1.0;
+    bool borderless_ = false;
+    QString caption_;
+    QPixmap picture_;
+    int buttonType_ = 0;
+    bool value_ = false;
+    QString tag_;
+    bool held_ = false;    // left button pressed on the button and not yet released
+    bool inside_ = false;  // the held pointer is over the button
+};
