@@ -7,11 +7,27 @@
 
 #include "app/rect.h"
 
+// The composite's tables for the last settings it was prepared with (coverage to alpha, paper
+// cut), and those settings.
+struct CompositeTables {
+    uint8_t alphaOf[256] = {};
+    int paperCut[256] = {};
+    bool alphaIsIdentity = false;
+    bool valid = false;  // false: rebuilt at the next use
+    bool hadCurve = false;
+    uint8_t curve[256] = {};
+    uint32_t opacityBits = 0;
+    int32_t paperStrength = 0;
+};
+
 struct ScratchState {
     std::vector<Rect> pieceRects;    // DrawBrush: the rectangles one piece composites
     std::vector<Rect> displayParts;  // BlitDisplayBefore: the parts of an update left to render
     std::vector<int32_t> areaFrom, areaTo;  // reduced display: each column's source range
     std::vector<uint32_t> areaSums[3];      // reduced display: column sums, a channel each
+    CompositeTables compositeTables;
+    // The byte arrays of the last undo steps undone or dropped, kept for the next saves.
+    std::vector<std::vector<uint8_t>> undoSpares;
 };
 
 extern ScratchState Scratch;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/module1.h"
+#include "app/scratch.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/paper.h"
@@ -23,46 +24,34 @@ int PaintByte(float c) {
     return static_cast<int>(std::lrint(c));
 }
 
-// The coverage-to-alpha and paper tables of the current settings, rebuilt only when the curve
-// column, the opacity or the paper strength differ from the last call's.
-struct Tables {
-    uint8_t alphaOf[256] = {};
-    int paperCut[256] = {};
-    bool alphaIsIdentity = false;
-    bool valid = false;
-    bool hadCurve = false;
-    uint8_t curve[256] = {};
-    uint32_t opacityBits = 0;
-    int32_t paperStrength = 0;
-
-    void Update(const uint8_t* curveColumn, float opacity, int32_t strength) {
-        uint32_t bits;
-        std::memcpy(&bits, &opacity, sizeof bits);
-        const bool same = valid && bits == opacityBits && hadCurve == (curveColumn != nullptr) &&
-                          (!curveColumn || std::memcmp(curve, curveColumn, 256) == 0);
-        if (!same) {
-            alphaIsIdentity = true;
-            for (int a = 0; a < 256; ++a) {
-                const int shaped = curveColumn ? curveColumn[a] : a;
-                const float product = static_cast<float>(shaped) * opacity;
-                long alpha = 0;
-                if (!std::isnan(product))
-                    alpha = std::lrint(std::clamp(product, -1.0f, 65025.0f)) / 255;
-                alphaOf[a] = static_cast<uint8_t>(std::clamp(alpha, 0L, 255L));
-                alphaIsIdentity = alphaIsIdentity && alphaOf[a] == a;
-            }
-            hadCurve = curveColumn != nullptr;
-            if (curveColumn) std::memcpy(curve, curveColumn, 256);
-            opacityBits = bits;
+// The coverage-to-alpha and paper tables of the current settings (kept in Scratch), rebuilt
+// only when the curve column, the opacity or the paper strength differ from the last call's.
+void UpdateTables(CompositeTables& t, const uint8_t* curveColumn, float opacity, int32_t strength) {
+    uint32_t bits;
+    std::memcpy(&bits, &opacity, sizeof bits);
+    const bool same = t.valid && bits == t.opacityBits && t.hadCurve == (curveColumn != nullptr) &&
+                      (!curveColumn || std::memcmp(t.curve, curveColumn, 256) == 0);
+    if (!same) {
+        t.alphaIsIdentity = true;
+        for (int a = 0; a < 256; ++a) {
+            const int shaped = curveColumn ? curveColumn[a] : a;
+            const float product = static_cast<float>(shaped) * opacity;
+            long alpha = 0;
+            if (!std::isnan(product)) alpha = std::lrint(std::clamp(product, -1.0f, 65025.0f)) / 255;
+            t.alphaOf[a] = static_cast<uint8_t>(std::clamp(alpha, 0L, 255L));
+            t.alphaIsIdentity = t.alphaIsIdentity && t.alphaOf[a] == a;
         }
-        if (!valid || strength != paperStrength) {
-            for (int p = 0; p < 256; ++p)
-                paperCut[p] = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(p) * strength / 255, 256));
-            paperStrength = strength;
-        }
-        valid = true;
+        t.hadCurve = curveColumn != nullptr;
+        if (curveColumn) std::memcpy(t.curve, curveColumn, 256);
+        t.opacityBits = bits;
     }
-};
+    if (!t.valid || strength != t.paperStrength) {
+        for (int p = 0; p < 256; ++p)
+            t.paperCut[p] = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(p) * strength / 255, 256));
+        t.paperStrength = strength;
+    }
+    t.valid = true;
+}
 
 inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
@@ -183,8 +172,8 @@ void PrepareComposite(Composite& c) {
                        m.CoverageCurves.size() >= static_cast<size_t>(m.BrushCurve) * 256;
     const uint8_t* curveColumn =
         curve ? m.CoverageCurves.data() + static_cast<size_t>(m.BrushCurve - 1) * 256 : nullptr;
-    static Tables tables;
-    tables.Update(curveColumn, m.BrushOpacity, PaperActive() ? m.PaperStrength : 0);
+    CompositeTables& tables = Scratch.compositeTables;
+    UpdateTables(tables, curveColumn, m.BrushOpacity, PaperActive() ? m.PaperStrength : 0);
     c.alphaOf = tables.alphaOf;
     c.paperCut = tables.paperCut;
     c.paper = PaperActive();

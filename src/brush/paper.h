@@ -10,11 +10,3 @@ inline bool PaperActive() {
     return m.PaperStrength >= 1 && m.PaperWidth > 0 && m.PaperHeight > 0 &&
            m.Paper.sizeIs(m.PaperWidth, m.PaperHeight);
 }
-
-// Coverage a at image pixel (x, y) after the paper term, floored at 0. x, y >= 0.
-inline int ApplyPaper(int a, int32_t x, int32_t y) {
-    const Module1State& m = Module1;
-    const int p = m.Paper.at(x % m.PaperWidth, y % m.PaperHeight);
-    a -= p * m.PaperStrength / 255;
-    return a < 0 ? 0 : a;
-}

@@ -13,26 +13,21 @@
 
 #include "app/memory_budget.h"
 #include "app/module1.h"
+#include "app/rounding.h"
+#include "app/scratch.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 
 namespace {
-
-// floor(v), clamped into lo..hi (NaN counts as lo): a coordinate however far outside the image.
-int32_t FloorInto(double v, int32_t lo, int32_t hi) {
-    if (!(v >= lo)) return lo;
-    if (v >= hi) return hi;
-    return static_cast<int32_t>(std::floor(v));
-}
 
 // The byte arrays of the last steps undone or dropped, kept for the next saves. Memory the
 // process already uses costs nothing to write into, while new pages cost the operating system's
 // first touch, which on a virtual machine takes longer than the copy itself. Three arrays, one
 // step's worth, are kept at most.
 constexpr size_t kSpareArrays = 3;
-std::vector<std::vector<uint8_t>> spares;
 
 void Keep(std::vector<uint8_t>&& bytes) {
+    std::vector<std::vector<uint8_t>>& spares = Scratch.undoSpares;
     if (bytes.capacity() == 0) return;
     if (spares.size() < kSpareArrays) {
         spares.push_back(std::move(bytes));
@@ -48,6 +43,7 @@ void Keep(std::vector<uint8_t>&& bytes) {
 // An array with room for n bytes: the smallest kept one that is large enough (with the bytes it
 // held), or a new empty one.
 std::vector<uint8_t> Room(size_t n) {
+    std::vector<std::vector<uint8_t>>& spares = Scratch.undoSpares;
     auto best = spares.end();
     for (auto it = spares.begin(); it != spares.end(); ++it)
         if (it->capacity() >= n && (best == spares.end() || it->capacity() < best->capacity())) best = it;
@@ -160,8 +156,8 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     double x2 = std::floor(static_cast<double>(x2f) + 1), y2 = std::floor(static_cast<double>(y2f) + 1);
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
-    const int32_t l = FloorInto(x1, 0, m.BufferWidth - 1), t = FloorInto(y1, 0, m.BufferHeight - 1);
-    const int32_t r = FloorInto(x2, 0, m.BufferWidth), b = FloorInto(y2, 0, m.BufferHeight);
+    const int32_t l = FloorClamp(x1, 0, m.BufferWidth - 1), t = FloorClamp(y1, 0, m.BufferHeight - 1);
+    const int32_t r = FloorClamp(x2, 0, m.BufferWidth), b = FloorClamp(y2, 0, m.BufferHeight);
     if (l >= r || t >= b) return save;
     for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
         if (!p->sizeIs(m.BufferWidth, m.BufferHeight)) return save;
