@@ -98,7 +98,9 @@ bool FileHost::WriteBack(QString* error) {
         if (!KeepCopy(path, path + QLatin1Char('~'), error)) return false;
         backedUp_ = true;
     }
-    if (!WriteFileAtomically(path, bytes, disk.exists ? disk.mode : NewFileMode(), error)) return false;
+    // A file deleted meanwhile comes back with the permission bits it had.
+    const mode_t mode = disk.exists ? disk.mode : doc_.stamp.exists ? doc_.stamp.mode : NewFileMode();
+    if (!WriteFileAtomically(path, bytes, mode, error)) return false;
     FileStamp written = StampOf(path, false);
     if (bytes.size() <= kDigestLimit) written.digest = ContentDigest(bytes);
     doc_.stamp = written;
