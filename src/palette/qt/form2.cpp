@@ -38,7 +38,7 @@ QFont DesignFont(const char* family) {
 kt_button* IconButton(QWidget* parent, int x, int y, ButtonIcon icon, const QString& tip) {
     auto* b = new kt_button(parent);
     b->setGeometry(x, y, 29, 29);
-    b->setPicture(DrawButtonIcon(icon));
+    b->setPictureSource([icon](qreal dpr) { return DrawButtonIcon(icon, dpr); });
     if (!tip.isEmpty()) b->setToolTip(tip);
     return b;
 }
@@ -238,6 +238,11 @@ float Form2::SliderValue(int n) const {
     const Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
     if (n < 1 || n > 8) return 0.0f;
     return static_cast<float>(sliders[n - 1]->value());
+}
+
+void Form2::StepSlider(int n, int steps) {
+    Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
+    if (n >= 1 && n <= 8) sliders[n - 1]->Step(steps);
 }
 
 void Form2::ApplyTheme() {
