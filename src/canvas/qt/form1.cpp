@@ -402,6 +402,11 @@ void Form1::KeepOnScreen() {
     const QScreen* s = screen();
     if (!s) return;
     const QRect available = s->availableGeometry();
+    // The frame's thickness is known only once the window is shown: shrink again then.
+    const QSize frameExtra = frameGeometry().size() - size();
+    const int w = std::min(width(), available.width() - frameExtra.width());
+    const int h = std::min(height(), available.height() - frameExtra.height());
+    if (w != width() || h != height()) resize(std::max(w, 1), std::max(h, 1));
     const QRect frame = frameGeometry();
     const int x = std::max(std::min(frame.x(), available.right() + 1 - frame.width()), available.left());
     const int y = std::max(std::min(frame.y(), available.bottom() + 1 - frame.height()), available.top());

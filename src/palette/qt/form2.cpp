@@ -215,9 +215,9 @@ void Form2::MoveBeside(QWidget* canvas) {
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
     // The canvas is placed by the window manager when it first shows: stand beside it at the
-    // show, and once more when its place on the screen is first reported.
+    // show, when it is fitted to the screen, and once more when its place is first reported.
     if (watched == placeAfterShow_ && placeAfterShow_->isVisible() &&
-        (event->type() == QEvent::Show || event->type() == QEvent::Move)) {
+        (event->type() == QEvent::Show || event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
         MoveBeside(placeAfterShow_);
         if (event->type() == QEvent::Move) {
             placeAfterShow_->removeEventFilter(this);
