@@ -1,16 +1,20 @@
 // The canvas at device pixel ratios 2 and 1.5 (QT_SCALE_FACTOR), each in a process of its own:
 // one display-bitmap pixel is one device pixel, strokes land under the pointer, the window's
-// arithmetic is in device pixels, and the palette's icons are drawn at the ratio.
+// arithmetic and the pen's position are in device pixels, and the palette's icons are drawn at
+// the ratio.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QPointingDevice>
 #include <QProcess>
+#include <QTabletEvent>
 #include <QTest>
 #include <cmath>
 
 #include "app/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
+#include "input/qt/tablet_qt.h"
 #include "marlo_window_test.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
@@ -31,7 +35,7 @@ TEST(HiDpi, EachScaleFactorInAProcessOfItsOwn) {
         const QByteArray out = child.readAll();
         EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << factor;
         EXPECT_EQ(child.exitCode(), 0) << "QT_SCALE_FACTOR=" << factor << "\n" << out.toStdString();
-        EXPECT_TRUE(out.contains("[  PASSED  ] 4 tests")) << out.toStdString();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 5 tests")) << out.toStdString();
     }
 }
 
@@ -122,6 +126,23 @@ TEST_F(CanvasAtRatio, DISABLED_PaletteIconsAreDrawnForTheRatio) {
         EXPECT_EQ(b->Picture().width(), static_cast<int>(std::ceil(29 * dpr)));
         EXPECT_EQ(b->Picture().deviceIndependentSize().toSize(), QSize(29, 29));
     }
+}
+
+// The pen's position in the canvas's client pixels, which are device pixels; a pen report
+// without a proximity event before it brings the pen into range.
+TEST_F(CanvasAtRatio, DISABLED_PenPositionsAreDevicePixels) {
+    ASSERT_NE(window->Tablet, nullptr);
+    const QPointingDevice pen("pen", 7001, QInputDevice::DeviceType::Stylus, QPointingDevice::PointerType::Pen,
+                              QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3);
+    const QPointF local(10.25, 20.75);
+    const QTabletEvent event(QEvent::TabletMove, &pen, local, view->mapToGlobal(local), 0.5, 0, 0, 0, 0, 0,
+                             Qt::NoModifier, Qt::NoButton, Qt::NoButton);
+    RecordTabletEvent(*window->Tablet, view, event);
+    EXPECT_TRUE(Module1.PenInProximity);
+    EXPECT_TRUE(Module1.TabletPresent);
+    EXPECT_NEAR(Module1.PenX, 10.25 * dpr - 0.5, 1e-3);
+    EXPECT_NEAR(Module1.PenY, 20.75 * dpr - 0.5, 1e-3);
+    EXPECT_NEAR(Module1.PenPressure, 0.5, 1e-4);
 }
 
 }  // namespace
