@@ -264,7 +264,8 @@ void CanvasView::tabletEvent(QTabletEvent* event) {
 void CanvasView::UpdateCursor() {
     const Module1State& m = Module1;
     if (m.PickMode || spaceHeld_ || spacePan_) {
-        setCursor(m.PickMode ? Qt::ArrowCursor : spacePan_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
+        const Qt::CursorShape shape = m.PickMode ? Qt::ArrowCursor : spacePan_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor;
+        if (cursor().shape() != shape) setCursor(shape);
         cursorRadius_ = -1;
         return;
     }
