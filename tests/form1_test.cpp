@@ -4,9 +4,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QWheelEvent>
 #include <QTimer>
 #include <QTest>
 #include <random>
@@ -15,10 +18,13 @@
 #include "app/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
+#include "canvas/qt/menus.h"
 #include "canvas/qt/palette_window.h"
 #include "canvas/qt/report.h"
 #include "canvas/undo.h"
 #include "marlo_window_test.h"
+#include "palette/qt/form2.h"
+#include "palette/qt/trackle.h"
 
 namespace {
 
@@ -259,3 +265,173 @@ TEST_F(CanvasWindow, GetPaperFromTheOptionsMenu) {
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(Module1.Paper.bytes, std::vector<uint8_t>(4, 77));
 }
+
+namespace {
+
+// The canvas's keys wherever the canvas window or the palette holds the keyboard: the view, the
+// menu bar (as after Esc in the Options menu) and a palette slider (as after touching it).
+TEST_F(CanvasWindow, CanvasKeysActFromTheMenuBarAndThePalette) {
+    QMenu* options = window->findChild<QMenu*>("OptionsMenu");
+    ASSERT_NE(options, nullptr);
+    options->popup(view->mapToGlobal(QPoint(5, 5)));
+    QTest::keyClick(options, Qt::Key_Escape);
+    QWidget* afterMenu = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+    QWidget* targets[] = {afterMenu, window->menuBar(), palette->Trackle1, palette};
+    float zoom = 1.0f;
+    for (QWidget* target : targets) {
+        SCOPED_TRACE(target->metaObject()->className());
+        QTest::keyClick(target, Qt::Key_Equal, Qt::ControlModifier);
+        zoom += 0.25f;
+        EXPECT_EQ(Module1.Zoom, zoom);
+        PushUndo(0, 0, 59, 39);
+        Module1.RPlane.at(3, 3) = 7;
+        QTest::keyClicks(target, "u");
+        EXPECT_NE(Module1.RPlane.at(3, 3), 7);
+        EXPECT_TRUE(Module1.UndoList.empty());
+    }
+    // The palette keeps its own keys: the arrow moves the slider, not the canvas.
+    QTest::keyClick(palette->Trackle1, Qt::Key_Right);
+    EXPECT_EQ(Module1.BrushSize, 3.0f);
+    // Other windows keep theirs: a key typed into a menu does not reach the canvas.
+    options->popup(view->mapToGlobal(QPoint(5, 5)));
+    QTest::keyClicks(options, "u");
+    options->hide();
+    EXPECT_EQ(Module1.Zoom, zoom);
+}
+
+TEST_F(CanvasWindow, CtrlZUndoesStepByStepLikeU) {
+    const std::vector<uint8_t> before = Module1.RPlane.bytes;
+    for (uint8_t v : {11, 22}) {
+        PushUndo(0, 0, 59, 39);
+        std::fill(Module1.RPlane.bytes.begin(), Module1.RPlane.bytes.end(), v);
+    }
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Module1.RPlane.at(0, 0), 11);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);  // not undo
+    EXPECT_EQ(Module1.RPlane.at(0, 0), 11);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Module1.RPlane.bytes, before);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);  // nothing left: nothing happens
+    EXPECT_EQ(Module1.RPlane.bytes, before);
+}
+
+// [ and ] move the Size slider one step, within 1..32; the pointer shows the brush from a
+// radius of four screen pixels on, and follows the zoom.
+TEST_F(CanvasWindow, BracketsStepTheSizeSliderAndThePointerShowsTheBrush) {
+    EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
+    QTest::keyClicks(view, "[[");
+    EXPECT_EQ(palette->Trackle1->value(), 1.0);
+    EXPECT_EQ(Module1.BrushSize, 1.0f);
+    QTest::keyClicks(view, "]]]");
+    EXPECT_EQ(Module1.BrushSize, 4.0f);
+    ASSERT_EQ(view->cursor().shape(), Qt::BitmapCursor);
+    const int side = view->cursor().pixmap().width();
+    EXPECT_EQ(side, 2 * 4 + 5);
+    QTest::keyClick(view, Qt::Key_Equal, Qt::ControlModifier);  // zoom 1.25: radius 5
+    EXPECT_EQ(view->cursor().pixmap().width(), 2 * 5 + 5);
+    for (int i = 0; i < 40; ++i) QTest::keyClicks(view, "]");
+    EXPECT_EQ(Module1.BrushSize, 32.0f);
+    QTest::keyPress(view, Qt::Key_Comma);  // picking shows the arrow
+    EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+    QTest::keyRelease(view, Qt::Key_Comma);
+    EXPECT_EQ(view->cursor().shape(), Qt::BitmapCursor);
+}
+
+void Wheel(QWidget* w, QPoint at, QPoint angle, Qt::KeyboardModifiers mods) {
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), angle, Qt::NoButton, mods, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+TEST_F(CanvasWindow, WheelZoomsAboutThePointerWithCtrlAndScrollsOtherwise) {
+    // Ctrl: a notch is a zoom key's step, and the image point under the pointer stays there.
+    Wheel(view, QPoint(20, 10), QPoint(0, 120), Qt::ControlModifier);
+    EXPECT_EQ(Module1.Zoom, 1.25f);
+    EXPECT_EQ(Module1.ScrollX, -5);  // 20 = -5 + 20 x 1.25
+    EXPECT_EQ(Module1.ScrollY, -2);  // round(10 - 10 x 1.25), halves to even
+    EXPECT_EQ(window->windowTitle(), "Marlo for Tarnwick Artist - Spline based paint engine zoom = 125");
+    Wheel(view, QPoint(20, 10), QPoint(0, 60), Qt::ControlModifier);  // half a notch waits
+    EXPECT_EQ(Module1.Zoom, 1.25f);
+    Wheel(view, QPoint(20, 10), QPoint(0, 60), Qt::ControlModifier);
+    EXPECT_EQ(Module1.Zoom, 1.5f);
+    // The zoom drag's limits: below 0.25 it becomes 0.2, and no more than 6.
+    Wheel(view, QPoint(0, 0), QPoint(0, -120 * 6), Qt::ControlModifier);
+    EXPECT_EQ(Module1.Zoom, 0.2f);
+    Wheel(view, QPoint(0, 0), QPoint(0, 120 * 40), Qt::ControlModifier);
+    EXPECT_EQ(Module1.Zoom, 6.0f);
+    // Plain: vertical scroll, 60 pixels a notch; with Shift: horizontal.
+    const int32_t sx = Module1.ScrollX, sy = Module1.ScrollY;
+    Wheel(view, QPoint(5, 5), QPoint(0, -120), Qt::NoModifier);
+    EXPECT_EQ(Module1.ScrollY, sy - 60);
+    EXPECT_EQ(Module1.ScrollX, sx);
+    Wheel(view, QPoint(5, 5), QPoint(0, 120), Qt::ShiftModifier);
+    EXPECT_EQ(Module1.ScrollX, sx + 60);
+    EXPECT_EQ(Module1.Zoom, 6.0f);
+}
+
+TEST_F(CanvasWindow, SpaceHeldWithALeftDragPansAsShiftCtrlDoes) {
+    QTest::keyPress(view, Qt::Key_Space);
+    EXPECT_EQ(view->cursor().shape(), Qt::OpenHandCursor);
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    QTest::mouseMove(view, QPoint(17, 6));
+    QTest::keyRelease(view, Qt::Key_Space);  // let go mid-drag: the drag still pans
+    QTest::mouseMove(view, QPoint(22, 14));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(22, 14));
+    EXPECT_EQ(Module1.ScrollX, 12);
+    EXPECT_EQ(Module1.ScrollY, 4);
+    EXPECT_EQ(Module1.UndoList.size(), 0u);  // nothing painted
+    EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
+    // Without Space the same drag paints.
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(30, 20));
+    QTest::mouseMove(view, QPoint(35, 20));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(40, 20));
+    EXPECT_EQ(Module1.ScrollX, 12);
+    EXPECT_EQ(Module1.UndoList.size(), 5u);
+}
+
+TEST_F(CanvasWindow, ModeMenuMarksTheModeInEffectAndKeysBoxListsTheGestures) {
+    QMenu* menu = ModeMenu();
+    palette->kt_button6_MouseDown(1, 0, 0, 0);  // Ink: multiply
+    menu->popup(QPoint(0, 0));
+    ASSERT_NE(menu->findChild<QAction*>("ModeMult"), nullptr);
+    EXPECT_TRUE(menu->findChild<QAction*>("ModeMult")->isChecked());
+    menu->findChild<QAction*>("ModeXor")->trigger();
+    EXPECT_EQ(Module1.BlendMode, 10);
+    menu->hide();
+    menu->popup(QPoint(0, 0));
+    int checked = 0;
+    for (QAction* a : menu->actions()) checked += a->isChecked();
+    EXPECT_EQ(checked, 1);
+    EXPECT_TRUE(menu->findChild<QAction*>("ModeXor")->isChecked());
+    menu->hide();
+
+    QAction* keys = window->findChild<QAction*>("KeysMenu");
+    ASSERT_NE(keys, nullptr);
+    EXPECT_EQ(keys->text(), "Keys and gestures...");
+    keys->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    for (const char* gesture : {"Ctrl+Z", "Space", "[ and ]", "wheel", "Comma", "Shift+Ctrl", "u or"})
+        EXPECT_TRUE(messages[0].contains(gesture)) << gesture;
+}
+
+// The offscreen screen is 800 x 600: an image wider or taller than that gets a client area
+// clamped to the screen, and both windows stay on it.
+class LargeCanvas : public MarloWindowTest {};
+
+TEST_F(LargeCanvas, WindowsStayOnTheScreenWhateverTheImageSize) {
+    struct Case { int w, h; bool fits; };
+    for (const Case& c : {Case{1900, 300, false}, Case{300, 2000, false}, Case{640, 100, true}}) {
+        SCOPED_TRACE(c.w);
+        StartOn(c.w, c.h);
+        const QRect screen = window->screen()->availableGeometry();
+        EXPECT_TRUE(screen.contains(window->frameGeometry()));
+        EXPECT_TRUE(screen.contains(palette->frameGeometry()));
+        EXPECT_EQ(window->view()->width(), std::min(c.w, screen.width() - (window->frameGeometry().width() - window->width())));
+        if (c.fits) EXPECT_EQ(window->view()->size(), QSize(c.w, c.h));
+        // The image can still be seen in full by zooming out.
+        QTest::keyClick(window->view(), Qt::Key_Minus, Qt::ControlModifier);
+        EXPECT_EQ(Module1.Zoom, 0.75f);
+        TearDown();
+    }
+}
+
+}  // namespace

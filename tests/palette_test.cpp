@@ -275,21 +275,24 @@ TEST(WallpaperTest, HostWithoutWallpaperLeavesThePaletteWorking) {
     EXPECT_EQ(Module1.ColorR, 9.0f);
 }
 
-TEST(PlacementTest, BesideTheCanvasNeverOverIt) {
+TEST(PlacementTest, BesideTheCanvasWhereThereIsRoomAlwaysOnTheScreen) {
     const QRect screen(0, 0, 1000, 800);
     const QSize palette(150, 520);
-    struct Case { const char* name; QRect canvas; QPoint at; };
+    struct Case { const char* name; QRect canvas; QPoint at; bool beside; };
     const Case cases[] = {
-        {"room on the right", {100, 50, 400, 300}, {500, 50}},
-        {"right edge full", {500, 60, 400, 300}, {350, 60}},
-        {"neither side, more room right", {60, 0, 860, 300}, {920, 0}},
-        {"neither side, more room left", {90, 0, 880, 300}, {-60, 0}},
-        {"low canvas: palette kept on screen", {100, 500, 400, 300}, {500, 280}},
+        {"room on the right", {100, 50, 400, 300}, {500, 50}, true},
+        {"right edge full", {500, 60, 400, 300}, {350, 60}, true},
+        {"neither side, more room right", {60, 0, 860, 300}, {850, 0}, false},
+        {"neither side, more room left", {90, 0, 880, 300}, {0, 0}, false},
+        {"canvas as wide as the screen", {0, 0, 1000, 300}, {850, 0}, false},
+        {"canvas partly off the left", {-300, 10, 500, 300}, {200, 10}, true},
+        {"low canvas: palette kept on screen", {100, 500, 400, 300}, {500, 280}, true},
     };
     for (const Case& c : cases) {
         const QPoint at = PlaceBeside(c.canvas, palette, screen);
         EXPECT_EQ(at, c.at) << c.name;
-        EXPECT_FALSE(QRect(at, palette).intersects(c.canvas)) << c.name;
+        EXPECT_TRUE(screen.contains(QRect(at, palette))) << c.name;
+        EXPECT_EQ(QRect(at, palette).intersects(c.canvas), !c.beside) << c.name;
     }
 }
 

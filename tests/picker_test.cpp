@@ -208,14 +208,31 @@ TEST_F(PickerTest, HueBarEndsAndMarker) {
     EXPECT_EQ(Module1.ColorB, 255.0f);
 }
 
-TEST_F(PickerTest, PressWithoutMovementChangesNothing) {
-    SetColour(10, 20, 30);
-    for (QWidget* box : {static_cast<QWidget*>(form->Picture1), static_cast<QWidget*>(form->Picker)}) {
-        Send(box, QEvent::MouseButtonPress, QPoint(0, 0), Qt::LeftButton, Qt::LeftButton);
-        Send(box, QEvent::MouseButtonRelease, QPoint(0, 0), Qt::LeftButton, Qt::NoButton);
+// The press alone changes nothing; a click (its release where it was pressed, with no move
+// between) picks as a drag over that point does.
+TEST_F(PickerTest, PressAloneChangesNothingAClickPicksLikeADrag) {
+    struct Case { const char* name; PictureBox* box; QPoint at; };
+    for (const Case& c : {Case{"hue bar", form->Picture1, {27, 9}}, Case{"triangle", form->Picker, {30, 40}}}) {
+        SetColour(200, 40, 90);
+        Drag(c.box, c.at);
+        const float dragged[] = {Module1.ColorR, Module1.ColorG, Module1.ColorB};
+        const int32_t hue = Module1.PickerHue;
+        SetColour(200, 40, 90);
+        Send(c.box, QEvent::MouseButtonPress, c.at, Qt::LeftButton, Qt::LeftButton);
+        EXPECT_EQ(Module1.ColorR, 200.0f) << c.name;
+        EXPECT_EQ(Module1.ColorG, 40.0f) << c.name;
+        Send(c.box, QEvent::MouseButtonRelease, c.at, Qt::LeftButton, Qt::NoButton);
+        EXPECT_EQ(Module1.ColorR, dragged[0]) << c.name;
+        EXPECT_EQ(Module1.ColorG, dragged[1]) << c.name;
+        EXPECT_EQ(Module1.ColorB, dragged[2]) << c.name;
+        EXPECT_EQ(Module1.PickerHue, hue) << c.name;
+        EXPECT_NE(Module1.ColorG, 40.0f) << c.name;
     }
+    // Outside the triangle a click changes nothing, as a drag there does not.
+    SetColour(10, 20, 30);
+    Send(form->Picker, QEvent::MouseButtonPress, QPoint(78, 2), Qt::LeftButton, Qt::LeftButton);
+    Send(form->Picker, QEvent::MouseButtonRelease, QPoint(78, 2), Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(Module1.ColorR, 10.0f);
-    EXPECT_EQ(Module1.ColorB, 30.0f);
 }
 
 TEST_F(PickerTest, PickingAGreyKeepsTheHue) {

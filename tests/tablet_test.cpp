@@ -12,6 +12,7 @@
 #include "app/qt/application.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
+#include "input/qt/tablet_qt.h"
 #include "input/stroke_capture.h"
 #include "input/tablet_handlers.h"
 #include "marlo_window_test.h"
@@ -265,6 +266,9 @@ protected:
 };
 
 TEST_F(TabletPipeline, APenStrokeGivesOnePointPerTabletEventWithItsPressure) {
+    (void)Device(QPointingDevice::PointerType::Pen);  // the platform lists a pen
+    window->Tablet.reset();
+    OpenTablet(window->Tablet, CreateQtTablet, TabletWindowOf(window));
     ASSERT_TRUE(Module1.TabletPresent);
     ASSERT_FALSE(QCoreApplication::testAttribute(Qt::AA_CompressTabletEvents));
     Proximity(true);
@@ -299,6 +303,39 @@ TEST_F(TabletPipeline, APenStrokeGivesOnePointPerTabletEventWithItsPressure) {
     QTest::mouseMove(window->view(), QPoint(60, 60));
     EXPECT_EQ(Module1.PointCount, 1);
     QTest::mouseRelease(window->view(), Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+}
+
+// Drivers that send no proximity event: the pen's first report brings it into range before its
+// packet, so the first press already has the pen's position and pressure. A real mouse takes
+// the pen out of range; so does the leave event.
+TEST_F(TabletPipeline, WithoutProximityEventsThePenPaintsAndARealMouseTakesOver) {
+    const QList<const QInputDevice*> devices = QInputDevice::devices();
+    const bool listed = std::any_of(devices.begin(), devices.end(), [](const QInputDevice* d) {
+        return d->type() == QInputDevice::DeviceType::Stylus;
+    });
+    EXPECT_EQ(Module1.TabletPresent != 0, listed);  // no tablet seen: the mouse alone
+    Pen({10.25, 20.75}, Qt::LeftButton, 0.3);
+    EXPECT_TRUE(Module1.TabletPresent);
+    EXPECT_TRUE(Module1.PenInProximity);
+    EXPECT_NEAR(Module1.Stroke(0, 0), 9.75, 1e-3);
+    EXPECT_NEAR(Module1.Stroke(0, 1), 20.25, 1e-3);
+    EXPECT_NEAR(Module1.Stroke(0, 2), 0.3, 1e-4);
+    Pen({14.5, 22.0}, Qt::LeftButton, 0.5);
+    Pen({14.5, 22.0}, Qt::NoButton, 0);
+    EXPECT_NEAR(Module1.Stroke(1, 2), 0.5, 1e-4);
+    EXPECT_EQ(Module1.UndoList.size(), 5u);
+
+    QTest::mousePress(window->view(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 31));
+    EXPECT_FALSE(Module1.PenInProximity);
+    EXPECT_EQ(Module1.Stroke(0, 0), 30.0f);
+    EXPECT_EQ(Module1.Stroke(0, 2), 1.0f);
+    QTest::mouseRelease(window->view(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 31));
+
+    Pen({40.5, 40.5}, Qt::NoButton, 0);  // hovering again
+    EXPECT_TRUE(Module1.PenInProximity);
+    EXPECT_NEAR(Module1.PenX, 40.0, 1e-3);
+    Proximity(false);
+    EXPECT_FALSE(Module1.PenInProximity);
 }
 
 TEST_F(TabletPipeline, TheEraserEndGivesANegativeAltitude) {

@@ -76,3 +76,27 @@ void FillWindow() {
     ApplyZoom(zoom, sx, sy);
     displaybuffers();
 }
+
+void ZoomAbout(float zoom, double X, double Y) {
+    const Module1State& m = Module1;
+    if (!std::isfinite(zoom) || !std::isfinite(X) || !std::isfinite(Y)) return;
+    if (zoom < 0.25f) zoom = 0.2f;
+    if (zoom > 6.0f) zoom = 6.0f;
+    if (zoom == m.Zoom) return;
+    // The image point under (X, Y) before the change is under it after.
+    const double ix = (X - m.ScrollX) / m.Zoom, iy = (Y - m.ScrollY) / m.Zoom;
+    const double sx = std::nearbyint(X - ix * zoom), sy = std::nearbyint(Y - iy * zoom);
+    constexpr double kLimit = 1 << 30;
+    ApplyZoom(zoom, static_cast<int32_t>(std::clamp(sx, -kLimit, kLimit)),
+              static_cast<int32_t>(std::clamp(sy, -kLimit, kLimit)));
+    displaybuffers();
+}
+
+void ScrollBy(int32_t dx, int32_t dy) {
+    Module1State& m = Module1;
+    if (dx == 0 && dy == 0) return;
+    constexpr int64_t kLimit = int64_t{1} << 30;
+    m.ScrollX = static_cast<int32_t>(std::clamp(int64_t{m.ScrollX} + dx, -kLimit, kLimit));
+    m.ScrollY = static_cast<int32_t>(std::clamp(int64_t{m.ScrollY} + dy, -kLimit, kLimit));
+    displaybuffers();
+}

@@ -90,6 +90,7 @@ void CTablet::DeliverPen(TabletWindowHandle source, double x, double y, double p
 }
 
 void CTablet::DeliverProximity(bool inRange) {
+    penInRange_ = inRange;
     if (!Flowing() || !ProximityChange) return;
     ProximityChange(inRange ? -1 : 0, -1, current_->Name());
 }

@@ -100,6 +100,10 @@ public:
     void DeliverPen(TabletWindowHandle source, double x, double y, double pressure, int32_t altitude);
     // From the platform: the pen came into range of the tablet or left it.
     void DeliverProximity(bool inRange);
+    // Whether the last proximity change brought the pen into range.
+    bool PenInRange() const { return penInRange_; }
+    // Whether the platform knows a tablet device (a pen, an airbrush or a puck).
+    virtual bool DeviceListed() const { return true; }
 
 protected:
     int32_t inputExtent_ = 1 << 20;  // about 500 units a pixel on a 2000-pixel-wide screen
@@ -112,6 +116,7 @@ private:
     TabletWindowHandle window_ = 0;
     std::vector<std::unique_ptr<TabletContext>> contexts_;
     TabletContext* current_ = nullptr;
+    bool penInRange_ = false;
 };
 
 // The altitude of a pen with the given tilts (degrees from the vertical, in the x and y

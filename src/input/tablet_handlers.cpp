@@ -35,8 +35,15 @@ void OpenTablet(std::unique_ptr<CTablet>& Tablet, const std::function<std::uniqu
         Tablet = create ? create() : nullptr;
         if (!Tablet) throw TabletError("There is no tablet layer");
         CTablet* t = Tablet.get();
-        t->PacketArrival = [t](const TabletPacket& p) { Tablet_PacketArrival(*t, p); };
-        t->ProximityChange = [](int16_t in, int16_t, const std::string&) { Tablet_ProximityChange(in); };
+        // Events come only from a tablet device: the first one tells that there is one.
+        t->PacketArrival = [t](const TabletPacket& p) {
+            Module1.TabletPresent = kTrue;
+            Tablet_PacketArrival(*t, p);
+        };
+        t->ProximityChange = [](int16_t in, int16_t, const std::string&) {
+            Module1.TabletPresent = kTrue;
+            Tablet_ProximityChange(in);
+        };
         t->AllWindows = false;
         t->SetWindow(hWnd);
         SetupTablet(*t, hWnd);
@@ -48,7 +55,7 @@ void OpenTablet(std::unique_ptr<CTablet>& Tablet, const std::function<std::uniqu
         c.Enabled = true;
         m.TabletExtentX = c.InExtX();
         m.TabletExtentY = c.InExtY();
-        m.TabletPresent = kTrue;
+        m.TabletPresent = t->DeviceListed() ? kTrue : kFalse;
     } catch (const std::exception&) {
         m.TabletPresent = kFalse;
     }

@@ -11,8 +11,9 @@
 
 // Opens the tablet for the canvas window hWnd, the last step of the canvas window's start:
 // creates the tablet object into Tablet, sets up the context "FirstContext" and reads its
-// extents into TabletExtentX and TabletExtentY. TabletPresent tells whether it all worked;
-// a failure leaves the program working with the mouse alone, silently.
+// extents into TabletExtentX and TabletExtentY. TabletPresent tells whether it all worked and
+// a tablet device is there: the platform lists one, or later the first packet or proximity
+// change comes from one. A failure leaves the program working with the mouse alone, silently.
 void OpenTablet(std::unique_ptr<CTablet>& Tablet, const std::function<std::unique_ptr<CTablet>()>& create,
                 TabletWindowHandle hWnd);
 // Creates, selects and binds the context "FirstContext"; a failure ends it quietly.

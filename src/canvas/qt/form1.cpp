@@ -1,6 +1,12 @@
 #include "canvas/qt/form1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QScreen>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -78,6 +84,60 @@ void PackUndoWhenIdle(Form1* form) {
     UndoBudgetBytes();  // the budget is a share of the memory available at start
 }
 
+// A rectangle of logical pixels as the device pixels it covers.
+QRect DeviceRect(const QRect& r, qreal dpr) {
+    return QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr).toAlignedRect();
+}
+
+// The logical pixels that cover a rectangle of device pixels.
+QRect LogicalRect(const QRect& r, qreal dpr) {
+    return QRectF(r.x() / dpr, r.y() / dpr, r.width() / dpr, r.height() / dpr).toAlignedRect();
+}
+
+// Below this radius in screen pixels the brush pointer is a plain cross; above the largest
+// the circle stops growing (pointer images have a size limit on most systems).
+constexpr qreal kSmallestBrushPointer = 4;
+constexpr qreal kLargestBrushPointer = 250;
+
+// A circle of the given radius in device pixels, a dark ring outside a light one so that it
+// shows on any image, with a dot at the centre; the hot spot is the centre pixel.
+QCursor BrushPointer(qreal radius, qreal dpr) {
+    const int side = 2 * static_cast<int>(std::ceil(radius)) + 5;  // odd: one centre pixel
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPointF centre(side / 2.0, side / 2.0);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(0, 0, 0, 200), 1));
+        p.drawEllipse(centre, radius + 0.5, radius + 0.5);
+        p.setPen(QPen(QColor(255, 255, 255, 220), 1));
+        p.drawEllipse(centre, radius - 0.5, radius - 0.5);
+        p.fillRect(QRectF(side / 2, side / 2, 1, 1), QColor(0, 0, 0, 200));
+    }
+    image.setDevicePixelRatio(dpr);
+    const int hot = static_cast<int>(std::lround((side / 2) / dpr));
+    return QCursor(QPixmap::fromImage(image), hot, hot);
+}
+
+// Everything the painter can do on the canvas, for Options > Keys and gestures.
+const char* const kKeysText =
+    "Keys and gestures of the canvas. The keys work while the canvas or the Tools palette is "
+    "the active window.\n\n"
+    "Left drag: paint a stroke.\n"
+    "Comma held, then click or drag: take the colour under the pointer.\n"
+    "Shift+Ctrl with a left drag, or Space held with a left drag: pan the image.\n"
+    "Shift+Ctrl with a right drag: zoom (drag right to zoom in, left to zoom out).\n"
+    "Ctrl with = (or +): zoom in one step; Ctrl with -: zoom out one step.\n"
+    "Ctrl with the mouse wheel: zoom in or out about the pointer.\n"
+    "Mouse wheel: scroll up and down; Shift with the mouse wheel: scroll left and right.\n"
+    "[ and ]: brush size one step smaller or larger.\n"
+    "u or Ctrl+Z: undo the last step (the same history as the Undo button).\n\n"
+    "On the Tools palette: drag the four-way arrow to pan (with the right button: zoom), drag "
+    "the magnifier to zoom; click or drag on the colour triangle or the hue bar to choose a "
+    "colour.";
+
 const QString kSizeChangedText =
     QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
     QChar(13) + QStringLiteral("Loose all changes?");
@@ -97,14 +157,18 @@ CanvasView::CanvasView(Form1* form) : QWidget(form), form_(form) {
 
 void CanvasView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
+    // Painted in device pixels: the display bitmap's pixels land one on one on the screen's.
+    const qreal dpr = Dpr();
+    p.scale(1 / dpr, 1 / dpr);
+    const QRect exposed = DeviceRect(event->rect(), dpr);
     const Module1State& m = Module1;
     const QRect image(m.ScrollX, m.ScrollY, Dibs.DisplayWidth, Dibs.DisplayHeight);
-    const QRegion background = QRegion(event->rect()) - image;
+    const QRegion background = QRegion(exposed) - image;
     for (const QRect& r : background) p.fillRect(r, palette().color(QPalette::Window));
     if (!Dibs.DisplayBits) return;
     const QImage bitmap(reinterpret_cast<const uchar*>(Dibs.DisplayBits), Dibs.DisplayWidth,
                         Dibs.DisplayHeight, Dibs.DisplayInfo.biWidth * 4, QImage::Format_RGB32);
-    const QRect target = image.intersected(event->rect());
+    const QRect target = image.intersected(exposed);
     if (!target.isEmpty()) p.drawImage(target, bitmap, target.translated(-m.ScrollX, -m.ScrollY));
 }
 
@@ -114,12 +178,19 @@ void CanvasView::resizeEvent(QResizeEvent* event) {
     if (Dibs.View) Form_Paint();
 }
 
+int16_t CanvasView::PointerShift(const QMouseEvent* event) const {
+    return spacePan_ ? kShiftCtrl : ShiftBits(event->modifiers());
+}
+
 void CanvasView::mousePressEvent(QMouseEvent* event) {
     if (!CanvasButton(event->button())) return;
     penButtonPending_ = false;
-    float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
-    const int16_t button = ButtonBits(event->button()), shift = ShiftBits(event->modifiers());
+    if (event->button() == Qt::LeftButton && spaceHeld_) spacePan_ = true;
+    const qreal dpr = Dpr();
+    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    const int16_t button = ButtonBits(event->button()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseDown(button, shift, X, Y); });
+    if (spacePan_) UpdateCursor();
 }
 
 void CanvasView::mouseMoveEvent(QMouseEvent* event) {
@@ -127,17 +198,58 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event) {
         penButtonPending_ = false;  // not a move of the pen: it would double the stroke's point
         return;
     }
-    float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
-    const int16_t buttons = ButtonBits(event->buttons()), shift = ShiftBits(event->modifiers());
+    const qreal dpr = Dpr();
+    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    const int16_t buttons = ButtonBits(event->buttons()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseMove(buttons, shift, X, Y); });
+    UpdateCursor();  // the zoom of a drag, or a size chosen on the palette meanwhile
 }
 
 void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
     if (!CanvasButton(event->button())) return;
     penButtonPending_ = false;
-    float X = static_cast<float>(event->position().x()), Y = static_cast<float>(event->position().y());
-    const int16_t button = ButtonBits(event->button()), shift = ShiftBits(event->modifiers());
+    const qreal dpr = Dpr();
+    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    const int16_t button = ButtonBits(event->button()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseUp(button, shift, X, Y); });
+    if (event->button() == Qt::LeftButton && spacePan_) {
+        spacePan_ = false;
+        UpdateCursor();
+    }
+}
+
+void CanvasView::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    const qreal dpr = Dpr();
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const QPoint angle = event->angleDelta();
+    if (mods & Qt::ControlModifier) {
+        // A notch (120) is one step of the zoom keys; finer wheels add up to a notch.
+        wheelRest_.ry() += angle.y() != 0 ? angle.y() : angle.x();
+        const int notches = wheelRest_.y() / 120;
+        if (notches == 0) return;
+        wheelRest_.ry() -= notches * 120;
+        const double X = event->position().x() * dpr, Y = event->position().y() * dpr;
+        const float zoom = Module1.Zoom + 0.25f * static_cast<float>(notches);
+        RunHandler(form_, [&] { ZoomAbout(zoom, X, Y); });
+        UpdateCursor();
+        return;
+    }
+    // Touchpads report pixels; a wheel notch scrolls 60 logical pixels.
+    QPointF d = !event->pixelDelta().isNull() ? QPointF(event->pixelDelta()) : QPointF(angle) / 2.0;
+    if ((mods & Qt::ShiftModifier) && d.x() == 0) d = QPointF(d.y(), 0);
+    const auto dx = static_cast<int32_t>(std::lround(d.x() * dpr));
+    const auto dy = static_cast<int32_t>(std::lround(d.y() * dpr));
+    RunHandler(form_, [&] { ScrollBy(dx, dy); });
+}
+
+void CanvasView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    // Space let go in another program never reaches us.
+    if (!QApplication::activeWindow()) {
+        spaceHeld_ = false;
+        UpdateCursor();
+    }
 }
 
 void CanvasView::tabletEvent(QTabletEvent* event) {
@@ -149,32 +261,90 @@ void CanvasView::tabletEvent(QTabletEvent* event) {
     event->ignore();
 }
 
-void CanvasView::keyPressEvent(QKeyEvent* event) {
+void CanvasView::UpdateCursor() {
+    const Module1State& m = Module1;
+    if (m.PickMode || spaceHeld_ || spacePan_) {
+        const Qt::CursorShape shape = m.PickMode ? Qt::ArrowCursor : spacePan_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor;
+        if (cursor().shape() != shape) setCursor(shape);
+        cursorRadius_ = -1;
+        return;
+    }
+    const qreal dpr = Dpr();
+    const qreal radius = static_cast<qreal>(m.BrushSize) * m.Zoom;  // screen pixels
+    if (!(radius >= kSmallestBrushPointer)) {
+        if (cursorRadius_ != 0) setCursor(Qt::CrossCursor);
+        cursorRadius_ = 0;
+        return;
+    }
+    if (radius == cursorRadius_ && dpr == cursorDpr_) return;
+    cursorRadius_ = radius;
+    cursorDpr_ = dpr;
+    setCursor(BrushPointer(std::min(radius, kLargestBrushPointer), dpr));
+}
+
+bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
+    bool used = false;
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (VirtualKey(event) == kVkComma) {
         if (event->nativeScanCode() != 0) commaScanCode = event->nativeScanCode();
         if (!event->isAutoRepeat()) {
-            setCursor(Qt::ArrowCursor);
             Module1.PickMode = kTrue;
+            UpdateCursor();
         }
+        used = true;
+    } else if (event->key() == Qt::Key_Space && mods == Qt::NoModifier) {
+        if (!event->isAutoRepeat()) {
+            spaceHeld_ = true;
+            UpdateCursor();
+        }
+        used = true;
+    } else if (event->key() == Qt::Key_Z && mods == Qt::ControlModifier) {
+        RunHandler(form_, [] { PopUndo(); });  // the same history as "u"
+        used = true;
+    } else if (event->text() == "[" || event->text() == "]") {
+        const int step = event->text() == "[" ? -1 : 1;
+        if (PaletteWindow* palette = form_->palette()) {
+            palette->StepSlider(kSizeSlider, step);
+        } else {
+            Module1.BrushSize = std::clamp(std::nearbyint(Module1.BrushSize) + static_cast<float>(step), 1.0f, 32.0f);
+        }
+        UpdateCursor();
+        used = true;
     }
     const QString typed = event->text();
-    if (typed.size() == 1) form_->Form_KeyPress(static_cast<int16_t>(typed.at(0).unicode()));
-    event->accept();
+    if (typed.size() == 1) {
+        form_->Form_KeyPress(static_cast<int16_t>(typed.at(0).unicode()));
+        used = used || typed == QLatin1String("u");
+    }
+    return used;
 }
 
-void CanvasView::keyReleaseEvent(QKeyEvent* event) {
-    if (event->isAutoRepeat()) return;
+bool CanvasView::CanvasKeyRelease(QKeyEvent* event) {
+    if (event->isAutoRepeat()) return false;
     const int vk = VirtualKey(event);
     const int16_t shift = ShiftBits(event->modifiers());
     if (vk == kVkComma) {
-        setCursor(Qt::CrossCursor);
         Module1.PickMode = kFalse;
     } else if (vk == kVkPlus && shift == 2) {
         RunHandler(form_, [] { ZoomKeyIn(); });
     } else if (vk == kVkMinus && shift == 2) {
         RunHandler(form_, [] { ZoomKeyOut(); });
+    } else if (event->key() == Qt::Key_Space) {
+        if (!spaceHeld_) return false;
+        spaceHeld_ = false;
+    } else {
+        return false;
     }
+    UpdateCursor();
+    return true;
 }
+
+void CanvasView::keyPressEvent(QKeyEvent* event) {
+    CanvasKeyPress(event);
+    event->accept();
+}
+
+void CanvasView::keyReleaseEvent(QKeyEvent* event) { CanvasKeyRelease(event); }
 
 Form1::Form1() {
     setObjectName("Form1");
@@ -185,6 +355,11 @@ Form1::Form1() {
     QAction* getPaper = options->addAction(QStringLiteral("Get paper"));
     getPaper->setObjectName("GetPaperMenu");
     connect(getPaper, &QAction::triggered, this, [this] { GetPaperMenu_ClickHandler(); });
+    QAction* keys = options->addAction(QStringLiteral("Keys and gestures..."));
+    keys->setObjectName("KeysMenu");
+    connect(keys, &QAction::triggered, this, [this] { KeysMenu_Click(); });
+    // The canvas's keys act while the palette or the menu bar has the keyboard too.
+    qApp->installEventFilter(this);
     Dibs.View = this;
     PackUndoWhenIdle(this);
 }
@@ -194,21 +369,49 @@ Form1::~Form1() {
     if (palette_) delete palette_->Widget();
 }
 
-int Form1::ClientWidth() const { return view_->width(); }
-int Form1::ClientHeight() const { return view_->height(); }
+// The engine's client pixels are the view's device pixels.
+int Form1::ClientWidth() const { return qRound(view_->width() * view_->Dpr()); }
+int Form1::ClientHeight() const { return qRound(view_->height() * view_->Dpr()); }
 
 void Form1::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
 
-void Form1::BitBlt(int dx, int dy, int w, int h, int, int) { view_->update(QRect(dx, dy, w, h)); }
+void Form1::BitBlt(int dx, int dy, int w, int h, int, int) {
+    view_->update(LogicalRect(QRect(dx, dy, w, h), view_->Dpr()));
+}
 
 void Form1::FillBackground(int x1, int y1, int x2, int y2) {
-    view_->update(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized());
+    view_->update(LogicalRect(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized(), view_->Dpr()));
 }
 
 void Form1::ResizeClient(int w, int h) {
-    // The client area is the central view; the menu bar sits above it.
+    // w x h device pixels; the client area is the central view, the menu bar sits above it.
+    const qreal dpr = view_->Dpr();
+    int cw = static_cast<int>(std::ceil(w / dpr - 1e-9)), ch = static_cast<int>(std::ceil(h / dpr - 1e-9));
     const int menuHeight = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
-    resize(w, h + menuHeight);
+    // Never larger than the screen's available area: a larger image is panned and zoomed.
+    if (const QScreen* s = screen()) {
+        const QRect available = s->availableGeometry();
+        const QSize frame = frameGeometry().size() - geometry().size();
+        cw = std::min(cw, available.width() - frame.width());
+        ch = std::min(ch, available.height() - frame.height() - menuHeight);
+    }
+    resize(std::max(cw, 1), std::max(ch, 1) + menuHeight);
+    KeepOnScreen();
+}
+
+void Form1::KeepOnScreen() {
+    const QScreen* s = screen();
+    if (!s) return;
+    const QRect available = s->availableGeometry();
+    // The frame's thickness is known only once the window is shown: shrink again then.
+    const QSize frameExtra = frameGeometry().size() - size();
+    const int w = std::min(width(), available.width() - frameExtra.width());
+    const int h = std::min(height(), available.height() - frameExtra.height());
+    if (w != width() || h != height()) resize(std::max(w, 1), std::max(h, 1));
+    const QRect frame = frameGeometry();
+    const int x = std::max(std::min(frame.x(), available.right() + 1 - frame.width()), available.left());
+    const int y = std::max(std::min(frame.y(), available.bottom() + 1 - frame.height()), available.top());
+    if (x != frame.x() || y != frame.y()) move(pos() + QPoint(x - frame.x(), y - frame.y()));
 }
 
 void Form1::PrefsCallback() {
@@ -218,6 +421,7 @@ void Form1::PrefsCallback() {
 void Form1::ShowCanvas() {
     if (!loaded_) Form_Load();
     show();
+    KeepOnScreen();  // the frame is known once shown
     raise();
     activateWindow();
     view_->setFocus();
@@ -299,4 +503,21 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::GetPaperMenu_ClickHandler() {
     RunHandler(this, [] { GetPaperMenu_Click(); });
+}
+
+void Form1::KeysMenu_Click() { ShowNotice(this, QString::fromUtf8(kKeysText)); }
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWidgetType()) {
+        auto* target = static_cast<QWidget*>(watched);
+        const QWidget* top = target->window();
+        const QWidget* paletteWindow = palette_ ? palette_->Widget() : nullptr;
+        // The view takes its keys itself; other windows (menus, boxes) keep theirs.
+        if (target != view_ && (top == this || (paletteWindow && top == paletteWindow))) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (type == QEvent::KeyPress ? view_->CanvasKeyPress(key) : view_->CanvasKeyRelease(key)) return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

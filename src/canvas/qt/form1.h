@@ -13,10 +13,22 @@ class Form1;
 class CTablet;
 
 // The client area: paints from the display bitmap and delivers pointer and key events.
+// The engine's client pixels are device pixels: one display-bitmap pixel is one pixel of the
+// screen at any device pixel ratio. Qt's logical coordinates are converted here, at the edge.
 class CanvasView : public QWidget {
     Q_OBJECT
 public:
     explicit CanvasView(Form1* form);
+
+    // Device pixels per logical pixel of this view.
+    qreal Dpr() const { return devicePixelRatioF(); }
+    // The canvas's keys, also when the palette or the menu bar holds the keyboard. True when
+    // the key was the canvas's.
+    bool CanvasKeyPress(QKeyEvent* event);
+    bool CanvasKeyRelease(QKeyEvent* event);
+    // The pointer: a circle of the brush at the current zoom, a cross when that is under four
+    // screen pixels, an arrow while picking colours, a hand while Space is held.
+    void UpdateCursor();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -27,9 +39,19 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void tabletEvent(QTabletEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // Shift bits of a pointer event: Space held, or a drag that began with it, pans as
+    // Shift+Ctrl does.
+    int16_t PointerShift(const QMouseEvent* event) const;
+
     Form1* form_;
+    bool spaceHeld_ = false;
+    bool spacePan_ = false;  // a left drag begun with Space held: it pans until its release
+    QPoint wheelRest_;       // wheel turns of less than a notch, kept for the next event
+    qreal cursorRadius_ = -1, cursorDpr_ = 0;  // what the brush pointer was drawn for
     // From a pen's press or release to the pointer press or release that Qt makes of it: Qt
     // may send a move of its own to the pen's position in between.
     bool penButtonPending_ = false;
@@ -68,11 +90,16 @@ public:
     // The tablet, from the start to the end of the run; null when it could not be created.
     std::unique_ptr<CTablet> Tablet;
 
+    // Keeps the window's frame inside the screen's available area.
+    void KeepOnScreen();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void GetPaperMenu_ClickHandler();
+    void KeysMenu_Click();
     void ReleaseWindows(bool shutTablet);
 
     CanvasView* view_;

@@ -1,6 +1,7 @@
 // The blend-mode menu window. It is never shown; the palette's Mode button pops up its menu.
 #include "canvas/qt/menus.h"
 
+#include <QActionGroup>
 #include <QCursor>
 #include <QMenu>
 #include <QPointer>
@@ -34,11 +35,22 @@ QWidget* Menus() {
         menusWindow->setObjectName("Menus");
         auto* menu = new QMenu(QStringLiteral("Mode"), menusWindow);
         menu->setObjectName("ModeMenu");
+        auto* group = new QActionGroup(menu);  // one mark, on the mode in effect
         for (const ModeItem& item : kModeItems) {
             QAction* action = menu->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
+            action->setCheckable(true);
+            group->addAction(action);
             QObject::connect(action, &QAction::triggered, item.click);
         }
+        // The brush-kind buttons set the mode too: the mark is placed as the menu opens.
+        QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] {
+            const QList<QAction*> actions = menu->actions();
+            const int mode = Module1.BlendMode;
+            if (mode >= 0 && mode < actions.size()) actions[mode]->setChecked(true);
+            else
+                for (QAction* a : actions) a->setChecked(false);
+        });
     }
     return menusWindow;
 }

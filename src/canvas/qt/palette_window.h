@@ -29,6 +29,8 @@ public:
     // The value of slider TrackleN (1..8).
     virtual float SliderValue(int n) const = 0;
     float SliderValue(SliderRole s) const { return SliderValue(static_cast<int>(s)); }
+    // Moves slider TrackleN as the user would, within its range; its change handler runs.
+    virtual void StepSlider(int n, int steps) = 0;
     virtual QWidget* Widget() = 0;
     // The host's theme (PrefsCallback) applied again.
     virtual void ApplyTheme() = 0;

@@ -193,8 +193,11 @@ void Draw(QPainter& p, ButtonIcon icon) {
 
 }  // namespace
 
-QPixmap DrawButtonIcon(ButtonIcon icon) {
-    QImage image(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
+QPixmap DrawButtonIcon(ButtonIcon icon, qreal dpr) {
+    if (!(dpr >= 1 && dpr <= 16)) dpr = 1;
+    const int side = static_cast<int>(std::ceil(kIconSize * dpr));
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);  // the drawing below is in the icon's 29 logical pixels
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);

@@ -11,4 +11,5 @@ enum class ButtonIcon {
 
 constexpr int kIconSize = 29;
 
-QPixmap DrawButtonIcon(ButtonIcon icon);
+// Drawn for the device pixel ratio dpr: kIconSize x dpr device pixels, kIconSize logical.
+QPixmap DrawButtonIcon(ButtonIcon icon, qreal dpr = 1.0);

@@ -38,7 +38,7 @@ QFont DesignFont(const char* family) {
 kt_button* IconButton(QWidget* parent, int x, int y, ButtonIcon icon, const QString& tip) {
     auto* b = new kt_button(parent);
     b->setGeometry(x, y, 29, 29);
-    b->setPicture(DrawButtonIcon(icon));
+    b->setPictureSource([icon](qreal dpr) { return DrawButtonIcon(icon, dpr); });
     if (!tip.isEmpty()) b->setToolTip(tip);
     return b;
 }
@@ -215,9 +215,9 @@ void Form2::MoveBeside(QWidget* canvas) {
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
     // The canvas is placed by the window manager when it first shows: stand beside it at the
-    // show, and once more when its place on the screen is first reported.
+    // show, when it is fitted to the screen, and once more when its place is first reported.
     if (watched == placeAfterShow_ && placeAfterShow_->isVisible() &&
-        (event->type() == QEvent::Show || event->type() == QEvent::Move)) {
+        (event->type() == QEvent::Show || event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
         MoveBeside(placeAfterShow_);
         if (event->type() == QEvent::Move) {
             placeAfterShow_->removeEventFilter(this);
@@ -238,6 +238,11 @@ float Form2::SliderValue(int n) const {
     const Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
     if (n < 1 || n > 8) return 0.0f;
     return static_cast<float>(sliders[n - 1]->value());
+}
+
+void Form2::StepSlider(int n, int steps) {
+    Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
+    if (n >= 1 && n <= 8) sliders[n - 1]->Step(steps);
 }
 
 void Form2::ApplyTheme() {

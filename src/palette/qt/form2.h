@@ -30,6 +30,7 @@ public:
     void Hide() override;
     void Close() override;
     float SliderValue(int n) const override;
+    void StepSlider(int n, int steps) override;
     QWidget* Widget() override { return this; }
     void ApplyTheme() override;
 

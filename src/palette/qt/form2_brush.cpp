@@ -45,6 +45,9 @@ void Form2::ConnectHandlers() {
 
     connect(Picture1, &PictureBox::MouseMove, this, &Form2::Picture1_MouseMove);
     connect(Picker, &PictureBox::MouseMove, this, &Form2::Picker_MouseMove);
+    // A click picks as a drag over the same point does; the press alone changes nothing.
+    connect(Picture1, &PictureBox::Click, this, &Form2::Picture1_MouseMove);
+    connect(Picker, &PictureBox::Click, this, &Form2::Picker_MouseMove);
     Picture1->Paint = [this] { Picture1_Paint(); };
     Picker->Paint = [this] { Picker_Paint(); };
 }

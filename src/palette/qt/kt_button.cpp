@@ -19,6 +19,12 @@ kt_button::kt_button(QWidget* parent)
 void kt_button::setBorderless(bool on) { borderless_ = on; update(); }
 void kt_button::setCaption(const QString& text) { caption_ = text; update(); }
 void kt_button::setPicture(const QPixmap& icon) { picture_ = icon; update(); }
+
+void kt_button::setPictureSource(std::function<QPixmap(qreal)> draw) {
+    pictureSource_ = std::move(draw);
+    picture_ = pictureSource_ ? pictureSource_(devicePixelRatioF()) : QPixmap();
+    update();
+}
 void kt_button::setButton_type(int type) { buttonType_ = type; update(); }
 void kt_button::setValue(bool down) { value_ = down; update(); }
 
@@ -67,6 +73,8 @@ void kt_button::paintEvent(QPaintEvent*) {
     }
 
     const int shift = down ? 1 : 0;
+    if (pictureSource_ && picture_.devicePixelRatio() != devicePixelRatioF())
+        picture_ = pictureSource_(devicePixelRatioF());  // moved to a screen of another ratio
     if (!picture_.isNull()) {
         const QSize s = picture_.deviceIndependentSize().toSize();
         p.drawPixmap((width() - s.width()) / 2 + shift, (height() - s.height()) / 2 + shift, picture_);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 #include "palette/qt/control_colours.h"
 
@@ -25,6 +26,9 @@ public:
     void setCaption(const QString& text);
     const QPixmap& Picture() const { return picture_; }
     void setPicture(const QPixmap& icon);
+    // The icon drawn anew for the screen's device pixel ratio whenever that differs from the
+    // ratio of the icon in hand.
+    void setPictureSource(std::function<QPixmap(qreal dpr)> draw);
 
     // 1: a button of a group whose `value` the program sets; 0: a plain push button.
     int button_type() const { return buttonType_; }
@@ -57,6 +61,7 @@ private:
     bool borderless_ = false;
     QString caption_;
     QPixmap picture_;
+    std::function<QPixmap(qreal)> pictureSource_;
     int buttonType_ = 0;
     bool value_ = false;
     QString tag_;

@@ -7,13 +7,15 @@ QPoint PlaceBeside(const QRect& canvasFrame, const QSize& paletteFrame, const QR
     const int leftX = canvasFrame.left() - paletteFrame.width();
     const int roomRight = screen.right() + 1 - rightX;
     const int roomLeft = canvasFrame.left() - screen.left();
+    const int lastX = screen.right() + 1 - paletteFrame.width();  // flush with the right edge
     int x;
     if (roomRight >= paletteFrame.width())
         x = rightX;
     else if (roomLeft >= paletteFrame.width())
         x = leftX;
     else
-        x = roomRight >= roomLeft ? rightX : leftX;
+        x = roomRight >= roomLeft ? lastX : screen.left();  // over the canvas as little as can be
+    x = std::max(std::min(x, lastX), screen.left());
     int y = canvasFrame.top();
     y = std::min(y, screen.bottom() + 1 - paletteFrame.height());
     y = std::max(y, screen.top());

@@ -48,18 +48,26 @@ void PictureBox::paintEvent(QPaintEvent*) {
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
+    pressAt_ = pos;
+    clickPending_ = true;
     emit MouseDown(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
                    static_cast<float>(pos.y()));
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
+    if (event->buttons() != Qt::NoButton) clickPending_ = false;  // a drag: it picked already
     emit MouseMove(ButtonBits(event->buttons()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
                    static_cast<float>(pos.y()));
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
+    const bool click = clickPending_ && pos == pressAt_;
+    clickPending_ = false;
     emit MouseUp(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
                  static_cast<float>(pos.y()));
+    if (click)
+        emit Click(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
+                   static_cast<float>(pos.y()));
 }

@@ -28,6 +28,9 @@ signals:
     void MouseDown(int16_t Button, int16_t Shift, float X, float Y);
     void MouseMove(int16_t Button, int16_t Shift, float X, float Y);
     void MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+    // A release where the press was, with no move of a held button between: Button is the
+    // released button.
+    void Click(int16_t Button, int16_t Shift, float X, float Y);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -38,4 +41,6 @@ protected:
 private:
     QImage image_;
     bool painting_ = false;
+    QPointF pressAt_;
+    bool clickPending_ = false;  // pressed, and no drag since
 };

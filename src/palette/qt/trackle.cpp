@@ -54,6 +54,8 @@ void Trackle::SetFromUser(double v) {
     setValue(WholeWithin(v, min_, max_));
 }
 
+void Trackle::Step(int steps) { SetFromUser(std::nearbyint(value_) + steps); }
+
 void Trackle::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int w = width(), h = height();

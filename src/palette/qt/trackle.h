@@ -24,6 +24,9 @@ public:
 
     void Refresh() { update(); }
 
+    // Moves by whole steps as the arrow keys do: from the value rounded, kept within min..max.
+    void Step(int steps);
+
     // The whole value within min..max nearest to the pointer at client x.
     double ValueAt(double x) const;
 
