@@ -426,7 +426,9 @@ TEST_F(LargeCanvas, WindowsStayOnTheScreenWhateverTheImageSize) {
         EXPECT_TRUE(screen.contains(window->frameGeometry()));
         EXPECT_TRUE(screen.contains(palette->frameGeometry()));
         EXPECT_EQ(window->view()->width(), std::min(c.w, screen.width() - (window->frameGeometry().width() - window->width())));
-        if (c.fits) EXPECT_EQ(window->view()->size(), QSize(c.w, c.h));
+        if (c.fits) {
+            EXPECT_EQ(window->view()->size(), QSize(c.w, c.h));
+        }
         // The image can still be seen in full by zooming out.
         QTest::keyClick(window->view(), Qt::Key_Minus, Qt::ControlModifier);
         EXPECT_EQ(Module1.Zoom, 0.75f);
