@@ -42,9 +42,6 @@ public:
     int32_t OutExtX = 0, OutExtY = 0;
     // Packets and proximity changes flow only while the context is enabled.
     bool Enabled = false;
-    // How many packets the platform may hold back between deliveries. Qt hands every pen
-    // event over as it comes, so nothing is ever held; the value is kept for the record.
-    int32_t QueueSize = 0;
 
     // Applies OutExtX and OutExtY. An empty output range is refused.
     void Update();

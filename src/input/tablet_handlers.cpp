@@ -20,7 +20,7 @@ void SetupTablet(CTablet& Tablet, TabletWindowHandle hWnd) {
         Tablet.SelectContext(kContextName);
         Tablet.SetWindow(hWnd);
         Tablet.Connected = true;
-        Tablet.Context().QueueSize = 32;
+        // No packet queue to size: Qt hands every pen event over as it comes.
         Tablet.Context().Enabled = true;
     } catch (const std::exception&) {
         // Without a usable context the reading of the extents fails next, and the start

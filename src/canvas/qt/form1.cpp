@@ -33,14 +33,10 @@ namespace {
 // Virtual-key codes of the keys the canvas reacts to.
 constexpr int kVkComma = 188, kVkPlus = 187, kVkMinus = 189;
 
-// The physical key that typed the last comma: with Shift held it reports another character
-// ('<' on US keyboards, ';' on German ones), yet it is the same key, and its release must end
-// the pick mode. Before any comma has been typed, Shift with '<' is taken for it; '<' without
-// Shift comes from another key (the extra key of European keyboards).
-quint32 commaScanCode = 0;
-
 // The virtual key of the main keyboard's comma, =/+ and - keys; the keypad's keys are others.
-int VirtualKey(const QKeyEvent* e) {
+// Before any comma has been typed, Shift with '<' is taken for it; '<' without Shift comes from
+// another key (the extra key of European keyboards).
+int VirtualKeyOf(const QKeyEvent* e, quint32 commaScanCode) {
     const quint32 scan = e->nativeScanCode();
     if (e->key() == Qt::Key_Comma || (commaScanCode != 0 && scan == commaScanCode) ||
         (e->key() == Qt::Key_Less && (e->modifiers() & Qt::ShiftModifier)))
@@ -282,11 +278,13 @@ void CanvasView::UpdateCursor() {
     setCursor(BrushPointer(std::min(radius, kLargestBrushPointer), dpr));
 }
 
+int CanvasView::VirtualKey(const QKeyEvent* event) const { return VirtualKeyOf(event, commaScanCode_); }
+
 bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
     bool used = false;
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (VirtualKey(event) == kVkComma) {
-        if (event->nativeScanCode() != 0) commaScanCode = event->nativeScanCode();
+        if (event->nativeScanCode() != 0) commaScanCode_ = event->nativeScanCode();
         if (!event->isAutoRepeat()) {
             Module1.PickMode = kTrue;
             UpdateCursor();

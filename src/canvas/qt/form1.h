@@ -46,8 +46,13 @@ private:
     // Shift bits of a pointer event: Space held, or a drag that began with it, pans as
     // Shift+Ctrl does.
     int16_t PointerShift(const QMouseEvent* event) const;
+    // The main keyboard's virtual key of event (comma, =/+, -), or 0.
+    int VirtualKey(const QKeyEvent* event) const;
 
     Form1* form_;
+    // The comma key's scan code, learnt when it is first typed: with Shift it gives another
+    // character ('<' on US keyboards, ';' on German ones), yet its release must end the pick.
+    quint32 commaScanCode_ = 0;
     bool spaceHeld_ = false;
     bool spacePan_ = false;  // a left drag begun with Space held: it pans until its release
     QPoint wheelRest_;       // wheel turns of less than a notch, kept for the next event
