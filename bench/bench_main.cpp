@@ -91,12 +91,13 @@ benchmark::internal::Benchmark* Once(benchmark::internal::Benchmark* b, benchmar
 
 void RegisterAll() {
     for (BrushKind kind : {BrushKind::Pen, BrushKind::Gel})
-        for (float zoom : {1.0f, 4.0f})
+        for (float zoom : {1.0f, 4.0f, 0.25f, 0.5f, 2.5f})
             for (int radius : {2, 16, 32}) {
+                char zoomText[16];
+                std::snprintf(zoomText, sizeof zoomText, "%g", static_cast<double>(zoom));
                 const std::string name = std::string("stroke/") +
                                          (kind == BrushKind::Pen ? "pen" : "gel") + "/zoom:" +
-                                         std::to_string(static_cast<int>(zoom)) +
-                                         "/radius:" + std::to_string(radius);
+                                         zoomText + "/radius:" + std::to_string(radius);
                 Once(benchmark::RegisterBenchmark(name.c_str(), Stroke, kind, radius, zoom),
                      benchmark::kMicrosecond);
             }

@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "app/rect.h"
+#include "canvas/smoothblit.h"
 
 struct ScratchState {
     std::vector<Rect> pieceRects;    // DrawBrush: the rectangles one piece composites
     std::vector<Rect> displayParts;  // BlitDisplayBefore: the parts of an update left to render
     std::vector<int32_t> areaFrom, areaTo;  // reduced display: each column's source range
     std::vector<uint32_t> areaSums[3];      // reduced display: column sums, a channel each
+    BilinearScratch bilinear;               // magnified display: taps and scaled rows
 };
 
 extern ScratchState Scratch;
