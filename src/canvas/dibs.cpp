@@ -162,12 +162,17 @@ BlitPlan PlanBlit(const Plane& r, const Plane& g, const Plane& b, const Rect& ar
     return p;
 }
 
+// The display pixels an update renders: those whose image point lies in its area and, when
+// magnified, those beside them that blend the area's edge pixels (left out, they would keep
+// the old colour of a changed rim).
 Rect TargetOf(const BlitPlan& p) {
     const Module1State& m = Module1;
     if (!p.goes) return {};
-    return SmoothBlitTarget(p.image.x0, p.image.y0, p.image.x1, p.image.y1, m.BufferWidth + 1,
-                            m.BufferHeight + 1, Dibs.DisplayWidth, Dibs.DisplayHeight,
-                            Dibs.DisplayWidth, m.Zoom);
+    const Rect d = SmoothBlitTarget(p.image.x0, p.image.y0, p.image.x1, p.image.y1, m.BufferWidth + 1,
+                                    m.BufferHeight + 1, Dibs.DisplayWidth, Dibs.DisplayHeight,
+                                    Dibs.DisplayWidth, m.Zoom);
+    return SmoothBlitReach(d, p.image, m.BufferWidth, m.BufferHeight, Dibs.DisplayWidth,
+                           Dibs.DisplayHeight, m.Zoom);
 }
 
 // Renders the display pixels of d that the bitmap holds.
@@ -195,11 +200,13 @@ void ShowOnWindow(const BlitPlan& p) {
     if (!Dibs.View) return;
     const double zoom = m.Zoom;
     const Rect& i = p.image;
-    // Both ends floored alike: the last display pixel of the update is shown even when the
-    // start was floored outwards.
-    const int32_t sx = FloorToInt32(i.x0 * zoom), sy = FloorToInt32(i.y0 * zoom);
-    Dibs.View->BitBlt(sx + m.ScrollX, sy + m.ScrollY, FloorToInt32(i.x1 * zoom) - sx,
-                      FloorToInt32(i.y1 * zoom) - sy, sx, sy);
+    // Both ends floored alike, so that the last display pixel of the update is shown even when
+    // the start was floored outwards; and every pixel rendered is shown.
+    const Rect shown = Rect{FloorToInt32(i.x0 * zoom), FloorToInt32(i.y0 * zoom),
+                            FloorToInt32(i.x1 * zoom), FloorToInt32(i.y1 * zoom)}
+                           .United(TargetOf(p));
+    Dibs.View->BitBlt(shown.x0 + m.ScrollX, shown.y0 + m.ScrollY, shown.x1 - shown.x0,
+                      shown.y1 - shown.y0, shown.x0, shown.y0);
 }
 
 // An update as BlitDisplay names it (first and last column and row) as a half-open area; the

@@ -331,6 +331,30 @@ bool Usable(int32_t widthPlus1, int32_t heightPlus1, float zoom) {
 
 }  // namespace
 
+namespace {
+
+// Whether display pixel X (or row) takes some of its colour from image columns a .. b - 1.
+bool TakesFrom(int32_t X, double zoom, int32_t n, int32_t a, int32_t b) {
+    const Tap t = BilinearTap(X, zoom, n);
+    return (t.w1 < 256 && t.i0 >= a && t.i0 < b) || (t.w1 > 0 && t.i1 >= a && t.i1 < b);
+}
+
+void Widen(int32_t* first, int32_t* last, int32_t a, int32_t b, double zoom, int32_t n, int32_t limit) {
+    while (*first > 0 && TakesFrom(*first - 1, zoom, n, a, b)) --*first;
+    while (*last < limit && TakesFrom(*last, zoom, n, a, b)) ++*last;
+}
+
+}  // namespace
+
+Rect SmoothBlitReach(const Rect& target, const Rect& area, int32_t w, int32_t h, int32_t dw,
+                     int32_t dh, float zoom) {
+    if (!(zoom > 1.0f) || target.empty() || w <= 0 || h <= 0) return target;
+    Rect r = target;
+    Widen(&r.x0, &r.x1, area.x0, area.x1, zoom, w, dw);
+    Widen(&r.y0, &r.y1, area.y0, area.y1, zoom, h, dh);
+    return r;
+}
+
 Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,
                              int32_t heightPlus1, int32_t displayWidth, int32_t displayHeight,
                              int32_t rowPixels, float zoom) {

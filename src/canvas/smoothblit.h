@@ -10,6 +10,14 @@ void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t
                   int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1, int32_t heightPlus1,
                   int32_t displayWidth, int32_t displayHeight, int32_t rowPixels, float zoom);
 
+struct Rect;
+// The display pixels of target (the SmoothBlitTarget of image area, zoom above 1) widened by
+// those whose colour the bilinear taps take partly from area: the pixels just outside the
+// area's edges, which blend its first or last column or row. w, h: the image's size; dw, dh:
+// the display's. Below zoom 2 and at the image's edges there may be none.
+Rect SmoothBlitReach(const Rect& target, const Rect& area, int32_t w, int32_t h, int32_t dw,
+                     int32_t dh, float zoom);
+
 // The bilinear scaling's working memory, kept from update to update in Scratch.bilinear: the
 // taps per display column and row for the current zoom, and two source rows scaled across.
 
