@@ -285,6 +285,39 @@ void AreaRange(int32_t X, double zoom, int32_t n, int32_t* s0, int32_t* s1) {
     *s1 = std::clamp(static_cast<int32_t>(std::floor((X + 1) / zoom)), *s0 + 1, n);
 }
 
+// sum[i] += p[i] for i < n.
+void AddRow(const uint8_t* p, uint32_t* sum, int32_t n) {
+    int32_t i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+        auto* s = reinterpret_cast<__m128i*>(sum + i);
+        _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), _mm_unpacklo_epi16(lo, zero)));
+        _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, zero)));
+        _mm_storeu_si128(s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
+        _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
+    }
+#endif
+    for (; i < n; ++i) sum[i] += p[i];
+}
+
+// Blocks of at most this many pixels sum to below 2^32 (255 each, plus half the count).
+constexpr uint64_t kSmallBlock = 16777216;
+
+// (total + count / 2) / count, for a total of at most 255 x count: the reciprocal's estimate is
+// off by at most one, which the check puts right.
+inline uint32_t RoundedQuotient(uint32_t total, uint32_t count, double inverse) {
+    const uint64_t a = uint64_t{total} + count / 2;
+    auto q = static_cast<uint64_t>(static_cast<double>(a) * inverse);
+    if (q * count > a)
+        --q;
+    else if ((q + 1) * count <= a)
+        ++q;
+    return static_cast<uint32_t>(q);
+}
+
 void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& target, int32_t w,
                  int32_t h, const Rect& d, double zoom) {
     std::vector<int32_t>& s0 = Scratch.areaFrom;
@@ -306,13 +339,36 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Tar
         for (int ch = 0; ch < 3; ++ch) {
             uint32_t* sum = sums[ch].data();
             std::fill(sums[ch].begin(), sums[ch].end(), 0u);
-            for (int32_t sy = sy0; sy < sy1; ++sy) {
-                const uint8_t* p = planes[ch] + static_cast<size_t>(sy) * w + first;
-                for (int32_t i = 0; i < last - first; ++i) sum[i] += p[i];
-            }
+            for (int32_t sy = sy0; sy < sy1; ++sy)
+                AddRow(planes[ch] + static_cast<size_t>(sy) * w + first, sum, last - first);
         }
         uint32_t* out = target.At(d.x0, Y);
+        const uint32_t rows = static_cast<uint32_t>(sy1 - sy0);
+        uint32_t lastCount = 0;
+        double inverse = 0;
         for (int32_t k = 0; k < n; ++k) {
+            const uint64_t cells = static_cast<uint64_t>(s1[k] - s0[k]) * rows;
+            if (cells <= kSmallBlock) {
+                // The usual blocks: 32-bit sums, and the rounded quotient from the block's
+                // reciprocal (kept while the block size stays), corrected to the exact one.
+                const auto count = static_cast<uint32_t>(cells);
+                if (count != lastCount) {
+                    lastCount = count;
+                    inverse = 1.0 / count;
+                }
+                uint32_t t0 = 0, t1 = 0, t2 = 0;
+                const uint32_t* a = sums[0].data() - first;
+                const uint32_t* b = sums[1].data() - first;
+                const uint32_t* c = sums[2].data() - first;
+                for (int32_t sx = s0[k]; sx < s1[k]; ++sx) {
+                    t0 += a[sx];
+                    t1 += b[sx];
+                    t2 += c[sx];
+                }
+                out[k] = Pack(RoundedQuotient(t0, count, inverse), RoundedQuotient(t1, count, inverse),
+                              RoundedQuotient(t2, count, inverse));
+                continue;
+            }
             // 64-bit: at the smallest zooms one display pixel stands for millions of pixels.
             uint64_t total[3] = {0, 0, 0};
             for (int ch = 0; ch < 3; ++ch)
