@@ -299,6 +299,14 @@ void AddRow(const uint8_t* p, uint32_t* sum, int32_t n) {
         _mm_storeu_si128(s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
         _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
     }
+    // Updates are often a few dozen columns wide: the rest four at a time.
+    for (; i + 4 <= n; i += 4) {
+        int32_t four;
+        std::memcpy(&four, p + i, sizeof four);
+        const __m128i v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero), zero);
+        auto* s = reinterpret_cast<__m128i*>(sum + i);
+        _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), v));
+    }
 #endif
     for (; i < n; ++i) sum[i] += p[i];
 }
@@ -346,6 +354,7 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Tar
         const uint32_t rows = static_cast<uint32_t>(sy1 - sy0);
         uint32_t lastCount = 0;
         double inverse = 0;
+        int shift = -1;
         for (int32_t k = 0; k < n; ++k) {
             const uint64_t cells = static_cast<uint64_t>(s1[k] - s0[k]) * rows;
             if (cells <= kSmallBlock) {
@@ -355,6 +364,7 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Tar
                 if (count != lastCount) {
                     lastCount = count;
                     inverse = 1.0 / count;
+                    shift = (count & (count - 1)) == 0 ? __builtin_ctz(count) : -1;
                 }
                 uint32_t t0 = 0, t1 = 0, t2 = 0;
                 const uint32_t* a = sums[0].data() - first;
@@ -365,8 +375,13 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Tar
                     t1 += b[sx];
                     t2 += c[sx];
                 }
-                out[k] = Pack(RoundedQuotient(t0, count, inverse), RoundedQuotient(t1, count, inverse),
-                              RoundedQuotient(t2, count, inverse));
+                if (shift >= 0) {  // 1, 2, 4, 16 ... pixels, as at zooms 1/2^n: exact shifts
+                    const uint32_t half = count / 2;
+                    out[k] = Pack((t0 + half) >> shift, (t1 + half) >> shift, (t2 + half) >> shift);
+                } else {
+                    out[k] = Pack(RoundedQuotient(t0, count, inverse), RoundedQuotient(t1, count, inverse),
+                                  RoundedQuotient(t2, count, inverse));
+                }
                 continue;
             }
             // 64-bit: at the smallest zooms one display pixel stands for millions of pixels.
