@@ -2,6 +2,7 @@
 // Nothing here carries meaning from one call to the next; ResetModule1 clears it with the
 // program state, so every piece of state is in Module1, Dibs or here.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct ScratchState {
     std::vector<int32_t> areaFrom, areaTo;  // reduced display: each column's source range
     std::vector<uint32_t> areaSums[3];      // reduced display: column sums, a channel each
     BilinearScratch bilinear;               // magnified display: taps and scaled rows
+    // StrokeDisplay::ExtraComposites: per piece the image pixels rendered last there, and
+    // working lists of rectangles (displayCut also for BlitDisplayBefore).
+    std::array<std::vector<Rect>, 16> displayRendered;
+    std::vector<Rect> displayLast, displayNeed, displayCut;
 };
 
 extern ScratchState Scratch;

@@ -258,7 +258,12 @@ void BlitDisplayBefore(const Plane& r, const Plane& g, const Plane& b, const Rec
     const Rect whole = TargetOf(p);
     parts.assign(1, whole);
     for (int i = 0; i < laterCount && !parts.empty(); ++i)
-        if (!laterTargets[i].empty()) SubtractAll(parts, laterTargets[i]);
+        if (!laterTargets[i].empty()) {
+            std::vector<Rect>& spare = Scratch.displayCut;  // no allocation once it has grown
+            spare.clear();
+            for (const Rect& q : parts) Subtract(q, laterTargets[i], spare);
+            parts.swap(spare);
+        }
     // Any pixel of this update may be rendered now (a later update renders it again if it is
     // not this one's to keep), so each part is widened to whole groups of four columns within
     // the update: the scaling's vector steps then need no odd pixels at the ends.
