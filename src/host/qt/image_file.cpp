@@ -141,7 +141,11 @@ private:
                 z.avail_in = static_cast<uInt>(stride);
                 const bool end = y + 1 == y1;
                 status = deflate(&z, end ? (last ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH);
-                if (z.avail_in != 0) status = Z_BUF_ERROR;
+                // All input taken, and at the end all output out: the last band's stream ended,
+                // another's flushed with room to spare (no room left may mean output pending).
+                if (z.avail_in != 0 || (end && last && status != Z_STREAM_END) ||
+                    (end && !last && z.avail_out == 0))
+                    status = Z_BUF_ERROR;
                 if (status == Z_STREAM_END) status = Z_OK;
             }
             ok = status == Z_OK;
