@@ -73,6 +73,24 @@ void Redraw(benchmark::State& state, float zoom, const char* name) {
     TheFigures.redrawMs[name] = ms;
 }
 
+void BitmapBytes(benchmark::State& state, float zoom, const char* name) {
+    const double bytes = DisplayBitmapBytes(zoom);
+    for (auto _ : state) state.SetIterationTime(1e-6);
+    state.counters["bytes"] = bytes;
+    TheFigures.displayBitmapBytes[name] = bytes;
+}
+
+void LargeImage(benchmark::State& state) {
+    LargeImageFigures f;
+    for (auto _ : state) {
+        f = MeasureLargeImage(8192);
+        state.SetIterationTime(f.startMs * 1e-3);
+    }
+    state.counters["close_ms"] = f.closeMs;
+    TheFigures.startup8192Ms = f.startMs;
+    TheFigures.close8192Ms = f.closeMs;
+}
+
 void Startup(benchmark::State& state) {
     StartupFigures f;
     for (auto _ : state) {
@@ -91,12 +109,13 @@ benchmark::internal::Benchmark* Once(benchmark::internal::Benchmark* b, benchmar
 
 void RegisterAll() {
     for (BrushKind kind : {BrushKind::Pen, BrushKind::Gel})
-        for (float zoom : {1.0f, 4.0f})
+        for (float zoom : {1.0f, 4.0f, 0.25f, 0.5f, 2.5f})
             for (int radius : {2, 16, 32}) {
+                char zoomText[16];
+                std::snprintf(zoomText, sizeof zoomText, "%g", static_cast<double>(zoom));
                 const std::string name = std::string("stroke/") +
                                          (kind == BrushKind::Pen ? "pen" : "gel") + "/zoom:" +
-                                         std::to_string(static_cast<int>(zoom)) +
-                                         "/radius:" + std::to_string(radius);
+                                         zoomText + "/radius:" + std::to_string(radius);
                 Once(benchmark::RegisterBenchmark(name.c_str(), Stroke, kind, radius, zoom),
                      benchmark::kMicrosecond);
             }
@@ -110,7 +129,15 @@ void RegisterAll() {
         Once(benchmark::RegisterBenchmark((std::string("displaybuffers/zoom:") + name).c_str(),
                                           Redraw, zoom, name),
              benchmark::kMillisecond);
+    for (auto [zoom, name] : {std::pair{0.25f, "0.25"}, std::pair{0.5f, "0.5"}, std::pair{1.0f, "1"},
+                              std::pair{2.5f, "2.5"}, std::pair{4.0f, "4"}, std::pair{6.0f, "6"},
+                              std::pair{8.0f, "8"}})
+        Once(benchmark::RegisterBenchmark((std::string("display_bitmap/zoom:") + name).c_str(),
+                                          BitmapBytes, zoom, name),
+             benchmark::kMicrosecond);
     Once(benchmark::RegisterBenchmark("startup/png_to_first_paint", Startup),
+         benchmark::kMillisecond);
+    Once(benchmark::RegisterBenchmark("startup/8192_png_to_first_paint_and_close", LargeImage),
          benchmark::kMillisecond);
 }
 

@@ -25,6 +25,8 @@ struct Figures {
     std::map<std::string, double> redrawMs;  // by zoom, as written in the JSON
     double startupMs = 0;
     double startupLoadMs = 0;  // of which the PNG file is read
+    std::map<std::string, double> displayBitmapBytes;  // by zoom: the bitmap of the 4096 scene
+    double startup8192Ms = 0, close8192Ms = 0;  // the 8192 x 8192 photo opened, written back
 };
 
 extern Figures TheFigures;

@@ -9,3 +9,13 @@ struct StartupFigures {
 
 // The median of the given number of start-ups.
 StartupFigures MeasureStartup(int runs);
+
+// A large picture opened and written back: a photo-like PNG of size x size pixels that the
+// benchmark makes itself, read through the embedded file host to the first paint (startMs),
+// and after one changed pixel, the write-back a close makes (closeMs: the encode, the backup
+// and the file written).
+struct LargeImageFigures {
+    double startMs = 0;
+    double closeMs = 0;
+};
+LargeImageFigures MeasureLargeImage(int size);

@@ -74,8 +74,7 @@ uint64_t DisplayDigest(int x0, int y0, int x1, int y1, uint64_t h) {
                              kWindowHeight - m.ScrollY});
     if (X1 <= X0) return h;
     for (int Y = Y0; Y < Y1; ++Y)
-        h = Digest(Dibs.DisplayBits + static_cast<size_t>(Y) * Dibs.DisplayInfo.biWidth + X0,
-                   (X1 - X0) * sizeof(uint32_t), h);
+        h = Digest(DisplayPixelAt(X0, Y), (X1 - X0) * sizeof(uint32_t), h);
     return h;
 }
 

@@ -52,3 +52,8 @@ double RedrawMs(float zoom, int calls) {
     return MedianMs(
         calls, [] {}, displaybuffers);
 }
+
+double DisplayBitmapBytes(float zoom) {
+    SetUpEngine(zoom, &surface);
+    return static_cast<double>(Dibs.Storage.size()) * sizeof(uint32_t);
+}

@@ -6,3 +6,5 @@
 double UndoPushMs(int calls);
 double UndoPopMs(int calls);
 double RedrawMs(float zoom, int calls);
+// The display bitmap's bytes for the 1920 x 1080 window on the 4096 x 4096 image at zoom.
+double DisplayBitmapBytes(float zoom);

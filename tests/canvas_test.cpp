@@ -136,10 +136,10 @@ TEST(DisplayBitmap, CaptionNamesTheZoomOnlyAfterTheFirstCreation) {
 }
 
 TEST(DisplayBitmap, ZoomInThatCannotBeShownKeepsTheLastZoom) {
-    RecordingSurface view;
+    RecordingSurface view;  // 640 x 480
     FreshEngine(400, 400, &view);
-    Dibs.MaxBitmapBytes = 4.0 * 1000 * 1000;  // room for 1000 x 1000 pixels
-    Module1.Zoom = 2.5f;
+    Dibs.MaxBitmapBytes = 4.0 * 500 * 480;  // the window's share at zoom 1.25, not at 1.5
+    Module1.Zoom = 1.25f;
     CreateDisplayBitmap();
     try {
         ZoomKeyIn();
@@ -147,9 +147,14 @@ TEST(DisplayBitmap, ZoomInThatCannotBeShownKeepsTheLastZoom) {
     } catch (const MarloError& e) {
         EXPECT_EQ(e.code, kErrOutOfMemory);
     }
-    EXPECT_EQ(Module1.Zoom, 2.5f);
+    EXPECT_EQ(Module1.Zoom, 1.25f);
     EXPECT_NE(Dibs.DisplayBits, nullptr);
-    EXPECT_EQ(Dibs.DisplayWidth, 1000);
+    EXPECT_EQ(Dibs.DisplayWidth, 500);
+    // Room for the whole window: any zoom, however large the zoomed image.
+    Dibs.MaxBitmapBytes = 4.0 * 640 * 480;
+    while (Module1.Zoom < 8.0f) ZoomKeyIn();
+    EXPECT_EQ(Dibs.DisplayWidth, 3200);
+    EXPECT_EQ(Dibs.Storage.size(), 640u * 480u);
     Dibs.MaxBitmapBytes = 2147483647.0;
 }
 
@@ -233,37 +238,89 @@ TEST(BlitDisplay, ClipsToTheVisibleWindowAndTheImage) {
     EXPECT_TRUE(view.blits.empty());
 }
 
-// Every display pixel the window shows is drawn, at any zoom and scroll: the window's edge
-// pixels show image pixels that are only partly in view.
-TEST(BlitDisplay, EveryPixelTheWindowShowsIsDrawn) {
-    struct Case {
-        float zoom;
-        int scrollX, scrollY, cw, ch;
-    };
-    const Case cases[] = {{6, 0, 0, 98, 45}, {4, -7, -5, 61, 33}, {3, -1, 0, 50, 50}, {2.5f, -3, -2, 77, 41},
-                          {1, -5, -3, 40, 30}, {0.75f, 2, 1, 30, 25}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "zoom " << c.zoom << " scroll " << c.scrollX);
-        FreshEngine(40, 30);  // no window: the whole bitmap is drawn
-        Module1.Zoom = c.zoom;
-        CreateDisplayBitmap();
-        displaybuffers();
-        const std::vector<uint32_t> whole(Dibs.Storage.begin(), Dibs.Storage.end());
-        RecordingSurface view;
-        view.cw = c.cw;
-        view.ch = c.ch;
-        Dibs.View = &view;
-        Module1.ScrollX = c.scrollX;
-        Module1.ScrollY = c.scrollY;
-        CreateDisplayBitmap();
-        displaybuffers();
-        Dibs.View = nullptr;
-        const int row = Dibs.DisplayInfo.biWidth;
-        for (int Y = std::max(0, -c.scrollY); Y < std::min(Dibs.DisplayHeight, c.ch - c.scrollY); ++Y)
-            for (int X = std::max(0, -c.scrollX); X < std::min(Dibs.DisplayWidth, c.cw - c.scrollX); ++X)
-                ASSERT_EQ(Dibs.Storage[static_cast<size_t>(Y) * row + X], whole[static_cast<size_t>(Y) * row + X])
-                    << X << "," << Y;
-    }
+// What the window shows equals, pixel for pixel, a render of the whole image at that zoom,
+// at any zoom and scroll: after a zoom change, after a pan (the bitmap follows the window),
+// after a partial update that comes first after a pan, and at the window's edges, where image
+// pixels are only partly in view.
+TEST(BlitDisplay, WindowShowsTheWholeImageRenderingAtEveryZoomAndScroll) {
+    const float zooms[] = {0.2f, 0.25f, 0.5f, 0.75f, 1, 1.25f, 2, 2.5f, 3, 4, 6, 8};
+    struct Window { int cw, ch; };
+    const Window windows[] = {{61, 33}, {98, 45}};
+    for (float zoom : zooms)
+        for (const Window& win : windows) {
+            FreshEngine(53, 37);
+            Module1.Zoom = zoom;
+            int row = 0;
+            const std::vector<uint32_t> whole = WholeImageRendering(&row);
+            const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight;
+            // Top left, inside, the right and bottom edges on the window's, partly off every
+            // side, and all but a pixel off the top left.
+            const int scrolls[][2] = {{0, 0}, {-7, -5}, {3, 2}, {win.cw - dw, win.ch - dh},
+                                      {win.cw - dw + 3, win.ch - dh - 2}, {2 - dw, 1 - dh}};
+            ScreenSurface view;
+            view.cw = win.cw;
+            view.ch = win.ch;
+            DetachView detach;
+            Dibs.View = &view;
+            Module1.ScrollX = Module1.ScrollY = 0;
+            CreateDisplayBitmap();
+            for (const auto& sc : scrolls)
+                for (bool partial : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << "zoom " << zoom << " window " << win.cw << "x"
+                                                    << win.ch << " scroll " << sc[0] << "," << sc[1]
+                                                    << (partial ? " partial" : ""));
+                    Module1.ScrollX = sc[0];
+                    Module1.ScrollY = sc[1];
+                    if (partial) {
+                        // The window moved; the first update after it names one pixel only.
+                        Module1.ScrollX += 1;
+                        displaybuffers();
+                        Module1.ScrollX -= 1;
+                        view.Clear();
+                        displaybuffers();
+                        view.blits.clear();
+                        Module1.ScrollX = sc[0] - 1;
+                        BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 5, 5, 5, 5);
+                        Module1.ScrollX = sc[0];
+                        displaybuffers();
+                    } else {
+                        view.Clear();
+                        displaybuffers();
+                    }
+                    // Every pixel the window shows.
+                    int wrong = 0;
+                    for (int y = 0; y < win.ch; ++y)
+                        for (int x = 0; x < win.cw; ++x)
+                            wrong += view.screen[static_cast<size_t>(y) * win.cw + x] !=
+                                     ScreenSurface::Expected(whole, row, x, y);
+                    ASSERT_EQ(wrong, 0);
+                    // The bitmap holds no more than the window's share.
+                    EXPECT_LE(Dibs.Storage.size(), 2u * (win.cw + 3) * win.ch + (1u << 16));
+                }
+        }
+}
+
+// The full redraw repaints every visible pixel when the image's top and left are scrolled off:
+// its size is floor(end x zoom) - floor(start x zoom), not floor((end - start) x zoom).
+TEST(BlitDisplay, FullRedrawReachesTheLastVisibleRowAndColumn) {
+    FreshEngine(180, 272);
+    Module1.Zoom = 1.25f;
+    int row = 0;
+    const std::vector<uint32_t> whole = WholeImageRendering(&row);
+    ScreenSurface view;
+    view.cw = 80;
+    view.ch = 221;
+    DetachView detach;
+    Dibs.View = &view;
+    Module1.ScrollX = -95;
+    Module1.ScrollY = -145;
+    CreateDisplayBitmap();
+    view.Clear();
+    displaybuffers();
+    for (int y = 0; y < view.ch; ++y)
+        for (int x = 0; x < view.cw; ++x)
+            ASSERT_EQ(view.screen[static_cast<size_t>(y) * view.cw + x], ScreenSurface::Expected(whole, row, x, y))
+                << x << "," << y;
 }
 
 TEST(SmoothBlit, WritesOnlyTheRectanglesPixelsAtEveryZoom) {

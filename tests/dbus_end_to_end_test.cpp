@@ -13,6 +13,7 @@
 
 #include "app/errors.h"
 #include "dbus_test_support.h"
+#include "test_support.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ TEST(DbusEndToEnd, LargeImagesCrossToMarloAndBackExactly) {
         ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: canvas window at"))
             << host.output.toStdString() << marlo.readAllStandardError().toStdString();
         WaitUntilMarloRuns(host);
-        ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
+        SignalProcess(marlo, SIGTERM);
         ASSERT_TRUE(marlo.waitForFinished(120000));
         EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(marlo.exitCode(), 0) << marlo.readAllStandardError().toStdString();
@@ -167,11 +168,11 @@ TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
                                                QStringLiteral("PrefsCallback")),
                 QDBus::Block, 60000);
             ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-            ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
+            SignalProcess(marlo, SIGTERM);
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return !scripted.Caller(QLatin1String(c.hangsIn)).isEmpty(); }, 60000))
             << marlo.readAllStandardError().toStdString();
-        ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
+        SignalProcess(marlo, SIGTERM);
         ASSERT_TRUE(marlo.waitForFinished(4000));
         EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(marlo.exitCode(), c.exitCode);
@@ -210,7 +211,7 @@ TEST(DbusEndToEnd, MarloClosesQuietlyAfterItsHostWasKilled) {
     ASSERT_TRUE(WaitForOutput(host->process, &host->output, "tarnwick-host: canvas window at"));
     WaitUntilMarloRuns(*host);
     host.reset();
-    ::kill(static_cast<pid_t>(marlo.processId()), SIGTERM);
+    SignalProcess(marlo, SIGTERM);
     ASSERT_TRUE(marlo.waitForFinished(60000));
     EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(marlo.exitCode(), 0);

@@ -15,6 +15,7 @@
 #include "canvas/dibs.h"
 #include "canvas/smoothblit.h"
 #include "engine_setup.h"
+#include "input/stroke_capture.h"
 #include "test_support.h"
 
 extern const uint32_t kRandSeed = 77031;
@@ -191,6 +192,63 @@ INSTANTIATE_TEST_SUITE_P(Engine, DisplayUnion, ::testing::ValuesIn(UnionCases())
                              return "zoom" + std::to_string(static_cast<int>(c.zoom * 100)) + "_" +
                                     c.brush.name + "_r" + std::to_string(static_cast<int>(c.radius));
                          });
+
+// What the window shows while a stroke is drawn, and after its release, equals a render of the
+// whole image at that zoom: when magnified, the display pixels beside each update that blend
+// its edge pixels are refreshed too.
+TEST(DisplayUnionWindow, StrokeShowsWhatTheWholeImageRenderingShows) {
+    for (float zoom : {2.5f, 4.0f, 1.25f, 3.0f, 1.0f, 0.75f, 0.5f}) {
+        SCOPED_TRACE(testing::Message() << "zoom " << zoom);
+        ScreenSurface view;
+        view.cw = 170;
+        view.ch = 120;
+        DetachView detach;
+        FreshEngine(150, 110, &view);
+        Module1State& m = Module1;
+        for (Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
+            for (uint8_t& v : p->bytes) v = static_cast<uint8_t>(Rand(0, 255));
+        DisplayCopyFollowsImage();
+        m.BrushSize = 6;
+        m.ColorR = 250;
+        m.ColorG = 10;
+        m.ColorB = 90;
+        m.Zoom = zoom;
+        m.ScrollX = static_cast<int32_t>(std::lround(view.cw / 2.0 - 80 * zoom));
+        m.ScrollY = static_cast<int32_t>(std::lround(view.ch / 2.0 - 50 * zoom));
+        CreateDisplayBitmap();
+        view.Clear();
+        displaybuffers();
+        const auto expectWindowShows = [&](const Plane& r, const Plane& g, const Plane& b) {
+            const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight, row = (dw + 3) / 4 * 4;
+            std::vector<uint32_t> whole(static_cast<size_t>(row) * dh);
+            p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), whole.data(), 0, 0,
+                         m.BufferWidth, m.BufferHeight, m.BufferWidth + 1, m.BufferHeight + 1, dw, dh,
+                         row, zoom);
+            int wrong = 0;
+            for (int y = 0; y < view.ch; ++y)
+                for (int x = 0; x < view.cw; ++x)
+                    wrong += view.screen[static_cast<size_t>(y) * view.cw + x] !=
+                             ScreenSurface::Expected(whole, row, x, y);
+            EXPECT_EQ(wrong, 0);
+        };
+        m.PenPressure = 1;
+        for (int i = 0; i <= 24; ++i) {
+            const double a = 0.4 * i;
+            float X = static_cast<float>((80 + (10 + 1.5 * i) * std::cos(a)) * zoom + m.ScrollX);
+            float Y = static_cast<float>((50 + (8 + i) * std::sin(a)) * zoom + m.ScrollY);
+            if (i == 0) {
+                Form_MouseDown(1, 0, X, Y);
+            } else if (i < 24) {
+                Form_MouseMove(1, 0, X, Y);
+                expectWindowShows(m.RBase, m.GBase, m.BBase);
+            } else {
+                Form_MouseUp(1, 0, X, Y);
+                expectWindowShows(m.RPlane, m.GPlane, m.BPlane);
+            }
+            if (HasFailure()) return;
+        }
+    }
+}
 
 // ---------------------------------------------------------------------------- the scaling
 

@@ -21,7 +21,9 @@
 #include "canvas/qt/menus.h"
 #include "canvas/qt/palette_window.h"
 #include "canvas/qt/report.h"
+#include "canvas/smoothblit.h"
 #include "canvas/undo.h"
+#include "canvas/zoom.h"
 #include "marlo_window_test.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/trackle.h"
@@ -59,6 +61,30 @@ TEST_F(CanvasWindow, ShowsEveryPixelExactlyAtZoomOne) {
             ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF,
                       (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y))
                 << x << "," << y;
+}
+
+// Zoomed and scrolled so that the bitmap holds only the window's share, from a display pixel
+// other than (0, 0): the window shows the whole image's rendering, pixel for pixel.
+TEST_F(CanvasWindow, ShowsTheWindowsShareOfTheZoomedImage) {
+    const Module1State& m = Module1;
+    for (const auto& [zoom, sx, sy] : {std::tuple{2.0f, -30, -20}, std::tuple{8.0f, -203, -97},
+                                       std::tuple{0.5f, 7, 3}}) {
+        SCOPED_TRACE(testing::Message() << "zoom " << zoom);
+        ApplyZoom(zoom, sx, sy);
+        displaybuffers();
+        const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight, row = (dw + 3) / 4 * 4;
+        std::vector<uint32_t> whole(static_cast<size_t>(row) * dh);
+        p_smoothblit(m.RPlane.bytes.data(), m.GPlane.bytes.data(), m.BPlane.bytes.data(), whole.data(), 0, 0,
+                     60, 40, 61, 41, dw, dh, row, zoom);
+        const QImage shown = Shown();
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const int X = x - sx, Y = y - sy;
+                if (X < 0 || Y < 0 || X >= dw || Y >= dh) continue;
+                ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, whole[static_cast<size_t>(Y) * row + X] & 0xFFFFFF)
+                    << x << "," << y;
+            }
+    }
 }
 
 TEST_F(CanvasWindow, CtrlPlusAndMinusZoomAndNameTheZoom) {

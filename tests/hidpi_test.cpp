@@ -82,7 +82,7 @@ TEST_F(CanvasAtRatio, DISABLED_OneDisplayPixelIsOneDevicePixel) {
         for (int y = std::max(v.sy, 0); y < std::min(h, v.sy + Dibs.DisplayHeight); ++y)
             for (int x = std::max(v.sx, 0); x < std::min(w, v.sx + Dibs.DisplayWidth); ++x)
                 ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF,
-                          Dibs.DisplayBits[(y - v.sy) * Dibs.DisplayInfo.biWidth + (x - v.sx)] & 0xFFFFFF)
+                          *DisplayPixelAt(x - v.sx, y - v.sy) & 0xFFFFFF)
                     << x << "," << y;
     }
 }

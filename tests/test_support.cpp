@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "app/errors.h"
@@ -90,3 +92,40 @@ QString TempDir() {
 }
 
 DetachView::~DetachView() { Dibs.View = nullptr; }
+
+void ScreenSurface::BitBlt(int dx, int dy, int w, int h, int sx, int sy) {
+    RecordingSurface::BitBlt(dx, dy, w, h, sx, sy);
+    if (screen.size() != static_cast<size_t>(cw) * ch) Clear();
+    for (int y = std::max(dy, 0); y < std::min(dy + h, ch); ++y)
+        for (int x = std::max(dx, 0); x < std::min(dx + w, cw); ++x) {
+            const uint32_t* p = DisplayPixelAt(sx + x - dx, sy + y - dy);
+            screen[static_cast<size_t>(y) * cw + x] = p ? *p & 0xFFFFFF : kStale;
+        }
+}
+
+void ScreenSurface::FillBackground(int x1, int y1, int x2, int y2) {
+    RecordingSurface::FillBackground(x1, y1, x2, y2);
+    if (screen.size() != static_cast<size_t>(cw) * ch) Clear();
+    for (int y = std::max(std::min(y1, y2), 0); y <= std::min(std::max(y1, y2), ch - 1); ++y)
+        for (int x = std::max(std::min(x1, x2), 0); x <= std::min(std::max(x1, x2), cw - 1); ++x)
+            screen[static_cast<size_t>(y) * cw + x] = kBackground;
+}
+
+uint32_t ScreenSurface::Expected(const std::vector<uint32_t>& whole, int row, int x, int y) {
+    const int X = x - Module1.ScrollX, Y = y - Module1.ScrollY;
+    if (X < 0 || Y < 0 || X >= Dibs.DisplayWidth || Y >= Dibs.DisplayHeight) return kBackground;
+    return whole[static_cast<size_t>(Y) * row + X] & 0xFFFFFF;
+}
+
+std::vector<uint32_t> WholeImageRendering(int* row) {
+    Dibs.View = nullptr;
+    CreateDisplayBitmap();
+    displaybuffers();
+    *row = Dibs.DisplayInfo.biWidth;
+    return {Dibs.Storage.begin(), Dibs.Storage.end()};
+}
+
+void SignalProcess(const QProcess& process, int sig) {
+    const qint64 pid = process.processId();
+    if (pid > 0) ::kill(static_cast<pid_t>(pid), sig);
+}

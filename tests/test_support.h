@@ -60,6 +60,25 @@ public:
     void ResizeClient(int w, int h) override { cw = w; ch = h; }
 };
 
+// A window that keeps what it shows: each blit copies the display bitmap's pixels onto its
+// screen, each background fill paints kBackground (both corners included, either way round).
+// Pixels nothing has painted since the last Clear hold kStale.
+class ScreenSurface : public RecordingSurface {
+public:
+    static constexpr uint32_t kBackground = 0xB0B0B0, kStale = 0xDEADBEEF;
+    std::vector<uint32_t> screen;
+    void Clear() { screen.assign(static_cast<size_t>(cw) * ch, kStale); }
+    void BitBlt(int dx, int dy, int w, int h, int sx, int sy) override;
+    void FillBackground(int x1, int y1, int x2, int y2) override;
+    // What a full render of the whole image (whole: its bitmap, rows of row pixels) shows at
+    // window pixel (x, y).
+    static uint32_t Expected(const std::vector<uint32_t>& whole, int row, int x, int y);
+};
+
+// The whole-image bitmap as a render without a window makes it at the current zoom: the
+// reference for what a window shows. row: its pixels a row. Leaves the engine with no window.
+std::vector<uint32_t> WholeImageRendering(int* row);
+
 // A fresh engine: tables built, planes of w x h filled by the given pattern (default the
 // recording host's), display bitmap at zoom 1, the brush at its design values.
 void FreshEngine(int w, int h, CanvasSurface* view = nullptr);
@@ -83,3 +102,8 @@ int Rand(int lo, int hi);
 struct DetachView {
     ~DetachView();
 };
+
+class QProcess;
+// Sends sig to a started child process; nothing when it never started (a process id of 0 would
+// signal the whole process group, the test runner included).
+void SignalProcess(const QProcess& process, int sig);

@@ -2,10 +2,12 @@
 // Nothing here carries meaning from one call to the next; ResetModule1 clears it with the
 // program state, so every piece of state is in Module1, Dibs or here.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "app/rect.h"
+#include "canvas/smoothblit.h"
 
 // The composite's tables for the last settings it was prepared with (coverage to alpha, paper
 // cut), and those settings.
@@ -28,6 +30,11 @@ struct ScratchState {
     CompositeTables compositeTables;
     // The byte arrays of the last undo steps undone or dropped, kept for the next saves.
     std::vector<std::vector<uint8_t>> undoSpares;
+    BilinearScratch bilinear;               // magnified display: taps and scaled rows
+    // StrokeDisplay::ExtraComposites: per piece the image pixels rendered last there, and
+    // working lists of rectangles (displayCut also for BlitDisplayBefore).
+    std::array<std::vector<Rect>, 16> displayRendered;
+    std::vector<Rect> displayLast, displayNeed, displayCut;
 };
 
 extern ScratchState Scratch;

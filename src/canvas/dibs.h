@@ -1,5 +1,8 @@
 // The display bitmap: the image scaled by Zoom, 32 bits a pixel (blue, green, red, unused),
-// rows of biWidth pixels (a multiple of 4), top row first. It is shown at (ScrollX, ScrollY).
+// rows of biWidth pixels (a multiple of 4), top row first. The zoomed image is DisplayWidth x
+// DisplayHeight pixels and is shown at (ScrollX, ScrollY); the bitmap holds only the part of it
+// the window shows (Held, in display pixels), so that its memory follows the window's size
+// whatever the zoom. Without a window it holds the whole zoomed image.
 #pragma once
 #include <cstdlib>
 #include <memory>
@@ -26,8 +29,7 @@ struct BitmapInfoHeader {
 };
 
 // The bitmap's pixels, zeroed. They come from calloc, which takes large blocks straight from the
-// system as untouched zero pages: memory is committed only where something is drawn (a 4096 x
-// 4096 image at zoom 4 has a 1 GB bitmap, of which the window shows a few megabytes).
+// system as untouched zero pages: memory is committed only where something is drawn.
 class DisplayPixels {
 public:
     // n zeroed pixels; false (and empty) when memory runs out.
@@ -55,6 +57,9 @@ struct DibsState {
     intptr_t DisplayDC = 0;      // non-zero while a bitmap exists
     int32_t DisplayWidth = 0;    // floor(BufferWidth x Zoom)
     int32_t DisplayHeight = 0;   // floor(BufferHeight x Zoom)
+    // The display pixels the bitmap holds: DisplayBits is display pixel (Held.x0, Held.y0).
+    // Empty when the window shows none of the image.
+    Rect Held;
     DisplayPixels Storage;
     CanvasSurface* View = nullptr;  // the canvas window; null before it exists
     // The largest bitmap we try to make: what a QImage can address.
@@ -65,6 +70,8 @@ extern DibsState Dibs;
 
 // (Re)creates the bitmap for the current Zoom; throws MarloError 31001 when it cannot.
 void CreateDisplayBitmap();
+// Display pixel (X, Y) of the zoomed image in the bitmap; null when the bitmap does not hold it.
+uint32_t* DisplayPixelAt(int32_t X, int32_t Y);
 void DeleteDisplayBitmap();
 // Renders columns x1..x2 and rows y1..y2 (inclusive) of the planes into the bitmap and shows them.
 void BlitDisplay(const Plane& r, const Plane& g, const Plane& b, int32_t x1, int32_t y1, int32_t x2,

@@ -12,10 +12,11 @@
 Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,
                       int32_t heightPlus1, int32_t displayWidth, int32_t displayHeight,
                       int32_t rowPixels, float zoom);
-// Writes the display pixels of rect (part of a SmoothBlitTarget) as p_smoothblit writes them.
+// Writes the display pixels of rect (part of a SmoothBlitTarget) as p_smoothblit writes them,
+// into a bitmap whose first pixel is display pixel (originX, originY), rows of rowPixels.
 void SmoothBlitPixels(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits,
                       int32_t widthPlus1, int32_t heightPlus1, int32_t rowPixels, float zoom,
-                      const Rect& rect);
+                      const Rect& rect, int32_t originX, int32_t originY);
 
 // The part of area that BlitDisplay renders, after its clipping to the image and the window;
 // false when it renders nothing.

@@ -1,8 +1,7 @@
 // Fixed-point conventions: bilinear weights are 0..256, the product of two weights 0..65536,
 // and results are rounded by adding half before the shift. Area averages round to nearest.
 //
-// The scratch rows below are plain statics: the display code runs on the one user-interface
-// thread only.
+// The working rows live in Scratch: the display code runs on the one user-interface thread.
 #include "canvas/smoothblit.h"
 
 #include <algorithm>
@@ -35,12 +34,22 @@ void DisplaySpan(int32_t lo, int32_t hi, double zoom, int32_t limit, int32_t* fi
     *last = static_cast<int32_t>(std::clamp(b, 0.0, static_cast<double>(limit)));
 }
 
+// Where display pixel (X, Y) goes: the bitmap holds the display pixels from (x0, y0) on, in
+// rows of rowPixels.
+struct Target {
+    uint32_t* bits;
+    int32_t rowPixels, x0, y0;
+    uint32_t* At(int32_t X, int32_t Y) const {
+        return bits + static_cast<size_t>(Y - y0) * rowPixels + static_cast<size_t>(X - x0);
+    }
+};
+
 // Zoom 1: display pixel (x, y) is image pixel (x, y).
-void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-               const Rect& d, int32_t rowPixels) {
+void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& t, int32_t w,
+               const Rect& d) {
     for (int32_t y = d.y0; y < d.y1; ++y) {
         const size_t o = static_cast<size_t>(y) * w;
-        uint32_t* out = bits + static_cast<size_t>(y) * rowPixels;
+        uint32_t* out = t.At(d.x0, y);
         int32_t x = d.x0;
 #ifdef __SSE2__
         // Sixteen pixels at a time: the bytes interleaved into blue, green, red, 0.
@@ -51,21 +60,16 @@ void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* b
             const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + o + x));
             const __m128i bgLo = _mm_unpacklo_epi8(B, G), bgHi = _mm_unpackhi_epi8(B, G);
             const __m128i rLo = _mm_unpacklo_epi8(R, zero), rHi = _mm_unpackhi_epi8(R, zero);
-            auto* dst = reinterpret_cast<__m128i*>(out + x);
+            auto* dst = reinterpret_cast<__m128i*>(out + (x - d.x0));
             _mm_storeu_si128(dst, _mm_unpacklo_epi16(bgLo, rLo));
             _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(bgLo, rLo));
             _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(bgHi, rHi));
             _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(bgHi, rHi));
         }
 #endif
-        for (; x < d.x1; ++x) out[x] = Pack(r[o + x], g[o + x], b[o + x]);
+        for (; x < d.x1; ++x) out[x - d.x0] = Pack(r[o + x], g[o + x], b[o + x]);
     }
 }
-
-struct Tap {
-    int32_t i0, i1;  // neighbouring source indices
-    int32_t w1;      // weight of i1, 0..256, rounded to nearest (halves to even)
-};
 
 Tap BilinearTap(int32_t X, double zoom, int32_t n) {
     double u = (X + 0.5) / zoom - 0.5;
@@ -77,74 +81,6 @@ Tap BilinearTap(int32_t X, double zoom, int32_t n) {
 
 using Floats4 = float __attribute__((vector_size(16)));
 using Ints4 = int32_t __attribute__((vector_size(16)));
-
-// The taps of display columns (or rows) 0 .. size - 1 for one zoom and image size, kept
-// while those stay the same: the division per tap is then paid once per zoom.
-struct TapTable {
-    double zoom = 0;
-    int32_t n = 0;
-    std::vector<Tap> taps;
-
-    const Tap* Through(int32_t end, double z, int32_t count) {
-        if (z != zoom || count != n) {
-            taps.clear();
-            zoom = z;
-            n = count;
-        }
-        for (int32_t X = static_cast<int32_t>(taps.size()); X < end; ++X)
-            taps.push_back(BilinearTap(X, z, count));
-        return taps.data();
-    }
-};
-
-// Display columns X0 .. X1 - 1 of one update. A source row becomes a horizontal row,
-// top = p(i0) × (256 - w1) + p(i1) × w1 per display column and channel (at most 255 × 256),
-// held as floats: they hold these integers, their products with a weight and the sums of two
-// such products plus 32768 exactly (all below 2^24), so the float arithmetic below is exact.
-struct Columns {
-    int32_t X0 = 0, X1 = 0;
-    int32_t first = 0, last = 0;  // the source columns the taps reach
-    std::vector<int32_t> index;   // i0 - first
-    std::vector<float> w0, w1;    // 256 - w1 and w1
-    int phases = 0;  // 4 or 2 when every column follows the pattern of that integer zoom
-
-    void Set(const Tap* taps, int32_t x0, int32_t x1, float zoom) {
-        X0 = x0;
-        X1 = x1;
-        const int32_t n = x1 - x0;
-        first = taps[x0].i0;
-        last = taps[x1 - 1].i1;
-        index.resize(n);
-        w0.resize(n);
-        w1.resize(n);
-        for (int32_t k = 0; k < n; ++k) {
-            const Tap& t = taps[x0 + k];
-            index[k] = t.i0 - first;
-            w0[k] = static_cast<float>(256 - t.w1);
-            w1[k] = static_cast<float>(t.w1);
-        }
-        phases = 0;
-        if ((zoom == 4.0f || zoom == 2.0f) && x0 % 4 == 0 && n % 4 == 0) {
-            // Within each group of four columns from a multiple of 4, the first source column
-            // steps by these offsets; every group has the weights of the first.
-            const int32_t z4[4] = {0, 0, 1, 1}, z2[4] = {0, 1, 1, 2};
-            const int32_t* offset = zoom == 4.0f ? z4 : z2;
-            bool regular = true;
-            for (int32_t k = 0; k < n && regular; ++k) {
-                const Tap& t = taps[x0 + k];
-                const int32_t j = k % 4;
-                regular = t.i0 == taps[x0 + k - j].i0 + offset[j] && t.i1 == t.i0 + 1 &&
-                          t.w1 == taps[x0 + j].w1;
-            }
-            if (regular) phases = static_cast<int>(zoom);
-        }
-    }
-};
-
-struct HorizontalRow {
-    int32_t source = -1;
-    std::vector<float> channel[3];
-};
 
 // One channel of a source row, as floats from column first on, with two columns of 0 after
 // the last: a tap at the right edge weighs its second column by 0.
@@ -248,42 +184,80 @@ void VerticalRow(const float* const* top, const float* const* bot, float wy0, fl
     VerticalRowFrom(k, top, bot, wy0, wy1, n, out);
 }
 
-struct BilinearScratch {
-    TapTable colTaps, rowTaps;
-    Columns cols;
-    HorizontalRow rows[2];
-    std::vector<float> source;
-    const uint8_t* planes[3] = {nullptr, nullptr, nullptr};
-    int32_t w = 0;
+}  // namespace
 
-    // The horizontal row of source row s, computed unless one of the two slots holds it;
-    // the slot holding keep is not taken.
-    const HorizontalRow& Row(int32_t s, const HorizontalRow* keep) {
-        for (HorizontalRow& row : rows)
-            if (row.source == s) return row;
-        HorizontalRow& row = &rows[0] == keep ? rows[1] : rows[0];
-        row.source = s;
-        for (int ch = 0; ch < 3; ++ch) {
-            SourceFloats(planes[ch] + static_cast<size_t>(s) * w, cols, source.data());
-            Horizontal(cols, source.data(), row.channel[ch].data());
+const Tap* TapTable::Through(int32_t end, double z, int32_t count) {
+    if (z != zoom || count != n) {
+        taps.clear();
+        zoom = z;
+        n = count;
+    }
+    for (int32_t X = static_cast<int32_t>(taps.size()); X < end; ++X)
+        taps.push_back(BilinearTap(X, z, count));
+    return taps.data();
+}
+
+void Columns::Set(const Tap* taps, int32_t x0, int32_t x1, float zoom) {
+    X0 = x0;
+    X1 = x1;
+    const int32_t n = x1 - x0;
+    first = taps[x0].i0;
+    last = taps[x1 - 1].i1;
+    index.resize(n);
+    w0.resize(n);
+    w1.resize(n);
+    for (int32_t k = 0; k < n; ++k) {
+        const Tap& t = taps[x0 + k];
+        index[k] = t.i0 - first;
+        w0[k] = static_cast<float>(256 - t.w1);
+        w1[k] = static_cast<float>(t.w1);
+    }
+    phases = 0;
+    if ((zoom == 4.0f || zoom == 2.0f) && x0 % 4 == 0 && n % 4 == 0) {
+        // Within each group of four columns from a multiple of 4, the first source column
+        // steps by these offsets; every group has the weights of the first.
+        const int32_t z4[4] = {0, 0, 1, 1}, z2[4] = {0, 1, 1, 2};
+        const int32_t* offset = zoom == 4.0f ? z4 : z2;
+        bool regular = true;
+        for (int32_t k = 0; k < n && regular; ++k) {
+            const Tap& t = taps[x0 + k];
+            const int32_t j = k % 4;
+            regular = t.i0 == taps[x0 + k - j].i0 + offset[j] && t.i1 == t.i0 + 1 &&
+                      t.w1 == taps[x0 + j].w1;
         }
-        return row;
+        if (regular) phases = static_cast<int>(zoom);
     }
+}
 
-    // Room for the update's columns, made once per update rather than once per row.
-    void Size() {
-        const size_t n = static_cast<size_t>(cols.X1 - cols.X0) + 3;
-        for (HorizontalRow& row : rows)
-            for (auto& channel : row.channel)
-                if (channel.size() < n) channel.resize(n);
-        const size_t m = static_cast<size_t>(cols.last - cols.first + 1) + 4;
-        if (source.size() < m) source.resize(m);
+// The horizontal row of source row s, computed unless one of the two slots holds it;
+// the slot holding keep is not taken.
+const HorizontalRow& BilinearScratch::Row(int32_t s, const HorizontalRow* keep) {
+    for (HorizontalRow& row : rows)
+        if (row.source == s) return row;
+    HorizontalRow& row = &rows[0] == keep ? rows[1] : rows[0];
+    row.source = s;
+    for (int ch = 0; ch < 3; ++ch) {
+        SourceFloats(planes[ch] + static_cast<size_t>(s) * w, cols, source.data());
+        Horizontal(cols, source.data(), row.channel[ch].data());
     }
-};
+    return row;
+}
 
-void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-              int32_t h, const Rect& d, int32_t rowPixels, double zoom) {
-    static BilinearScratch s;
+// Room for the update's columns, made once per update rather than once per row.
+void BilinearScratch::Size() {
+    const size_t n = static_cast<size_t>(cols.X1 - cols.X0) + 3;
+    for (HorizontalRow& row : rows)
+        for (auto& channel : row.channel)
+            if (channel.size() < n) channel.resize(n);
+    const size_t m = static_cast<size_t>(cols.last - cols.first + 1) + 4;
+    if (source.size() < m) source.resize(m);
+}
+
+namespace {
+
+void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& target, int32_t w,
+              int32_t h, const Rect& d, double zoom) {
+    BilinearScratch& s = Scratch.bilinear;
     s.cols.Set(s.colTaps.Through(d.x1, zoom, w), d.x0, d.x1, static_cast<float>(zoom));
     s.Size();
     const Tap* rowTaps = s.rowTaps.Through(d.y1, zoom, h);
@@ -298,7 +272,7 @@ void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bi
         const HorizontalRow& top = s.Row(t.i0, nullptr);
         const HorizontalRow& bot = s.Row(t.i1, &top);
         const float wy1 = static_cast<float>(t.w1), wy0 = static_cast<float>(256 - t.w1);
-        uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels + d.x0;
+        uint32_t* out = target.At(d.x0, Y);
         const float* tops[3] = {top.channel[0].data(), top.channel[1].data(), top.channel[2].data()};
         const float* bots[3] = {bot.channel[0].data(), bot.channel[1].data(), bot.channel[2].data()};
         VerticalRow(tops, bots, wy0, wy1, n, out);
@@ -311,8 +285,125 @@ void AreaRange(int32_t X, double zoom, int32_t n, int32_t* s0, int32_t* s1) {
     *s1 = std::clamp(static_cast<int32_t>(std::floor((X + 1) / zoom)), *s0 + 1, n);
 }
 
-void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t w,
-                 int32_t h, const Rect& d, int32_t rowPixels, double zoom) {
+// sum[i] += p[i] for i < n.
+void AddRow(const uint8_t* p, uint32_t* sum, int32_t n) {
+    int32_t i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+        auto* s = reinterpret_cast<__m128i*>(sum + i);
+        _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), _mm_unpacklo_epi16(lo, zero)));
+        _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, zero)));
+        _mm_storeu_si128(s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
+        _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
+    }
+    // Updates are often a few dozen columns wide: the rest four at a time.
+    for (; i + 4 <= n; i += 4) {
+        int32_t four;
+        std::memcpy(&four, p + i, sizeof four);
+        const __m128i v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero), zero);
+        auto* s = reinterpret_cast<__m128i*>(sum + i);
+        _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), v));
+    }
+#endif
+    for (; i < n; ++i) sum[i] += p[i];
+}
+
+// Blocks of at most this many pixels sum to below 2^32 (255 each, plus half the count).
+constexpr uint64_t kSmallBlock = 16777216;
+
+// (total + count / 2) / count, for a total of at most 255 x count: the reciprocal's estimate is
+// off by at most one, which the check puts right.
+inline uint32_t RoundedQuotient(uint32_t total, uint32_t count, double inverse) {
+    const uint64_t a = uint64_t{total} + count / 2;
+    auto q = static_cast<uint64_t>(static_cast<double>(a) * inverse);
+    if (q * count > a)
+        --q;
+    else if ((q + 1) * count <= a)
+        ++q;
+    return static_cast<uint32_t>(q);
+}
+
+// One display row at zoom 1/2 from source rows sy and sy + 1: each pixel the rounded average
+// of its 2 x 2 block (of its 2 x 1 block at an odd width's last column), read straight from
+// the planes, eight pixels at a time where the blocks are whole.
+void HalfRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0, int32_t x1,
+             const int32_t* s0, const int32_t* s1, uint32_t* out) {
+    const size_t top = static_cast<size_t>(sy) * w, bottom = top + w;
+    int32_t X = x0;
+#ifdef __SSE2__
+    const __m128i low = _mm_set1_epi16(0x00FF), two = _mm_set1_epi16(2);
+    auto average = [&](const uint8_t* p, int32_t column) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + top + column));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + bottom + column));
+        const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_and_si128(a, low), _mm_srli_epi16(a, 8)),
+                                          _mm_add_epi16(_mm_and_si128(c, low), _mm_srli_epi16(c, 8)));
+        return _mm_srli_epi16(_mm_add_epi16(sum, two), 2);
+    };
+    for (; X + 8 <= x1 && 2 * X + 16 <= w; X += 8) {
+        const __m128i R = average(planes[0], 2 * X), G = average(planes[1], 2 * X);
+        const __m128i B = average(planes[2], 2 * X);
+        const __m128i bg = _mm_or_si128(B, _mm_slli_epi16(G, 8));
+        auto* dst = reinterpret_cast<__m128i*>(out + (X - x0));
+        _mm_storeu_si128(dst, _mm_unpacklo_epi16(bg, R));
+        _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(bg, R));
+    }
+#endif
+    for (; X < x1; ++X) {
+        const int32_t a = s0[X - x0], e = s1[X - x0];
+        const uint32_t count = static_cast<uint32_t>(e - a) * 2;
+        uint32_t v[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            uint32_t sum = 0;
+            for (int32_t sx = a; sx < e; ++sx) sum += planes[ch][top + sx] + planes[ch][bottom + sx];
+            v[ch] = (sum + count / 2) / count;
+        }
+        out[X - x0] = Pack(v[0], v[1], v[2]);
+    }
+}
+
+// The same at zoom 1/4 from source rows sy .. sy + 3: 4 x 4 blocks, four pixels at a time.
+void QuarterRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0, int32_t x1,
+                const int32_t* s0, const int32_t* s1, uint32_t* out) {
+    const size_t top = static_cast<size_t>(sy) * w;
+    int32_t X = x0;
+#ifdef __SSE2__
+    const __m128i low8 = _mm_set1_epi16(0x00FF), low16 = _mm_set1_epi32(0xFFFF);
+    const __m128i eight = _mm_set1_epi32(8);
+    auto average = [&](const uint8_t* p, int32_t column) {
+        __m128i pairs = _mm_setzero_si128();  // eight sums of two columns over four rows
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + top + i * size_t(w) + column));
+            pairs = _mm_add_epi16(pairs, _mm_add_epi16(_mm_and_si128(v, low8), _mm_srli_epi16(v, 8)));
+        }
+        const __m128i sum = _mm_add_epi32(_mm_and_si128(pairs, low16), _mm_srli_epi32(pairs, 16));
+        return _mm_srli_epi32(_mm_add_epi32(sum, eight), 4);
+    };
+    for (; X + 4 <= x1 && 4 * X + 16 <= w; X += 4) {
+        const __m128i R = average(planes[0], 4 * X), G = average(planes[1], 4 * X);
+        const __m128i B = average(planes[2], 4 * X);
+        const __m128i px = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(R, 16), _mm_slli_epi32(G, 8)), B);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (X - x0)), px);
+    }
+#endif
+    for (; X < x1; ++X) {
+        const int32_t a = s0[X - x0], e = s1[X - x0];
+        const uint32_t count = static_cast<uint32_t>(e - a) * 4;
+        uint32_t v[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            uint32_t sum = 0;
+            for (int i = 0; i < 4; ++i)
+                for (int32_t sx = a; sx < e; ++sx) sum += planes[ch][top + i * size_t(w) + sx];
+            v[ch] = (sum + count / 2) / count;
+        }
+        out[X - x0] = Pack(v[0], v[1], v[2]);
+    }
+}
+
+void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& target, int32_t w,
+                 int32_t h, const Rect& d, double zoom) {
     std::vector<int32_t>& s0 = Scratch.areaFrom;
     std::vector<int32_t>& s1 = Scratch.areaTo;
     std::vector<uint32_t>(&sums)[3] = Scratch.areaSums;
@@ -329,22 +420,60 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t*
     for (int32_t Y = d.y0; Y < d.y1; ++Y) {
         int32_t sy0, sy1;
         AreaRange(Y, zoom, h, &sy0, &sy1);
+        if (zoom == 0.5 && sy1 - sy0 == 2) {
+            HalfRow(planes, w, sy0, d.x0, d.x1, s0.data(), s1.data(), target.At(d.x0, Y));
+            continue;
+        }
+        if (zoom == 0.25 && sy1 - sy0 == 4) {
+            QuarterRow(planes, w, sy0, d.x0, d.x1, s0.data(), s1.data(), target.At(d.x0, Y));
+            continue;
+        }
         for (int ch = 0; ch < 3; ++ch) {
             uint32_t* sum = sums[ch].data();
             std::fill(sums[ch].begin(), sums[ch].end(), 0u);
-            for (int32_t sy = sy0; sy < sy1; ++sy) {
-                const uint8_t* p = planes[ch] + static_cast<size_t>(sy) * w + first;
-                for (int32_t i = 0; i < last - first; ++i) sum[i] += p[i];
-            }
+            for (int32_t sy = sy0; sy < sy1; ++sy)
+                AddRow(planes[ch] + static_cast<size_t>(sy) * w + first, sum, last - first);
         }
-        uint32_t* out = bits + static_cast<size_t>(Y) * rowPixels;
+        uint32_t* out = target.At(d.x0, Y);
+        const uint32_t rows = static_cast<uint32_t>(sy1 - sy0);
+        uint32_t lastCount = 0;
+        double inverse = 0;
+        int shift = -1;
         for (int32_t k = 0; k < n; ++k) {
+            const uint64_t cells = static_cast<uint64_t>(s1[k] - s0[k]) * rows;
+            if (cells <= kSmallBlock) {
+                // The usual blocks: 32-bit sums, and the rounded quotient from the block's
+                // reciprocal (kept while the block size stays), corrected to the exact one.
+                const auto count = static_cast<uint32_t>(cells);
+                if (count != lastCount) {
+                    lastCount = count;
+                    inverse = 1.0 / count;
+                    shift = (count & (count - 1)) == 0 ? __builtin_ctz(count) : -1;
+                }
+                uint32_t t0 = 0, t1 = 0, t2 = 0;
+                const uint32_t* a = sums[0].data() - first;
+                const uint32_t* b = sums[1].data() - first;
+                const uint32_t* c = sums[2].data() - first;
+                for (int32_t sx = s0[k]; sx < s1[k]; ++sx) {
+                    t0 += a[sx];
+                    t1 += b[sx];
+                    t2 += c[sx];
+                }
+                if (shift >= 0) {  // 1, 2, 4, 16 ... pixels, as at zooms 1/2^n: exact shifts
+                    const uint32_t half = count / 2;
+                    out[k] = Pack((t0 + half) >> shift, (t1 + half) >> shift, (t2 + half) >> shift);
+                } else {
+                    out[k] = Pack(RoundedQuotient(t0, count, inverse), RoundedQuotient(t1, count, inverse),
+                                  RoundedQuotient(t2, count, inverse));
+                }
+                continue;
+            }
             // 64-bit: at the smallest zooms one display pixel stands for millions of pixels.
             uint64_t total[3] = {0, 0, 0};
             for (int ch = 0; ch < 3; ++ch)
                 for (int32_t sx = s0[k]; sx < s1[k]; ++sx) total[ch] += sums[ch][sx - first];
             const uint64_t count = static_cast<uint64_t>(s1[k] - s0[k]) * static_cast<uint64_t>(sy1 - sy0);
-            out[d.x0 + k] = Pack(static_cast<uint32_t>((total[0] + count / 2) / count),
+            out[k] = Pack(static_cast<uint32_t>((total[0] + count / 2) / count),
                                  static_cast<uint32_t>((total[1] + count / 2) / count),
                                  static_cast<uint32_t>((total[2] + count / 2) / count));
         }
@@ -356,6 +485,30 @@ bool Usable(int32_t widthPlus1, int32_t heightPlus1, float zoom) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whether display pixel X (or row) takes some of its colour from image columns a .. b - 1.
+bool TakesFrom(int32_t X, double zoom, int32_t n, int32_t a, int32_t b) {
+    const Tap t = BilinearTap(X, zoom, n);
+    return (t.w1 < 256 && t.i0 >= a && t.i0 < b) || (t.w1 > 0 && t.i1 >= a && t.i1 < b);
+}
+
+void Widen(int32_t* first, int32_t* last, int32_t a, int32_t b, double zoom, int32_t n, int32_t limit) {
+    while (*first > 0 && TakesFrom(*first - 1, zoom, n, a, b)) --*first;
+    while (*last < limit && TakesFrom(*last, zoom, n, a, b)) ++*last;
+}
+
+}  // namespace
+
+Rect SmoothBlitReach(const Rect& target, const Rect& area, int32_t w, int32_t h, int32_t dw,
+                     int32_t dh, float zoom) {
+    if (!(zoom > 1.0f) || target.empty() || w <= 0 || h <= 0) return target;
+    Rect r = target;
+    Widen(&r.x0, &r.x1, area.x0, area.x1, zoom, w, dw);
+    Widen(&r.y0, &r.y1, area.y0, area.y1, zoom, h, dh);
+    return r;
+}
 
 Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,
                              int32_t heightPlus1, int32_t displayWidth, int32_t displayHeight,
@@ -376,15 +529,16 @@ Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t wi
 
 void SmoothBlitPixels(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits,
                       int32_t widthPlus1, int32_t heightPlus1, int32_t rowPixels, float zoom,
-                      const Rect& rect) {
+                      const Rect& rect, int32_t originX, int32_t originY) {
     if (!r || !g || !b || !bits || rect.empty() || !Usable(widthPlus1, heightPlus1, zoom)) return;
     const int32_t w = widthPlus1 - 1, h = heightPlus1 - 1;
+    const Target t{bits, rowPixels, originX, originY};
     if (zoom == 1.0f)
-        CopyExact(r, g, b, bits, w, rect, rowPixels);
+        CopyExact(r, g, b, t, w, rect);
     else if (zoom > 1.0f)
-        Bilinear(r, g, b, bits, w, h, rect, rowPixels, zoom);
+        Bilinear(r, g, b, t, w, h, rect, zoom);
     else
-        AreaAverage(r, g, b, bits, w, h, rect, rowPixels, zoom);
+        AreaAverage(r, g, b, t, w, h, rect, zoom);
 }
 
 void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits, int32_t x1,
@@ -393,5 +547,5 @@ void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t
     if (!r || !g || !b || !bits) return;
     const Rect d = SmoothBlitTarget(x1, y1, x2, y2, widthPlus1, heightPlus1, displayWidth,
                                            displayHeight, rowPixels, zoom);
-    SmoothBlitPixels(r, g, b, bits, widthPlus1, heightPlus1, rowPixels, zoom, d);
+    SmoothBlitPixels(r, g, b, bits, widthPlus1, heightPlus1, rowPixels, zoom, d, 0, 0);
 }

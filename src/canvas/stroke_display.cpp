@@ -1,8 +1,10 @@
 #include "canvas/stroke_display.h"
 
 #include <cmath>
+#include <tuple>
 
 #include "app/module1.h"
+#include "app/scratch.h"
 #include "canvas/display_rects.h"
 
 StrokeDisplay::StrokeDisplay(const Rect* areas, int count) : count_(std::min(count, kMaxPieces)) {
@@ -19,6 +21,17 @@ bool StrokeDisplay::AnyShown() const {
     return false;
 }
 
+namespace {
+
+// rects less cut, in place; spare holds the result meanwhile (both keep their memory).
+void Cut(std::vector<Rect>& rects, const Rect& cut, std::vector<Rect>& spare) {
+    spare.clear();
+    for (const Rect& r : rects) Subtract(r, cut, spare);
+    rects.swap(spare);
+}
+
+}  // namespace
+
 void StrokeDisplay::ExtraComposites(const Rect* composite, PerPiece& extra) const {
     const Module1State& m = Module1;
     for (std::vector<Rect>& e : extra) e.clear();
@@ -32,24 +45,29 @@ void StrokeDisplay::ExtraComposites(const Rect* composite, PerPiece& extra) cons
         m.Zoom > 1.0f ? 1.0 : (blocks >= 1 && blocks < all ? std::ceil(blocks) + 1 : all));
 
     // The image pixels rendered last at t, grown by the reach.
-    PerPiece rendered;
+    static_assert(std::tuple_size_v<decltype(Scratch.displayRendered)> == kMaxPieces);
+    auto& rendered = Scratch.displayRendered;
+    std::vector<Rect>& last = Scratch.displayLast;
+    std::vector<Rect>& need = Scratch.displayNeed;
+    std::vector<Rect>& spare = Scratch.displayCut;
     std::array<Rect, kMaxPieces> shown{};
     for (int t = 0; t < count_; ++t) {
+        rendered[t].clear();
         Rect a;
         if (!area_[t].empty() && ShownArea(m.RBase, m.GBase, m.BBase, area_[t], &a)) shown[t] = a;
     }
     for (int t = 0; t < count_; ++t) {
         if (shown[t].empty()) continue;
-        std::vector<Rect> last{shown[t]};
-        for (int j = t + 1; j < count_; ++j) SubtractAll(last, shown[j]);
+        last.assign(1, shown[t]);
+        for (int j = t + 1; j < count_ && !last.empty(); ++j) Cut(last, shown[j], spare);
         for (const Rect& q : last) rendered[t].push_back(q.Grown(reach));
     }
     for (int k = 0; k < count_; ++k) {
         const Rect& own = composite[k];
         if (own.empty()) continue;
         for (int t = k; t < count_; ++t) {
-            std::vector<Rect> need = rendered[t];
-            for (int j = k + 1; j <= t; ++j) SubtractAll(need, composite[j]);
+            need.assign(rendered[t].begin(), rendered[t].end());
+            for (int j = k + 1; j <= t && !need.empty(); ++j) Cut(need, composite[j], spare);
             for (const Rect& q : need) {
                 const Rect in = q.Intersected(own);
                 if (!in.empty()) extra[k].push_back(in);

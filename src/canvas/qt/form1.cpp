@@ -3,16 +3,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QScreen>
-#include <QWheelEvent>
-#include <algorithm>
-#include <cmath>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "app/module1.h"
 #include "canvas/dibs.h"
@@ -162,10 +162,14 @@ void CanvasView::paintEvent(QPaintEvent* event) {
     const QRegion background = QRegion(exposed) - image;
     for (const QRect& r : background) p.fillRect(r, palette().color(QPalette::Window));
     if (!Dibs.DisplayBits) return;
-    const QImage bitmap(reinterpret_cast<const uchar*>(Dibs.DisplayBits), Dibs.DisplayWidth,
-                        Dibs.DisplayHeight, Dibs.DisplayInfo.biWidth * 4, QImage::Format_RGB32);
-    const QRect target = image.intersected(exposed);
-    if (!target.isEmpty()) p.drawImage(target, bitmap, target.translated(-m.ScrollX, -m.ScrollY));
+    // The bitmap holds the part of the zoomed image the window shows, from display pixel
+    // (Held.x0, Held.y0) on.
+    const Rect& h = Dibs.Held;
+    const QImage bitmap(reinterpret_cast<const uchar*>(Dibs.DisplayBits), h.x1 - h.x0, h.y1 - h.y0,
+                        Dibs.DisplayInfo.biWidth * 4, QImage::Format_RGB32);
+    const QRect held(m.ScrollX + h.x0, m.ScrollY + h.y0, h.x1 - h.x0, h.y1 - h.y0);
+    const QRect target = held.intersected(exposed);
+    if (!target.isEmpty()) p.drawImage(target, bitmap, target.translated(-held.topLeft()));
 }
 
 void CanvasView::resizeEvent(QResizeEvent* event) {
@@ -378,7 +382,10 @@ void Form1::BitBlt(int dx, int dy, int w, int h, int, int) {
 }
 
 void Form1::FillBackground(int x1, int y1, int x2, int y2) {
-    view_->update(LogicalRect(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized(), view_->Dpr()));
+    // Both corners included whichever way round they come (QRect::normalized would drop the
+    // first column or row of a reversed rectangle: the one next to the image).
+    view_->update(LogicalRect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))),
+                              view_->Dpr()));
 }
 
 void Form1::ResizeClient(int w, int h) {

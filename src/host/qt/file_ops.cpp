@@ -57,8 +57,10 @@ int CreateTempBeside(const QString& path, QString* temp) {
 
 QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// BLAKE2b: as collision-safe as SHA-256 for telling two contents apart, and about three times
+// faster in Qt's software implementations, which counts on files of hundreds of megabytes.
 QByteArray ContentDigest(const QByteArray& bytes) {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256);
 }
 
 FileStamp StampOf(const QString& path, bool withDigest) {
