@@ -22,6 +22,16 @@ extern const uint32_t kRandSeed = 77031;
 
 namespace {
 
+// A 150 x 110 image of random bytes, its display copy alike, in a 170 x 120 window.
+void RandomScene(RecordingSurface& view) {
+    view.cw = 170;
+    view.ch = 120;
+    FreshEngine(150, 110, &view);
+    for (Plane* p : {&Module1.RPlane, &Module1.GPlane, &Module1.BPlane})
+        for (uint8_t& v : p->bytes) v = static_cast<uint8_t>(Rand(0, 255));
+    DisplayCopyFollowsImage();
+}
+
 
 
 struct DetachView {
@@ -105,14 +115,9 @@ class DisplayUnion : public ::testing::TestWithParam<UnionCase> {};
 TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
     const UnionCase& c = GetParam();
     RecordingSurface view;
-    view.cw = 170;
-    view.ch = 120;
     DetachView detach;
-    FreshEngine(150, 110, &view);
+    RandomScene(view);
     Module1State& m = Module1;
-    for (Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
-        for (uint8_t& v : p->bytes) v = static_cast<uint8_t>(Rand(0, 255));
-    DisplayCopyFollowsImage();
     // Coverage left from an earlier stroke outside its cleared rectangle.
     for (int i = 0; i < 200; ++i) m.FXBuffer.at(Rand(0, 149), Rand(0, 109)) = static_cast<uint8_t>(Rand(1, 255));
     m.Paper = Plane(7, 5);
@@ -200,14 +205,9 @@ TEST(DisplayUnionWindow, StrokeShowsWhatTheWholeImageRenderingShows) {
     for (float zoom : {2.5f, 4.0f, 1.25f, 3.0f, 1.0f, 0.75f, 0.5f}) {
         SCOPED_TRACE(testing::Message() << "zoom " << zoom);
         ScreenSurface view;
-        view.cw = 170;
-        view.ch = 120;
         DetachView detach;
-        FreshEngine(150, 110, &view);
+        RandomScene(view);
         Module1State& m = Module1;
-        for (Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
-            for (uint8_t& v : p->bytes) v = static_cast<uint8_t>(Rand(0, 255));
-        DisplayCopyFollowsImage();
         m.BrushSize = 6;
         m.ColorR = 250;
         m.ColorG = 10;
