@@ -328,6 +328,24 @@ inline uint32_t RoundedQuotient(uint32_t total, uint32_t count, double inverse) 
 
 // One display row at zoom 1/2 from source rows sy and sy + 1: each pixel the rounded average
 // of its 2 x 2 block (of its 2 x 1 block at an odd width's last column), read straight from
+// Display columns X .. x1 - 1 the plain way: each the rounded mean of its source columns
+// s0 .. s1 - 1 over `rows` rows from offset top.
+void BlockColumns(const uint8_t* const* planes, int32_t w, size_t top, int rows, int32_t X, int32_t x0,
+                  int32_t x1, const int32_t* s0, const int32_t* s1, uint32_t* out) {
+    for (; X < x1; ++X) {
+        const int32_t a = s0[X - x0], e = s1[X - x0];
+        const uint32_t count = static_cast<uint32_t>(e - a) * static_cast<uint32_t>(rows);
+        uint32_t v[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            uint32_t sum = 0;
+            for (int i = 0; i < rows; ++i)
+                for (int32_t sx = a; sx < e; ++sx) sum += planes[ch][top + i * size_t(w) + sx];
+            v[ch] = (sum + count / 2) / count;
+        }
+        out[X - x0] = Pack(v[0], v[1], v[2]);
+    }
+}
+
 // the planes, eight pixels at a time where the blocks are whole.
 void HalfRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0, int32_t x1,
              const int32_t* s0, const int32_t* s1, uint32_t* out) {
@@ -351,17 +369,7 @@ void HalfRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0, in
         _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(bg, R));
     }
 #endif
-    for (; X < x1; ++X) {
-        const int32_t a = s0[X - x0], e = s1[X - x0];
-        const uint32_t count = static_cast<uint32_t>(e - a) * 2;
-        uint32_t v[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            uint32_t sum = 0;
-            for (int32_t sx = a; sx < e; ++sx) sum += planes[ch][top + sx] + planes[ch][bottom + sx];
-            v[ch] = (sum + count / 2) / count;
-        }
-        out[X - x0] = Pack(v[0], v[1], v[2]);
-    }
+    BlockColumns(planes, w, top, 2, X, x0, x1, s0, s1, out);
 }
 
 // The same at zoom 1/4 from source rows sy .. sy + 3: 4 x 4 blocks, four pixels at a time.
@@ -388,18 +396,7 @@ void QuarterRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0,
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (X - x0)), px);
     }
 #endif
-    for (; X < x1; ++X) {
-        const int32_t a = s0[X - x0], e = s1[X - x0];
-        const uint32_t count = static_cast<uint32_t>(e - a) * 4;
-        uint32_t v[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            uint32_t sum = 0;
-            for (int i = 0; i < 4; ++i)
-                for (int32_t sx = a; sx < e; ++sx) sum += planes[ch][top + i * size_t(w) + sx];
-            v[ch] = (sum + count / 2) / count;
-        }
-        out[X - x0] = Pack(v[0], v[1], v[2]);
-    }
+    BlockColumns(planes, w, top, 4, X, x0, x1, s0, s1, out);
 }
 
 void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& target, int32_t w,

@@ -18,6 +18,16 @@ const QColor kArrow(40, 70, 150);
 
 // A brush handle from the lower left up to the ferrule, and the ferrule, at 45 degrees; the
 // caller draws the tip below and left of (11, 18).
+// A drop of width d hanging from its tip (cx, tip), filled with the painter's brush.
+void Drop(QPainter& p, qreal cx, qreal tip, qreal d) {
+    QPainterPath drop;
+    drop.moveTo(cx, tip);
+    drop.cubicTo(cx + d / 4, tip + d / 2, cx + d / 2, tip + 3 * d / 4, cx + d / 2, tip + d);
+    drop.arcTo(cx - d / 2, tip + d / 2, d, d, 0, -180);
+    drop.cubicTo(cx - d / 2, tip + 3 * d / 4, cx - d / 4, tip + d / 2, cx, tip);
+    p.drawPath(drop);
+}
+
 void BrushHandle(QPainter& p) {
     p.setPen(QPen(kWood, 3.5, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(16, 13), QPointF(25, 4));
@@ -79,12 +89,7 @@ void Draw(QPainter& p, ButtonIcon icon) {
             BrushTip(p, QColor(110, 110, 120));
             p.setPen(Qt::NoPen);
             p.setBrush(kWater);
-            QPainterPath drop;
-            drop.moveTo(21, 14);
-            drop.cubicTo(23, 18, 25, 20, 25, 22);
-            drop.arcTo(17, 18, 8, 8, 0, -180);
-            drop.cubicTo(17, 20, 19, 18, 21, 14);
-            p.drawPath(drop);
+            Drop(p, 21, 14, 8);
             break;
         }
         case ButtonIcon::Ink: {
@@ -97,12 +102,7 @@ void Draw(QPainter& p, ButtonIcon icon) {
             p.setBrush(QColor(255, 255, 255, 90));
             p.drawRect(QRectF(9, 14, 3, 9));
             p.setBrush(kInk);
-            QPainterPath drop;
-            drop.moveTo(23.5, 2);
-            drop.cubicTo(25, 5, 26.5, 6.5, 26.5, 8);
-            drop.arcTo(20.5, 5, 6, 6, 0, -180);
-            drop.cubicTo(20.5, 6.5, 22, 5, 23.5, 2);
-            p.drawPath(drop);
+            Drop(p, 23.5, 2, 6);
             break;
         }
         case ButtonIcon::GelBrush: {
