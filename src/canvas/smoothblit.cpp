@@ -326,8 +326,6 @@ inline uint32_t RoundedQuotient(uint32_t total, uint32_t count, double inverse) 
     return static_cast<uint32_t>(q);
 }
 
-// One display row at zoom 1/2 from source rows sy and sy + 1: each pixel the rounded average
-// of its 2 x 2 block (of its 2 x 1 block at an odd width's last column), read straight from
 // Display columns X .. x1 - 1 the plain way: each the rounded mean of its source columns
 // s0 .. s1 - 1 over `rows` rows from offset top.
 void BlockColumns(const uint8_t* const* planes, int32_t w, size_t top, int rows, int32_t X, int32_t x0,
@@ -346,6 +344,8 @@ void BlockColumns(const uint8_t* const* planes, int32_t w, size_t top, int rows,
     }
 }
 
+// One display row at zoom 1/2 from source rows sy and sy + 1: each pixel the rounded average
+// of its 2 x 2 block (of its 2 x 1 block at an odd width's last column), read straight from
 // the planes, eight pixels at a time where the blocks are whole.
 void HalfRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0, int32_t x1,
              const int32_t* s0, const int32_t* s1, uint32_t* out) {

@@ -16,8 +16,6 @@ const QColor kWater(70, 140, 230);
 const QColor kGel(60, 170, 90);
 const QColor kArrow(40, 70, 150);
 
-// A brush handle from the lower left up to the ferrule, and the ferrule, at 45 degrees; the
-// caller draws the tip below and left of (11, 18).
 // A drop of width d hanging from its tip (cx, tip), filled with the painter's brush.
 void Drop(QPainter& p, qreal cx, qreal tip, qreal d) {
     QPainterPath drop;
@@ -28,6 +26,8 @@ void Drop(QPainter& p, qreal cx, qreal tip, qreal d) {
     p.drawPath(drop);
 }
 
+// A brush handle from the lower left up to the ferrule, and the ferrule, at 45 degrees; the
+// caller draws the tip below and left of (11, 18).
 void BrushHandle(QPainter& p) {
     p.setPen(QPen(kWood, 3.5, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(16, 13), QPointF(25, 4));
