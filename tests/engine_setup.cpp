@@ -24,9 +24,3 @@ void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& capt
     m.CaptionText = caption;
 }
 
-void DisplayCopyFollowsImage() {
-    Module1State& m = Module1;
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
-}

@@ -9,5 +9,5 @@
 // Opacity 255, Step 15, black), the view attached at zoom 1, no display bitmap yet.
 void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& caption);
 
-// The display copy becomes the image.
-void DisplayCopyFollowsImage();
+// DisplayCopyFollowsImage (canvas/buffers.h) makes the display copy the image.
+#include "canvas/buffers.h"

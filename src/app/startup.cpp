@@ -12,8 +12,6 @@
 
 namespace {
 
-std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
-
 // A plane from the host must have exactly the size the host announced.
 Plane Checked(Plane p, int32_t w, int32_t h, const char* what) {
     if (!p.sizeIs(w, h))
@@ -79,9 +77,7 @@ void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>
         m.RPlane = Checked(m.Host->Tarn_GetRBuffer(), m.BufferWidth, m.BufferHeight, "red plane");
         m.GPlane = Checked(m.Host->Tarn_GetGBuffer(), m.BufferWidth, m.BufferHeight, "green plane");
         m.BPlane = Checked(m.Host->Tarn_GetBBuffer(), m.BufferWidth, m.BufferHeight, "blue plane");
-        m.RBase = m.RPlane;
-        m.GBase = m.GPlane;
-        m.BBase = m.BPlane;
+        DisplayCopyFollowsImage();
     } catch (const std::bad_alloc&) {
         throw MarloError(7, "The image of " + SizeText(m.BufferWidth, m.BufferHeight) +
                                 " pixels is too large for this computer's memory.");

@@ -7,6 +7,9 @@
 float Catmull(float t, float p1, float p2, float p3, float p4);
 float p_Catmull(float t, float p1, float p2, float p3, float p4);
 float PointDistance(float a, float b, float c, float d);
+// The stroke's touched rectangle (DirtyLeft .. DirtyBottom) grows to hold the brush at image
+// point (x, y).
+void GrowDirtyRect(float x, float y);
 // Draws the spline piece that ends at the point before the newest one; X, Y client pixels.
 void DrawBrush(float X, float Y);
 void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int16_t w, int16_t H);

@@ -44,10 +44,7 @@ struct Pieces {
 // The start of a piece: the touched rectangle grows by the sample, and the stamps are laid.
 void Stamp(const Sample& s) {
     Module1State& m = Module1;
-    if (s.x + m.BrushSize > m.DirtyRight) m.DirtyRight = s.x + m.BrushSize;
-    if (s.x - m.BrushSize < m.DirtyLeft) m.DirtyLeft = s.x - m.BrushSize;
-    if (s.y + m.BrushSize > m.DirtyBottom) m.DirtyBottom = s.y + m.BrushSize;
-    if (s.y - m.BrushSize < m.DirtyTop) m.DirtyTop = s.y - m.BrushSize;
+    GrowDirtyRect(s.x, s.y);
     AALine(m.LastX, m.LastY, s.x, s.y, m.BrushSize * m.LastPressure, s.pressure * m.BrushSize,
            static_cast<int16_t>(m.BufferWidth), static_cast<int16_t>(m.BufferHeight));
 }
@@ -123,6 +120,14 @@ void DrawPieces(const Pieces& p, const StrokeDisplay& display, bool lastOnly) {
 }
 
 }  // namespace
+
+void GrowDirtyRect(float x, float y) {
+    Module1State& m = Module1;
+    if (x + m.BrushSize > m.DirtyRight) m.DirtyRight = x + m.BrushSize;
+    if (x - m.BrushSize < m.DirtyLeft) m.DirtyLeft = x - m.BrushSize;
+    if (y + m.BrushSize > m.DirtyBottom) m.DirtyBottom = y + m.BrushSize;
+    if (y - m.BrushSize < m.DirtyTop) m.DirtyTop = y - m.BrushSize;
+}
 
 void DrawBrush(float X, float Y) {
     Module1State& m = Module1;

@@ -24,6 +24,11 @@ void clearbuffer() {
     std::fill(m.GPlane.bytes.begin(), m.GPlane.bytes.end(), uint8_t{255});
     std::fill(m.BPlane.bytes.begin(), m.BPlane.bytes.end(), uint8_t{255});
     std::fill(m.FXBuffer.bytes.begin(), m.FXBuffer.bytes.end(), uint8_t{0});
+    DisplayCopyFollowsImage();
+}
+
+void DisplayCopyFollowsImage() {
+    Module1State& m = Module1;
     m.RBase = m.RPlane;
     m.GBase = m.GPlane;
     m.BBase = m.BPlane;

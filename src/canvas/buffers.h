@@ -6,6 +6,8 @@
 void SortPair(float& a, float& b);
 // Sizes the seven image planes to BufferWidth x BufferHeight, all bytes 0.
 void AllocateBuffers();
+// The display copy (RBase, GBase, BBase) becomes a copy of the image.
+void DisplayCopyFollowsImage();
 // The image becomes white; coverage 0; the display copy follows the image.
 void clearbuffer();
 // Clears coverage over the rectangle with corners (x1, y1), (x2, y2), both included.

@@ -98,14 +98,18 @@ void DeleteDisplayBitmap() {
     Dibs.Held = {};
 }
 
+void ShowZoomCaption() {
+    const Module1State& m = Module1;
+    if (!Dibs.View || !Dibs.View->IsVisible()) return;
+    const float percent = m.Zoom * 100.0f;  // single precision, as the zoom is held
+    Dibs.View->SetCaption(m.CaptionText + " zoom = " +
+                          std::to_string(static_cast<long long>(std::fabs(std::floor(percent)))));
+}
+
 void CreateDisplayBitmap() {
     const Module1State& m = Module1;
     if (Dibs.DisplayDC != 0) {
-        if (Dibs.View && Dibs.View->IsVisible()) {
-            const float percent = m.Zoom * 100.0f;  // single precision, as the zoom is held
-            Dibs.View->SetCaption(m.CaptionText + " zoom = " +
-                                  std::to_string(static_cast<long long>(std::fabs(std::floor(percent)))));
-        }
+        ShowZoomCaption();
         DeleteDisplayBitmap();
     }
     const double wd = std::floor(static_cast<double>(m.BufferWidth) * m.Zoom);

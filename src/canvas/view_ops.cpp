@@ -31,11 +31,7 @@ void ApplyZoom(float zoom, int32_t scrollX, int32_t scrollY) {
         } catch (const MarloError&) {
         }
         // The caption named the zoom that failed; name the one in effect again.
-        if (Dibs.View && Dibs.View->IsVisible()) {
-            const float percent = m.Zoom * 100.0f;
-            Dibs.View->SetCaption(m.CaptionText + " zoom = " +
-                                  std::to_string(static_cast<long long>(std::floor(percent))));
-        }
+        ShowZoomCaption();
         throw MarloError(e.code, "The view cannot be zoomed any further: there is not enough memory "
                                  "for the display at that zoom.");
     }

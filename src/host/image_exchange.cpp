@@ -4,12 +4,11 @@
 
 #include "app/errors.h"
 #include "app/module1.h"
+#include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
 
 namespace {
-
-std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
 
 Host& TheHost() {
     if (!Module1.Host) throw HostError("Marlo is not attached to Tarnwick.");
@@ -36,9 +35,7 @@ void GetImage() {
     m.RPlane = std::move(r);
     m.GPlane = std::move(g);
     m.BPlane = std::move(b);
-    m.RBase = m.RPlane;
-    m.GBase = m.GPlane;
-    m.BBase = m.BPlane;
+    DisplayCopyFollowsImage();
     displaybuffers();
 }
 

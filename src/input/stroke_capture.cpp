@@ -27,14 +27,7 @@ void PenSubstitution(float& X, float& Y) {
     }
 }
 
-void GrowDirty(float X, float Y) {
-    Module1State& m = Module1;
-    const float x = ImageX(X), y = ImageY(Y);
-    if (x + m.BrushSize > m.DirtyRight) m.DirtyRight = x + m.BrushSize;
-    if (x - m.BrushSize < m.DirtyLeft) m.DirtyLeft = x - m.BrushSize;
-    if (y + m.BrushSize > m.DirtyBottom) m.DirtyBottom = y + m.BrushSize;
-    if (y - m.BrushSize < m.DirtyTop) m.DirtyTop = y - m.BrushSize;
-}
+void GrowDirty(float X, float Y) { GrowDirtyRect(ImageX(X), ImageY(Y)); }
 
 void AppendPoint(float X, float Y) {
     Module1State& m = Module1;
