@@ -32,14 +32,8 @@ void RandomScene(RecordingSurface& view) {
     DisplayCopyFollowsImage();
 }
 
-
-
-struct DetachView {
-    ~DetachView() { Dibs.View = nullptr; }
-};
-
-// DrawBrush as its description reads: each sample's piece stamped, then RenderSegment(1), which
-// composites the piece's whole rectangle and blits it.
+// DrawBrush the plain way: each sample's piece stamped, then RenderSegment(1), which composites
+// the piece's whole rectangle and blits it.
 void PieceByPiece(float X, float Y) {
     Module1State& m = Module1;
     const int n = m.PointCount;
