@@ -75,12 +75,17 @@ int64_t CgroupRoom() {
 
 }  // namespace
 
+int64_t EnvMegabytes(const char* name) {
+    const char* text = std::getenv(name);
+    if (!text) return 0;
+    char* end = nullptr;
+    const long long mb = std::strtoll(text, &end, 10);
+    if (end == text || mb <= 0) return 0;
+    return mb < (int64_t(1) << 40) ? int64_t(mb) << 20 : kUnknown;
+}
+
 int64_t AvailableMemoryBytes() {
-    if (const char* text = std::getenv("MARLO_MEMORY_MB")) {
-        char* end = nullptr;
-        const long long mb = std::strtoll(text, &end, 10);
-        if (end != text && mb > 0) return int64_t(mb) << 20;
-    }
+    if (const int64_t set = EnvMegabytes("MARLO_MEMORY_MB")) return set;
     const int64_t system = MemAvailable();
     const int64_t cgroup = CgroupRoom();
     return system < cgroup ? system : cgroup;

@@ -263,12 +263,8 @@ std::function<void()> UndoPackingWanted;
 
 int64_t UndoBudgetBytes() {
     if (budget > 0) return budget;
-    budget = AvailableMemoryBytes() / 4;
-    if (const char* text = std::getenv("MARLO_UNDO_MB")) {
-        char* end = nullptr;
-        const long long mb = std::strtoll(text, &end, 10);
-        if (end != text && mb > 0) budget = mb < (int64_t(1) << 40) ? int64_t(mb) << 20 : INT64_MAX;
-    }
+    const int64_t set = EnvMegabytes("MARLO_UNDO_MB");
+    budget = set > 0 ? set : AvailableMemoryBytes() / 4;
     return budget;
 }
 

@@ -87,7 +87,9 @@ bool AbsoluteImagePath(const QString& image, QString* path, QString* error) {
     return true;
 }
 
-std::shared_ptr<FileHost> MakeFileHost(const CommandLine& cl, QString* error, QString* notice) {
+}  // namespace
+
+std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
     ImageDocument doc;
     if (cl.image.isEmpty()) {
         const QString here = QDir::currentPath();
@@ -116,12 +118,6 @@ std::shared_ptr<FileHost> MakeFileHost(const CommandLine& cl, QString* error, QS
     // Marlo's palette may be shown from another folder: the wallpaper by its absolute path.
     const QString wallpaper = cl.wallpaper.isEmpty() ? QString() : QFileInfo(cl.wallpaper).absoluteFilePath();
     return std::make_shared<FileHost>(std::move(doc), std::move(paper), wallpaper);
-}
-
-}  // namespace
-
-std::shared_ptr<Host> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
-    return MakeFileHost(cl, error, notice);
 }
 
 Form1* StartMarlo(std::shared_ptr<Host> host, QString* error) {
@@ -165,7 +161,7 @@ int RunMarlo(const CommandLine& cl) {
     if (cl.dbus) {
         host = ConnectDbusHost(&error);
     } else {
-        host = fileHost = MakeFileHost(cl, &error, &notice);
+        host = fileHost = MakeHost(cl, &error, &notice);
     }
     if (!host) {
         ReportStartFailure(error);
