@@ -36,9 +36,10 @@ inline void Subtract(const Rect& a, const Rect& b, std::vector<Rect>& out) {
     if (b.x1 < a.x1) out.push_back({b.x1, y0, a.x1, y1});
 }
 
-// rects less cut, in place.
-inline void SubtractAll(std::vector<Rect>& rects, const Rect& cut) {
-    std::vector<Rect> rest;
-    for (const Rect& r : rects) Subtract(r, cut, rest);
-    rects.swap(rest);
+// rects less cut, in place; spare holds the result meanwhile (both keep their memory, so that
+// a caller reusing them does not allocate).
+inline void SubtractAll(std::vector<Rect>& rects, const Rect& cut, std::vector<Rect>& spare) {
+    spare.clear();
+    for (const Rect& r : rects) Subtract(r, cut, spare);
+    rects.swap(spare);
 }

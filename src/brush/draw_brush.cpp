@@ -77,10 +77,12 @@ void OwnRects(const Pieces& p, int k, bool lastOnly, std::vector<Rect>& rects) {
         return;
     }
     if (!lastOnly) return;
-    for (int j = k + 1; j < p.count && !rects.empty(); ++j) SubtractAll(rects, p.composite[j]);
+    std::vector<Rect>& spare = Scratch.rectSpare;
+    for (int j = k + 1; j < p.count && !rects.empty(); ++j) SubtractAll(rects, p.composite[j], spare);
+    std::vector<Rect>& add = Scratch.pieceExtra;
     for (const Rect& e : p.extra[k]) {
-        std::vector<Rect> add{e};
-        for (const Rect& r : rects) SubtractAll(add, r);
+        add.assign(1, e);
+        for (size_t i = 0; i < rects.size() && !add.empty(); ++i) SubtractAll(add, rects[i], spare);
         rects.insert(rects.end(), add.begin(), add.end());
     }
 }

@@ -17,6 +17,8 @@ Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t wi
 void SmoothBlitPixels(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t* bits,
                       int32_t widthPlus1, int32_t heightPlus1, int32_t rowPixels, float zoom,
                       const Rect& rect, int32_t originX, int32_t originY);
+// The image pixels (of an image w x h) that the display pixels of rect blend at this zoom.
+Rect SmoothBlitSource(const Rect& rect, int32_t w, int32_t h, float zoom);
 
 // The part of area that BlitDisplay renders, after its clipping to the image and the window;
 // false when it renders nothing.

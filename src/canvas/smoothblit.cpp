@@ -79,21 +79,72 @@ Tap BilinearTap(int32_t X, double zoom, int32_t n) {
     return {i0, i1, static_cast<int32_t>(std::lrint((u - i0) * 256.0))};
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 using Floats4 = float __attribute__((vector_size(16)));
 using Ints4 = int32_t __attribute__((vector_size(16)));
 
-// One channel of a source row, as floats from column first on, with two columns of 0 after
-// the last: a tap at the right edge weighs its second column by 0.
+// Source values past a row's last column, read by the vector steps: zeros.
+constexpr int32_t kSourcePadding = 12;
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Bytes to floats, eight at a time; returns how many it did.
+__attribute__((target("avx2"))) int32_t SourceFloatsWide(const uint8_t* p, int32_t n, float* f) {
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        int64_t eight;
+        std::memcpy(&eight, p + i, sizeof eight);
+        const __m256i v = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(eight));
+        _mm256_storeu_ps(f + i, _mm256_cvtepi32_ps(v));
+    }
+    return i;
+}
+#endif
+
+// One channel of a source row, as floats from column first on, with zeros after the last: a
+// tap at the right edge weighs its second column by 0.
 void SourceFloats(const uint8_t* p, const Columns& c, float* f) {
     const int32_t n = c.last - c.first + 1;
-    for (int32_t i = 0; i < n; ++i) f[i] = p[c.first + i];
-    f[n] = f[n + 1] = f[n + 2] = f[n + 3] = 0;
+    int32_t i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (HasAvx2()) i = SourceFloatsWide(p + c.first, n, f);
+#endif
+    for (; i < n; ++i) f[i] = p[c.first + i];
+    std::fill(f + n, f + n + kSourcePadding, 0.0f);
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Groups of eight display columns: the two taps of each column picked by its offset from the
+// eight source values at the group's first index and the eight after it (the same two
+// products and sum as one column at a time). Returns how many columns it did.
+__attribute__((target("avx2"))) int32_t HorizontalWide(const Columns& c, const float* f, float* out) {
+    const int32_t n = c.X1 - c.X0;
+    int32_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const float* at = f + c.index[k];
+        const __m256i offset = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.offset.data() + k));
+        const __m256 a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(at), offset);
+        const __m256 b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(at + 1), offset);
+        _mm256_storeu_ps(out + k, _mm256_add_ps(_mm256_mul_ps(a, _mm256_loadu_ps(c.w0.data() + k)),
+                                                _mm256_mul_ps(b, _mm256_loadu_ps(c.w1.data() + k))));
+    }
+    return k;
+}
+#endif
 
 void Horizontal(const Columns& c, const float* f, float* out) {
     const int32_t n = c.X1 - c.X0;
     int32_t k = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (c.groupsOfEight && HasAvx2()) k = HorizontalWide(c, f, out);
+#endif
 #ifdef __SSE2__
+    // The rest of a regular row four columns at a time.
     if (c.phases == 4) {
         // Display columns 4c .. 4c + 3 take source columns (c - 1, c), (c - 1, c), (c, c + 1),
         // (c, c + 1) with the weights of their phase.
@@ -169,10 +220,6 @@ __attribute__((target("avx2"))) int32_t VerticalRowWide(const float* const* top,
     return k;
 }
 
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 #endif
 
 void VerticalRow(const float* const* top, const float* const* bot, float wy0, float wy1, int32_t n,
@@ -212,6 +259,12 @@ void Columns::Set(const Tap* taps, int32_t x0, int32_t x1, float zoom) {
         w0[k] = static_cast<float>(256 - t.w1);
         w1[k] = static_cast<float>(t.w1);
     }
+    groupsOfEight = n >= 8;
+    offset.resize(n);
+    for (int32_t k = 0; k < n; ++k) {
+        offset[k] = index[k] - index[k - k % 8];
+        if (k % 8 == 7) groupsOfEight = groupsOfEight && offset[k] <= 6;
+    }
     phases = 0;
     if ((zoom == 4.0f || zoom == 2.0f) && x0 % 4 == 0 && n % 4 == 0) {
         // Within each group of four columns from a multiple of 4, the first source column
@@ -249,7 +302,7 @@ void BilinearScratch::Size() {
     for (HorizontalRow& row : rows)
         for (auto& channel : row.channel)
             if (channel.size() < n) channel.resize(n);
-    const size_t m = static_cast<size_t>(cols.last - cols.first + 1) + 4;
+    const size_t m = static_cast<size_t>(cols.last - cols.first + 1) + kSourcePadding;
     if (source.size() < m) source.resize(m);
 }
 
@@ -505,6 +558,26 @@ Rect SmoothBlitReach(const Rect& target, const Rect& area, int32_t w, int32_t h,
     Widen(&r.x0, &r.x1, area.x0, area.x1, zoom, w, dw);
     Widen(&r.y0, &r.y1, area.y0, area.y1, zoom, h, dh);
     return r;
+}
+
+Rect SmoothBlitSource(const Rect& rect, int32_t w, int32_t h, float zoom) {
+    if (rect.empty() || !Usable(w + 1, h + 1, zoom)) return {};
+    if (zoom == 1.0f) return rect.Intersected({0, 0, w, h});
+    Rect s;
+    if (zoom > 1.0f) {
+        // Taps grow with the display pixel: the first one's left column, the last one's right.
+        s.x0 = BilinearTap(rect.x0, zoom, w).i0;
+        s.x1 = BilinearTap(rect.x1 - 1, zoom, w).i1 + 1;
+        s.y0 = BilinearTap(rect.y0, zoom, h).i0;
+        s.y1 = BilinearTap(rect.y1 - 1, zoom, h).i1 + 1;
+        return s;
+    }
+    int32_t unused;
+    AreaRange(rect.x0, zoom, w, &s.x0, &unused);
+    AreaRange(rect.x1 - 1, zoom, w, &unused, &s.x1);
+    AreaRange(rect.y0, zoom, h, &s.y0, &unused);
+    AreaRange(rect.y1 - 1, zoom, h, &unused, &s.y1);
+    return s;
 }
 
 Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,

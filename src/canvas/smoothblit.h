@@ -46,6 +46,11 @@ struct Columns {
     std::vector<int32_t> index;   // i0 - first
     std::vector<float> w0, w1;    // 256 - w1 and w1
     int phases = 0;  // 4 or 2 when every column follows the pattern of that integer zoom
+    // Per group of eight columns from X0, each column's index less the group's first: when
+    // every group spans at most seven source columns (magnified by more than 8/7), eight
+    // columns are scaled at a time from eight source values and the eight after them.
+    std::vector<int32_t> offset;
+    bool groupsOfEight = false;
 
     void Set(const Tap* taps, int32_t x0, int32_t x1, float zoom);
 };

@@ -21,55 +21,35 @@ bool StrokeDisplay::AnyShown() const {
     return false;
 }
 
-namespace {
-
-// rects less cut, in place; spare holds the result meanwhile (both keep their memory).
-void Cut(std::vector<Rect>& rects, const Rect& cut, std::vector<Rect>& spare) {
-    spare.clear();
-    for (const Rect& r : rects) Subtract(r, cut, spare);
-    rects.swap(spare);
-}
-
-}  // namespace
-
 void StrokeDisplay::ExtraComposites(const Rect* composite, PerPiece& extra) const {
     const Module1State& m = Module1;
     for (std::vector<Rect>& e : extra) e.clear();
     if (m.Zoom == 1.0f || !AnyShown()) return;
-    // Away from zoom 1 a display pixel blends its image pixel's neighbours: one pixel around it
-    // when magnified, the block it averages when reduced. A reach as large as the image covers
-    // it all, whatever the zoom.
-    const double all = std::max(m.BufferWidth, m.BufferHeight) + 1.0;
-    const double blocks = 1.0 / m.Zoom;
-    const auto reach = static_cast<int32_t>(
-        m.Zoom > 1.0f ? 1.0 : (blocks >= 1 && blocks < all ? std::ceil(blocks) + 1 : all));
-
-    // The image pixels rendered last at t, grown by the reach.
+    // Away from zoom 1 a display pixel blends its image pixel's neighbours. The display pixels
+    // rendered last at t are those of its update that no later update renders again; the image
+    // pixels they blend are what must be current at t.
     static_assert(std::tuple_size_v<decltype(Scratch.displayRendered)> == kMaxPieces);
     auto& rendered = Scratch.displayRendered;
     std::vector<Rect>& last = Scratch.displayLast;
     std::vector<Rect>& need = Scratch.displayNeed;
     std::vector<Rect>& spare = Scratch.displayCut;
-    std::array<Rect, kMaxPieces> shown{};
     for (int t = 0; t < count_; ++t) {
         rendered[t].clear();
-        Rect a;
-        if (!area_[t].empty() && ShownArea(m.RBase, m.GBase, m.BBase, area_[t], &a)) shown[t] = a;
+        if (target_[t].empty()) continue;
+        last.assign(1, target_[t]);
+        for (int j = t + 1; j < count_ && !last.empty(); ++j) SubtractAll(last, target_[j], spare);
+        for (const Rect& q : last)
+            rendered[t].push_back(SmoothBlitSource(q, m.BufferWidth, m.BufferHeight, m.Zoom));
     }
+    // Piece k composites, besides its own last pixels, those that a display pixel rendered at
+    // some t >= k blends before a later piece (k < j <= t) composites them again.
     for (int t = 0; t < count_; ++t) {
-        if (shown[t].empty()) continue;
-        last.assign(1, shown[t]);
-        for (int j = t + 1; j < count_ && !last.empty(); ++j) Cut(last, shown[j], spare);
-        for (const Rect& q : last) rendered[t].push_back(q.Grown(reach));
-    }
-    for (int k = 0; k < count_; ++k) {
-        const Rect& own = composite[k];
-        if (own.empty()) continue;
-        for (int t = k; t < count_; ++t) {
-            need.assign(rendered[t].begin(), rendered[t].end());
-            for (int j = k + 1; j <= t && !need.empty(); ++j) Cut(need, composite[j], spare);
+        need.assign(rendered[t].begin(), rendered[t].end());
+        for (int k = t; k >= 0 && !need.empty(); --k) {
+            if (k < t) SubtractAll(need, composite[k + 1], spare);
+            if (composite[k].empty()) continue;
             for (const Rect& q : need) {
-                const Rect in = q.Intersected(own);
+                const Rect in = q.Intersected(composite[k]);
                 if (!in.empty()) extra[k].push_back(in);
             }
         }
