@@ -4,6 +4,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "app/rect.h"
@@ -26,17 +27,18 @@ struct ScratchState {
     std::vector<Rect> pieceRects;    // DrawBrush: the rectangles one piece composites
     std::vector<Rect> pieceExtra;    // DrawBrush: the part of an extra composite not yet held
     std::vector<Rect> rectSpare;     // SubtractAll's result meanwhile, for any caller
-    std::vector<Rect> displayParts;  // BlitDisplayBefore: the parts of an update left to render
     std::vector<int32_t> areaFrom, areaTo;  // reduced display: each column's source range
     std::vector<uint32_t> areaSums[3];      // reduced display: column sums, a channel each
     CompositeTables compositeTables;
     // The byte arrays of the last undo steps undone or dropped, kept for the next saves.
     std::vector<std::vector<uint8_t>> undoSpares;
     BilinearScratch bilinear;               // magnified display: taps and scaled rows
-    // StrokeDisplay::ExtraComposites: per piece the image pixels rendered last there, and
-    // working lists of rectangles (displayCut also for BlitDisplayBefore).
-    std::array<std::vector<Rect>, 16> displayRendered;
-    std::vector<Rect> displayLast, displayNeed, displayCut;
+    // StrokeDisplay: per piece the display pixels rendered there, those left to the end of the
+    // move and the rectangles they are rendered in, and working lists.
+    std::array<std::vector<Rect>, 16> displayNow;
+    std::vector<Rect> displayLater, displayBands, displayLast, displayNeed, displayCut;
+    std::vector<int32_t> bandEdges;
+    std::vector<std::pair<int32_t, int32_t>> bandSpans;
 };
 
 extern ScratchState Scratch;

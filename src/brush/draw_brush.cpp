@@ -37,7 +37,7 @@ struct Pieces {
     std::array<Rect, kMaxSamples> composite{};
     std::array<Rect, kMaxSamples> shows{};  // the image area each piece shows (empty: none)
     // Pixels a piece composites although a later piece composites them again, because a
-    // display pixel rendered in between blends them in (away from zoom 1 only).
+    // display pixel rendered in between blends them in.
     StrokeDisplay::PerPiece extra;
 };
 
@@ -119,6 +119,7 @@ void DrawPieces(const Pieces& p, const StrokeDisplay& display, bool lastOnly) {
         display.Show(k);
         Advance(p.to[k]);
     }
+    display.Finish();
 }
 
 }  // namespace
@@ -171,10 +172,10 @@ void DrawBrush(float X, float Y) {
         p.composite[k] = CompositeArea(fromX, fromY, p.to[k].x, p.to[k].y);
         if (!PreviewArea(fromX, fromY, p.to[k].x, p.to[k].y, &p.shows[k])) p.shows[k] = {};
     }
-    const StrokeDisplay display(p.shows.data(), p.count);
+    StrokeDisplay display(p.shows.data(), p.count);
     Composite c;
     PrepareComposite(c);
     const bool lastOnly = AlphaStaysOnceOn(c);
-    if (lastOnly) display.ExtraComposites(p.composite.data(), p.extra);
+    display.Plan(p.composite.data(), lastOnly, p.extra);
     DrawPieces(p, display, lastOnly);
 }

@@ -253,31 +253,15 @@ Rect BlitTarget(const Plane& r, const Plane& g, const Plane& b, const Rect& area
     return TargetOf(PlanBlit(r, g, b, area));
 }
 
-void BlitDisplayBefore(const Plane& r, const Plane& g, const Plane& b, const Rect& area,
-                       const Rect* laterTargets, int laterCount) {
-    FollowWindow(r, g, b, false);
+void FollowWindow(const Plane& r, const Plane& g, const Plane& b) { FollowWindow(r, g, b, false); }
+
+void RenderDisplay(const Plane& r, const Plane& g, const Plane& b, const Rect& d) {
+    if (!d.empty()) Render(r, g, b, d);
+}
+
+void TellWindow(const Plane& r, const Plane& g, const Plane& b, const Rect& area) {
     const BlitPlan p = PlanBlit(r, g, b, area);
-    if (!p.goes) return;
-    std::vector<Rect>& parts = Scratch.displayParts;
-    const Rect whole = TargetOf(p);
-    parts.assign(1, whole);
-    for (int i = 0; i < laterCount && !parts.empty(); ++i)
-        if (!laterTargets[i].empty()) {
-            std::vector<Rect>& spare = Scratch.displayCut;  // no allocation once it has grown
-            spare.clear();
-            for (const Rect& q : parts) Subtract(q, laterTargets[i], spare);
-            parts.swap(spare);
-        }
-    // Any pixel of this update may be rendered now (a later update renders it again if it is
-    // not this one's to keep), so each part is widened to whole groups of four columns within
-    // the update: the scaling's vector steps then need no odd pixels at the ends.
-    for (Rect part : parts) {
-        if (part.empty()) continue;
-        part.x0 = std::max(whole.x0, part.x0 / 4 * 4);
-        part.x1 = std::min(whole.x1, (part.x1 + 3) / 4 * 4);
-        Render(r, g, b, part);
-    }
-    ShowOnWindow(p);
+    if (p.goes) ShowOnWindow(p);
 }
 
 void displaybuffers() {

@@ -25,9 +25,11 @@ Rect SmoothBlitSource(const Rect& rect, int32_t w, int32_t h, float zoom);
 bool ShownArea(const Plane& r, const Plane& g, const Plane& b, const Rect& area, Rect* shown);
 // The display pixels BlitDisplay renders for area.
 Rect BlitTarget(const Plane& r, const Plane& g, const Plane& b, const Rect& area);
-// BlitDisplay for area, except that display pixels which a later update renders again
-// (laterTargets: their BlitTarget) are left to it: each pixel is rendered once, by the last
-// update that shows it, from the planes as they are then. The window is told of area exactly
-// as BlitDisplay does.
-void BlitDisplayBefore(const Plane& r, const Plane& g, const Plane& b, const Rect& area,
-                       const Rect* laterTargets, int laterCount);
+// Before a piece of a stroke is shown: the bitmap follows the window, and when it moved, all
+// it now holds is rendered from these planes.
+void FollowWindow(const Plane& r, const Plane& g, const Plane& b);
+// The display pixels of d that the bitmap holds, rendered from the planes as BlitDisplay
+// renders them.
+void RenderDisplay(const Plane& r, const Plane& g, const Plane& b, const Rect& d);
+// The window told of area exactly as BlitDisplay tells it, nothing rendered.
+void TellWindow(const Plane& r, const Plane& g, const Plane& b, const Rect& area);

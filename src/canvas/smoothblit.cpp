@@ -80,8 +80,10 @@ Tap BilinearTap(int32_t X, double zoom, int32_t n) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
+// The wide steps below use AVX2 and fused multiply-adds. Every product and sum in the scaling
+// is an integer below 2^24 (times a power of two), so fused or not the results are the same.
+bool HasAvx2Fma() {
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     return has;
 }
 #endif
@@ -94,7 +96,7 @@ constexpr int32_t kSourcePadding = 12;
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Bytes to floats, eight at a time; returns how many it did.
-__attribute__((target("avx2"))) int32_t SourceFloatsWide(const uint8_t* p, int32_t n, float* f) {
+__attribute__((target("avx2,fma"))) int32_t SourceFloatsWide(const uint8_t* p, int32_t n, float* f) {
     int32_t i = 0;
     for (; i + 8 <= n; i += 8) {
         int64_t eight;
@@ -112,7 +114,7 @@ void SourceFloats(const uint8_t* p, const Columns& c, float* f) {
     const int32_t n = c.last - c.first + 1;
     int32_t i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (HasAvx2()) i = SourceFloatsWide(p + c.first, n, f);
+    if (HasAvx2Fma()) i = SourceFloatsWide(p + c.first, n, f);
 #endif
     for (; i < n; ++i) f[i] = p[c.first + i];
     std::fill(f + n, f + n + kSourcePadding, 0.0f);
@@ -122,7 +124,7 @@ void SourceFloats(const uint8_t* p, const Columns& c, float* f) {
 // Groups of eight display columns: the two taps of each column picked by its offset from the
 // eight source values at the group's first index and the eight after it (the same two
 // products and sum as one column at a time). Returns how many columns it did.
-__attribute__((target("avx2"))) int32_t HorizontalWide(const Columns& c, const float* f, float* out) {
+__attribute__((target("avx2,fma"))) int32_t HorizontalWide(const Columns& c, const float* f, float* out) {
     const int32_t n = c.X1 - c.X0;
     int32_t k = 0;
     for (; k + 8 <= n; k += 8) {
@@ -130,8 +132,8 @@ __attribute__((target("avx2"))) int32_t HorizontalWide(const Columns& c, const f
         const __m256i offset = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.offset.data() + k));
         const __m256 a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(at), offset);
         const __m256 b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(at + 1), offset);
-        _mm256_storeu_ps(out + k, _mm256_add_ps(_mm256_mul_ps(a, _mm256_loadu_ps(c.w0.data() + k)),
-                                                _mm256_mul_ps(b, _mm256_loadu_ps(c.w1.data() + k))));
+        _mm256_storeu_ps(out + k, _mm256_fmadd_ps(a, _mm256_loadu_ps(c.w0.data() + k),
+                                                  _mm256_mul_ps(b, _mm256_loadu_ps(c.w1.data() + k))));
     }
     return k;
 }
@@ -141,7 +143,7 @@ void Horizontal(const Columns& c, const float* f, float* out) {
     const int32_t n = c.X1 - c.X0;
     int32_t k = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (c.groupsOfEight && HasAvx2()) k = HorizontalWide(c, f, out);
+    if (c.groupsOfEight && HasAvx2Fma()) k = HorizontalWide(c, f, out);
 #endif
 #ifdef __SSE2__
     // The rest of a regular row four columns at a time.
@@ -198,19 +200,19 @@ void VerticalRowFrom(int32_t k, const float* const* top, const float* const* bot
 #if defined(__x86_64__) && defined(__GNUC__)
 // The same, eight columns at a time, on processors with AVX2 (chosen at run time; the float
 // steps are the same IEEE operations). Returns how many columns it did.
-__attribute__((target("avx2"))) int32_t VerticalRowWide(const float* const* top,
+__attribute__((target("avx2,fma"))) int32_t VerticalRowWide(const float* const* top,
                                                          const float* const* bot, float wy0,
                                                          float wy1, int32_t n, uint32_t* out) {
-    const __m256 w0 = _mm256_set1_ps(wy0), w1 = _mm256_set1_ps(wy1);
-    const __m256 half = _mm256_set1_ps(32768.0f), scale = _mm256_set1_ps(1.0f / 65536.0f);
+    // The weights over 65536 and the half after the scaling: the same exact values, two
+    // operations fewer.
+    const __m256 w0 = _mm256_set1_ps(wy0 / 65536.0f), w1 = _mm256_set1_ps(wy1 / 65536.0f);
+    const __m256 half = _mm256_set1_ps(0.5f);
     int32_t k = 0;
     for (; k + 8 <= n; k += 8) {
         __m256i channel[3];
         for (int ch = 0; ch < 3; ++ch) {
-            const __m256 a = _mm256_mul_ps(_mm256_loadu_ps(top[ch] + k), w0);
-            const __m256 c = _mm256_mul_ps(_mm256_loadu_ps(bot[ch] + k), w1);
-            const __m256 v = _mm256_add_ps(_mm256_add_ps(a, c), half);
-            channel[ch] = _mm256_cvttps_epi32(_mm256_mul_ps(v, scale));
+            const __m256 c = _mm256_fmadd_ps(_mm256_loadu_ps(bot[ch] + k), w1, half);
+            channel[ch] = _mm256_cvttps_epi32(_mm256_fmadd_ps(_mm256_loadu_ps(top[ch] + k), w0, c));
         }
         const __m256i px = _mm256_or_si256(
             _mm256_or_si256(_mm256_slli_epi32(channel[0], 16), _mm256_slli_epi32(channel[1], 8)),
@@ -226,7 +228,7 @@ void VerticalRow(const float* const* top, const float* const* bot, float wy0, fl
                  uint32_t* out) {
     int32_t k = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (n >= 8 && HasAvx2()) k = VerticalRowWide(top, bot, wy0, wy1, n, out);
+    if (n >= 8 && HasAvx2Fma()) k = VerticalRowWide(top, bot, wy0, wy1, n, out);
 #endif
     VerticalRowFrom(k, top, bot, wy0, wy1, n, out);
 }

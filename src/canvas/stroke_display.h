@@ -1,8 +1,11 @@
 // The display work of the pieces of one pointer move, planned together. The brush says which
-// image rectangle each piece changes and shows (its preview area); here each display pixel is
-// rendered once, by the last piece whose update shows it, from the display copy as it stands at
-// that piece. The display bitmap and the window end exactly as if every piece had been blitted
-// in full, one after the other.
+// image rectangle each piece changes and shows (its preview area); each display pixel then
+// takes the colour the last piece whose update shows it would render, from the display copy
+// as it stands at that piece. Most pixels read nothing a later piece composites, so they are
+// rendered once, at the end of the move, in a few wide rectangles; the others are rendered at
+// their piece. The window is told of every piece's update, in order, at the end. The display
+// bitmap and the window end exactly as if every piece had been blitted in full, one after the
+// other.
 #pragma once
 #include <array>
 #include <vector>
@@ -17,17 +20,20 @@ public:
     // areas[k]: the image pixels piece k shows (empty when it shows nothing).
     StrokeDisplay(const Rect* areas, int count);
 
-    bool AnyShown() const;
-    // For each piece k, the pixels of composite[k] that a display pixel rendered at some piece
-    // t >= k blends in before a later piece composites them again: when each pixel is
-    // composited only by the last piece that composites it, these must be composited at k too.
-    // Nothing at zoom 1, where a display pixel shows its own image pixel only.
-    void ExtraComposites(const Rect* composite, PerPiece& extra) const;
-    // Piece k's share of the display: rendered, and the window told of its whole update.
+    // Which display pixels wait for the end of the move, given the image pixels each piece
+    // composites when drawn in full. lastOnly: each pixel will be composited only by the last
+    // piece that composites it; then extra[k] receives the pixels of composite[k] that a
+    // display pixel rendered at some piece t >= k blends before a later piece composites them
+    // again, which must be composited at k too (otherwise extra is left empty).
+    void Plan(const Rect* composite, bool lastOnly, PerPiece& extra);
+    // Piece k's display pixels that cannot wait, rendered.
     void Show(int k) const;
+    // The rest rendered, and the window told of every piece's update.
+    void Finish() const;
 
 private:
     int count_;
     std::array<Rect, kMaxPieces> area_{};
     std::array<Rect, kMaxPieces> target_{};  // the display pixels each update renders
+    bool allWait_ = true;                    // no display pixel is rendered before the end
 };
