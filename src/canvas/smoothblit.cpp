@@ -126,14 +126,16 @@ void SourceFloats(const uint8_t* p, const Columns& c, float* f) {
 // products and sum as one column at a time). Returns how many columns it did.
 __attribute__((target("avx2,fma"))) int32_t HorizontalWide(const Columns& c, const float* f, float* out) {
     const int32_t n = c.X1 - c.X0;
+    const int32_t* index = c.index.data();
+    const int32_t* offsets = c.offset.data();
+    const float *w0 = c.w0.data(), *w1 = c.w1.data();
     int32_t k = 0;
     for (; k + 8 <= n; k += 8) {
-        const float* at = f + c.index[k];
-        const __m256i offset = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.offset.data() + k));
+        const float* at = f + index[k];
+        const __m256i offset = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets + k));
         const __m256 a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(at), offset);
         const __m256 b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(at + 1), offset);
-        _mm256_storeu_ps(out + k, _mm256_fmadd_ps(a, _mm256_loadu_ps(c.w0.data() + k),
-                                                  _mm256_mul_ps(b, _mm256_loadu_ps(c.w1.data() + k))));
+        _mm256_storeu_ps(out + k, _mm256_fmadd_ps(a, _mm256_loadu_ps(w0 + k), _mm256_mul_ps(b, _mm256_loadu_ps(w1 + k))));
     }
     return k;
 }
@@ -207,16 +209,18 @@ __attribute__((target("avx2,fma"))) int32_t VerticalRowWide(const float* const* 
     // operations fewer.
     const __m256 w0 = _mm256_set1_ps(wy0 / 65536.0f), w1 = _mm256_set1_ps(wy1 / 65536.0f);
     const __m256 half = _mm256_set1_ps(0.5f);
+    const float *t0 = top[0], *t1 = top[1], *t2 = top[2];
+    const float *b0 = bot[0], *b1 = bot[1], *b2 = bot[2];
     int32_t k = 0;
     for (; k + 8 <= n; k += 8) {
-        __m256i channel[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            const __m256 c = _mm256_fmadd_ps(_mm256_loadu_ps(bot[ch] + k), w1, half);
-            channel[ch] = _mm256_cvttps_epi32(_mm256_fmadd_ps(_mm256_loadu_ps(top[ch] + k), w0, c));
-        }
-        const __m256i px = _mm256_or_si256(
-            _mm256_or_si256(_mm256_slli_epi32(channel[0], 16), _mm256_slli_epi32(channel[1], 8)),
-            channel[2]);
+        const __m256i r = _mm256_cvttps_epi32(
+            _mm256_fmadd_ps(_mm256_loadu_ps(t0 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b0 + k), w1, half)));
+        const __m256i g = _mm256_cvttps_epi32(
+            _mm256_fmadd_ps(_mm256_loadu_ps(t1 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b1 + k), w1, half)));
+        const __m256i b = _mm256_cvttps_epi32(
+            _mm256_fmadd_ps(_mm256_loadu_ps(t2 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b2 + k), w1, half)));
+        const __m256i px =
+            _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r, 16), _mm256_slli_epi32(g, 8)), b);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), px);
     }
     return k;
