@@ -9,6 +9,7 @@
 #include <QImageWriter>
 #include <QProcess>
 #include <csignal>
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -155,6 +156,17 @@ TEST(FileHost, WriteBackRules) {
         {"changed twice", nullptr, nullptr, false, nullptr},
         {"changed on disk by another program", nullptr,
          [](const QString& image) { ASSERT_TRUE(Sample(9, 7, false).save(image)); }, false, nullptr},
+        {"changed on disk with its size and time kept", nullptr,
+         [](const QString& image) {
+             struct stat st;
+             ASSERT_EQ(::stat(QFile::encodeName(image).constData(), &st), 0);
+             QByteArray bytes = Bytes(image);
+             bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x5A);
+             Write(image, bytes);
+             const struct timespec times[2] = {st.st_atim, st.st_mtim};
+             ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(image).constData(), times, 0), 0);
+         },
+         false, nullptr},
         {"backup name is a folder", nullptr, [](const QString& image) { QDir().mkpath(image + "~"); }, true, "image"},
         {"image replaced by a folder", nullptr,
          [](const QString& image) { QFile::remove(image); QDir().mkpath(image); }, true, "image"},

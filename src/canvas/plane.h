@@ -5,14 +5,20 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/large_pages.h"
+
 struct Plane {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint8_t> bytes;
 
     Plane() = default;
-    Plane(int32_t w, int32_t h, uint8_t fill = 0)
-        : width(w), height(h), bytes(static_cast<size_t>(w) * static_cast<size_t>(h), fill) {}
+    Plane(int32_t w, int32_t h, uint8_t fill = 0) : width(w), height(h) {
+        const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+        bytes.reserve(n);
+        AdviseLargePages(bytes.data(), n);
+        bytes.assign(n, fill);
+    }
 
     uint8_t& at(int32_t x, int32_t y) { return bytes[static_cast<size_t>(y) * width + x]; }
     uint8_t at(int32_t x, int32_t y) const { return bytes[static_cast<size_t>(y) * width + x]; }

@@ -11,6 +11,7 @@
 #include <malloc.h>
 #endif
 
+#include "app/large_pages.h"
 #include "app/memory_budget.h"
 #include "app/module1.h"
 #include "app/rounding.h"
@@ -53,6 +54,7 @@ std::vector<uint8_t> Room(size_t n) {
         spares.erase(best);
     } else {
         bytes.reserve(n);
+        AdviseLargePages(bytes.data(), n);
     }
     return bytes;
 }

@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "app/large_pages.h"
 #include "app/memory_budget.h"
 
 namespace {
@@ -80,7 +83,12 @@ public:
             if (!k.ok) return false;
             adler = adler32_combine(adler, k.adler, static_cast<z_off_t>(k.rawBytes));
         }
+        // The whole file in one allocation: the bands, their chunk frames and the rest.
+        qsizetype total = 8 + 25 + 14 + 16 + 12;
+        for (const Band& k : band) total += 12 * (1 + static_cast<qsizetype>(k.packedBytes >> 30)) + static_cast<qsizetype>(k.packedBytes);
         QByteArray png;
+        png.reserve(total);
+        AdviseLargePages(png.data(), static_cast<size_t>(total));
         png.append("\x89PNG\r\n\x1a\n", 8);
         QByteArray header;
         Put32(header, static_cast<uint32_t>(w));
@@ -88,7 +96,7 @@ public:
         header.append("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, adaptive filters, no interlace
         Chunk(png, "IHDR", header.constData(), header.size());
         Chunk(png, "IDAT", "\x78\x01", 2);  // zlib header: deflate, 32 KiB window, fastest
-        for (const Band& k : band) Chunk(png, "IDAT", k.packed.data(), static_cast<qsizetype>(k.packed.size()));
+        for (const Band& k : band) Chunk(png, "IDAT", k.packed.get(), static_cast<qsizetype>(k.packedBytes));
         QByteArray check;
         Put32(check, static_cast<uint32_t>(adler));
         Chunk(png, "IDAT", check.constData(), check.size());
@@ -101,7 +109,8 @@ private:
     struct Band {
         int y0 = 0, y1 = 0;
         bool last = false, ok = false;
-        std::vector<unsigned char> packed;
+        std::unique_ptr<unsigned char[]> packed;  // room for the worst case, touched as written
+        size_t packedBytes = 0;
         uLong adler = 0;
         size_t rawBytes = 0;
 
@@ -118,11 +127,13 @@ private:
             z_stream z{};
             if (deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return;
             rawBytes = stride * static_cast<size_t>(y1 - y0);
-            packed.resize(deflateBound(&z, static_cast<uLong>(rawBytes)) + 64);
+            const size_t room = deflateBound(&z, static_cast<uLong>(rawBytes)) + 64;
+            packed.reset(new unsigned char[room]);
+            AdviseLargePages(packed.get(), room);
             adler = adler32(0, nullptr, 0);
             std::vector<unsigned char> row(stride);
-            z.next_out = packed.data();
-            z.avail_out = static_cast<uInt>(packed.size());
+            z.next_out = packed.get();
+            z.avail_out = static_cast<uInt>(room);
             int status = Z_OK;
             for (int y = y0; y < y1 && status == Z_OK; ++y) {
                 const uint8_t *pr = r.row(y), *pg = g.row(y), *pb = b.row(y);
@@ -149,7 +160,7 @@ private:
                 if (status == Z_STREAM_END) status = Z_OK;
             }
             ok = status == Z_OK;
-            packed.resize(packed.size() - z.avail_out);
+            packedBytes = room - z.avail_out;
             deflateEnd(&z);
         }
     };
@@ -230,13 +241,31 @@ QSize CheckedHeader(const QString& path, Decoder& d, int64_t bytesPerPixel, int6
     return size;
 }
 
+// An image of the size and pixel format the reader announces, over memory that asked for large
+// pages, for the reader to decode into (readers that can decode into the image they are given
+// then touch no memory of their own); a null image when the reader announces none.
+QImage DecodeTarget(QImageReader& reader) {
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    if (!size.isValid() || format == QImage::Format_Invalid) return {};
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qsizetype line = ((qsizetype(size.width()) * depth + 31) / 32) * 4;  // 32-bit aligned rows
+    const size_t bytes = static_cast<size_t>(line) * static_cast<size_t>(size.height());
+    if (depth <= 0 || bytes < (size_t(8) << 20)) return {};
+    auto* data = static_cast<uchar*>(std::malloc(bytes));
+    if (!data) throw std::bad_alloc();
+    AdviseLargePages(data, bytes);
+    return QImage(data, size.width(), size.height(), line, format, [](void* p) { std::free(p); }, data);
+}
+
 QImage Decode(const QString& path, Decoder& d, QString* error) {
     const QByteArray format = d.reader.format();
     // Our own size check came first; Qt's allocation guard would refuse large images it allows.
     QImageReader::setAllocationLimit(0);
     QImage img;
     try {
-        img = d.reader.read();
+        img = DecodeTarget(d.reader);
+        if (!d.reader.read(&img)) img = QImage();
     } catch (const std::bad_alloc&) {
         *error = QStringLiteral("%1: not enough memory to decode the image").arg(path);
         return {};
@@ -274,7 +303,9 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
     const bool alpha = img.hasAlphaChannel();
     const int w = img.width(), h = img.height();
     try {
-        img = img.convertToFormat(QImage::Format_ARGB32);  // straight, not premultiplied
+        // Read as 0xAARRGGBB, straight, not premultiplied (RGB32 is that with alpha 255).
+        if (img.format() != QImage::Format_RGB32 && img.format() != QImage::Format_ARGB32)
+            img = std::move(img).convertToFormat(QImage::Format_ARGB32);
         if (img.isNull()) throw std::bad_alloc();
         out.r = Plane(w, h);
         out.g = Plane(w, h);
