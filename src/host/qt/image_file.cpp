@@ -241,17 +241,19 @@ QSize CheckedHeader(const QString& path, Decoder& d, int64_t bytesPerPixel, int6
     return size;
 }
 
-// An image of the size and pixel format the reader announces, over memory that asked for large
-// pages, for the reader to decode into (readers that can decode into the image they are given
-// then touch no memory of their own); a null image when the reader announces none.
+// For a large PNG, an image of the size and pixel format the reader announces, over memory that
+// asked for large pages, for the reader to decode into (the PNG reader fills every pixel of
+// the image it is given when size and format agree, else it makes its own); otherwise a null
+// image, and the reader makes its own.
 QImage DecodeTarget(QImageReader& reader) {
+    if (reader.format() != "png") return {};
     const QSize size = reader.size();
     const QImage::Format format = reader.imageFormat();
     if (!size.isValid() || format == QImage::Format_Invalid) return {};
     const int depth = QImage::toPixelFormat(format).bitsPerPixel();
     const qsizetype line = ((qsizetype(size.width()) * depth + 31) / 32) * 4;  // 32-bit aligned rows
     const size_t bytes = static_cast<size_t>(line) * static_cast<size_t>(size.height());
-    if (depth <= 0 || bytes < (size_t(8) << 20)) return {};
+    if (depth <= 0 || bytes < (size_t(4) << 20)) return {};
     auto* data = static_cast<uchar*>(std::malloc(bytes));
     if (!data) throw std::bad_alloc();
     AdviseLargePages(data, bytes);
