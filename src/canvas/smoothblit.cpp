@@ -200,8 +200,8 @@ void VerticalRowFrom(int32_t k, const float* const* top, const float* const* bot
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The same, eight columns at a time, on processors with AVX2 (chosen at run time; the float
-// steps are the same IEEE operations). Returns how many columns it did.
+// The same, eight columns at a time, on processors with AVX2 and FMA (chosen at run time;
+// exact like the plain steps, see HasAvx2Fma). Returns how many columns it did.
 __attribute__((target("avx2,fma"))) int32_t VerticalRowWide(const float* const* top,
                                                          const float* const* bot, float wy0,
                                                          float wy1, int32_t n, uint32_t* out) {

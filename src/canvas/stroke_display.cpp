@@ -24,7 +24,7 @@ void StrokeDisplay::Plan(const Rect* composite, bool lastOnly, PerPiece& extra) 
     std::vector<Rect>& last = Scratch.displayLast;
     std::vector<Rect>& spare = Scratch.displayCut;
     later.clear();
-    allWait_ = true;
+    bool allWait = true;
     // The display pixels whose last update is t's, and what they blend: when a later piece
     // composites none of that, their colour at t is their colour at the end.
     for (int t = 0; t < count_; ++t) {
@@ -37,10 +37,10 @@ void StrokeDisplay::Plan(const Rect* composite, bool lastOnly, PerPiece& extra) 
             bool waits = true;
             for (int j = t + 1; j < count_ && waits; ++j) waits = source.Intersected(composite[j]).empty();
             (waits ? later : now[t]).push_back(q);
-            allWait_ = allWait_ && waits;
+            allWait = allWait && waits;
         }
     }
-    if (!lastOnly || allWait_) return;
+    if (!lastOnly || allWait) return;
 
     // Piece k composites, besides its own last pixels, those that a display pixel rendered at
     // some t >= k blends before a later piece (k < j <= t) composites them again.
@@ -127,14 +127,7 @@ void StrokeDisplay::Finish() const {
     const Module1State& m = Module1;
     std::vector<Rect>& bands = Scratch.displayBands;
     bands.clear();
-    if (allWait_) {
-        // The same pixels as the waiting parts, in fewer rectangles.
-        std::vector<Rect>& targets = Scratch.displayLast;
-        targets.assign(target_.begin(), target_.begin() + count_);
-        UnionBands(targets, bands);
-    } else {
-        UnionBands(Scratch.displayLater, bands);
-    }
+    UnionBands(Scratch.displayLater, bands);
     for (const Rect& d : bands) RenderDisplay(m.RBase, m.GBase, m.BBase, d);
     for (int k = 0; k < count_; ++k)
         if (!area_[k].empty()) TellWindow(m.RBase, m.GBase, m.BBase, area_[k]);

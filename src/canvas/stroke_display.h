@@ -35,5 +35,4 @@ private:
     int count_;
     std::array<Rect, kMaxPieces> area_{};
     std::array<Rect, kMaxPieces> target_{};  // the display pixels each update renders
-    bool allWait_ = true;                    // no display pixel is rendered before the end
 };
