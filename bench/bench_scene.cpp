@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/module1.h"
-#include "app/tables.h"
+#include "core/module1.h"
+#include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "engine_setup.h"

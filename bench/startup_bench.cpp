@@ -1,3 +1,4 @@
+#include "app/engine_reset.h"
 #include "startup_bench.h"
 
 #include <QFileInfo>
@@ -10,11 +11,11 @@
 #include <vector>
 
 #include "app/qt/application.h"
-#include "app/module1.h"
+#include "core/module1.h"
 #include "app/startup.h"
 #include "bench_scene.h"
 #include "canvas/dibs.h"
-#include "host/image_exchange.h"
+#include "canvas/image_exchange.h"
 #include "figures.h"
 
 namespace {
@@ -88,7 +89,7 @@ struct StartTimes {
 StartTimes StartOn(const CommandLine& cl) {
     static BenchSurface surface;
     static FirstPaintWindow window;  // the host keeps it until the next start
-    ResetModule1();
+    ResetEngine();
     DeleteDisplayBitmap();
     Dibs.View = &surface;
     const auto t0 = Clock::now();
@@ -114,7 +115,7 @@ LargeImageFigures MeasureLargeImage(int size) {
     f.closeMs = MsSince(t0);
     if (!QFileInfo::exists(cl.image + QLatin1Char('~')))
         throw std::runtime_error("the large image was not written back");
-    ResetModule1();
+    ResetEngine();
     DeleteDisplayBitmap();
     return f;
 }
@@ -129,6 +130,6 @@ StartupFigures MeasureStartup(int runs) {
         total.push_back(t.paintMs);
         load.push_back(t.hostMs);
     }
-    ResetModule1();
+    ResetEngine();
     return {Median(total), Median(load)};
 }

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
 #include "input/stroke_capture.h"

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "canvas/plane.h"
+#include "core/plane.h"
 
 // Smooth light over the frame, textures at four scales, colour that drifts between regions,
 // and sensor noise of a few levels in each channel: what a photograph looks like to a

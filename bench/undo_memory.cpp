@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_budget.h"
-#include "app/module1.h"
+#include "core/memory_budget.h"
+#include "core/module1.h"
 #include "bench_scene.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <vector>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "bench_scene.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "brush/brush.h"
 #include "canvas/dibs.h"
 #include "engine_setup.h"

@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "app/errors.h"
-#include "app/module1.h"
+#include "core/errors.h"
+#include "core/module1.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/smoothblit.h"

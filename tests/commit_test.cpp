@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/commit_stroke.h"
 #include "canvas/buffers.h"

@@ -11,7 +11,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "dbus_test_support.h"
 #include "test_support.h"
 

@@ -13,16 +13,18 @@
 #include <map>
 #include <unistd.h>
 
+#include "app/engine_reset.h"
 #include "app/qt/application.h"
-#include "app/errors.h"
-#include "app/module1.h"
+#include "core/errors.h"
+#include "core/module1.h"
+#include "host/host.h"
 #include "app/startup.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
 #include "dbus_test_support.h"
 #include "host/qt/dbus_interface.h"
-#include "host/image_exchange.h"
+#include "canvas/image_exchange.h"
 #include "test_support.h"
 
 namespace {
@@ -52,7 +54,7 @@ struct FakeWindow : HostCallbackTarget {
 class DbusHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetModule1();
+        ResetEngine();
         DeleteDisplayBitmap();
         Dibs.View = nullptr;
         MessageBoxHook = [this](const QString& text, bool) {
@@ -65,7 +67,7 @@ protected:
         delete window;
         Module1.Host.reset();  // takes /Form1 off the bus
         DeleteDisplayBitmap();
-        ResetModule1();
+        ResetEngine();
     }
     // Starts Marlo with its real canvas window on the host served on the bus.
     void StartOnBus() {

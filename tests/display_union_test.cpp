@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "brush/brush.h"
 #include "canvas/dibs.h"
 #include "canvas/smoothblit.h"

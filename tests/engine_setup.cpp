@@ -1,12 +1,13 @@
+#include "app/engine_reset.h"
 #include "engine_setup.h"
 
-#include "app/module1.h"
-#include "app/tables.h"
+#include "core/module1.h"
+#include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 
 void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& caption) {
-    ResetModule1();
+    ResetEngine();
     DeleteDisplayBitmap();
     Dibs.View = view;
     Module1State& m = Module1;

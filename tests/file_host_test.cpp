@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "host/qt/file_host.h"
 #include "host/qt/image_file.h"
 #include "test_support.h"

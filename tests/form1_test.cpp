@@ -15,7 +15,7 @@
 #include <random>
 
 #include "app/qt/application.h"
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/menus.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "canvas/plane.h"
+#include "core/plane.h"
 
 // Inside x 2..11, y 1..6: red inverted, green and blue from the position.
 inline constexpr int kChangeX0 = 2, kChangeY0 = 1, kChangeX1 = 12, kChangeY1 = 7;

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <cmath>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "input/qt/tablet_qt.h"

@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "app/qt/application.h"
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
 #include "canvas/undo.h"

@@ -1,15 +1,16 @@
+#include "app/engine_reset.h"
 #include "marlo_window_test.h"
 
 #include <QTest>
 
 #include "app/qt/application.h"
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
 #include "palette/qt/form2.h"
 
 void MarloWindowTest::StartOn(int w, int h) {
-    ResetModule1();
+    ResetEngine();
     host = std::make_shared<RecordingHost>(w, h);
     QString error;
     window = StartMarlo(host, &error);

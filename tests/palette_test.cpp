@@ -11,8 +11,10 @@
 
 #include <memory>
 
-#include "app/errors.h"
-#include "app/module1.h"
+#include "app/engine_reset.h"
+#include "core/errors.h"
+#include "core/module1.h"
+#include "host/host.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/menus.h"
 #include "palette/qt/form2.h"
@@ -243,7 +245,7 @@ TEST(WallpaperTest, TriangleBoxContinuesTheWindowsTiling) {
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 50; ++x) tile.setPixel(x, y, qRgb(x * 5, y * 6, 7));
     ASSERT_TRUE(tile.save(dir.filePath("paper.png")));
-    ResetModule1();
+    ResetEngine();
     auto host = std::make_shared<WallpaperHost>();
     host->file = dir.filePath("paper.png").toStdString();
     Module1.Host = host;
@@ -261,7 +263,7 @@ TEST(WallpaperTest, TriangleBoxContinuesTheWindowsTiling) {
 }
 
 TEST(WallpaperTest, HostWithoutWallpaperLeavesThePaletteWorking) {
-    ResetModule1();
+    ResetEngine();
     auto host = std::make_shared<WallpaperHost>();
     host->fail = true;
     Module1.Host = host;
@@ -297,7 +299,7 @@ TEST(PlacementTest, BesideTheCanvasWhereThereIsRoomAlwaysOnTheScreen) {
 }
 
 TEST(PlacementTest, PaletteStandsAtTheCanvasRightEdgeOnceTheCanvasShows) {
-    ResetModule1();
+    ResetEngine();
     QWidget canvas;
     canvas.setGeometry(100, 50, 300, 200);
     Form2 form;

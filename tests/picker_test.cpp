@@ -9,8 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/errors.h"
-#include "app/module1.h"
+#include "app/engine_reset.h"
+#include "core/errors.h"
+#include "core/module1.h"
 #include "palette/colour_model.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
@@ -153,7 +154,7 @@ TEST(TriangleFill, FallbackShadesRowsAndCapsChannels) {
 class PickerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetModule1();
+        ResetEngine();
         form = std::make_unique<Form2>();
         form->show();
     }

@@ -14,8 +14,9 @@
 #include <QTimer>
 #include <csignal>
 
+#include "app/engine_reset.h"
 #include "app/qt/application.h"
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
@@ -59,7 +60,7 @@ TEST(SignalDuringABox, OneCase) {
     const QByteArray which = qgetenv("MARLO_SIGNAL_CASE");
     if (which.isEmpty()) GTEST_SKIP() << "run by EndsTheProgramByTheCloseRules";
     const Case& c = kCases[which.toInt()];
-    ResetModule1();
+    ResetEngine();
     const QString folder = QDir(TempDir()).filePath("signal");
     std::shared_ptr<RecordingHost> recording;
     std::shared_ptr<FileHost> file;

@@ -2,9 +2,10 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include "app/engine_reset.h"
 #include "app/qt/application.h"
-#include "app/errors.h"
-#include "app/module1.h"
+#include "core/errors.h"
+#include "core/module1.h"
 #include "app/startup.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
@@ -21,7 +22,7 @@ struct NullWindow : HostCallbackTarget {
 }  // namespace
 
 TEST(Main, CallsTheHostInOrderAndTakesItsImage) {
-    ResetModule1();
+    ResetEngine();
     auto host = std::make_shared<RecordingHost>(7, 5, 3, 2);
     host->showOnSend = false;
     NullWindow window;
@@ -47,7 +48,7 @@ TEST(Main, CallsTheHostInOrderAndTakesItsImage) {
 }
 
 TEST(Main, OneByOneImage) {
-    ResetModule1();
+    ResetEngine();
     Dibs.View = nullptr;
     auto host = std::make_shared<RecordingHost>(1, 1);
     NullWindow window;
@@ -74,7 +75,7 @@ TEST(Main, BadHostAnswersStopTheStartWithAReason) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetModule1();
+        ResetEngine();
         auto host = std::make_shared<RecordingHost>(6, 4);
         c.spoil(*host);
         QString error;
@@ -86,7 +87,7 @@ TEST(Main, BadHostAnswersStopTheStartWithAReason) {
 }
 
 TEST(Main, AHostThatFailsToTakeTheWindowLeavesNoWindow) {
-    ResetModule1();
+    ResetEngine();
     auto host = std::make_shared<RecordingHost>(6, 4);
     host->failOn = "Tarn_SendFormObject";
     QString error;
@@ -114,7 +115,7 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetModule1();
+        ResetEngine();
         ASSERT_EQ(setenv("MARLO_MEMORY_MB", c.memoryMb, 1), 0);
         // The host's planes stay small: a refused start never asks for them.
         const bool starts = c.refusal == nullptr;

@@ -3,7 +3,7 @@
 
 #include <iterator>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
 #include "input/stroke_capture.h"

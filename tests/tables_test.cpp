@@ -3,8 +3,9 @@
 
 #include <cstdint>
 
-#include "app/module1.h"
-#include "app/tables.h"
+#include "app/engine_reset.h"
+#include "core/module1.h"
+#include "brush/tables.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ int Expected(int s, int d, int m) {
 }  // namespace
 
 TEST(BlendTable, EveryEntryMatchesTheExactFormula) {
-    ResetModule1();
+    ResetEngine();
     BuildBlendTable();
     ASSERT_EQ(Module1.BlendTable.size(), 655360u);
     int mismatches = 0;
@@ -57,7 +58,7 @@ TEST(BlendTable, EveryEntryMatchesTheExactFormula) {
 }
 
 TEST(BlendTable, NamedCases) {
-    ResetModule1();
+    ResetEngine();
     BuildBlendTable();
     auto T = [](int s, int d, int mode) {
         return static_cast<int>(Module1.BlendTable[(static_cast<size_t>(mode - 1) * 256 + d) * 256 + s]);
@@ -75,7 +76,7 @@ TEST(BlendTable, NamedCases) {
 }
 
 TEST(CoverageCurves, KnownValuesAndShape) {
-    ResetModule1();
+    ResetEngine();
     BuildCoverageCurves();
     const auto& c = Module1.CoverageCurves;
     ASSERT_EQ(c.size(), 512u);

@@ -9,6 +9,7 @@
 #include <qpa/qwindowsysteminterface.h>
 #include <qpa/qwindowsysteminterface_p.h>
 
+#include "app/engine_reset.h"
 #include "app/qt/application.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
@@ -47,7 +48,7 @@ TEST(TabletPacket, ScreenShareToClientPixels) {
                                 {-40, -7, 0, -100.5f, 1029.5f, 0.0f},
                                 {10000, 10000, 256, 1819.5f, -50.5f, 0.25f}};
     for (const PacketCase& c : cases) {
-        ResetModule1();
+        ResetEngine();
         FakeTablet t;
         t.SetFullPressure(1024);
         Module1.TabletExtentX = Module1.TabletExtentY = 10000;
@@ -73,7 +74,7 @@ TEST(TabletPacket, WithoutAScaleOrAFinitePositionItIsIgnored) {
                           {"full pressure", 10000, 10000, 0, 1920, true}, {"tiny full", 10000, 10000, 1e-40f, 1920, true},
                           {"nan screen", 10000, 10000, 1024, std::nan(""), false},
                           {"huge screen", 10000, 10000, 1024, 1e300, false}}) {
-        ResetModule1();
+        ResetEngine();
         Module1.PenX = 3;
         Module1.PenPressure = 0.75f;
         FakeTablet t;
@@ -89,7 +90,7 @@ TEST(TabletPacket, WithoutAScaleOrAFinitePositionItIsIgnored) {
 }
 
 TEST(TabletProximity, OnlyMinusOneAndZeroChangeIt) {
-    ResetModule1();
+    ResetEngine();
     const std::pair<int16_t, Flag> steps[] = {{-1, kTrue}, {1, kTrue}, {-2, kTrue}, {0, kFalse}, {1, kFalse}, {-1, kTrue}};
     for (auto [in, after] : steps) {
         Tablet_ProximityChange(in);
@@ -98,7 +99,7 @@ TEST(TabletProximity, OnlyMinusOneAndZeroChangeIt) {
 }
 
 TEST(TabletOpen, PlatformReportsReachThePenFieldsWithSubPixels) {
-    ResetModule1();
+    ResetEngine();
     std::unique_ptr<CTablet> holder;
     FakeTablet* t = OpenFake(holder);
     ASSERT_TRUE(Module1.TabletPresent);
@@ -137,7 +138,7 @@ TEST(TabletOpen, AnyFailureLeavesTheMouseAloneSilently) {
          },
          kCanvas}};
     for (const auto& [make, hWnd] : cases) {
-        ResetModule1();
+        ResetEngine();
         std::unique_ptr<CTablet> holder;
         OpenTablet(holder, make, hWnd);
         EXPECT_FALSE(Module1.TabletPresent);

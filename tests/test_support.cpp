@@ -7,8 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "app/errors.h"
-#include "app/tables.h"
+#include "core/errors.h"
+#include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "engine_setup.h"

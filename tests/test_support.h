@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/canvas_surface.h"
 #include "host/host.h"
 

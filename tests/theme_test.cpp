@@ -8,12 +8,13 @@
 
 #include <memory>
 
-#include "app/module1.h"
+#include "app/engine_reset.h"
+#include "core/module1.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
 #include "palette/qt/trackle.h"
 #include "theme/qt/host_theme.h"
-#include "theme/qt/prefs_callback.h"
+#include "palette/qt/prefs_callback.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         // Every test gets a store of its own, so that no cached file is read twice.
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
-        ResetModule1();
+        ResetEngine();
     }
     void WriteStore(const QByteArray& startup) {
         QDir().mkpath(dir.filePath("tarnwick"));

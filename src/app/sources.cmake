@@ -1,11 +1,7 @@
-# Sources of src/app
-list(APPEND MARLO_ENGINE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/module1.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/memory_budget.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/large_pages.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/termination.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/coverage_curves.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/startup.cpp)
-list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/qt/command_line.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/application.cpp)
+# Main (the start-up sequence) and the one reset of the whole engine.
+marlo_library(marlo_app SOURCES startup.cpp engine_reset.cpp USES marlo_input marlo_palette)
+# The application: command line, hosts made, signals; the programs' entry files are in programs/.
+marlo_library(marlo_app_qt
+  SOURCES qt/command_line.cpp qt/application.cpp
+  USES marlo_app marlo_palette_qt)
+target_compile_definitions(marlo_app_qt PRIVATE MARLO_VERSION="${PROJECT_VERSION}")

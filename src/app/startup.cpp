@@ -3,10 +3,11 @@
 #include <new>
 #include <string>
 
-#include "app/errors.h"
-#include "app/memory_budget.h"
-#include "app/module1.h"
-#include "app/tables.h"
+#include "core/errors.h"
+#include "core/memory_budget.h"
+#include "core/module1.h"
+#include "host/host.h"
+#include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 

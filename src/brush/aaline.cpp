@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/stamp.h"
 

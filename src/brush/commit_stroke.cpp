@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/piece.h"

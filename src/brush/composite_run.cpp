@@ -15,7 +15,7 @@
 #include <immintrin.h>
 #endif
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 

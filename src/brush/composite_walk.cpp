@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/module1.h"
-#include "app/scratch.h"
+#include "core/module1.h"
+#include "core/scratch.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/paper.h"

@@ -13,8 +13,8 @@
 #include <cmath>
 #include <vector>
 
-#include "app/module1.h"
-#include "app/scratch.h"
+#include "core/module1.h"
+#include "core/scratch.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/piece.h"

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/module1.h"
+#include "core/module1.h"
 
 // True when the paper takes part: a strength of at least 1 and a paper that is not empty.
 inline bool PaperActive() {

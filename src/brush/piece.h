@@ -1,7 +1,7 @@
 // What RenderSegment does for one piece, in parts, so that DrawBrush can lay the stamps and
 // composites of all the pieces of a pointer move together (draw_brush.cpp).
 #pragma once
-#include "app/rect.h"
+#include "core/rect.h"
 
 // True when every plane has the image size: RenderSegment does nothing otherwise.
 bool PlanesReady();

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/piece.h"

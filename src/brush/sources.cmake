@@ -1,12 +1,6 @@
-# Sources of src/brush
-list(APPEND MARLO_ENGINE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/blend_table.cpp)
-list(APPEND MARLO_ENGINE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/catmull.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/aacpen.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/aaline.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/render_segment.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/composite_walk.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/composite_run.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/draw_brush.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/commit_stroke.cpp)
+# The stroke: spline, stamp walk, stamps, composite, commit, and the tables they read.
+marlo_library(marlo_brush
+  SOURCES coverage_curves.cpp blend_table.cpp catmull.cpp aacpen.cpp aaline.cpp
+          render_segment.cpp composite_walk.cpp composite_run.cpp draw_brush.cpp
+          commit_stroke.cpp
+  USES marlo_canvas)

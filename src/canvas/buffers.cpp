@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/module1.h"
-#include "app/rounding.h"
+#include "core/module1.h"
+#include "core/rounding.h"
 
 void SortPair(float& a, float& b) {
     if (a > b) std::swap(a, b);

@@ -1,6 +1,6 @@
 // The image planes of the program state: clearing, the coverage clear, and corner ordering.
 #pragma once
-#include "app/rect.h"
+#include "core/rect.h"
 #include <cstdint>
 
 void SortPair(float& a, float& b);

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <new>
 
-#include "app/errors.h"
-#include "app/module1.h"
-#include "app/rounding.h"
-#include "app/scratch.h"
+#include "core/errors.h"
+#include "core/module1.h"
+#include "core/rounding.h"
+#include "core/scratch.h"
 #include "canvas/display_rects.h"
 #include "canvas/smoothblit.h"
 

@@ -9,10 +9,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/rect.h"
+#include "core/rect.h"
 
 #include "canvas/canvas_surface.h"
-#include "canvas/plane.h"
+#include "canvas/smoothblit.h"
+#include "core/plane.h"
 
 struct BitmapInfoHeader {
     int32_t biSize = 0;
@@ -64,6 +65,8 @@ struct DibsState {
     CanvasSurface* View = nullptr;  // the canvas window; null before it exists
     // The largest bitmap we try to make: what a QImage can address.
     double MaxBitmapBytes = 2147483647.0;
+    // The magnified scaling's working memory (taps and scaled rows), kept from update to update.
+    BilinearScratch Bilinear;
 };
 
 extern DibsState Dibs;

@@ -4,6 +4,8 @@
 // The working rows live in Scratch: the display code runs on the one user-interface thread.
 #include "canvas/smoothblit.h"
 
+#include "canvas/dibs.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -15,7 +17,7 @@
 #include <immintrin.h>
 #endif
 
-#include "app/scratch.h"
+#include "core/scratch.h"
 #include "canvas/display_rects.h"
 
 namespace {
@@ -316,7 +318,7 @@ namespace {
 
 void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& target, int32_t w,
               int32_t h, const Rect& d, double zoom) {
-    BilinearScratch& s = Scratch.bilinear;
+    BilinearScratch& s = Dibs.Bilinear;
     s.cols.Set(s.colTaps.Through(d.x1, zoom, w), d.x0, d.x1, static_cast<float>(zoom));
     s.Size();
     const Tap* rowTaps = s.rowTaps.Through(d.y1, zoom, h);

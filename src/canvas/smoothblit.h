@@ -18,7 +18,7 @@ struct Rect;
 Rect SmoothBlitReach(const Rect& target, const Rect& area, int32_t w, int32_t h, int32_t dw,
                      int32_t dh, float zoom);
 
-// The bilinear scaling's working memory, kept from update to update in Scratch.bilinear: the
+// The bilinear scaling's working memory, kept from update to update in Dibs.Bilinear: the
 // taps per display column and row for the current zoom, and two source rows scaled across.
 
 struct Tap {

@@ -1,13 +1,10 @@
-# Sources of src/canvas
-list(APPEND MARLO_ENGINE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/buffers.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dibs.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/stroke_display.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/smoothblit.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/undo.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/undo_pack.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/view_ops.cpp)
-list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/qt/form1.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/report.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/menus.cpp)
+# The image's planes in use: display bitmap, scaling, undo, zoom, and the exchange with the host.
+marlo_library(marlo_canvas
+  SOURCES buffers.cpp dibs.cpp stroke_display.cpp smoothblit.cpp undo.cpp undo_pack.cpp
+          view_ops.cpp image_exchange.cpp
+  USES marlo_host
+  PRIVATE PkgConfig::ZSTD)
+# The canvas window, its message boxes and the blend-mode menu.
+marlo_library(marlo_canvas_qt
+  SOURCES qt/form1.cpp qt/report.cpp qt/menus.cpp
+  USES marlo_input_qt marlo_brush Qt6::Widgets)

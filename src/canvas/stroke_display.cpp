@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include "app/module1.h"
-#include "app/scratch.h"
+#include "core/module1.h"
+#include "core/scratch.h"
 #include "canvas/display_rects.h"
 
 StrokeDisplay::StrokeDisplay(const Rect* areas, int count) : count_(std::min(count, kMaxPieces)) {

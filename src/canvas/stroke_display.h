@@ -10,7 +10,7 @@
 #include <array>
 #include <vector>
 
-#include "app/rect.h"
+#include "core/rect.h"
 
 class StrokeDisplay {
 public:

@@ -11,11 +11,12 @@
 #include <malloc.h>
 #endif
 
-#include "app/large_pages.h"
-#include "app/memory_budget.h"
-#include "app/module1.h"
-#include "app/rounding.h"
-#include "app/scratch.h"
+#include "core/large_pages.h"
+#include "core/memory_budget.h"
+#include "canvas/undo_pack.h"
+#include "core/module1.h"
+#include "core/rounding.h"
+#include "core/scratch.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "canvas/plane.h"
+#include "core/plane.h"
 
 // One step saved row by row, as the release saves it while it merges the stroke: BeginUndo
 // takes the corners as PushUndo does, drops the oldest step when the history is full and files

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/errors.h"
-#include "app/module1.h"
+#include "core/errors.h"
+#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/zoom.h"
 

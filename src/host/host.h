@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "canvas/plane.h"
+#include "core/plane.h"
 
 // What the host may call back on the canvas window it was handed.
 class HostCallbackTarget {

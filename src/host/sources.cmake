@@ -1,10 +1,9 @@
-# Sources of src/host
-list(APPEND MARLO_ENGINE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/image_exchange.cpp)
-list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/qt/file_host.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/file_ops.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/image_file.cpp)
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/dbus.cmake)
-  include(${CMAKE_CURRENT_LIST_DIR}/dbus.cmake)
-endif()
+# The host interface (host.h); its implementations over files, D-Bus and GIMP are in qt/.
+marlo_library(marlo_host INTERFACE USES marlo_core)
+# The file host, the D-Bus link (`marlo --dbus`) and the serving side that the reference host
+# and the tests share.
+marlo_library(marlo_host_qt
+  SOURCES qt/file_host.cpp qt/file_ops.cpp qt/image_file.cpp
+          qt/dbus_interface.cpp qt/dbus_form.cpp qt/dbus_host.cpp qt/tarnwick_service.cpp
+  USES marlo_host Qt6::Widgets Qt6::DBus
+  PRIVATE ZLIB::ZLIB PkgConfig::XXHASH)

@@ -1,7 +1,4 @@
-# Sources of src/input
-list(APPEND MARLO_ENGINE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/stroke_capture.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/tablet.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/tablet_handlers.cpp)
-list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/qt/tablet_qt.cpp)
+# The pointer handlers and the tablet.
+marlo_library(marlo_input SOURCES stroke_capture.cpp tablet.cpp tablet_handlers.cpp USES marlo_brush)
+# Qt's events to pointer bits and tablet packets.
+marlo_library(marlo_input_qt SOURCES qt/tablet_qt.cpp USES marlo_input Qt6::Widgets)

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "app/module1.h"
-#include "app/rounding.h"
+#include "core/module1.h"
+#include "core/rounding.h"
 #include "brush/brush.h"
 #include "brush/commit_stroke.h"
 #include "canvas/buffers.h"

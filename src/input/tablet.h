@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 // The window system's handle of a top-level window; 0 is no window.
 using TabletWindowHandle = uintptr_t;

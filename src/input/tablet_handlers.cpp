@@ -4,7 +4,7 @@
 #include <cmath>
 #include <exception>
 
-#include "app/module1.h"
+#include "core/module1.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/rounding.h"
+#include "core/rounding.h"
 
 // Fills R, G, B (fractions) from Hue (degrees), Saturation and Value. A hue of 360 is the same
 // colour as 0; hues outside 0..360 wrap. Saturation above 1 or Value above 1 give channels

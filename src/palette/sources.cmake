@@ -1,15 +1,8 @@
-# Sources of src/palette
-list(APPEND MARLO_ENGINE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/colour_model.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/triangle_fill.cpp)
-list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/qt/kt_button.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/trackle.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/picture_box.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/button_icons.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/wallpaper.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/palette_placement.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/form2.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/form2_brush.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/form2_picker.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/palette_buttons.cpp)
+# The colour model and the triangle's pixels.
+marlo_library(marlo_palette SOURCES colour_model.cpp triangle_fill.cpp USES marlo_core)
+# The palette window "Tools" and its controls.
+marlo_library(marlo_palette_qt
+  SOURCES qt/kt_button.cpp qt/trackle.cpp qt/picture_box.cpp qt/button_icons.cpp
+          qt/wallpaper.cpp qt/palette_placement.cpp qt/prefs_callback.cpp qt/form2.cpp
+          qt/form2_brush.cpp qt/form2_picker.cpp qt/palette_buttons.cpp
+  USES marlo_palette marlo_canvas_qt marlo_host_qt marlo_theme_qt)

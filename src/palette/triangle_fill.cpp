@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "palette/colour_model.h"
 
 void PixelSurface::SetPixel(int32_t x, int32_t y, uint32_t bgr) {

@@ -1,4 +1,2 @@
-# Sources of src/theme
-list(APPEND MARLO_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/qt/host_theme.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt/prefs_callback.cpp)
+# The host's theme file (tarnwick.ini).
+marlo_library(marlo_theme_qt SOURCES qt/host_theme.cpp USES marlo_core Qt6::Widgets)

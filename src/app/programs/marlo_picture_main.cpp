@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "app/qt/application.h"
-#include "app/module1.h"
+#include "core/module1.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/palette_window.h"
 #include "palette/qt/form2.h"

@@ -11,9 +11,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/module1.h"
+#include "core/module1.h"
+#include "host/host.h"
 #include "app/startup.h"
-#include "app/termination.h"
+#include "core/termination.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
 #include "host/qt/dbus_host.h"

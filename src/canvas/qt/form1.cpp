@@ -14,13 +14,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/module1.h"
+#include "core/module1.h"
+#include "host/host.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/menus.h"
 #include "canvas/qt/report.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
-#include "host/image_exchange.h"
+#include "canvas/image_exchange.h"
 #include "input/qt/mouse_bits.h"
 #include "input/stroke_capture.h"
 #include "input/tablet_handlers.h"

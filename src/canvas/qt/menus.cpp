@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/module1.h"
-#include "app/tables.h"
+#include "core/module1.h"
+#include "brush/tables.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 std::function<bool(const QString& text, bool question)> MessageBoxHook;
 

@@ -11,8 +11,8 @@
 #include <limits>
 #include <thread>
 
-#include "app/errors.h"
-#include "app/termination.h"
+#include "core/errors.h"
+#include "core/termination.h"
 #include "host/qt/dbus_form.h"
 #include "host/qt/dbus_interface.h"
 

@@ -10,7 +10,7 @@
 #include <QMetaType>
 #include <QString>
 
-#include "canvas/plane.h"
+#include "core/plane.h"
 
 inline constexpr char kTarnwickService[] = "Tarnwick.Tarnwick_Class";
 inline constexpr char kTarnwickPath[] = "/Tarnwick_Class";

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/large_pages.h"
+#include "core/large_pages.h"
 
 namespace {
 

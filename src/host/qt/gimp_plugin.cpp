@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "host/qt/plugin_host.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/large_pages.h"
-#include "app/memory_budget.h"
+#include "core/large_pages.h"
+#include "core/memory_budget.h"
 
 namespace {
 

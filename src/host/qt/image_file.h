@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QString>
 
-#include "canvas/plane.h"
+#include "core/plane.h"
 #include "host/qt/file_ops.h"
 
 struct ImageDocument {

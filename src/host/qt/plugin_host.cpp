@@ -16,7 +16,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "host/qt/dbus_interface.h"
 #include "host/qt/image_file.h"
 #include "host/qt/tarnwick_service.h"

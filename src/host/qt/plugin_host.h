@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "canvas/plane.h"
+#include "core/plane.h"
 #include "host/host.h"
 
 // The layer Marlo paints on, as the application gives it. Every call may throw HostError

@@ -7,7 +7,7 @@
 #include <exception>
 #include <type_traits>
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 RemoteForm::RemoteForm(QDBusConnection connection, QString service, QString path, QObject* parent)
     : QObject(parent), connection_(std::move(connection)), service_(std::move(service)), path_(std::move(path)) {}

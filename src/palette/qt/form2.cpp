@@ -7,7 +7,8 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "app/module1.h"
+#include "core/module1.h"
+#include "host/host.h"
 #include "palette/qt/button_icons.h"
 #include "palette/qt/control_colours.h"
 #include "palette/qt/kt_button.h"
@@ -15,7 +16,7 @@
 #include "palette/qt/picture_box.h"
 #include "palette/qt/trackle.h"
 #include "palette/qt/wallpaper.h"
-#include "theme/qt/prefs_callback.h"
+#include "palette/qt/prefs_callback.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The palette's upper half: brush kinds, brush sliders, drag handles and command buttons.
 #include <QMenu>
 
-#include "app/module1.h"
-#include "app/tables.h"
+#include "core/module1.h"
+#include "brush/tables.h"
 #include "canvas/qt/menus.h"
 #include "canvas/qt/report.h"
 #include "input/stroke_capture.h"

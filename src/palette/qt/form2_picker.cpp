@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "app/module1.h"
+#include "core/module1.h"
 #include "palette/colour_model.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/memory_budget.h"
+#include "core/memory_budget.h"
 #include "host/host.h"
 #include "host/qt/image_file.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/large_pages.h"
+#include "core/large_pages.h"
 
 struct Plane {
     int32_t width = 0;

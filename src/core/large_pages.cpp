@@ -1,4 +1,4 @@
-#include "app/large_pages.h"
+#include "core/large_pages.h"
 
 #include <cstdint>
 #if defined(__linux__)

@@ -1,4 +1,4 @@
-#include "app/memory_budget.h"
+#include "core/memory_budget.h"
 
 #include <cstdio>
 #include <cstdlib>

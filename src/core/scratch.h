@@ -7,8 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/rect.h"
-#include "canvas/smoothblit.h"
+#include "core/rect.h"
 
 // The composite's tables for the last settings it was prepared with (coverage to alpha, paper
 // cut), and those settings.
@@ -32,7 +31,6 @@ struct ScratchState {
     CompositeTables compositeTables;
     // The byte arrays of the last undo steps undone or dropped, kept for the next saves.
     std::vector<std::vector<uint8_t>> undoSpares;
-    BilinearScratch bilinear;               // magnified display: taps and scaled rows
     // StrokeDisplay: per piece the display pixels rendered there, those left to the end of the
     // move and the rectangles they are rendered in, and working lists.
     std::array<std::vector<Rect>, 16> displayNow;

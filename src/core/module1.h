@@ -8,9 +8,10 @@
 #include <variant>
 #include <vector>
 
-#include "canvas/plane.h"
-#include "canvas/undo_pack.h"
-#include "host/host.h"
+#include "core/plane.h"
+#include "core/packed_plane.h"
+
+class Host;
 
 using Flag = int16_t;
 constexpr Flag kTrue = -1;

@@ -1,4 +1,4 @@
-#include "theme/qt/prefs_callback.h"
+#include "palette/qt/prefs_callback.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "app/module1.h"
-#include "app/tables.h"
+#include "core/module1.h"
+#include "brush/tables.h"
 
 namespace {
 

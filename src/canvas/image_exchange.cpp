@@ -1,9 +1,10 @@
-#include "host/image_exchange.h"
+#include "canvas/image_exchange.h"
 
 #include <string>
 
-#include "app/errors.h"
-#include "app/module1.h"
+#include "core/errors.h"
+#include "core/module1.h"
+#include "host/host.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"

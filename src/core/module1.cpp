@@ -1,5 +1,5 @@
-#include "app/module1.h"
-#include "app/scratch.h"
+#include "core/module1.h"
+#include "core/scratch.h"
 
 Module1State Module1;
 
