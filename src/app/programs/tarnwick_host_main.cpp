@@ -4,14 +4,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
-#include <QDir>
-#include <QFileInfo>
 #include <cstdio>
 #include <memory>
 
 #include "host/qt/dbus_interface.h"
+#include "app/qt/make_host.h"
 #include "host/qt/image_file.h"
-#include "host/qt/file_host.h"
 #include "host/qt/tarnwick_service.h"
 #include "host/qt/tarnwick_window.h"
 
@@ -71,14 +69,15 @@ int main(int argc, char** argv) {
     const QStringList images = parser.positionalArguments();
     if (images.size() > 1) return Fail(QStringLiteral("one IMAGE at most (see --help)"));
 
-    ImageDocument doc;
-    QString error;
-    if (images.isEmpty()) {
-        doc = NewWhiteDocument(NewUntitledPath(QDir::currentPath()), 1024, 768);
-        Say(QStringLiteral("new canvas %1").arg(doc.path));
-    } else if (!LoadImageDocument(QFileInfo(images.front()).absoluteFilePath(), &doc, &error)) {
-        return Fail(error);
-    }
+    CommandLine files;
+    if (!images.isEmpty()) files.image = images.front();
+    files.paper = parser.value(paperOption);
+    files.wallpaper = parser.value(wallpaperOption);
+    QString error, notice;
+    const std::shared_ptr<FileHost> document = MakeHost(files, &error, &notice);
+    if (!document) return Fail(error);
+    if (!notice.isEmpty()) Say(notice);
+    const ImageDocument& doc = document->document();
     const bool arraysOnly = parser.isSet(arraysOption);
     // As memory files planes of any size cross; as arrays they must fit one bus message.
     const QString refusal = arraysOnly ? ArrayPlaneRefusal(doc.width(), doc.height()) : QString();
@@ -88,21 +87,12 @@ int main(int argc, char** argv) {
                         .arg(doc.width())
                         .arg(doc.height())
                         .arg(refusal));
-    if (doc.deeper)
-        Say(QStringLiteral("%1 has more than 8 bits a channel: it is written back at 8 bits, the original kept as %1~")
-                .arg(doc.path));
+    const QString paperRefusal =
+        arraysOnly ? ArrayPlaneRefusal(document->Tarn_GetPaperWidth(), document->tarn_GetPaperHeight())
+                   : QString();
+    if (!paperRefusal.isEmpty())
+        return Fail(QStringLiteral("the paper is too large to serve with --arrays-only (%1)").arg(paperRefusal));
 
-    Plane paper = DefaultPaper();
-    if (parser.isSet(paperOption) && !LoadGreyPlane(parser.value(paperOption), &paper, &error)) return Fail(error);
-    if (paper.empty()) return Fail(QStringLiteral("the paper must be a non-empty picture"));
-    if (arraysOnly && !ArrayPlaneRefusal(paper.width, paper.height).isEmpty())
-        return Fail(QStringLiteral("the paper is too large to serve with --arrays-only (%1)")
-                        .arg(ArrayPlaneRefusal(paper.width, paper.height)));
-
-    // Marlo runs in a folder of its own: hand it a path that does not depend on ours.
-    QString wallpaper = parser.value(wallpaperOption);
-    if (!wallpaper.isEmpty()) wallpaper = QFileInfo(wallpaper).absoluteFilePath();
-    auto document = std::make_shared<FileHost>(std::move(doc), std::move(paper), wallpaper);
     TarnwickService service(document);
     TarnwickWindow window(document.get(), &service);
     QObject::connect(&service, &TarnwickService::formReceived, [](const QString& who, const QString& path) {

@@ -6,13 +6,9 @@
 
 #include "app/qt/command_line.h"
 #include "host/host.h"
-#include "host/qt/file_host.h"
+#include "app/qt/make_host.h"
 
 class Form1;
-
-// The embedded host for the command line's image, paper and wallpaper. On failure returns
-// null and a one-line reason; *notice gets a line to print at start (e.g. a new canvas).
-std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice);
 
 // Runs Main on host. Returns the canvas window, or null with *error set when the start failed
 // (the window, if one was made, is destroyed unshown).

@@ -1,0 +1,13 @@
+// The embedded host for an image file named on a command line: the rules for a new canvas, the
+// paper and the wallpaper that marlo and tarnwick-host share.
+#pragma once
+#include <QString>
+#include <memory>
+
+#include "app/qt/command_line.h"
+#include "host/qt/file_host.h"
+
+// The file host for the command line's image, paper and wallpaper. On failure returns null and
+// a one-line reason; *notice gets a line to print at start (a new canvas, a lossy format, a file
+// deeper than 8 bits).
+std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice);
