@@ -19,32 +19,38 @@ QString SystemError(const char* what) { return QStringLiteral("%1: %2").arg(QLat
 
 }  // namespace
 
+namespace {
+
+// A plane on the bus is the structure (width, height, what holds its bytes).
+template <typename P, typename Bytes>
+QDBusArgument& WritePlane(QDBusArgument& arg, const P& plane, Bytes P::*bytes) {
+    arg.beginStructure();
+    arg << plane.width << plane.height << plane.*bytes;
+    arg.endStructure();
+    return arg;
+}
+
+template <typename P, typename Bytes>
+const QDBusArgument& ReadPlane(const QDBusArgument& arg, P& plane, Bytes P::*bytes) {
+    arg.beginStructure();
+    arg >> plane.width >> plane.height >> plane.*bytes;
+    arg.endStructure();
+    return arg;
+}
+
+}  // namespace
+
 QDBusArgument& operator<<(QDBusArgument& arg, const BusPlane& plane) {
-    arg.beginStructure();
-    arg << plane.width << plane.height << plane.bytes;
-    arg.endStructure();
-    return arg;
+    return WritePlane(arg, plane, &BusPlane::bytes);
 }
-
 const QDBusArgument& operator>>(const QDBusArgument& arg, BusPlane& plane) {
-    arg.beginStructure();
-    arg >> plane.width >> plane.height >> plane.bytes;
-    arg.endStructure();
-    return arg;
+    return ReadPlane(arg, plane, &BusPlane::bytes);
 }
-
 QDBusArgument& operator<<(QDBusArgument& arg, const BusPlaneFd& plane) {
-    arg.beginStructure();
-    arg << plane.width << plane.height << plane.fd;
-    arg.endStructure();
-    return arg;
+    return WritePlane(arg, plane, &BusPlaneFd::fd);
 }
-
 const QDBusArgument& operator>>(const QDBusArgument& arg, BusPlaneFd& plane) {
-    arg.beginStructure();
-    arg >> plane.width >> plane.height >> plane.fd;
-    arg.endStructure();
-    return arg;
+    return ReadPlane(arg, plane, &BusPlaneFd::fd);
 }
 
 void RegisterBusTypes() {

@@ -3,21 +3,26 @@
 #pragma once
 #include <Qt>
 #include <cstdint>
+#include <initializer_list>
+#include <utility>
 
 #include "input/stroke_capture.h"
 
-inline int16_t ButtonBits(Qt::MouseButtons buttons) {
+// The handlers' bits of the Qt flags set in `flags`, by a table of (Qt flag, bit).
+template <typename Flags, typename Flag>
+int16_t BitsOf(Flags flags, std::initializer_list<std::pair<Flag, int16_t>> table) {
     int16_t bits = 0;
-    if (buttons & Qt::LeftButton) bits |= kLeftButton;
-    if (buttons & Qt::RightButton) bits |= kRightButton;
-    if (buttons & Qt::MiddleButton) bits |= kMiddleButton;
+    for (const auto& [qt, bit] : table)
+        if (flags & qt) bits |= bit;
     return bits;
 }
 
+inline int16_t ButtonBits(Qt::MouseButtons buttons) {
+    return BitsOf<Qt::MouseButtons, Qt::MouseButton>(
+        buttons, {{Qt::LeftButton, kLeftButton}, {Qt::RightButton, kRightButton}, {Qt::MiddleButton, kMiddleButton}});
+}
+
 inline int16_t ShiftBits(Qt::KeyboardModifiers modifiers) {
-    int16_t bits = 0;
-    if (modifiers & Qt::ShiftModifier) bits |= kShiftKey;
-    if (modifiers & Qt::ControlModifier) bits |= kCtrlKey;
-    if (modifiers & Qt::AltModifier) bits |= kAltKey;
-    return bits;
+    return BitsOf<Qt::KeyboardModifiers, Qt::KeyboardModifier>(
+        modifiers, {{Qt::ShiftModifier, kShiftKey}, {Qt::ControlModifier, kCtrlKey}, {Qt::AltModifier, kAltKey}});
 }
