@@ -1,5 +1,5 @@
 // The brush engine: spline pieces, stamps into the coverage plane, and the composite.
-// All of it works on the program state (app/module1.h).
+// All of it works on the program state (core/module1.h).
 #pragma once
 #include <cstdint>
 

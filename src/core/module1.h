@@ -1,5 +1,5 @@
 // The program state: one record shared by every window and procedure, read and written
-// directly. Flags are 16-bit, true = -1. Planes are x-fastest byte arrays (canvas/plane.h).
+// directly. Flags are 16-bit, true = -1. Planes are x-fastest byte arrays (core/plane.h).
 #pragma once
 #include <cstdint>
 #include <deque>
