@@ -8,10 +8,9 @@
 #include <cmath>
 
 #include "palette/qt/control_colours.h"
-#include "input/qt/mouse_bits.h"
 
 kt_button::kt_button(QWidget* parent)
-    : QWidget(parent), ControlColours(0xC0C0C0, 0x000000, 0xE0E0E0, 0x202020) {
+    : PointerWidget(parent), ControlColours(0xC0C0C0, 0x000000, 0xE0E0E0, 0x202020) {
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -96,32 +95,27 @@ void kt_button::mousePressEvent(QMouseEvent* event) {
         inside_ = true;
         update();
     }
-    const QPointF pos = event->position();
-    emit MouseDown(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
-                   static_cast<float>(pos.y()));
+    PointerWidget::mousePressEvent(event);
 }
 
 void kt_button::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF pos = event->position();
-    const bool inside = rect().contains(pos.toPoint());
+    const bool inside = rect().contains(event->position().toPoint());
     if (held_ && inside != inside_) {
         inside_ = inside;
         update();
     }
-    emit MouseMove(ButtonBits(event->buttons()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
-                   static_cast<float>(pos.y()));
+    PointerWidget::mouseMoveEvent(event);
 }
 
 void kt_button::mouseReleaseEvent(QMouseEvent* event) {
-    const QPointF pos = event->position();
-    const bool click = event->button() == Qt::LeftButton && held_ && rect().contains(pos.toPoint());
+    const bool click =
+        event->button() == Qt::LeftButton && held_ && rect().contains(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         held_ = false;
         inside_ = false;
         update();
     }
-    emit MouseUp(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
-                 static_cast<float>(pos.y()));
+    PointerWidget::mouseReleaseEvent(event);
     if (click) emit Click();
 }
 

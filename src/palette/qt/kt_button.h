@@ -1,17 +1,17 @@
 // kt_button: the palette's push button, painted by us. A face colour shaded top to bottom by
 // Gradient, light and dark edges, an icon or a caption. Buttons of button_type 1 show `value`
 // as pressed; the program alone writes it. Pointer handlers get the Button and Shift bits of
-// input/mouse_bits_qt.h and the position in the button's own pixels.
+// input/qt/mouse_bits.h and the position in the button's own pixels.
 #pragma once
 #include <QPixmap>
 #include <QString>
-#include <QWidget>
 #include <cstdint>
 #include <functional>
 
+#include "palette/qt/pointer_widget.h"
 #include "palette/qt/control_colours.h"
 
-class kt_button : public QWidget, public ControlColours<kt_button> {
+class kt_button : public PointerWidget, public ControlColours<kt_button> {
     Q_OBJECT
 public:
     explicit kt_button(QWidget* parent = nullptr);
@@ -45,9 +45,6 @@ public:
 
 signals:
     void Click();
-    void MouseDown(int16_t Button, int16_t Shift, float X, float Y);
-    void MouseMove(int16_t Button, int16_t Shift, float X, float Y);
-    void MouseUp(int16_t Button, int16_t Shift, float X, float Y);
 
 protected:
     void paintEvent(QPaintEvent*) override;

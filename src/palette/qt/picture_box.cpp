@@ -8,7 +8,7 @@
 #include "input/qt/mouse_bits.h"
 
 PictureBox::PictureBox(QWidget* parent, int w, int h, uint32_t backColor)
-    : QWidget(parent), image_(w, h, QImage::Format_RGB32) {
+    : PointerWidget(parent), image_(w, h, QImage::Format_RGB32) {
     image_.fill(FromBGR(backColor));
     setFixedSize(w, h);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -47,26 +47,21 @@ void PictureBox::paintEvent(QPaintEvent*) {
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
-    const QPointF pos = event->position();
-    pressAt_ = pos;
+    pressAt_ = event->position();
     clickPending_ = true;
-    emit MouseDown(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
-                   static_cast<float>(pos.y()));
+    PointerWidget::mousePressEvent(event);
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF pos = event->position();
     if (event->buttons() != Qt::NoButton) clickPending_ = false;  // a drag: it picked already
-    emit MouseMove(ButtonBits(event->buttons()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
-                   static_cast<float>(pos.y()));
+    PointerWidget::mouseMoveEvent(event);
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
     const bool click = clickPending_ && pos == pressAt_;
     clickPending_ = false;
-    emit MouseUp(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
-                 static_cast<float>(pos.y()));
+    PointerWidget::mouseReleaseEvent(event);
     if (click)
         emit Click(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
                    static_cast<float>(pos.y()));

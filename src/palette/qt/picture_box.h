@@ -3,13 +3,13 @@
 // runs at every paint request, before the kept drawing is shown.
 #pragma once
 #include <QImage>
-#include <QWidget>
 #include <cstdint>
 #include <functional>
 
+#include "palette/qt/pointer_widget.h"
 #include "palette/triangle_fill.h"
 
-class PictureBox : public QWidget {
+class PictureBox : public PointerWidget {
     Q_OBJECT
 public:
     // w x h client pixels, cleared to backColor (0x00BBGGRR).
@@ -25,9 +25,6 @@ public:
     std::function<void()> Paint;
 
 signals:
-    void MouseDown(int16_t Button, int16_t Shift, float X, float Y);
-    void MouseMove(int16_t Button, int16_t Shift, float X, float Y);
-    void MouseUp(int16_t Button, int16_t Shift, float X, float Y);
     // A release where the press was, with no move of a held button between: Button is the
     // released button.
     void Click(int16_t Button, int16_t Shift, float X, float Y);
