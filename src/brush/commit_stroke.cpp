@@ -1,3 +1,4 @@
+#include "core/journal_tap.h"
 #include "brush/commit_stroke.h"
 
 #include <algorithm>
@@ -52,6 +53,7 @@ void ReleaseRows(Release& r, int32_t y0, int32_t y1) {
 }  // namespace
 
 void CommitStroke(float x1, float y1, float x2, float y2) {
+    if (TheJournal) TheJournal->Committing(x1, y1, x2, y2);
     Release r;
     r.c.flags = kCommit;
     r.planes = PlanesReady();

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/journal_tap.h"
 #include "core/module1.h"
 #include "core/scratch.h"
 #include "brush/brush.h"
@@ -142,6 +143,7 @@ void DrawBrush(float X, float Y) {
     // The event position in image pixels, as the pointer code stored the newest point.
     const float ex = ClientToImageX(X);
     const float ey = ClientToImageY(Y);
+    if (TheJournal) TheJournal->DrawStarting(ex, ey);
     // About one sample per image pixel of travel, at most ten a segment (plus its start).
     const float dist = PointDistance(ex, ey, m.LastX, m.LastY);
     float step = dist > 0 ? 1 / dist : 1.0f;
@@ -163,6 +165,7 @@ void DrawBrush(float X, float Y) {
             Stamp(p.to[k]);
             Advance(p.to[k]);
         }
+        if (TheJournal) TheJournal->DrawEnded();
         return;
     }
 
@@ -178,4 +181,5 @@ void DrawBrush(float X, float Y) {
     const bool lastOnly = AlphaStaysOnceOn(c);
     display.Plan(p.composite.data(), lastOnly, p.extra);
     DrawPieces(p, display, lastOnly);
+    if (TheJournal) TheJournal->DrawEnded();
 }

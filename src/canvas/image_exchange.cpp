@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/journal_tap.h"
 #include "core/module1.h"
 #include "host/host.h"
 #include "canvas/buffers.h"
@@ -32,11 +33,17 @@ void GetImage() {
                             " pixels, but this canvas is " + SizeText(m.BufferWidth, m.BufferHeight) +
                             ". The image was not taken; the canvas is unchanged.");
     }
+    TakeImage(std::move(r), std::move(g), std::move(b));
+}
+
+void TakeImage(Plane r, Plane g, Plane b) {
+    Module1State& m = Module1;
     PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
     m.RPlane = std::move(r);
     m.GPlane = std::move(g);
     m.BPlane = std::move(b);
     DisplayCopyFollowsImage();
+    if (TheJournal) TheJournal->ImageTaken();
     displaybuffers();
 }
 
@@ -51,7 +58,6 @@ void WriteImageBack() {
 }
 
 void GetPaperMenu_Click() {
-    Module1State& m = Module1;
     Host& host = TheHost();
     const int32_t w = host.Tarn_GetPaperWidth();
     const int32_t h = host.tarn_GetPaperHeight();
@@ -60,7 +66,13 @@ void GetPaperMenu_Click() {
         throw HostError("Tarnwick sent a paper of " + SizeText(paper.width, paper.height) +
                         " pixels where it announced " + SizeText(w, h) +
                         ". The paper was not changed.");
-    m.PaperWidth = w;
-    m.PaperHeight = h;
+    TakePaper(std::move(paper));
+}
+
+void TakePaper(Plane paper) {
+    Module1State& m = Module1;
+    m.PaperWidth = paper.width;
+    m.PaperHeight = paper.height;
     m.Paper = std::move(paper);
+    if (TheJournal) TheJournal->PaperTaken();
 }

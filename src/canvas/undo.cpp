@@ -11,6 +11,7 @@
 #include <malloc.h>
 #endif
 
+#include "core/journal_tap.h"
 #include "core/large_pages.h"
 #include "core/memory_budget.h"
 #include "canvas/undo_pack.h"
@@ -225,6 +226,7 @@ void PushUndo(float x1, float y1, float x2, float y2) {
 }
 
 void PopUndo() {
+    if (TheJournal) TheJournal->Undoing();
     Module1State& m = Module1;
     const size_t n = m.UndoList.size();
     if (n < 5) return;
@@ -271,6 +273,13 @@ int64_t UndoBudgetBytes() {
     return budget;
 }
 
+void TrimUndoTo(size_t items) {
+    Module1State& m = Module1;
+    if (m.UndoList.size() <= items) return;
+    while (m.UndoList.size() > items) DropOldest(m);
+    GiveBackFreedMemory();
+}
+
 void SetUndoBudget(int64_t bytes) {
     budget = std::max<int64_t>(bytes, 0);
     told = mustTell = false;
@@ -310,5 +319,6 @@ void ClearImage() {
     Module1State& m = Module1;
     PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
     clearbuffer();
+    if (TheJournal) TheJournal->Cleared();
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
 }

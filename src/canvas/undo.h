@@ -23,6 +23,8 @@ void SaveUndoRows(UndoSave& save, int32_t y0, int32_t y1);
 
 void PushUndo(float x1, float y1, float x2, float y2);
 void PopUndo();
+// Drops the oldest steps until the history holds at most `items` items (five a step).
+void TrimUndoTo(size_t items);
 // Clear: the whole image saved as one undo step, then white.
 void ClearImage();
 

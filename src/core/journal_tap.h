@@ -1,0 +1,22 @@
+// What the engine tells the session's journal (journal/journal.h) as it changes the planes: each
+// call comes before or after the change it names, with the engine's state as the change reads
+// it. The composition root plugs the journal in (Wiring.Journal); without one nothing is told.
+#pragma once
+
+class JournalTap {
+public:
+    virtual ~JournalTap() = default;
+    // DrawBrush is about to stamp the segment behind the newest point; (x, y): the event's
+    // position in image pixels. DrawEnded: it has.
+    virtual void DrawStarting(float x, float y) = 0;
+    virtual void DrawEnded() = 0;
+    // CommitStroke is about to merge the rectangle (its arguments).
+    virtual void Committing(float left, float top, float right, float bottom) = 0;
+    virtual void Undoing() = 0;     // PopUndo is about to restore the newest step
+    virtual void Cleared() = 0;     // ClearImage made the image white
+    virtual void ImageTaken() = 0;  // the host's image replaced the planes (Get image)
+    virtual void PaperTaken() = 0;  // the host's paper replaced the paper (Get paper)
+};
+
+// The session's journal, or nullptr when none is kept.
+extern JournalTap* TheJournal;

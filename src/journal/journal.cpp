@@ -1,0 +1,105 @@
+#include "journal/journal.h"
+
+#include "core/module1.h"
+#include "journal/byte_codec.h"
+
+namespace {
+
+constexpr auto Kind(JournalKind k) { return static_cast<uint32_t>(k); }
+
+// Queues a planes record, compressed on the writer's thread.
+void AppendPlanes(JournalWriter& w, JournalKind kind, PlanesRecord planes) {
+    auto held = std::make_shared<PlanesRecord>(std::move(planes));
+    w.AppendMade(Kind(kind), [held] { return EncodePlanes(*held); }, true);
+}
+
+}  // namespace
+
+PlanesRecord ImagePlanesNow() {
+    const Module1State& m = Module1;
+    return {m.BufferWidth, m.BufferHeight, {m.RPlane, m.GPlane, m.BPlane}};
+}
+
+PlanesRecord PaperNow() {
+    const Module1State& m = Module1;
+    return {m.PaperWidth, m.PaperHeight, {m.Paper}};
+}
+
+Journal::Journal(const std::string& path, const SessionRecord& session,
+                 std::function<void(const std::string&)> onFailure)
+    : writer_(path, std::move(onFailure)) {
+    writer_.Append(Kind(JournalKind::Session), EncodeSession(session), false);
+    AppendPlanes(writer_, JournalKind::BaseImage, ImagePlanesNow());
+    AppendPlanes(writer_, JournalKind::Paper, PaperNow());
+}
+
+void Journal::DrawStarting(float x, float y) {
+    const Module1State& m = Module1;
+    DrawStep d;
+    d.pointCount = m.PointCount;
+    for (int i = 0; i < 4; ++i)
+        for (int c = 0; c < 3; ++c) d.rows[i][c] = Module1.Stroke(m.PointCount - 3 + i, c);
+    d.eventX = x;
+    d.eventY = y;
+    d.continues = haveEnd_ && !draws_.empty() && m.LastX == endX_ && m.LastY == endY_ &&
+                  m.LastPressure == endPressure_ && m.StampDistance == endDistance_;
+    d.lastX = m.LastX;
+    d.lastY = m.LastY;
+    d.lastPressure = m.LastPressure;
+    d.stampDistance = m.StampDistance;
+    d.brushSize = m.BrushSize;
+    d.stampSpacing = m.StampSpacing;
+    d.stampStrength = m.StampStrength;
+    draws_.push_back(d);
+}
+
+void Journal::DrawEnded() {
+    const Module1State& m = Module1;
+    haveEnd_ = true;
+    endX_ = m.LastX;
+    endY_ = m.LastY;
+    endPressure_ = m.LastPressure;
+    endDistance_ = m.StampDistance;
+}
+
+void Journal::Committing(float left, float top, float right, float bottom) {
+    const Module1State& m = Module1;
+    auto stroke = std::make_shared<StrokeRecord>();
+    stroke->draws = std::move(draws_);
+    draws_.clear();
+    stroke->composite = {m.ColorR,     m.ColorG,        m.ColorB,      m.BrushOpacity,
+                         m.BrushSize,  m.PenAltitude,   m.BrushCurve,  m.PaperStrength,
+                         m.BrushRelief, m.BlendMode};
+    stroke->left = left;
+    stroke->top = top;
+    stroke->right = right;
+    stroke->bottom = bottom;
+    writer_.AppendMade(Kind(JournalKind::Stroke), [stroke] { return EncodeStroke(*stroke); }, true);
+    ++strokesSince_;
+}
+
+void Journal::Undoing() {
+    // The steps held before the pop: the history may have dropped old steps for its memory
+    // budget at moments a replay cannot foresee, and an undo then restores another step.
+    ByteWriter w;
+    w.Put(static_cast<uint32_t>(Module1.UndoList.size()));
+    writer_.Append(Kind(JournalKind::Undo), std::move(w.Bytes()), true);
+    ++strokesSince_;
+}
+
+void Journal::Cleared() {
+    writer_.Append(Kind(JournalKind::Clear), {}, true);
+    ++strokesSince_;
+}
+
+void Journal::ImageTaken() {
+    AppendPlanes(writer_, JournalKind::TakenImage, ImagePlanesNow());
+    ++strokesSince_;
+}
+
+void Journal::PaperTaken() { AppendPlanes(writer_, JournalKind::Paper, PaperNow()); }
+
+void Journal::WrittenBack(const FileIdentity& file) {
+    writer_.Append(Kind(JournalKind::WrittenBack), EncodeFileIdentity(file), true);
+    strokesSince_ = 0;
+}

@@ -1,0 +1,50 @@
+// The session's journal: it hears every change the engine makes to the planes (JournalTap) and
+// writes the change's inputs as records (journal/journal_records.h), so that a painting can be
+// rebuilt after the process died. Lives on the UI thread; the writing happens on the writer's.
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/journal_tap.h"
+#include "journal/journal_file.h"
+#include "journal/journal_records.h"
+
+class Journal : public JournalTap {
+public:
+    // Makes `path` and writes the session, the planes and the paper as they are now (compressed
+    // on the writer's thread). Throws std::runtime_error when the file cannot be made; a write
+    // that fails later calls onFailure once, on the writer's thread.
+    Journal(const std::string& path, const SessionRecord& session,
+            std::function<void(const std::string&)> onFailure);
+
+    void DrawStarting(float x, float y) override;
+    void DrawEnded() override;
+    void Committing(float left, float top, float right, float bottom) override;
+    void Undoing() override;
+    void Cleared() override;
+    void ImageTaken() override;
+    void PaperTaken() override;
+    // The image went back to its host; `file` is the file as it is after the write.
+    void WrittenBack(const FileIdentity& file);
+
+    // Strokes committed since the start or the last write-back.
+    int StrokesNotWrittenBack() const { return strokesSince_; }
+    const std::string& Path() const { return writer_.Path(); }
+    bool Failed() const { return writer_.Failed(); }
+    void Drain() { writer_.Drain(); }
+    // The session ended as the painter meant it to: the journal is deleted.
+    void Remove() { writer_.Remove(); }
+
+private:
+    JournalWriter writer_;
+    std::vector<DrawStep> draws_;  // since the last commit
+    bool haveEnd_ = false;         // the state the last DrawBrush left, for `continues`
+    float endX_ = 0, endY_ = 0, endPressure_ = 0, endDistance_ = 0;
+    int strokesSince_ = 0;
+};
+
+// The planes (or the paper) of the engine now, as a record to write.
+PlanesRecord ImagePlanesNow();
+PlanesRecord PaperNow();

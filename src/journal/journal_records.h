@@ -1,0 +1,90 @@
+// What the journal's records hold, and their bodies' bytes (journal/journal_file.h frames them).
+// A painting is rebuilt from its journal by running the same engine calls on the same inputs,
+// so a record holds exactly the inputs of a call that changes the planes:
+//
+//   Session      who wrote the journal, of what image (text and numbers; first record)
+//   BaseImage    the planes the session started from (three zstd frames)
+//   Paper        the paper at start, and each paper "Get paper" brought in (one zstd frame)
+//   Stroke       every DrawBrush call since the last commit (its stamp inputs: the four point
+//                rows, the event position, the last sample and the spacing counter, size,
+//                press and step) and the commit (its rectangle and composite settings);
+//                a zstd frame
+//   Undo, Clear  PopUndo, ClearImage (no body)
+//   TakenImage   the planes a "Get image" brought in (three zstd frames)
+//   WrittenBack  the image went back to its host; the file's identity after the write
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/plane.h"
+
+enum class JournalKind : uint32_t {
+    Session = 1,
+    BaseImage = 2,
+    Paper = 3,
+    Stroke = 4,
+    Undo = 5,
+    Clear = 6,
+    TakenImage = 7,
+    WrittenBack = 8,
+};
+
+// A file as the file system knows it: the same identity means nobody wrote it since.
+struct FileIdentity {
+    uint64_t device = 0, inode = 0, size = 0;
+    int64_t modifiedNs = 0;
+    bool known = false;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+struct SessionRecord {
+    int64_t pid = 0;
+    int64_t startedUnix = 0;  // seconds
+    std::string host;         // "file", "dbus" or "gimp"
+    std::string image;        // the file's absolute path, or the host's name for the image
+    FileIdentity file;        // for a file: as read at start
+    int64_t undoBudget = 0;   // bytes the undo history may hold (steps beyond are dropped)
+};
+
+struct PlanesRecord {
+    int32_t width = 0, height = 0;
+    std::vector<Plane> planes;  // red, green, blue (BaseImage, TakenImage) or the paper
+};
+
+// The inputs of one DrawBrush call.
+struct DrawStep {
+    int32_t pointCount = 0;
+    float rows[4][3] = {};  // StrokePoints rows pointCount-3 .. pointCount: x, y, pressure
+    float eventX = 0, eventY = 0;  // the event's position in image pixels
+    // The last sample and the spacing counter; not kept when `continues`: the call before left
+    // them so, and a replay in order finds them there.
+    bool continues = false;
+    float lastX = 0, lastY = 0, lastPressure = 0;
+    float stampDistance = 0;
+    float brushSize = 0, stampSpacing = 0, stampStrength = 0;
+};
+
+// What a commit composites with.
+struct CompositeSettings {
+    float colorR = 0, colorG = 0, colorB = 0;
+    float brushOpacity = 0, brushSize = 0, penAltitude = 0;
+    int32_t brushCurve = 0, paperStrength = 0, brushRelief = 0, blendMode = 0;
+};
+
+struct StrokeRecord {
+    std::vector<DrawStep> draws;
+    CompositeSettings composite;
+    float left = 0, top = 0, right = 0, bottom = 0;  // CommitStroke's rectangle
+};
+
+// Bodies. The Decode functions throw std::runtime_error on a body that does not hold its kind.
+std::vector<uint8_t> EncodeSession(const SessionRecord& s);
+SessionRecord DecodeSession(const std::vector<uint8_t>& body);
+std::vector<uint8_t> EncodeFileIdentity(const FileIdentity& f);
+FileIdentity DecodeFileIdentity(const std::vector<uint8_t>& body);
+// Planes are compressed; the encoding may take long for a large image (run it off the UI).
+std::vector<uint8_t> EncodePlanes(const PlanesRecord& p);
+PlanesRecord DecodePlanes(const std::vector<uint8_t>& body, size_t planeCount);
+std::vector<uint8_t> EncodeStroke(const StrokeRecord& s);
+StrokeRecord DecodeStroke(const std::vector<uint8_t>& body);
