@@ -17,6 +17,7 @@
 #include "canvas/dibs.h"
 #include "canvas/image_exchange.h"
 #include "figures.h"
+#include "palette/slider_roles.h"
 
 namespace {
 
@@ -30,10 +31,10 @@ public:
     void ShowCanvas() override {
         Module1State& m = Module1;
         m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
-        m.StampStrength = 255;
-        m.BrushSize = 2;
-        m.BrushOpacity = 255;
-        m.StampSpacing = 15;
+        m.StampStrength = DesignOf(kPressSlider).start;
+        m.BrushSize = DesignOf(kSizeSlider).start;
+        m.BrushOpacity = DesignOf(kOpacitySlider).start;
+        m.StampSpacing = DesignOf(kStepSlider).start;
         displaybuffers();
     }
 };

@@ -88,7 +88,7 @@ int Measure(int n) {
         if (std::string said = TakeUndoNotice(); !said.empty()) notices.push_back(said);
     }
     const int64_t held = UndoHistoryBytes();
-    const size_t kept = m.UndoList.size() / 5;
+    const size_t kept = m.UndoList.size() / kUndoStepItems;
     std::printf("  after 33 whole-image steps  VmRSS %s (history %s, %zu steps kept, %.0f%% of plain)\n",
                 MemoryText(ResidentBytes()).c_str(), MemoryText(held).c_str(), kept,
                 100.0 * double(held) / (double(kept) * 3 * n * n));

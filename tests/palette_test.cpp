@@ -86,8 +86,17 @@ TEST_F(PaletteTest, ControlsStandWhereTheDesignPutsThem) {
 }
 
 TEST_F(PaletteTest, SlidersStartAtTheirDesignValues) {
-    const float design[] = {2, 1, 1, 1, 255, 15, 0, 255};
-    for (int n = 1; n <= 8; ++n) EXPECT_EQ(form->SliderValue(n), design[n - 1]) << "Trackle" << n;
+    // TrackleN's range and start value at N - 1, as the palette was designed.
+    struct Design { double min, max, start; };
+    const Design design[] = {{1, 32, 2}, {1, 255, 1},   {1, 255, 1}, {1, 255, 1},
+                             {1, 255, 255}, {0, 100, 15}, {0, 255, 0}, {1, 255, 255}};
+    const Trackle* sliders[] = {form->Trackle1, form->Trackle2, form->Trackle3, form->Trackle4,
+                                form->Trackle5, form->Trackle6, form->Trackle7, form->Trackle8};
+    for (int n = 1; n <= 8; ++n) {
+        EXPECT_EQ(form->SliderValue(n), design[n - 1].start) << "Trackle" << n;
+        EXPECT_EQ(sliders[n - 1]->min(), design[n - 1].min) << "Trackle" << n;
+        EXPECT_EQ(sliders[n - 1]->max(), design[n - 1].max) << "Trackle" << n;
+    }
     EXPECT_EQ(form->SliderValue(9), 0.0f);
     EXPECT_TRUE(form->kt_button8->value());
 }

@@ -10,6 +10,7 @@
 #include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "canvas/undo.h"
 
 namespace {
 
@@ -38,9 +39,9 @@ int64_t PaperBytes(int32_t w, int32_t h) { return 4 * int64_t(w) * h; }
 // Refuses, before anything of that size is allocated, what the memory left cannot hold.
 void CheckRoom(const char* what, int32_t w, int32_t h, int64_t needed, int64_t available) {
     if (needed <= available) return;
-    throw MarloError(7, std::string("Tarnwick's ") + what + " of " + SizeText(w, h) +
-                            " pixels is too large: it needs about " + MemoryText(needed) + " of memory and " +
-                            MemoryText(available) + " is available.");
+    throw MarloError(kErrImageTooLarge, std::string("Tarnwick's ") + what + " of " + SizeText(w, h) +
+                                            " pixels is too large: it needs about " + MemoryText(needed) +
+                                            " of memory and " + MemoryText(available) + " is available.");
 }
 
 }  // namespace
@@ -51,7 +52,7 @@ void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>
     m.ScrollX = 0;
     m.ScrollY = 0;
     m.UndoList.clear();
-    m.UndoLimit = 32;
+    m.UndoLimit = kUndoLimit;
     if (!host) throw HostError("Tarnwick could not be reached.");
     m.Host = std::move(host);
     BuildCoverageCurves();
@@ -80,8 +81,8 @@ void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>
         m.BPlane = Checked(m.Host->Tarn_GetBBuffer(), m.BufferWidth, m.BufferHeight, "blue plane");
         DisplayCopyFollowsImage();
     } catch (const std::bad_alloc&) {
-        throw MarloError(7, "The image of " + SizeText(m.BufferWidth, m.BufferHeight) +
-                                " pixels is too large for this computer's memory.");
+        throw MarloError(kErrImageTooLarge, "The image of " + SizeText(m.BufferWidth, m.BufferHeight) +
+                                                " pixels is too large for this computer's memory.");
     }
     CreateDisplayBitmap();
     m.CaptionText = kCaptionText;

@@ -10,11 +10,9 @@
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/paper.h"
+#include "brush/tables.h"
 
 namespace {
-
-constexpr size_t kBlendLayer = 256 * 256;
-constexpr size_t kBlendTableSize = kBlendLayer * 10;
 
 // The paint colour as a byte. Colours outside 0..255 (only a broken caller makes them) are
 // clamped so that the mix stays a byte and the blend table is never indexed outside.
@@ -179,7 +177,7 @@ void PrepareComposite(Composite& c) {
     c.paper = PaperActive();
     c.alphaIsCoverage = tables.alphaIsIdentity && !c.paper;
 
-    c.blendMode = m.BlendMode >= 1 && m.BlendMode <= 10 && m.BlendTable.size() >= kBlendTableSize;
+    c.blendMode = m.BlendMode >= 1 && m.BlendMode <= kBlendLayers && m.BlendTable.size() >= kBlendTableSize;
     if (c.blendMode) {
         const uint8_t* layer = m.BlendTable.data() + (m.BlendMode - 1) * kBlendLayer;
         for (int ch = 0; ch < 3; ++ch) c.blend[ch] = layer + c.paint[ch];

@@ -73,7 +73,7 @@ extern DibsState Dibs;
 
 // The caption names the zoom: the caption text, " zoom = " and the zoom in whole percent.
 void ShowZoomCaption();
-// (Re)creates the bitmap for the current Zoom; throws MarloError 31001 when it cannot.
+// (Re)creates the bitmap for the current Zoom; throws MarloError kErrOutOfMemory when it cannot.
 void CreateDisplayBitmap();
 // Display pixel (X, Y) of the zoomed image in the bitmap; null when the bitmap does not hold it.
 uint32_t* DisplayPixelAt(int32_t X, int32_t Y);

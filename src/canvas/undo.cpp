@@ -83,7 +83,7 @@ int64_t HeldBytes(const UndoItem& item) {
 }
 
 void DropOldest(Module1State& m) {
-    for (int i = 0; i < 5 && !m.UndoList.empty(); ++i) {
+    for (int i = 0; i < kUndoStepItems && !m.UndoList.empty(); ++i) {
         Keep(std::move(m.UndoList.front()));
         m.UndoList.pop_front();
     }
@@ -99,8 +99,8 @@ void DropOverBudget() {
     const int64_t limit = UndoBudgetBytes();
     int64_t held = UndoHistoryBytes();
     bool dropped = false;
-    while (held > limit && m.UndoList.size() > 5) {
-        for (size_t i = 0; i < 5; ++i) held -= HeldBytes(m.UndoList[i]);
+    while (held > limit && m.UndoList.size() > kUndoStepItems) {
+        for (size_t i = 0; i < kUndoStepItems; ++i) held -= HeldBytes(m.UndoList[i]);
         DropOldest(m);
         dropped = true;
     }
@@ -164,7 +164,7 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     if (l >= r || t >= b) return save;
     for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
         if (!p->sizeIs(m.BufferWidth, m.BufferHeight)) return save;
-    if (static_cast<int32_t>(m.UndoList.size() / 5) > m.UndoLimit) DropOldest(m);
+    if (static_cast<int32_t>(m.UndoList.size() / kUndoStepItems) > m.UndoLimit) DropOldest(m);
     // The step is filed now, its arrays empty with room reserved, so that running out of memory
     // changes nothing else; the rows are appended as they are saved.
     const size_t n = static_cast<size_t>(r - l) * static_cast<size_t>(b - t);
@@ -227,7 +227,7 @@ void PushUndo(float x1, float y1, float x2, float y2) {
 void PopUndo() {
     Module1State& m = Module1;
     const size_t n = m.UndoList.size();
-    if (n < 5) return;
+    if (n < kUndoStepItems) return;
     const int32_t x0 = std::get<int32_t>(m.UndoList[n - 1]);
     const int32_t y0 = std::get<int32_t>(m.UndoList[n - 2]);
     // Compressed copies are unpacked before anything changes: running out of memory here
@@ -252,7 +252,7 @@ void PopUndo() {
     Restore(m.RPlane, m.RBase, *copies[0], x0, y0);
     Restore(m.GPlane, m.GBase, *copies[1], x0, y0);
     Restore(m.BPlane, m.BBase, *copies[2], x0, y0);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kUndoStepItems; ++i) {
         Keep(std::move(m.UndoList.back()));
         m.UndoList.pop_back();
     }
@@ -302,8 +302,8 @@ std::string TakeUndoNotice() {
     // Said once the history has settled, with the number of steps it then keeps.
     if (!mustTell || std::any_of(m.UndoList.begin(), m.UndoList.end(), Unpacked)) return {};
     mustTell = false;
-    return "Undo keeps the last " + std::to_string(m.UndoList.size() / 5) + " steps: the image is too large for " +
-           std::to_string(m.UndoLimit + 1);
+    return "Undo keeps the last " + std::to_string(m.UndoList.size() / kUndoStepItems) +
+           " steps: the image is too large for " + std::to_string(m.UndoLimit + 1);
 }
 
 void ClearImage() {

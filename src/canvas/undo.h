@@ -6,6 +6,12 @@
 
 #include "core/plane.h"
 
+// Items of one step in UndoList: the blue, green and red copies, then top y and left x.
+constexpr int kUndoStepItems = 5;
+// Main's UndoLimit: a save drops the oldest step when more than this many are held, so the
+// history keeps at most kUndoLimit + 1 steps.
+constexpr int32_t kUndoLimit = 32;
+
 // One step saved row by row, as the release saves it while it merges the stroke: BeginUndo
 // takes the corners as PushUndo does, drops the oldest step when the history is full and files
 // the new step with its arrays empty; SaveUndoRows appends rows y0 .. y1 - 1 of the three image

@@ -28,7 +28,7 @@ struct Module1State {
     int32_t PickerSaturation = 0;   // 0..255
     int32_t PickerValue = 0;        // 0..255
     Flag PickMode = kFalse;         // comma key held: a press samples a colour
-    int32_t UndoLimit = 0;          // set to 32 by Main
+    int32_t UndoLimit = 0;          // set to kUndoLimit (canvas/undo.h) by Main
     std::deque<UndoItem> UndoList;  // position 1 is front()
     std::vector<uint8_t> CoverageCurves;  // (value, curve): [curve * 256 + value]
     std::vector<uint8_t> BlendTable;      // (s, d, m): [(m * 256 + d) * 256 + s]

@@ -32,7 +32,7 @@ void GrowDirty(float X, float Y) { GrowDirtyRect(ImageX(X), ImageY(Y)); }
 void AppendPoint(float X, float Y) {
     Module1State& m = Module1;
     m.PointCount = m.PointCount + 1;
-    if (m.PointCount > 10000) m.PointCount = 0;
+    if (m.PointCount >= kStrokeRows) m.PointCount = 0;
     m.Stroke(m.PointCount, 0) = ImageX(X);
     m.Stroke(m.PointCount, 1) = ImageY(Y);
     m.Stroke(m.PointCount, 2) = m.PenPressure;
@@ -103,10 +103,10 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y) {
             m.ScrollX = RoundHalfEven(X + m.PressScrollX - m.PressX);
             m.ScrollY = RoundHalfEven(Y + m.PressScrollY - m.PressY);
         } else if (Button == kRightButton) {
-            // 200 client pixels of horizontal movement change the zoom by 1, about the image centre.
-            float zoom = m.PressZoom + (X - m.PressX) / 200.0f;
-            if (zoom < 0.25f) zoom = 0.2f;
-            if (zoom > 6.0f) zoom = 6.0f;
+            // Horizontal movement changes the zoom, about the image centre.
+            float zoom = m.PressZoom + (X - m.PressX) / kZoomDragPixels;
+            if (zoom < kLeastZoom) zoom = kDragLeastZoom;
+            if (zoom > kMostZoom) zoom = kMostZoom;
             const int32_t sx = RoundHalfEven(m.PressScrollX - static_cast<double>(zoom - m.PressZoom) * m.BufferWidth / 2.0);
             const int32_t sy = RoundHalfEven(m.PressScrollY - static_cast<double>(zoom - m.PressZoom) * m.BufferHeight / 2.0);
             ApplyZoom(zoom, sx, sy);

@@ -13,8 +13,6 @@
 // The window system's handle of a top-level window; 0 is no window.
 using TabletWindowHandle = uintptr_t;
 
-constexpr int kErrTablet = 5;  // an invalid call on the tablet layer
-
 struct TabletError : MarloError {
     explicit TabletError(const std::string& what) : MarloError(kErrTablet, what) {}
 };

@@ -42,7 +42,9 @@ int main(int argc, char** argv) {
                                         QStringLiteral("Shows this help."));
     parser.addOption(helpOption);
     parser.addPositionalArgument(QStringLiteral("IMAGE"),
-                                 QStringLiteral("Image file; without it a new white 1024 x 768 untitled.png here."),
+                                 QStringLiteral("Image file; without it a new white %1 x %2 untitled.png here.")
+                                     .arg(kNewCanvasWidth)
+                                     .arg(kNewCanvasHeight),
                                  QStringLiteral("[IMAGE]"));
     const QCommandLineOption paperOption(QStringLiteral("paper"),
                                          QStringLiteral("Paper texture, read as grey (default: a built-in grain)."),

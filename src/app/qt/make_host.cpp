@@ -34,7 +34,7 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
             return nullptr;
         }
         const QString path = NewUntitledPath(here);
-        doc = NewWhiteDocument(path, 1024, 768);
+        doc = NewWhiteDocument(path, kNewCanvasWidth, kNewCanvasHeight);
         *notice = QStringLiteral("new canvas %1").arg(path);
     } else {
         QString path;

@@ -21,6 +21,7 @@
 #include "canvas/qt/report.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
+#include "canvas/zoom.h"
 #include "canvas/image_exchange.h"
 #include "input/qt/mouse_bits.h"
 #include "input/stroke_capture.h"
@@ -231,7 +232,7 @@ void CanvasView::wheelEvent(QWheelEvent* event) {
         if (notches == 0) return;
         wheelRest_.ry() -= notches * 120;
         const double X = event->position().x() * dpr, Y = event->position().y() * dpr;
-        const float zoom = Module1.Zoom + 0.25f * static_cast<float>(notches);
+        const float zoom = Module1.Zoom + kZoomStep * static_cast<float>(notches);
         RunHandler(form_, [&] { ZoomAbout(zoom, X, Y); });
         UpdateCursor();
         return;
@@ -309,7 +310,9 @@ bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
         if (PaletteWindow* palette = form_->palette()) {
             palette->StepSlider(kSizeSlider, step);
         } else {
-            Module1.BrushSize = std::clamp(std::nearbyint(Module1.BrushSize) + static_cast<float>(step), 1.0f, 32.0f);
+            const SliderDesign& size = DesignOf(kSizeSlider);
+            const float stepped = std::nearbyint(Module1.BrushSize) + static_cast<float>(step);
+            Module1.BrushSize = std::clamp(stepped, static_cast<float>(size.min), static_cast<float>(size.max));
         }
         UpdateCursor();
         used = true;
@@ -328,9 +331,9 @@ bool CanvasView::CanvasKeyRelease(QKeyEvent* event) {
     const int16_t shift = ShiftBits(event->modifiers());
     if (vk == kVkComma) {
         Module1.PickMode = kFalse;
-    } else if (vk == kVkPlus && shift == 2) {
+    } else if (vk == kVkPlus && shift == kCtrlOnly) {
         RunHandler(form_, [] { ZoomKeyIn(); });
-    } else if (vk == kVkMinus && shift == 2) {
+    } else if (vk == kVkMinus && shift == kCtrlOnly) {
         RunHandler(form_, [] { ZoomKeyOut(); });
     } else if (event->key() == Qt::Key_Space) {
         if (!spaceHeld_) return false;
@@ -444,10 +447,13 @@ void Form1::Form_Load() {
         if (palette_) palette_->ShowBeside(this);
     }
     // The brush sliders' values, or their design values while there is no palette.
-    m.StampStrength = palette_ ? palette_->SliderValue(kPressSlider) : 255.0f;
-    m.BrushSize = palette_ ? palette_->SliderValue(kSizeSlider) : 2.0f;
-    m.BrushOpacity = palette_ ? palette_->SliderValue(kOpacitySlider) : 255.0f;
-    m.StampSpacing = palette_ ? palette_->SliderValue(kStepSlider) : 15.0f;
+    auto slider = [this](SliderRole role) {
+        return palette_ ? palette_->SliderValue(role) : static_cast<float>(DesignOf(role).start);
+    };
+    m.StampStrength = slider(kPressSlider);
+    m.BrushSize = slider(kSizeSlider);
+    m.BrushOpacity = slider(kOpacitySlider);
+    m.StampSpacing = slider(kStepSlider);
     displaybuffers();
     m.PenX = m.PenY = 0;
     m.PenPressure = 1.0f;

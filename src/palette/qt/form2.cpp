@@ -9,6 +9,7 @@
 
 #include "core/module1.h"
 #include "host/host.h"
+#include "palette/slider_roles.h"
 #include "palette/qt/button_icons.h"
 #include "palette/qt/control_colours.h"
 #include "palette/qt/kt_button.h"
@@ -44,10 +45,11 @@ kt_button* IconButton(QWidget* parent, int x, int y, ButtonIcon icon, const QStr
     return b;
 }
 
-Trackle* Slider(QWidget* parent, int y, double min, double max, double value) {
+Trackle* Slider(QWidget* parent, int y, SliderRole role) {
     auto* t = new Trackle(parent);
     t->setGeometry(50, y, 80, 18);
-    t->SetDesign(min, max, value);
+    const SliderDesign& design = DesignOf(role);
+    t->SetDesign(design.min, design.max, design.start);
     t->setBackColor(kSliderBack);
     t->setForeColor(kSliderFore);
     return t;
@@ -110,15 +112,15 @@ void Form2::BuildControls() {
     kt_button1 = IconButton(this, 72, 72, ButtonIcon::Undo, "Undo");
     kt_button2 = IconButton(this, 104, 72, ButtonIcon::Clear, "Clear");
 
-    Trackle1 = Slider(this, 118, 1, 32, 2);
+    Trackle1 = Slider(this, 118, kSizeSlider);
     Label(this, 4, 118, 40, 19, "Size");
-    Trackle8 = Slider(this, 140, 1, 255, 255);
+    Trackle8 = Slider(this, 140, kPressSlider);
     Label(this, 4, 140, 40, 19, "Press");
-    Trackle5 = Slider(this, 162, 1, 255, 255);
+    Trackle5 = Slider(this, 162, kOpacitySlider);
     Label(this, 4, 162, 40, 19, "Opacity");
-    Trackle6 = Slider(this, 184, 0, 100, 15);  // percent of the radius
+    Trackle6 = Slider(this, 184, kStepSlider);
     Label(this, 4, 184, 40, 19, "Step");
-    Trackle7 = Slider(this, 206, 0, 255, 0);
+    Trackle7 = Slider(this, 206, kPaperSlider);
     Label(this, 4, 206, 40, 19, "Paper");
 
     kt_button15 = new kt_button(this);
@@ -141,11 +143,11 @@ void Form2::BuildControls() {
     Picture1->move(50, 386);
     Label(this, 4, 386, 40, 19, "Hue");
 
-    Trackle2 = Slider(this, 422, 1, 255, 1);
+    Trackle2 = Slider(this, 422, kRedSlider);
     Label(this, 4, 422, 40, 19, "Red");
-    Trackle3 = Slider(this, 444, 1, 255, 1);
+    Trackle3 = Slider(this, 444, kGreenSlider);
     Label(this, 4, 444, 40, 19, "Green");
-    Trackle4 = Slider(this, 466, 1, 255, 1);
+    Trackle4 = Slider(this, 466, kBlueSlider);
     Label(this, 4, 466, 40, 19, "Blue");
 }
 
@@ -237,13 +239,13 @@ void Form2::Close() {
 
 float Form2::SliderValue(int n) const {
     const Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
-    if (n < 1 || n > 8) return 0.0f;
+    if (n < 1 || n > kSliderCount) return 0.0f;
     return static_cast<float>(sliders[n - 1]->value());
 }
 
 void Form2::StepSlider(int n, int steps) {
     Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
-    if (n >= 1 && n <= 8) sliders[n - 1]->Step(steps);
+    if (n >= 1 && n <= kSliderCount) sliders[n - 1]->Step(steps);
 }
 
 void Form2::ApplyTheme() {
