@@ -13,26 +13,12 @@
 
 #include "core/errors.h"
 #include "dbus_test_support.h"
-#include "test_support.h"
+#include "qt_test_support.h"
 
 namespace {
 
 QString Binary(const char* name) {
     return qEnvironmentVariable("MARLO_BINARY_DIR") + QStringLiteral("/src/") + QLatin1String(name);
-}
-
-// Reads the process's standard output until it holds `text`; false if the process ends or
-// the time runs out first.
-bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text, int timeoutMs = 120000) {
-    for (int waited = 0; !seen->contains(text); waited += 100) {
-        if (waited > timeoutMs) return false;
-        if (!process.waitForReadyRead(100) && process.state() == QProcess::NotRunning) {
-            *seen += process.readAllStandardOutput();
-            return seen->contains(text);
-        }
-        *seen += process.readAllStandardOutput();
-    }
-    return true;
 }
 
 struct HostProcess {

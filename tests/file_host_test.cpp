@@ -18,7 +18,7 @@
 #include "core/errors.h"
 #include "host/qt/file_host.h"
 #include "host/qt/image_file.h"
-#include "test_support.h"
+#include "qt_test_support.h"
 
 namespace {
 
@@ -91,23 +91,28 @@ struct RunResult {
     QString stderrText;
 };
 
-// Runs marlo in folder; with signal, sends it once the canvas is up (after beforeSignal runs).
+// Runs marlo in folder; with signal, sends it once marlo says its windows are up (after
+// beforeSignal runs).
 RunResult RunMarlo(const QStringList& args, int signal = 0, const std::function<void()>& beforeSignal = {},
                    const QString& folder = TempDir()) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_DATA_HOME", Path("xdg-data"));
+    if (signal != 0) env.insert("MARLO_SAY_READY", "1");
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(folder);
     p.start(MarloBinary(), args);
     EXPECT_TRUE(p.waitForStarted());
-    if (signal != 0 && !p.waitForFinished(1500)) {
+    QByteArray err;
+    if (signal != 0 && WaitForOutput(p, &err, "marlo: ready\n", QProcess::StandardError)) {
         if (beforeSignal) beforeSignal();
         SignalProcess(p, signal);
     }
     EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError())};
+    err += p.readAllStandardError();
+    err.replace("marlo: ready\n", "");
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(err)};
 }
 
 }  // namespace

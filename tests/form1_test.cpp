@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 #include <QTimer>
 #include <QTest>
+#include <algorithm>
 #include <random>
 
 #include "app/qt/application.h"
@@ -128,7 +129,11 @@ TEST_F(CanvasWindow, TellsOnceWhenUndoStepsAreDroppedForTheBudget) {
         ClearImage();
     }
     ASSERT_TRUE(QTest::qWaitFor([this] { return !messages.isEmpty(); }));
-    QTest::qWait(20);
+    // Told once: no idle turn is left that could tell it again.
+    ASSERT_TRUE(QTest::qWaitFor([this] {
+        const QList<QTimer*> timers = window->findChildren<QTimer*>();
+        return std::none_of(timers.begin(), timers.end(), [](const QTimer* t) { return t->isActive(); });
+    }));
     EXPECT_EQ(messages, QStringList{"Undo keeps the last 2 steps: the image is too large for 33"});
     EXPECT_EQ(Module1.UndoList.size(), 10u);
     SetUndoBudget(0);

@@ -23,7 +23,7 @@
 #include "host/qt/file_host.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
-#include "test_support.h"
+#include "qt_test_support.h"
 
 namespace {
 
@@ -122,8 +122,7 @@ TEST(SignalDuringABox, EndsTheProgramByTheCloseRules) {
         child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SignalDuringABox.OneCase"});
         ASSERT_TRUE(child.waitForStarted());
         QByteArray out;
-        while (!out.contains("box open") && child.waitForReadyRead(20000)) out += child.readAllStandardOutput();
-        ASSERT_TRUE(out.contains("box open")) << out.toStdString();
+        ASSERT_TRUE(WaitForOutput(child, &out, "box open")) << out.toStdString();
         SignalProcess(child, SIGTERM);
         ASSERT_TRUE(child.waitForFinished(20000));
         out += child.readAllStandardOutput();

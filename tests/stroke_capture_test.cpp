@@ -1,6 +1,7 @@
 // The pointer handlers: the stroke timeline, colour samples, and the navigation drags.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <iterator>
 
 #include "core/module1.h"

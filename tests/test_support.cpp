@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
-
 #include "core/errors.h"
 #include "brush/tables.h"
 #include "canvas/buffers.h"
@@ -86,11 +81,6 @@ void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const P
     EXPECT_EQ(m.FXBuffer.bytes, coverage.bytes);
 }
 
-QString TempDir() {
-    static QTemporaryDir dir;
-    return dir.path();
-}
-
 DetachView::~DetachView() { Dibs.View = nullptr; }
 
 void ScreenSurface::BitBlt(int dx, int dy, int w, int h, int sx, int sy) {
@@ -123,9 +113,4 @@ std::vector<uint32_t> WholeImageRendering(int* row) {
     displaybuffers();
     *row = Dibs.DisplayInfo.biWidth;
     return {Dibs.Storage.begin(), Dibs.Storage.end()};
-}
-
-void SignalProcess(const QProcess& process, int sig) {
-    const qint64 pid = process.processId();
-    if (pid > 0) ::kill(static_cast<pid_t>(pid), sig);
 }

@@ -1,7 +1,7 @@
 // Shared test fixtures: a host that records its calls, a window stand-in for the display
-// code, and a fresh engine state of a given size.
+// code, and a fresh engine state of a given size. Plain C++: the engine tests link them
+// without Qt (the Qt helpers are in qt_test_support.h).
 #pragma once
-#include <QString>
 #include <functional>
 #include <string>
 #include <vector>
@@ -90,9 +90,6 @@ void FillImage(const std::function<uint8_t(int, int, int)>& value);
 void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b, const Plane& rBase,
                   const Plane& gBase, const Plane& bBase, const Plane& coverage);
 
-// A temporary folder path for test files.
-QString TempDir();
-
 // A seeded random integer in lo .. hi. Each test program that uses it fixes its seed by
 // defining kRandSeed, so its sequence is the same on every run.
 extern const uint32_t kRandSeed;
@@ -102,8 +99,3 @@ int Rand(int lo, int hi);
 struct DetachView {
     ~DetachView();
 };
-
-class QProcess;
-// Sends sig to a started child process; nothing when it never started (a process id of 0 would
-// signal the whole process group, the test runner included).
-void SignalProcess(const QProcess& process, int sig);

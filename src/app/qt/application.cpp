@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -133,6 +134,13 @@ int RunMarlo(const CommandLine& cl) {
         });
     QApplication::setQuitOnLastWindowClosed(true);
     QObject::connect(window, &QObject::destroyed, qApp, &QCoreApplication::quit);
+    // With MARLO_SAY_READY set, one line on stderr tells whoever started Marlo (the tests, the
+    // screenshot script) that the windows are shown and the event loop runs.
+    if (qEnvironmentVariableIsSet("MARLO_SAY_READY"))
+        QTimer::singleShot(0, qApp, [] {
+            std::fputs("marlo: ready\n", stderr);
+            std::fflush(stderr);
+        });
     QApplication::exec();
     // The close's write-back failed: the painting went to a rescue file, and the message says
     // where. It was printed when it happened; a real display shows it too.
