@@ -1,9 +1,11 @@
 // Main on a recording host: the calling order, the state it leaves, and every failed start.
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
 
 #include "app/engine_reset.h"
 #include "app/qt/application.h"
+#include "core/cpu_level.h"
 #include "core/errors.h"
 #include "core/module1.h"
 #include "app/startup.h"
@@ -135,5 +137,29 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
         EXPECT_TRUE(error.contains(QString::fromLatin1(c.refusal))) << error.toStdString();
         EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "Tarn_GetRBuffer"), 0);
         EXPECT_TRUE(Module1.RPlane.empty() && Module1.FXBuffer.empty() && Module1.BBase.empty());
+    }
+}
+
+TEST(CpuLevel, MarloCpuChoosesALevelUpToTheMachinesAndNamesWhatItCannotTake) {
+    struct Case {
+        const char* setting;
+        CpuLevel machine, chosen;
+        const char* complaint;  // "" when there is none
+    };
+    const Case cases[] = {
+        {nullptr, CpuLevel::Avx2, CpuLevel::Avx2, ""},
+        {"", CpuLevel::Sse2, CpuLevel::Sse2, ""},
+        {"plain", CpuLevel::Avx2, CpuLevel::Plain, ""},
+        {"sse2", CpuLevel::Avx2, CpuLevel::Sse2, ""},
+        {"avx2", CpuLevel::Avx2, CpuLevel::Avx2, ""},
+        {"avx2", CpuLevel::Sse2, CpuLevel::Sse2, "MARLO_CPU=avx2: this processor runs only plain, sse2; using sse2"},
+        {"sse2", CpuLevel::Plain, CpuLevel::Plain, "MARLO_CPU=sse2: this processor runs only plain; using plain"},
+        {"AVX512", CpuLevel::Avx2, CpuLevel::Avx2, "MARLO_CPU=AVX512: not a level (plain, sse2, avx2); using avx2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setting ? c.setting : "unset");
+        std::string complaint = "left over";
+        EXPECT_EQ(CpuLevelFromSetting(c.setting, c.machine, &complaint), c.chosen);
+        EXPECT_EQ(complaint, c.complaint);
     }
 }
