@@ -14,6 +14,8 @@ void AtEveryCpuLevel(Body&& body) {
         SCOPED_TRACE(testing::Message() << "CPU level " << CpuLevelName(level));
         CpuLevelScope scope(level);
         body();
+        // The engine's resets keep the level (app/engine_reset.h), so the body ran at it.
+        EXPECT_STREQ(CpuLevelName(ActiveCpuLevel()), CpuLevelName(level));
         if (testing::Test::HasFailure()) return;
     }
 }
