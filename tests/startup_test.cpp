@@ -151,9 +151,7 @@ TEST(CpuLevel, MarloCpuChoosesALevelUpToTheMachinesAndNamesWhatItCannotTake) {
         {"", CpuLevel::Sse2, CpuLevel::Sse2, ""},
         {"plain", CpuLevel::Avx2, CpuLevel::Plain, ""},
         {"sse2", CpuLevel::Avx2, CpuLevel::Sse2, ""},
-        {"avx2", CpuLevel::Avx2, CpuLevel::Avx2, ""},
         {"avx2", CpuLevel::Sse2, CpuLevel::Sse2, "MARLO_CPU=avx2: this processor runs only plain, sse2; using sse2"},
-        {"sse2", CpuLevel::Plain, CpuLevel::Plain, "MARLO_CPU=sse2: this processor runs only plain; using plain"},
         {"AVX512", CpuLevel::Avx2, CpuLevel::Avx2, "MARLO_CPU=AVX512: not a level (plain, sse2, avx2); using avx2"},
     };
     for (const Case& c : cases) {
