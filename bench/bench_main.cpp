@@ -7,7 +7,8 @@
 //
 // The whole run stays on one processor (the one it starts on, or --cpu N): processors of a
 // virtual machine can differ in speed, and the engine and libmypaint are only comparable when
-// measured on the same one.
+// measured on the same one. MARLO_CPU chooses the engine's vector level (core/cpu_level.h);
+// the one in use is printed at the start.
 #include <benchmark/benchmark.h>
 #include <sched.h>
 
@@ -22,6 +23,7 @@
 #include "startup_bench.h"
 #include "stroke_replay.h"
 #include "view_and_undo.h"
+#include "core/cpu_level.h"
 
 namespace {
 
@@ -178,6 +180,7 @@ int main(int argc, char** argv) {
     }
     cpu = StayOnOneProcessor(cpu);
     if (cpu >= 0) std::printf("marlo-bench: on processor %d\n", cpu);
+    std::printf("marlo-bench: CPU level %s\n", CpuLevelName(ActiveCpuLevel()));
     int restCount = static_cast<int>(rest.size());
     benchmark::Initialize(&restCount, rest.data());
     if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;

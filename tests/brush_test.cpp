@@ -9,6 +9,7 @@
 #include "core/module1.h"
 #include "brush/brush.h"
 #include "canvas/dibs.h"
+#include "cpu_levels.h"
 #include "engine_setup.h"
 #include "test_support.h"
 
@@ -159,25 +160,27 @@ class Composite : public ::testing::TestWithParam<CompositeCase> {};
 
 TEST_P(Composite, MatchesThePixelRuleInEveryPlane) {
     const CompositeCase& c = GetParam();
-    for (int flags : {1, 2, 3}) {
-        SCOPED_TRACE(flags);
-        RandomScene();
-        Module1State& m = Module1;
-        m.BlendMode = c.mode;
-        m.BrushCurve = c.curve;
-        m.PaperStrength = c.paper;
-        m.BrushRelief = c.relief;
-        m.BrushOpacity = c.opacity;
-        m.PenAltitude = c.altitude;
-        Planes want = Snap();
-        RefRender(want, flags, 3.5f, 2.25f, 90.0f, 8.75f);
-        RenderSegment(static_cast<int16_t>(flags), 3.5f, 2.25f, 90.0f, 8.75f);
-        ExpectSame(want);
-        // The walk widened by the radius reaches the image's edges on every side.
-        RefRender(want, flags, 93.0f, 9.0f, 0.5f, 0.5f);
-        RenderSegment(static_cast<int16_t>(flags), 93.0f, 9.0f, 0.5f, 0.5f);
-        ExpectSame(want);
-    }
+    AtEveryCpuLevel([&] {
+        for (int flags : {1, 2, 3}) {
+            SCOPED_TRACE(flags);
+            RandomScene();
+            Module1State& m = Module1;
+            m.BlendMode = c.mode;
+            m.BrushCurve = c.curve;
+            m.PaperStrength = c.paper;
+            m.BrushRelief = c.relief;
+            m.BrushOpacity = c.opacity;
+            m.PenAltitude = c.altitude;
+            Planes want = Snap();
+            RefRender(want, flags, 3.5f, 2.25f, 90.0f, 8.75f);
+            RenderSegment(static_cast<int16_t>(flags), 3.5f, 2.25f, 90.0f, 8.75f);
+            ExpectSame(want);
+            // The walk widened by the radius reaches the image's edges on every side.
+            RefRender(want, flags, 93.0f, 9.0f, 0.5f, 0.5f);
+            RenderSegment(static_cast<int16_t>(flags), 93.0f, 9.0f, 0.5f, 0.5f);
+            ExpectSame(want);
+        }
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(

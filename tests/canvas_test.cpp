@@ -14,6 +14,7 @@
 #include "canvas/smoothblit.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
+#include "cpu_levels.h"
 #include "engine_setup.h"
 #include "test_support.h"
 
@@ -194,24 +195,26 @@ TEST(ViewButtons, FillWindowAndActualSize) {
 }
 
 TEST(BlitDisplay, FullRedrawAtZoomOneCopiesEveryPixelExactly) {
-    RecordingSurface view;
-    view.cw = 37;
-    view.ch = 23;
-    FreshEngine(37, 23, &view);
-    displaybuffers();
-    const Module1State& m = Module1;
-    for (int y = 0; y < 23; ++y)
-        for (int x = 0; x < 37; ++x) {
-            const uint32_t px = Dibs.DisplayBits[y * Dibs.DisplayInfo.biWidth + x];
-            ASSERT_EQ(px, (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y))
-                << x << "," << y;
-        }
-    ASSERT_FALSE(view.blits.empty());
-    const auto& b = view.blits.back();
-    EXPECT_EQ(b.a, 0);
-    EXPECT_EQ(b.c, 37);
-    EXPECT_EQ(b.d, 23);
-    EXPECT_EQ(view.fills.size(), 4u);
+    AtEveryCpuLevel([&] {
+        RecordingSurface view;
+        view.cw = 37;
+        view.ch = 23;
+        FreshEngine(37, 23, &view);
+        displaybuffers();
+        const Module1State& m = Module1;
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x) {
+                const uint32_t px = Dibs.DisplayBits[y * Dibs.DisplayInfo.biWidth + x];
+                ASSERT_EQ(px, (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y))
+                    << x << "," << y;
+            }
+        ASSERT_FALSE(view.blits.empty());
+        const auto& b = view.blits.back();
+        EXPECT_EQ(b.a, 0);
+        EXPECT_EQ(b.c, 37);
+        EXPECT_EQ(b.d, 23);
+        EXPECT_EQ(view.fills.size(), 4u);
+    });
 }
 
 TEST(BlitDisplay, ClipsToTheVisibleWindowAndTheImage) {
@@ -241,63 +244,68 @@ TEST(BlitDisplay, ClipsToTheVisibleWindowAndTheImage) {
 // What the window shows equals, pixel for pixel, a render of the whole image at that zoom,
 // at any zoom and scroll: after a zoom change, after a pan (the bitmap follows the window),
 // after a partial update that comes first after a pan, and at the window's edges, where image
-// pixels are only partly in view.
+// pixels are only partly in view. At every CPU level, against the plain level's render.
 TEST(BlitDisplay, WindowShowsTheWholeImageRenderingAtEveryZoomAndScroll) {
     const float zooms[] = {0.2f, 0.25f, 0.5f, 0.75f, 1, 1.25f, 2, 2.5f, 3, 4, 6, 8};
     struct Window { int cw, ch; };
     const Window windows[] = {{61, 33}, {98, 45}};
-    for (float zoom : zooms)
-        for (const Window& win : windows) {
-            FreshEngine(53, 37);
-            Module1.Zoom = zoom;
-            int row = 0;
-            const std::vector<uint32_t> whole = WholeImageRendering(&row);
-            const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight;
-            // Top left, inside, the right and bottom edges on the window's, partly off every
-            // side, and all but a pixel off the top left.
-            const int scrolls[][2] = {{0, 0}, {-7, -5}, {3, 2}, {win.cw - dw, win.ch - dh},
-                                      {win.cw - dw + 3, win.ch - dh - 2}, {2 - dw, 1 - dh}};
-            ScreenSurface view;
-            view.cw = win.cw;
-            view.ch = win.ch;
-            DetachView detach;
-            Dibs.View = &view;
-            Module1.ScrollX = Module1.ScrollY = 0;
-            CreateDisplayBitmap();
-            for (const auto& sc : scrolls)
-                for (bool partial : {false, true}) {
-                    SCOPED_TRACE(testing::Message() << "zoom " << zoom << " window " << win.cw << "x"
-                                                    << win.ch << " scroll " << sc[0] << "," << sc[1]
-                                                    << (partial ? " partial" : ""));
-                    Module1.ScrollX = sc[0];
-                    Module1.ScrollY = sc[1];
-                    if (partial) {
-                        // The window moved; the first update after it names one pixel only.
-                        Module1.ScrollX += 1;
-                        displaybuffers();
-                        Module1.ScrollX -= 1;
-                        view.Clear();
-                        displaybuffers();
-                        view.blits.clear();
-                        Module1.ScrollX = sc[0] - 1;
-                        BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 5, 5, 5, 5);
+    AtEveryCpuLevel([&] {
+        for (float zoom : zooms)
+            for (const Window& win : windows) {
+                FreshEngine(53, 37);
+                Module1.Zoom = zoom;
+                int row = 0;
+                const std::vector<uint32_t> whole = [&] {
+                    CpuLevelScope plain(CpuLevel::Plain);
+                    return WholeImageRendering(&row);
+                }();
+                const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight;
+                // Top left, inside, the right and bottom edges on the window's, partly off every
+                // side, and all but a pixel off the top left.
+                const int scrolls[][2] = {{0, 0}, {-7, -5}, {3, 2}, {win.cw - dw, win.ch - dh},
+                                          {win.cw - dw + 3, win.ch - dh - 2}, {2 - dw, 1 - dh}};
+                ScreenSurface view;
+                view.cw = win.cw;
+                view.ch = win.ch;
+                DetachView detach;
+                Dibs.View = &view;
+                Module1.ScrollX = Module1.ScrollY = 0;
+                CreateDisplayBitmap();
+                for (const auto& sc : scrolls)
+                    for (bool partial : {false, true}) {
+                        SCOPED_TRACE(testing::Message() << "zoom " << zoom << " window " << win.cw << "x"
+                                                        << win.ch << " scroll " << sc[0] << "," << sc[1]
+                                                        << (partial ? " partial" : ""));
                         Module1.ScrollX = sc[0];
-                        displaybuffers();
-                    } else {
-                        view.Clear();
-                        displaybuffers();
+                        Module1.ScrollY = sc[1];
+                        if (partial) {
+                            // The window moved; the first update after it names one pixel only.
+                            Module1.ScrollX += 1;
+                            displaybuffers();
+                            Module1.ScrollX -= 1;
+                            view.Clear();
+                            displaybuffers();
+                            view.blits.clear();
+                            Module1.ScrollX = sc[0] - 1;
+                            BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 5, 5, 5, 5);
+                            Module1.ScrollX = sc[0];
+                            displaybuffers();
+                        } else {
+                            view.Clear();
+                            displaybuffers();
+                        }
+                        // Every pixel the window shows.
+                        int wrong = 0;
+                        for (int y = 0; y < win.ch; ++y)
+                            for (int x = 0; x < win.cw; ++x)
+                                wrong += view.screen[static_cast<size_t>(y) * win.cw + x] !=
+                                         ScreenSurface::Expected(whole, row, x, y);
+                        ASSERT_EQ(wrong, 0);
+                        // The bitmap holds no more than the window's share.
+                        EXPECT_LE(Dibs.Storage.size(), 2u * (win.cw + 3) * win.ch + (1u << 16));
                     }
-                    // Every pixel the window shows.
-                    int wrong = 0;
-                    for (int y = 0; y < win.ch; ++y)
-                        for (int x = 0; x < win.cw; ++x)
-                            wrong += view.screen[static_cast<size_t>(y) * win.cw + x] !=
-                                     ScreenSurface::Expected(whole, row, x, y);
-                    ASSERT_EQ(wrong, 0);
-                    // The bitmap holds no more than the window's share.
-                    EXPECT_LE(Dibs.Storage.size(), 2u * (win.cw + 3) * win.ch + (1u << 16));
-                }
-        }
+            }
+    });
 }
 
 // The full redraw repaints every visible pixel when the image's top and left are scrolled off:
@@ -331,46 +339,50 @@ TEST(SmoothBlit, WritesOnlyTheRectanglesPixelsAtEveryZoom) {
         g.bytes[i] = static_cast<uint8_t>(i * 11);
         b.bytes[i] = static_cast<uint8_t>(i * 13);
     }
-    for (float zoom : {0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 3.0f, 4.0f}) {
-        SCOPED_TRACE(zoom);
-        const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
-        const int row = (dw + 3) / 4 * 4 + 4;  // a wider row than needed: padding must stay
-        std::vector<uint32_t> bits(static_cast<size_t>(row) * dh + 8, 0xDEADBEEF);
-        p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 3, 2, 9, 7, w + 1,
-                     h + 1, dw, dh, row, zoom);
-        for (int Y = 0; Y < dh; ++Y)
-            for (int X = 0; X < row; ++X) {
-                const double ix = X / double(zoom), iy = Y / double(zoom);
-                const bool inside = X < dw && ix >= 3 && ix < 9 && iy >= 2 && iy < 7;
-                const uint32_t px = bits[static_cast<size_t>(Y) * row + X];
-                if (!inside) {
-                    ASSERT_EQ(px, 0xDEADBEEFu) << X << "," << Y;
-                } else {
-                    ASSERT_NE(px, 0xDEADBEEFu) << X << "," << Y;
-                    ASSERT_EQ(px >> 24, 0u);
+    AtEveryCpuLevel([&] {
+        for (float zoom : {0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 3.0f, 4.0f}) {
+            SCOPED_TRACE(zoom);
+            const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+            const int row = (dw + 3) / 4 * 4 + 4;  // a wider row than needed: padding must stay
+            std::vector<uint32_t> bits(static_cast<size_t>(row) * dh + 8, 0xDEADBEEF);
+            p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 3, 2, 9, 7, w + 1,
+                         h + 1, dw, dh, row, zoom);
+            for (int Y = 0; Y < dh; ++Y)
+                for (int X = 0; X < row; ++X) {
+                    const double ix = X / double(zoom), iy = Y / double(zoom);
+                    const bool inside = X < dw && ix >= 3 && ix < 9 && iy >= 2 && iy < 7;
+                    const uint32_t px = bits[static_cast<size_t>(Y) * row + X];
+                    if (!inside) {
+                        ASSERT_EQ(px, 0xDEADBEEFu) << X << "," << Y;
+                    } else {
+                        ASSERT_NE(px, 0xDEADBEEFu) << X << "," << Y;
+                        ASSERT_EQ(px >> 24, 0u);
+                    }
                 }
-            }
-        for (size_t i = static_cast<size_t>(row) * dh; i < bits.size(); ++i) ASSERT_EQ(bits[i], 0xDEADBEEFu);
-    }
+            for (size_t i = static_cast<size_t>(row) * dh; i < bits.size(); ++i) ASSERT_EQ(bits[i], 0xDEADBEEFu);
+        }
+    });
 }
 
 TEST(SmoothBlit, UniformImageStaysUniformWhenScaled) {
-    const int w = 16, h = 16;
-    Plane r(w, h, 200), g(w, h, 100), b(w, h, 50);
-    for (float zoom : {0.25f, 0.4f, 2.0f, 3.7f}) {
-        const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
-        std::vector<uint32_t> bits(static_cast<size_t>(dw) * dh, 0);
-        p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 0, 0, w, h, w + 1, h + 1,
-                     dw, dh, dw, zoom);
-        for (uint32_t px : bits) ASSERT_EQ(px, 0xC86432u) << zoom;
-    }
-    // One display pixel for a whole 4200 x 4200 image: its sums pass 32 bits.
-    const int n = 4200;
-    Plane wr(n, n, 255), wg(n, n, 254), wb(n, n, 1);
-    uint32_t px = 0;
-    p_smoothblit(wr.bytes.data(), wg.bytes.data(), wb.bytes.data(), &px, 0, 0, n, n, n + 1, n + 1, 1, 1, 1,
-                 1.0f / n);
-    EXPECT_EQ(px, 0xFFFE01u);
+    AtEveryCpuLevel([&] {
+        const int w = 16, h = 16;
+        Plane r(w, h, 200), g(w, h, 100), b(w, h, 50);
+        for (float zoom : {0.25f, 0.4f, 2.0f, 3.7f}) {
+            const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+            std::vector<uint32_t> bits(static_cast<size_t>(dw) * dh, 0);
+            p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 0, 0, w, h, w + 1, h + 1,
+                         dw, dh, dw, zoom);
+            for (uint32_t px : bits) ASSERT_EQ(px, 0xC86432u) << zoom;
+        }
+        // One display pixel for a whole 4200 x 4200 image: its sums pass 32 bits.
+        const int n = 4200;
+        Plane wr(n, n, 255), wg(n, n, 254), wb(n, n, 1);
+        uint32_t px = 0;
+        p_smoothblit(wr.bytes.data(), wg.bytes.data(), wb.bytes.data(), &px, 0, 0, n, n, n + 1, n + 1, 1, 1, 1,
+                     1.0f / n);
+        EXPECT_EQ(px, 0xFFFE01u);
+    });
 }
 
 TEST(Undo, StrokeAtTheRightAndBottomEdgesRoundTrips) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/engine_reset.h"
+#include "core/cpu_level.h"
 #include "core/module1.h"
 #include "app/startup.h"
 #include "canvas/dibs.h"
@@ -53,4 +54,26 @@ TEST(Main, OneByOneImage) {
     EXPECT_EQ(Module1.RPlane.bytes.size(), 1u);
     EXPECT_EQ(Dibs.DisplayInfo.biWidth, 4);
     EXPECT_EQ(Dibs.DisplayInfo.biHeight, -1);
+}
+
+TEST(CpuLevel, MarloCpuChoosesALevelUpToTheMachinesAndNamesWhatItCannotTake) {
+    struct Case {
+        const char* setting;
+        CpuLevel machine, chosen;
+        const char* complaint;  // "" when there is none
+    };
+    const Case cases[] = {
+        {nullptr, CpuLevel::Avx2, CpuLevel::Avx2, ""},
+        {"", CpuLevel::Sse2, CpuLevel::Sse2, ""},
+        {"plain", CpuLevel::Avx2, CpuLevel::Plain, ""},
+        {"sse2", CpuLevel::Avx2, CpuLevel::Sse2, ""},
+        {"avx2", CpuLevel::Sse2, CpuLevel::Sse2, "MARLO_CPU=avx2: this processor runs only plain, sse2; using sse2"},
+        {"AVX512", CpuLevel::Avx2, CpuLevel::Avx2, "MARLO_CPU=AVX512: not a level (plain, sse2, avx2); using avx2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setting ? c.setting : "unset");
+        std::string complaint = "left over";
+        EXPECT_EQ(CpuLevelFromSetting(c.setting, c.machine, &complaint), c.chosen);
+        EXPECT_EQ(complaint, c.complaint);
+    }
 }

@@ -2,9 +2,10 @@
 // Runs start where coverage does: blocks of sixteen bytes of coverage 0 are passed over when
 // coverage 0 means alpha 0. The table look-ups (paper, curve, opacity, blend mode) and the
 // relief of up to kRun pixels are gathered first; then the three channels are mixed over the
-// run sixteen pixels at a time in 16-bit lanes (thirty-two with AVX2, chosen at run time), with
-// exactly the integer steps of the pixel rule. Pixels past a run's end, up to a whole block,
-// are mixed with alpha 0: that writes back the bytes they hold.
+// run sixteen pixels at a time in 16-bit lanes (thirty-two at CpuLevel::Avx2), with exactly
+// the integer steps of the pixel rule. Pixels past a run's end, up to a whole block, are mixed
+// with alpha 0: that writes back the bytes they hold. Each step with vectors runs at the
+// active CPU level (core/cpu_level.h) or above, and has a plain loop doing the same below it.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/cpu_level.h"
 #include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
@@ -107,11 +109,6 @@ __attribute__((target("avx2"))) int MixRunWide(int n, const uint8_t* alpha, cons
     }
     return i;
 }
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 #endif
 
 // new = (T × alpha + (255 - alpha) × old) / 255, plus the relief, clamped, written where
@@ -119,8 +116,10 @@ bool HasAvx2() {
 template <bool kTable, bool kRelief, bool kBase, bool kPlane>
 void MixRun(int n, const uint8_t* alpha, const int16_t* relief, const Run& run) {
     int i = 0;
+    [[maybe_unused]] const CpuLevel cpu = ActiveCpuLevel();
 #ifdef MARLO_MIX_AVX2
-    if (n >= 32 && HasAvx2()) i = MixRunWide<kTable, kRelief, kBase, kPlane>(n, alpha, relief, run);
+    if (n >= 32 && cpu >= CpuLevel::Avx2)
+        i = MixRunWide<kTable, kRelief, kBase, kPlane>(n, alpha, relief, run);
 #endif
 #ifdef __SSE2__
     const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
@@ -135,7 +134,7 @@ void MixRun(int n, const uint8_t* alpha, const int16_t* relief, const Run& run) 
         if constexpr (kRelief) v = _mm_add_epi16(v, d);
         return v;
     };
-    for (; i + 16 <= n; i += 16) {
+    for (; cpu >= CpuLevel::Sse2 && i + 16 <= n; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(alpha + i));
         const __m128i aLo = _mm_unpacklo_epi8(a, zero), aHi = _mm_unpackhi_epi8(a, zero);
         const __m128i keepLo = _mm_sub_epi16(full, aLo), keepHi = _mm_sub_epi16(full, aHi);
@@ -193,7 +192,8 @@ void Mix(const Composite& c, int n, const uint8_t* alpha, const int16_t* relief,
 // From x on, past whole groups of four blocks whose coverage is all 0, up to x1.
 inline int SkipEmpty(const uint8_t* fx, int x, int x1) {
 #ifdef __SSE2__
-    for (; x + 4 * kBlock <= x1; x += 4 * kBlock) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && x + 4 * kBlock <= x1; x += 4 * kBlock) {
         const auto* p = reinterpret_cast<const __m128i*>(fx + x);
         const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
                                          _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3)));
@@ -208,7 +208,8 @@ inline void CopyMasked(uint8_t* dst, const uint8_t* src, int n, int width) {
     int i = 0;
 #ifdef __SSE2__
     const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    for (; i + 16 <= width; i += 16) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && i + 16 <= width; i += 16) {
         const __m128i keep = _mm_cmplt_epi8(lanes, _mm_set1_epi8(static_cast<char>(std::min(n - i, 16))));
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_and_si128(v, keep));
@@ -222,7 +223,8 @@ inline void CopyMasked(uint8_t* dst, const uint8_t* src, int n, int width) {
 inline void LookUp(const uint8_t* table, const uint8_t* src, int n, uint8_t* dst) {
     int i = 0;
 #ifdef __SSE2__
-    for (; i + 16 <= n; i += 16) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         const __m128i first = _mm_set1_epi8(static_cast<char>(src[i]));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, first)) == 0xFFFF) {
@@ -260,7 +262,8 @@ void Relief(const Composite& c, int y, int x0, int n, int16_t* d) {
         int i = lo;
 #ifdef __SSE2__
         const __m128i zero = _mm_setzero_si128();
-        for (; i + 16 <= hi; i += 16) {
+        const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+        for (; sse2 && i + 16 <= hi; i += 16) {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(next + i));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + i));
             auto* out = reinterpret_cast<__m128i*>(d + i);

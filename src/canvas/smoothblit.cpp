@@ -1,6 +1,9 @@
 // Fixed-point conventions: bilinear weights are 0..256, the product of two weights 0..65536,
 // and results are rounded by adding half before the shift. Area averages round to nearest.
 //
+// Each step with vectors runs at the active CPU level (core/cpu_level.h) or above; below it
+// the plain loop after it does all the columns.
+//
 // The working rows live in Scratch: the display code runs on the one user-interface thread.
 #include "canvas/smoothblit.h"
 
@@ -17,6 +20,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/cpu_level.h"
 #include "core/scratch.h"
 #include "canvas/display_rects.h"
 
@@ -49,6 +53,7 @@ struct Target {
 // Zoom 1: display pixel (x, y) is image pixel (x, y).
 void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& t, int32_t w,
                const Rect& d) {
+    [[maybe_unused]] const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
     for (int32_t y = d.y0; y < d.y1; ++y) {
         const size_t o = static_cast<size_t>(y) * w;
         uint32_t* out = t.At(d.x0, y);
@@ -56,7 +61,7 @@ void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Targe
 #ifdef __SSE2__
         // Sixteen pixels at a time: the bytes interleaved into blue, green, red, 0.
         const __m128i zero = _mm_setzero_si128();
-        for (; x + 16 <= d.x1; x += 16) {
+        for (; sse2 && x + 16 <= d.x1; x += 16) {
             const __m128i R = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + o + x));
             const __m128i G = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + o + x));
             const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + o + x));
@@ -81,14 +86,9 @@ Tap BilinearTap(int32_t X, double zoom, int32_t n) {
     return {i0, i1, static_cast<int32_t>(std::lrint((u - i0) * 256.0))};
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-// The wide steps below use AVX2 and fused multiply-adds. Every product and sum in the scaling
-// is an integer below 2^24 (times a power of two), so fused or not the results are the same.
-bool HasAvx2Fma() {
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return has;
-}
-#endif
+// The wide steps below use AVX2 and fused multiply-adds (CpuLevel::Avx2). Every product and
+// sum in the scaling is an integer below 2^24 (times a power of two), so fused or not the
+// results are the same.
 
 using Floats4 = float __attribute__((vector_size(16)));
 using Ints4 = int32_t __attribute__((vector_size(16)));
@@ -116,7 +116,7 @@ void SourceFloats(const uint8_t* p, const Columns& c, float* f) {
     const int32_t n = c.last - c.first + 1;
     int32_t i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (HasAvx2Fma()) i = SourceFloatsWide(p + c.first, n, f);
+    if (ActiveCpuLevel() >= CpuLevel::Avx2) i = SourceFloatsWide(p + c.first, n, f);
 #endif
     for (; i < n; ++i) f[i] = p[c.first + i];
     std::fill(f + n, f + n + kSourcePadding, 0.0f);
@@ -146,12 +146,14 @@ __attribute__((target("avx2,fma"))) int32_t HorizontalWide(const Columns& c, con
 void Horizontal(const Columns& c, const float* f, float* out) {
     const int32_t n = c.X1 - c.X0;
     int32_t k = 0;
+    [[maybe_unused]] const CpuLevel cpu = ActiveCpuLevel();
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (c.groupsOfEight && HasAvx2Fma()) k = HorizontalWide(c, f, out);
+    if (c.groupsOfEight && cpu >= CpuLevel::Avx2) k = HorizontalWide(c, f, out);
 #endif
 #ifdef __SSE2__
     // The rest of a regular row four columns at a time.
-    if (c.phases == 4) {
+    const int phases = cpu >= CpuLevel::Sse2 ? c.phases : 0;
+    if (phases == 4) {
         // Display columns 4c .. 4c + 3 take source columns (c - 1, c), (c - 1, c), (c, c + 1),
         // (c, c + 1) with the weights of their phase.
         const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
@@ -161,7 +163,7 @@ void Horizontal(const Columns& c, const float* f, float* out) {
             const __m128 b = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 1, 1));
             _mm_storeu_ps(out + k, _mm_add_ps(_mm_mul_ps(a, w0), _mm_mul_ps(b, w1)));
         }
-    } else if (c.phases == 2) {
+    } else if (phases == 2) {
         // Display columns 2c, 2c + 1, 2c + 2, 2c + 3 take (c - 1, c), (c, c + 1), (c, c + 1),
         // (c + 1, c + 2).
         const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
@@ -202,8 +204,8 @@ void VerticalRowFrom(int32_t k, const float* const* top, const float* const* bot
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The same, eight columns at a time, on processors with AVX2 and FMA (chosen at run time;
-// exact like the plain steps, see HasAvx2Fma). Returns how many columns it did.
+// The same, eight columns at a time, at CpuLevel::Avx2 (exact like the plain steps, see
+// above). Returns how many columns it did.
 __attribute__((target("avx2,fma"))) int32_t VerticalRowWide(const float* const* top,
                                                          const float* const* bot, float wy0,
                                                          float wy1, int32_t n, uint32_t* out) {
@@ -234,7 +236,8 @@ void VerticalRow(const float* const* top, const float* const* bot, float wy0, fl
                  uint32_t* out) {
     int32_t k = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (n >= 8 && HasAvx2Fma()) k = VerticalRowWide(top, bot, wy0, wy1, n, out);
+    if (n >= 8 && ActiveCpuLevel() >= CpuLevel::Avx2)
+        k = VerticalRowWide(top, bot, wy0, wy1, n, out);
 #endif
     VerticalRowFrom(k, top, bot, wy0, wy1, n, out);
 }
@@ -350,8 +353,9 @@ void AreaRange(int32_t X, double zoom, int32_t n, int32_t* s0, int32_t* s1) {
 void AddRow(const uint8_t* p, uint32_t* sum, int32_t n) {
     int32_t i = 0;
 #ifdef __SSE2__
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
+    for (; sse2 && i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
         auto* s = reinterpret_cast<__m128i*>(sum + i);
@@ -361,7 +365,7 @@ void AddRow(const uint8_t* p, uint32_t* sum, int32_t n) {
         _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
     }
     // Updates are often a few dozen columns wide: the rest four at a time.
-    for (; i + 4 <= n; i += 4) {
+    for (; sse2 && i + 4 <= n; i += 4) {
         int32_t four;
         std::memcpy(&four, p + i, sizeof four);
         const __m128i v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero), zero);
@@ -421,7 +425,8 @@ void HalfRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0, in
                                           _mm_add_epi16(_mm_and_si128(c, low), _mm_srli_epi16(c, 8)));
         return _mm_srli_epi16(_mm_add_epi16(sum, two), 2);
     };
-    for (; X + 8 <= x1 && 2 * X + 16 <= w; X += 8) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && X + 8 <= x1 && 2 * X + 16 <= w; X += 8) {
         const __m128i R = average(planes[0], 2 * X), G = average(planes[1], 2 * X);
         const __m128i B = average(planes[2], 2 * X);
         const __m128i bg = _mm_or_si128(B, _mm_slli_epi16(G, 8));
@@ -450,7 +455,8 @@ void QuarterRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0,
         const __m128i sum = _mm_add_epi32(_mm_and_si128(pairs, low16), _mm_srli_epi32(pairs, 16));
         return _mm_srli_epi32(_mm_add_epi32(sum, eight), 4);
     };
-    for (; X + 4 <= x1 && 4 * X + 16 <= w; X += 4) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && X + 4 <= x1 && 4 * X + 16 <= w; X += 4) {
         const __m128i R = average(planes[0], 4 * X), G = average(planes[1], 4 * X);
         const __m128i B = average(planes[2], 4 * X);
         const __m128i px = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(R, 16), _mm_slli_epi32(G, 8)), B);
