@@ -29,7 +29,6 @@ public:
     void PrefsCallback() override {}
     void ShowCanvas() override {
         Module1State& m = Module1;
-        m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
         m.StampStrength = 255;
         m.BrushSize = 2;
         m.BrushOpacity = 255;
@@ -90,7 +89,6 @@ StartTimes StartOn(const CommandLine& cl) {
     static BenchSurface surface;
     static FirstPaintWindow window;  // the host keeps it until the next start
     ResetEngine();
-    DeleteDisplayBitmap();
     Dibs.View = &surface;
     const auto t0 = Clock::now();
     QString error, notice;
@@ -116,7 +114,6 @@ LargeImageFigures MeasureLargeImage(int size) {
     if (!QFileInfo::exists(cl.image + QLatin1Char('~')))
         throw std::runtime_error("the large image was not written back");
     ResetEngine();
-    DeleteDisplayBitmap();
     return f;
 }
 

@@ -8,7 +8,6 @@
 
 void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& caption) {
     ResetEngine();
-    DeleteDisplayBitmap();
     Dibs.View = view;
     Module1State& m = Module1;
     m.UndoLimit = 32;
@@ -17,7 +16,6 @@ void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& capt
     m.BufferWidth = w;
     m.BufferHeight = h;
     AllocateBuffers();
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
     m.BrushSize = 2;
     m.StampStrength = 255;
     m.BrushOpacity = 255;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -92,6 +93,15 @@ QString TempDir() {
 }
 
 DetachView::~DetachView() { Dibs.View = nullptr; }
+
+KeepEnv::KeepEnv(const char* name) : name_(name) {
+    if (const char* v = std::getenv(name)) kept_ = v;
+}
+
+KeepEnv::~KeepEnv() {
+    if (kept_) setenv(name_.c_str(), kept_->c_str(), 1);
+    else unsetenv(name_.c_str());
+}
 
 void ScreenSurface::BitBlt(int dx, int dy, int w, int h, int sx, int sy) {
     RecordingSurface::BitBlt(dx, dy, w, h, sx, sy);

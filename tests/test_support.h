@@ -3,7 +3,9 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/module1.h"
@@ -101,6 +103,47 @@ int Rand(int lo, int hi);
 // Detaches the recording window from the display code before the window goes away.
 struct DetachView {
     ~DetachView();
+};
+
+// Runs f at the end of the scope, however the test leaves it (an assertion included): what a
+// test changes beyond the engine's records is put back this way, never by a last statement.
+template <class F>
+class AtScopeEnd {
+public:
+    explicit AtScopeEnd(F f) : f_(std::move(f)) {}
+    ~AtScopeEnd() { f_(); }
+    AtScopeEnd(const AtScopeEnd&) = delete;
+    AtScopeEnd& operator=(const AtScopeEnd&) = delete;
+
+private:
+    F f_;
+};
+
+// Keeps a variable's value and puts it back at the end of the scope.
+template <class T>
+class Restore {
+public:
+    explicit Restore(T& v) : v_(v), kept_(v) {}
+    ~Restore() { v_ = std::move(kept_); }
+    Restore(const Restore&) = delete;
+    Restore& operator=(const Restore&) = delete;
+
+private:
+    T& v_;
+    T kept_;
+};
+
+// Keeps an environment variable (set or unset) and puts it back at the end of the scope.
+class KeepEnv {
+public:
+    explicit KeepEnv(const char* name);
+    ~KeepEnv();
+    KeepEnv(const KeepEnv&) = delete;
+    KeepEnv& operator=(const KeepEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> kept_;
 };
 
 class QProcess;
