@@ -13,6 +13,8 @@
 #include "canvas/smoothblit.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
+#include "app/engine_reset.h"
+#include "core/wiring.h"
 #include "engine_setup.h"
 #include "test_support.h"
 
@@ -539,6 +541,27 @@ TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
     PopUndo();
     ExpectImage(image);
     EXPECT_TRUE(Module1.UndoList.empty());
+}
+
+// One test's budget, its notice of dropped steps and a window's packing hook do not reach the
+// next test: ResetEngine forgets them.
+TEST(Undo, ResetEngineForgetsTheBudgetTheNoticeAndThePackingHook) {
+    const KeepEnv undoMb("MARLO_UNDO_MB");
+    setenv("MARLO_UNDO_MB", "3", 1);
+    FreshEngine(100, 100);
+    SetUndoBudget(1);  // only the newest step is kept
+    int wanted = 0;
+    Wiring.UndoPackingWanted = [&wanted] { ++wanted; };
+    for (int i = 0; i < 3; ++i) PushUndo(0, 0, 99, 99);
+    FinishUndoPacking();
+    ASSERT_EQ(Module1.UndoList.size(), 5u);
+    ASSERT_EQ(wanted, 3);
+    ResetEngine();
+    EXPECT_EQ(TakeUndoNotice(), "");
+    EXPECT_EQ(UndoBudgetBytes(), int64_t{3} << 20);
+    FreshEngine(100, 100);
+    PushUndo(0, 0, 99, 99);
+    EXPECT_EQ(wanted, 3);
 }
 
 TEST(Undo, BudgetIsAQuarterOfTheMemoryOrMarloUndoMb) {

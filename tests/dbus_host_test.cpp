@@ -56,8 +56,6 @@ class DbusHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetEngine();
-        DeleteDisplayBitmap();
-        Dibs.View = nullptr;
         Wiring.MessageBoxHook = [this](const QString& text, bool) {
             messages.push_back(text);
             return answerYes;

@@ -1,5 +1,7 @@
 // The program state: one record shared by every window and procedure, read and written
 // directly. Flags are 16-bit, true = -1. Planes are x-fastest byte arrays (core/plane.h).
+// With Scratch (working memory), Dibs (the display bitmap) and Wiring (the windows' hooks) it
+// is all of the engine's mutable state; core/scratch.h says what lies outside them.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -89,5 +91,6 @@ struct Module1State {
 
 extern Module1State Module1;
 
-// A fresh record, as at process start (tests and a restart use it).
+// A fresh record and fresh working memory (Scratch), as at process start; ResetEngine
+// (app/engine_reset.h) resets the rest of the engine with it.
 void ResetModule1();

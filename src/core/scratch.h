@@ -1,6 +1,11 @@
 // Working memory the engine reuses from call to call, so that the hot paths do not allocate.
 // Nothing here carries meaning from one call to the next; ResetModule1 clears it with the
-// program state, so every piece of state is in Module1, Dibs or here.
+// program state. The engine's mutable state is in four records: Module1 (core/module1.h), this
+// one, Dibs (canvas/dibs.h) and the windows' hooks, Wiring (core/wiring.h); ResetEngine
+// (app/engine_reset.h) makes all four fresh. The Qt side keeps its own in Windows
+// (canvas/qt/windows_state.h). Outside them are only what a signal handler may touch (the
+// termination counters, the end signals' socket pair), the GIMP plug-in's process-wide
+// arguments and results, and the CPU-feature checks.
 #pragma once
 #include <array>
 #include <cstdint>
