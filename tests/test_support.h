@@ -106,42 +106,31 @@ struct DetachView {
 };
 
 // Runs f at the end of the scope, however the test leaves it (an assertion included): what a
-// test changes beyond the engine's records is put back this way, never by a last statement.
+// test changes for itself (a setting, a hook, the environment) is put back this way, never by a
+// last statement.
 template <class F>
-class AtScopeEnd {
-public:
+struct AtScopeEnd {
     explicit AtScopeEnd(F f) : f_(std::move(f)) {}
     ~AtScopeEnd() { f_(); }
     AtScopeEnd(const AtScopeEnd&) = delete;
-    AtScopeEnd& operator=(const AtScopeEnd&) = delete;
-
-private:
     F f_;
 };
 
 // Keeps a variable's value and puts it back at the end of the scope.
 template <class T>
-class Restore {
-public:
+struct Restore {
     explicit Restore(T& v) : v_(v), kept_(v) {}
     ~Restore() { v_ = std::move(kept_); }
     Restore(const Restore&) = delete;
-    Restore& operator=(const Restore&) = delete;
-
-private:
     T& v_;
     T kept_;
 };
 
 // Keeps an environment variable (set or unset) and puts it back at the end of the scope.
-class KeepEnv {
-public:
+struct KeepEnv {
     explicit KeepEnv(const char* name);
     ~KeepEnv();
     KeepEnv(const KeepEnv&) = delete;
-    KeepEnv& operator=(const KeepEnv&) = delete;
-
-private:
     std::string name_;
     std::optional<std::string> kept_;
 };
