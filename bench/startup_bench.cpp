@@ -30,7 +30,6 @@ public:
     void PrefsCallback() override {}
     void ShowCanvas() override {
         Module1State& m = Module1;
-        m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
         m.StampStrength = DesignOf(kPressSlider).start;
         m.BrushSize = DesignOf(kSizeSlider).start;
         m.BrushOpacity = DesignOf(kOpacitySlider).start;
@@ -91,7 +90,6 @@ StartTimes StartOn(const CommandLine& cl) {
     static BenchSurface surface;
     static FirstPaintWindow window;  // the host keeps it until the next start
     ResetEngine();
-    DeleteDisplayBitmap();
     Dibs.View = &surface;
     const auto t0 = Clock::now();
     QString error, notice;
@@ -117,7 +115,6 @@ LargeImageFigures MeasureLargeImage(int size) {
     if (!QFileInfo::exists(cl.image + QLatin1Char('~')))
         throw std::runtime_error("the large image was not written back");
     ResetEngine();
-    DeleteDisplayBitmap();
     return f;
 }
 

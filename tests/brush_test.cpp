@@ -562,11 +562,7 @@ void StrokeScene(RecordingSurface* view, float zoom, int scrollX, int scrollY) {
     m.ScrollY = scrollY;
     CreateDisplayBitmap();
     const float xs[4] = {10, 20, 40, 60};
-    for (int i = 0; i < 4; ++i) {
-        m.Stroke(i, 0) = xs[i];
-        m.Stroke(i, 1) = 10;
-        m.Stroke(i, 2) = 1;
-    }
+    for (int i = 0; i < 4; ++i) m.SetStrokePoint(i, xs[i], 10, 1);
     m.PointCount = 3;
     m.LastX = 20;
     m.LastY = 10;

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <optional>
 #include <random>
 #include <string>
 
@@ -15,6 +14,8 @@
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
 #include "cpu_levels.h"
+#include "app/engine_reset.h"
+#include "core/wiring.h"
 #include "engine_setup.h"
 #include "test_support.h"
 
@@ -139,6 +140,7 @@ TEST(DisplayBitmap, CaptionNamesTheZoomOnlyAfterTheFirstCreation) {
 TEST(DisplayBitmap, ZoomInThatCannotBeShownKeepsTheLastZoom) {
     RecordingSurface view;  // 640 x 480
     FreshEngine(400, 400, &view);
+    const Restore<double> keepLimit(Dibs.MaxBitmapBytes);
     Dibs.MaxBitmapBytes = 4.0 * 500 * 480;  // the window's share at zoom 1.25, not at 1.5
     Module1.Zoom = 1.25f;
     CreateDisplayBitmap();
@@ -156,7 +158,6 @@ TEST(DisplayBitmap, ZoomInThatCannotBeShownKeepsTheLastZoom) {
     while (Module1.Zoom < 8.0f) ZoomKeyIn();
     EXPECT_EQ(Dibs.DisplayWidth, 3200);
     EXPECT_EQ(Dibs.Storage.size(), 640u * 480u);
-    Dibs.MaxBitmapBytes = 2147483647.0;
 }
 
 TEST(DisplayBitmap, ZoomKeys) {
@@ -490,6 +491,7 @@ TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
     const Case cases[] = {{"roomy: all 33 kept", int64_t{1} << 30, false},
                           {"tight: the oldest dropped", int64_t{3} << 20, true}};
     const int n = 520;
+    const AtScopeEnd measureAgain([] { SetUndoBudget(0); });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FreshEngine(n, n);
@@ -551,18 +553,35 @@ TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
     PopUndo();
     ExpectImage(image);
     EXPECT_TRUE(Module1.UndoList.empty());
-    SetUndoBudget(0);
+}
+
+// One test's budget, its notice of dropped steps and a window's packing hook do not reach the
+// next test: ResetEngine forgets them.
+TEST(Undo, ResetEngineForgetsTheBudgetTheNoticeAndThePackingHook) {
+    const KeepEnv undoMb("MARLO_UNDO_MB");
+    setenv("MARLO_UNDO_MB", "3", 1);
+    FreshEngine(100, 100);
+    SetUndoBudget(1);  // only the newest step is kept
+    int wanted = 0;
+    Wiring.UndoPackingWanted = [&wanted] { ++wanted; };
+    for (int i = 0; i < 3; ++i) PushUndo(0, 0, 99, 99);
+    FinishUndoPacking();
+    ASSERT_EQ(Module1.UndoList.size(), 5u);
+    ASSERT_EQ(wanted, 3);
+    ResetEngine();
+    EXPECT_EQ(TakeUndoNotice(), "");
+    EXPECT_EQ(UndoBudgetBytes(), int64_t{3} << 20);
+    FreshEngine(100, 100);
+    PushUndo(0, 0, 99, 99);
+    EXPECT_EQ(wanted, 3);
 }
 
 TEST(Undo, BudgetIsAQuarterOfTheMemoryOrMarloUndoMb) {
     struct Case { const char* undoMb; int64_t bytes; };
     const Case cases[] = {{"3", int64_t{3} << 20}, {nullptr, int64_t{100} << 20}, {"0", int64_t{100} << 20},
                           {"many", int64_t{100} << 20}};
-    auto saved = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    };
-    const std::optional<std::string> undoMb = saved("MARLO_UNDO_MB"), memoryMb = saved("MARLO_MEMORY_MB");
+    const KeepEnv undoMb("MARLO_UNDO_MB"), memoryMb("MARLO_MEMORY_MB");
+    const AtScopeEnd measureAgain([] { SetUndoBudget(0); });
     setenv("MARLO_MEMORY_MB", "400", 1);
     for (const Case& c : cases) {
         if (c.undoMb) setenv("MARLO_UNDO_MB", c.undoMb, 1);
@@ -570,11 +589,4 @@ TEST(Undo, BudgetIsAQuarterOfTheMemoryOrMarloUndoMb) {
         SetUndoBudget(0);
         EXPECT_EQ(UndoBudgetBytes(), c.bytes) << (c.undoMb ? c.undoMb : "unset");
     }
-    auto restore = [](const char* name, const std::optional<std::string>& v) {
-        if (v) setenv(name, v->c_str(), 1);
-        else unsetenv(name);
-    };
-    restore("MARLO_UNDO_MB", undoMb);
-    restore("MARLO_MEMORY_MB", memoryMb);
-    SetUndoBudget(0);
 }

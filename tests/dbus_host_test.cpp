@@ -22,6 +22,7 @@
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
+#include "core/wiring.h"
 #include "dbus_test_support.h"
 #include "host/qt/dbus_interface.h"
 #include "canvas/image_exchange.h"
@@ -55,15 +56,13 @@ class DbusHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetEngine();
-        DeleteDisplayBitmap();
-        Dibs.View = nullptr;
-        MessageBoxHook = [this](const QString& text, bool) {
+        Wiring.MessageBoxHook = [this](const QString& text, bool) {
             messages.push_back(text);
             return answerYes;
         };
     }
     void TearDown() override {
-        MessageBoxHook = nullptr;
+        Wiring.MessageBoxHook = nullptr;
         delete window;
         Module1.Host.reset();  // takes /Form1 off the bus
         DeleteDisplayBitmap();

@@ -140,9 +140,8 @@ TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
         for (int i = 0; i < kPoints; ++i) {
             const double a = 0.5 * i;
             const double r = 8 + 3.0 * i * (i % 3 == 0 ? 1.6 : 0.7);
-            m.Stroke(i, 0) = static_cast<float>(80 + r * std::cos(a));
-            m.Stroke(i, 1) = static_cast<float>(55 + 0.7 * r * std::sin(a));
-            m.Stroke(i, 2) = static_cast<float>(0.3 + 0.7 * (i % 4) / 3.0);
+            m.SetStrokePoint(i, static_cast<float>(80 + r * std::cos(a)), static_cast<float>(55 + 0.7 * r * std::sin(a)),
+                             static_cast<float>(0.3 + 0.7 * (i % 4) / 3.0));
         }
         m.LastX = m.Stroke(1, 0);
         m.LastY = m.Stroke(1, 1);

@@ -10,7 +10,6 @@
 
 void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& caption) {
     ResetEngine();
-    DeleteDisplayBitmap();
     Dibs.View = view;
     Module1State& m = Module1;
     m.UndoLimit = kUndoLimit;
@@ -19,7 +18,6 @@ void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& capt
     m.BufferWidth = w;
     m.BufferHeight = h;
     AllocateBuffers();
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
     m.BrushSize = DesignOf(kSizeSlider).start;
     m.StampStrength = DesignOf(kPressSlider).start;
     m.BrushOpacity = DesignOf(kOpacitySlider).start;

@@ -188,10 +188,15 @@ TEST(FileHost, WriteBackRules) {
          },
          true, "temp"},
     };
-    const QByteArray oldData = qgetenv("XDG_DATA_HOME"), oldTemp = qgetenv("TMPDIR");
+    const KeepEnv keepData("XDG_DATA_HOME"), keepTemp("TMPDIR");
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
     qputenv("TMPDIR", temp.toLocal8Bit());
     int n = 0;
+    const AtScopeEnd unmount([&] {
+        for (int i = 0; i < n; ++i)
+            ::umount2(QFile::encodeName(Path(QStringLiteral("wb-%1").arg(i))).constData(), MNT_DETACH);
+        ::umount2(QFile::encodeName(data).constData(), MNT_DETACH);
+    });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString folder = Path(QStringLiteral("wb-%1").arg(n++));
@@ -258,10 +263,6 @@ TEST(FileHost, WriteBackRules) {
             EXPECT_TRUE(notices[0].contains(image + ".1~"));
         }
     }
-    for (int i = 0; i < n; ++i) ::umount2(QFile::encodeName(Path(QStringLiteral("wb-%1").arg(i))).constData(), MNT_DETACH);
-    ::umount2(QFile::encodeName(data).constData(), MNT_DETACH);
-    qputenv("XDG_DATA_HOME", oldData);
-    if (oldTemp.isEmpty()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", oldTemp);
 }
 
 // A file is written in the format its content has, a lossy one only when it changed; a name
@@ -332,6 +333,7 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
         {"a device", "/dev/null", "is a device"},
         {"larger than memory allows", Path("big.png"), "600 x 600 pixels needs about 13.7 MiB of memory"},
     };
+    const KeepEnv keepMemory("MARLO_MEMORY_MB");
     qputenv("MARLO_MEMORY_MB", "1");
     for (const Case& c : cases) {
         ImageDocument doc;
@@ -345,7 +347,6 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
     QString error;
     EXPECT_FALSE(LoadGreyPlane(Path("big.png"), &paper, &error));
     EXPECT_TRUE(error.contains("600 x 600")) << error.toStdString();
-    qunsetenv("MARLO_MEMORY_MB");
 }
 
 TEST(FileHost, FormatsThatCannotBeWrittenBackAreRefusedAtStart) {

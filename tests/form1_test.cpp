@@ -22,6 +22,7 @@
 #include "canvas/qt/menus.h"
 #include "canvas/qt/palette_window.h"
 #include "canvas/qt/report.h"
+#include "core/wiring.h"
 #include "canvas/smoothblit.h"
 #include "canvas/undo.h"
 #include "canvas/zoom.h"
@@ -122,6 +123,7 @@ TEST_F(CanvasWindow, LowerCaseUUndoesUpperCaseDoesNot) {
 // two. Clear after Clear outruns the idle compression; the steps are still cut to the budget and
 // the painter is told once, when the history has settled.
 TEST_F(CanvasWindow, TellsOnceWhenUndoStepsAreDroppedForTheBudget) {
+    const AtScopeEnd measureAgain([] { SetUndoBudget(0); });
     SetUndoBudget(20000);
     std::mt19937 rng(3);
     for (int i = 0; i < 6; ++i) {
@@ -136,7 +138,6 @@ TEST_F(CanvasWindow, TellsOnceWhenUndoStepsAreDroppedForTheBudget) {
     }));
     EXPECT_EQ(messages, QStringList{"Undo keeps the last 2 steps: the image is too large for 33"});
     EXPECT_EQ(Module1.UndoList.size(), 10u);
-    SetUndoBudget(0);
 }
 
 TEST_F(CanvasWindow, CommaHeldSetsPickMode) {
@@ -259,7 +260,7 @@ TEST_F(CanvasWindow, ClosingAfterTheHostResizedAsksEveryTime) {
 
 TEST_F(CanvasWindow, TheSizeQuestionShowsTwoLines) {
     host->width = 61;
-    MessageBoxHook = nullptr;
+    Wiring.MessageBoxHook = nullptr;
     QString shown;
     QTimer::singleShot(0, [&shown] {
         QWidget* modal = QApplication::activeModalWidget();

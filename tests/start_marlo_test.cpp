@@ -65,6 +65,7 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
         {"a paper over the budget", "16", 6, 4, 2100, 2100, "paper of 2100 x 2100 pixels is too large"},
         {"paper and image together over the budget", "16", 1000, 1000, 2000, 2000, "image of 1000 x 1000"},
     };
+    const KeepEnv keepMemory("MARLO_MEMORY_MB");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetEngine();
@@ -77,7 +78,6 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
         host->height = c.height;
         QString error;
         Form1* window = StartMarlo(host, &error);
-        unsetenv("MARLO_MEMORY_MB");
         if (starts) {
             EXPECT_NE(window, nullptr) << error.toStdString();
             delete window;

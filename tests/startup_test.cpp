@@ -47,7 +47,6 @@ TEST(Main, CallsTheHostInOrderAndTakesItsImage) {
 
 TEST(Main, OneByOneImage) {
     ResetEngine();
-    Dibs.View = nullptr;
     auto host = std::make_shared<RecordingHost>(1, 1);
     NullWindow window;
     Main(host, [&]() -> HostCallbackTarget* { return &window; });

@@ -167,6 +167,18 @@ TEST_F(StrokeCapture, PointRowsWrapAfterTenThousand) {
     EXPECT_EQ(Module1.PointCount, 2);
 }
 
+// Row kStrokeRows of x is row 0 of y: a point past the rows must not land on another one.
+TEST_F(StrokeCapture, PointsOutsideTheRowsAreNotStored) {
+    Module1State& m = Module1;
+    const int last = kStrokeRows - 1;
+    m.SetStrokePoint(0, 1, 2, 3);
+    m.SetStrokePoint(last, 4, 5, 6);
+    for (int outside : {kStrokeRows, -1}) m.SetStrokePoint(outside, 7, 8, 9);
+    EXPECT_EQ((std::vector<float>{m.Stroke(0, 0), m.Stroke(0, 1), m.Stroke(0, 2), m.Stroke(last, 0),
+                                  m.Stroke(last, 1), m.Stroke(last, 2)}),
+              (std::vector<float>{1, 2, 3, 4, 5, 6}));
+}
+
 TEST_F(StrokeCapture, AReleaseWithoutAPressStillCommits) {
     Down(1, 0, 10, 10);
     Up(1, 0, 11, 10);

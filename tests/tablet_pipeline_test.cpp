@@ -9,6 +9,7 @@
 #include "app/qt/application.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
+#include "core/wiring.h"
 #include "input/qt/tablet_qt.h"
 #include "input/tablet_handlers.h"
 #include "marlo_window_test.h"
@@ -136,14 +137,14 @@ TEST_F(TabletPipeline, TheEraserEndGivesANegativeAltitude) {
 
 TEST_F(TabletPipeline, OnlyClosingWithTheWriteBackShutsTheTabletDown) {
     host->width = 121;  // the host's image changed size: the user answers Yes, losing the changes
-    MessageBoxHook = [](const QString&, bool) { return true; };
+    const Restore<decltype(Wiring.MessageBoxHook)> keepHook(Wiring.MessageBoxHook);
+    Wiring.MessageBoxHook = [](const QString&, bool) { return true; };
     EXPECT_TRUE(window->close());
     EXPECT_TRUE(window->Tablet->Connected);
     EXPECT_EQ(window->Tablet->Context().Name(), "FirstContext");
     host->width = 120;
     window->show();
     EXPECT_TRUE(window->close());
-    MessageBoxHook = nullptr;
     EXPECT_FALSE(window->Tablet->Connected);
     EXPECT_THROW(window->Tablet->Context(), TabletError);
     Proximity(true);  // no longer reaches the pen fields

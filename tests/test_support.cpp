@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "core/errors.h"
 #include "brush/tables.h"
 #include "canvas/buffers.h"
@@ -82,6 +84,15 @@ void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const P
 }
 
 DetachView::~DetachView() { Dibs.View = nullptr; }
+
+KeepEnv::KeepEnv(const char* name) : name_(name) {
+    if (const char* v = std::getenv(name)) kept_ = v;
+}
+
+KeepEnv::~KeepEnv() {
+    if (kept_) setenv(name_.c_str(), kept_->c_str(), 1);
+    else unsetenv(name_.c_str());
+}
 
 void ScreenSurface::BitBlt(int dx, int dy, int w, int h, int sx, int sy) {
     RecordingSurface::BitBlt(dx, dy, w, h, sx, sy);

@@ -3,7 +3,9 @@
 // without Qt (the Qt helpers are in qt_test_support.h).
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/module1.h"
@@ -98,4 +100,34 @@ int Rand(int lo, int hi);
 // Detaches the recording window from the display code before the window goes away.
 struct DetachView {
     ~DetachView();
+};
+
+// Runs f at the end of the scope, however the test leaves it (an assertion included): what a
+// test changes for itself (a setting, a hook, the environment) is put back this way, never by a
+// last statement.
+template <class F>
+struct AtScopeEnd {
+    explicit AtScopeEnd(F f) : f_(std::move(f)) {}
+    ~AtScopeEnd() { f_(); }
+    AtScopeEnd(const AtScopeEnd&) = delete;
+    F f_;
+};
+
+// Keeps a variable's value and puts it back at the end of the scope.
+template <class T>
+struct Restore {
+    explicit Restore(T& v) : v_(v), kept_(v) {}
+    ~Restore() { v_ = std::move(kept_); }
+    Restore(const Restore&) = delete;
+    T& v_;
+    T kept_;
+};
+
+// Keeps an environment variable (set or unset) and puts it back at the end of the scope.
+struct KeepEnv {
+    explicit KeepEnv(const char* name);
+    ~KeepEnv();
+    KeepEnv(const KeepEnv&) = delete;
+    std::string name_;
+    std::optional<std::string> kept_;
 };

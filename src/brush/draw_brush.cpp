@@ -137,7 +137,7 @@ void DrawBrush(float X, float Y) {
     const int n = m.PointCount;
     if (n < 3) return;
     // The four points n-3 .. n must be rows of the point array.
-    if (n >= kStrokeRows || m.StrokePoints.size() < static_cast<size_t>(3 * kStrokeRows)) return;
+    if (n >= kStrokeRows) return;
 
     // The event position in image pixels, as the pointer code stored the newest point.
     const float ex = ClientToImageX(X);

@@ -17,6 +17,7 @@
 #include "core/module1.h"
 #include "core/rounding.h"
 #include "core/scratch.h"
+#include "core/wiring.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 
@@ -89,10 +90,6 @@ void DropOldest(Module1State& m) {
     }
 }
 
-int64_t budget = 0;      // bytes; 0 until measured
-bool told = false;       // steps have been dropped for the budget in this run
-bool mustTell = false;   // and the painter has not been told yet
-
 // The steps over the budget, oldest first; the newest step is always kept.
 void DropOverBudget() {
     Module1State& m = Module1;
@@ -106,7 +103,7 @@ void DropOverBudget() {
     }
     if (!dropped) return;
     GiveBackFreedMemory();
-    if (!told) told = mustTell = true;
+    if (!m.UndoDropped) m.UndoDropped = m.UndoNoticeDue = true;
 }
 
 // A saved plane not yet wholly compressed.
@@ -192,7 +189,7 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     save.right = r;
     save.bottom = b;
     save.next = t;
-    if (UndoPackingWanted) UndoPackingWanted();
+    if (Wiring.UndoPackingWanted) Wiring.UndoPackingWanted();
     return save;
 }
 
@@ -262,18 +259,18 @@ void PopUndo() {
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
 }
 
-std::function<void()> UndoPackingWanted;
-
 int64_t UndoBudgetBytes() {
-    if (budget > 0) return budget;
+    Module1State& m = Module1;
+    if (m.UndoBudget > 0) return m.UndoBudget;
     const int64_t set = EnvMegabytes("MARLO_UNDO_MB");
-    budget = set > 0 ? set : AvailableMemoryBytes() / 4;
-    return budget;
+    m.UndoBudget = set > 0 ? set : AvailableMemoryBytes() / 4;
+    return m.UndoBudget;
 }
 
 void SetUndoBudget(int64_t bytes) {
-    budget = std::max<int64_t>(bytes, 0);
-    told = mustTell = false;
+    Module1State& m = Module1;
+    m.UndoBudget = std::max<int64_t>(bytes, 0);
+    m.UndoDropped = m.UndoNoticeDue = false;
 }
 
 int64_t UndoHistoryBytes() {
@@ -298,10 +295,10 @@ bool PackUndo(int64_t maxBytes) {
 void FinishUndoPacking() { PackUndo(INT64_MAX); }
 
 std::string TakeUndoNotice() {
-    const Module1State& m = Module1;
+    Module1State& m = Module1;
     // Said once the history has settled, with the number of steps it then keeps.
-    if (!mustTell || std::any_of(m.UndoList.begin(), m.UndoList.end(), Unpacked)) return {};
-    mustTell = false;
+    if (!m.UndoNoticeDue || std::any_of(m.UndoList.begin(), m.UndoList.end(), Unpacked)) return {};
+    m.UndoNoticeDue = false;
     return "Undo keeps the last " + std::to_string(m.UndoList.size() / kUndoStepItems) +
            " steps: the image is too large for " + std::to_string(m.UndoLimit + 1);
 }

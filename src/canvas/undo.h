@@ -1,7 +1,6 @@
 // The undo history: five items a step (blue, green, red copies, top y, left x), newest last.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "core/plane.h"
@@ -55,6 +54,6 @@ void FinishUndoPacking();
 // dropped for the budget and nothing is left to compress (N the steps kept then); empty
 // otherwise, and once it has been taken.
 std::string TakeUndoNotice();
-// Called whenever a step is filed, so that the window layer can call PackUndo when it is idle.
-// It must only schedule the work: it is called from within the release.
-extern std::function<void()> UndoPackingWanted;
+// Wiring.UndoPackingWanted (core/wiring.h) is called whenever a step is filed, so that the
+// window layer can call PackUndo when it is idle. It must only schedule the work: it is called
+// from within the release.

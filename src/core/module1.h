@@ -1,5 +1,7 @@
 // The program state: one record shared by every window and procedure, read and written
 // directly. Flags are 16-bit, true = -1. Planes are x-fastest byte arrays (core/plane.h).
+// With Scratch (working memory), Dibs (the display bitmap) and Wiring (the windows' hooks) it
+// is all of the engine's mutable state; core/scratch.h says what lies outside them.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -30,14 +32,18 @@ struct Module1State {
     Flag PickMode = kFalse;         // comma key held: a press samples a colour
     int32_t UndoLimit = 0;          // set to kUndoLimit (canvas/undo.h) by Main
     std::deque<UndoItem> UndoList;  // position 1 is front()
+    int64_t UndoBudget = 0;         // the history's memory budget, bytes; 0 until measured
+    bool UndoDropped = false;       // steps have been dropped for the budget in this run
+    bool UndoNoticeDue = false;     // and the painter has not been told yet
     std::vector<uint8_t> CoverageCurves;  // (value, curve): [curve * 256 + value]
     std::vector<uint8_t> BlendTable;      // (s, d, m): [(m * 256 + d) * 256 + s]
     Plane Paper;
     int32_t PaperWidth = 0;
     int32_t PaperHeight = 0;
     std::string CaptionText;
-    // (point, component), the point index fastest: [component * kStrokeRows + point]
-    std::vector<float> StrokePoints;
+    // (point, component), the point index fastest: [component * kStrokeRows + point]; all
+    // kStrokeRows rows from the start, written only through SetStrokePoint.
+    std::vector<float> StrokePoints = std::vector<float>(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
     Plane RPlane, GPlane, BPlane;   // the working image
     Plane FXBuffer;                 // coverage of the stroke in progress
     Plane RBase, GBase, BBase;      // display copy
@@ -71,12 +77,20 @@ struct Module1State {
     int32_t BrushRelief = 0;
     int32_t BlendMode = 0;      // 0 plain paint, 1..10 BlendTable layers
 
-    float& Stroke(int point, int component) {
+    float Stroke(int point, int component) const {
         return StrokePoints[static_cast<size_t>(component) * kStrokeRows + point];
+    }
+    // Stores point (x, y, pressure); a point outside rows 0 .. kStrokeRows - 1 is ignored.
+    void SetStrokePoint(int point, float x, float y, float pressure) {
+        if (point < 0 || point >= kStrokeRows) return;
+        StrokePoints[point] = x;
+        StrokePoints[static_cast<size_t>(kStrokeRows) + point] = y;
+        StrokePoints[static_cast<size_t>(kStrokeRows) * 2 + point] = pressure;
     }
 };
 
 extern Module1State Module1;
 
-// A fresh record, as at process start (tests and a restart use it).
+// A fresh record and fresh working memory (Scratch), as at process start; ResetEngine
+// (app/engine_reset.h) resets the rest of the engine with it.
 void ResetModule1();

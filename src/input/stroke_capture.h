@@ -23,5 +23,5 @@ public:
     virtual void SetBlue(float value) = 0;   // Trackle4.value
     virtual void DrawTriangle() = 0;
 };
-// Null until the palette exists: samples then set ColorR, ColorG, ColorB directly, in that order.
-extern ColourSampleTarget* SampleTarget;
+// Wiring.SampleTarget (core/wiring.h) is null until the palette exists: samples then set
+// ColorR, ColorG, ColorB directly, in that order.

@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "core/module1.h"
+#include "core/wiring.h"
 #include "host/host.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/menus.h"
@@ -27,8 +28,6 @@
 #include "input/stroke_capture.h"
 #include "input/tablet_handlers.h"
 #include "input/qt/tablet_qt.h"
-
-std::function<PaletteWindow*()> CreatePaletteWindow;
 
 namespace {
 
@@ -62,7 +61,8 @@ constexpr int64_t kPackPerTurn = int64_t{512} << 10;
 
 // The undo history's steps are compressed in idle turns after they are filed (never within the
 // release), and the painter is told here when steps had to be dropped for the memory budget.
-void PackUndoWhenIdle(Form1* form) {
+// The timer's turns start at WantUndoPacking.
+QTimer* PackUndoWhenIdle(Form1* form) {
     auto* timer = new QTimer(form);
     timer->setInterval(0);
     QObject::connect(timer, &QTimer::timeout, form, [form, timer] {
@@ -75,11 +75,8 @@ void PackUndoWhenIdle(Form1* form) {
         const std::string notice = TakeUndoNotice();
         if (!notice.empty()) ShowMessage(form, QString::fromStdString(notice));
     });
-    const QPointer<QTimer> idle(timer);
-    UndoPackingWanted = [idle] {
-        if (idle && !idle->isActive()) idle->start();
-    };
     UndoBudgetBytes();  // the budget is a share of the memory available at start
+    return timer;
 }
 
 // A rectangle of logical pixels as the device pixels it covers.
@@ -367,7 +364,7 @@ Form1::Form1() {
     // The canvas's keys act while the palette or the menu bar has the keyboard too.
     qApp->installEventFilter(this);
     Dibs.View = this;
-    PackUndoWhenIdle(this);
+    packTimer_ = PackUndoWhenIdle(this);
 }
 
 Form1::~Form1() {
@@ -408,6 +405,10 @@ void Form1::ResizeClient(int w, int h) {
     KeepOnScreen();
 }
 
+void Form1::WantUndoPacking() {
+    if (!packTimer_->isActive()) packTimer_->start();
+}
+
 void Form1::KeepOnScreen() {
     const QScreen* s = screen();
     if (!s) return;
@@ -440,10 +441,9 @@ void Form1::Form_Load() {
     Module1State& m = Module1;
     loaded_ = true;
     SetCaption(m.CaptionText);
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
     ResizeClient(m.BufferWidth, m.BufferHeight);
-    if (CreatePaletteWindow) {
-        palette_ = CreatePaletteWindow();
+    if (Wiring.CreatePaletteWindow) {
+        palette_ = Wiring.CreatePaletteWindow();
         if (palette_) palette_->ShowBeside(this);
     }
     // The brush sliders' values, or their design values while there is no palette.

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "canvas/qt/windows_state.h"
 #include "core/module1.h"
 #include "brush/tables.h"
 
@@ -33,9 +34,8 @@ constexpr ModeItem kModeItems[] = {
     {"ModeXor", "Xor", ModeXor_Click, kBlendXor},
 };
 
-QPointer<QWidget> menusWindow;
-
 QWidget* Menus() {
+    QPointer<QWidget>& menusWindow = Windows.Menus;
     if (!menusWindow) {
         menusWindow = new QWidget;
         menusWindow->setObjectName("Menus");
@@ -84,8 +84,8 @@ void ShowModeMenu() { ModeMenu()->popup(QCursor::pos()); }
 QMenu* ModeMenu() { return Menus()->findChild<QMenu*>("ModeMenu"); }
 
 void CloseMenus() {
-    if (menusWindow) {
-        menusWindow->close();
-        delete menusWindow;
+    if (QWidget* menus = Windows.Menus) {
+        menus->close();
+        delete menus;
     }
 }

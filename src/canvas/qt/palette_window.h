@@ -26,5 +26,5 @@ public:
     virtual void ApplyTheme() = 0;
 };
 
-// Creates the palette on first use; empty when the program has no palette.
-extern std::function<PaletteWindow*()> CreatePaletteWindow;
+// Wiring.CreatePaletteWindow (core/wiring.h) creates the palette on first use; it is empty when
+// the program has no palette.

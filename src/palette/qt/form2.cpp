@@ -83,13 +83,10 @@ Form2::Form2() : QWidget(nullptr, Qt::Tool) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     BuildControls();
     ConnectHandlers();
-    SampleTarget = this;
     Form_Load();
 }
 
-Form2::~Form2() {
-    if (SampleTarget == this) SampleTarget = nullptr;
-}
+Form2::~Form2() = default;
 
 void Form2::BuildControls() {
     // Created in the window's control order, top to bottom as the design lists them.
@@ -253,4 +250,3 @@ void Form2::ApplyTheme() {
     SetColor();  // the theme gives the swatch the plain button face; it shows the colour again
 }
 
-PaletteWindow* CreateForm2() { return new Form2(); }

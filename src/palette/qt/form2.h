@@ -107,6 +107,3 @@ private:
     bool closing_ = false;  // Close() was called: the window really closes
     QPointer<QWidget> placeAfterShow_;  // a canvas not yet shown when the palette was
 };
-
-// The factory the application hands to CreatePaletteWindow. The caller owns the window.
-PaletteWindow* CreateForm2();
