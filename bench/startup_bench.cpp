@@ -1,5 +1,5 @@
-#include "app/engine_reset.h"
 #include "startup_bench.h"
+#include "app/engine_reset.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "app/qt/application.h"
-#include "core/module1.h"
 #include "app/startup.h"
 #include "bench_scene.h"
 #include "canvas/dibs.h"
 #include "canvas/image_exchange.h"
+#include "core/module1.h"
 #include "figures.h"
 #include "palette/slider_roles.h"
 
@@ -79,7 +79,9 @@ QString WritePhoto(const QTemporaryDir& dir, int size) {
 
 namespace {
 
-double MsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count() * 1e3; }
+double MsSince(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count() * 1e3;
+}
 
 // A fresh start on cl's image up to the first paint: the milliseconds until the host had the
 // file read, and until the first paint.

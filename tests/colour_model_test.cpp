@@ -17,12 +17,16 @@ struct HsvCase {
 };
 
 const HsvCase kHsvCases[] = {
-    {"red", 0, 1, 1, 1, 0, 0},          {"yellow", 60, 1, 1, 1, 1, 0},
-    {"green", 120, 1, 1, 0, 1, 0},      {"cyan", 180, 1, 1, 0, 1, 1},
-    {"blue", 240, 1, 1, 0, 0, 1},       {"magenta", 300, 1, 1, 1, 0, 1},
+    {"red", 0, 1, 1, 1, 0, 0},
+    {"yellow", 60, 1, 1, 1, 1, 0},
+    {"green", 120, 1, 1, 0, 1, 0},
+    {"cyan", 180, 1, 1, 0, 1, 1},
+    {"blue", 240, 1, 1, 0, 0, 1},
+    {"magenta", 300, 1, 1, 1, 0, 1},
     {"orange_dim", 30, 0.5f, 0.8f, 0.8f, 0.6f, 0.4f},
     {"azure", 210, 0.5f, 0.8f, 0.4f, 0.6f, 0.8f},
-    {"grey", 0, 0, 0.5f, 0.5f, 0.5f, 0.5f}, {"black", 0, 0, 0, 0, 0, 0},
+    {"grey", 0, 0, 0.5f, 0.5f, 0.5f, 0.5f},
+    {"black", 0, 0, 0, 0, 0, 0},
 };
 
 TEST(ColourModel, HsvToRgbKnownValues) {
@@ -63,7 +67,7 @@ TEST(ColourModel, RoundingAndPacking) {
     EXPECT_EQ(RoundHalfEven(3.5), 4);
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
     EXPECT_EQ(RoundHalfEven(1e12), INT32_MAX);
-    EXPECT_EQ(PackBGR(255, 128.5, 0), 0x0080FFu);  // 128.5 rounds to the even 128
+    EXPECT_EQ(PackBGR(255, 128.5, 0), 0x0080FFu);   // 128.5 rounds to the even 128
     EXPECT_EQ(PackBGR(510, -3, 254.5), 0xFE00FFu);  // capped to 0..255
 }
 
@@ -87,7 +91,9 @@ struct Canvas {
         surface = {pixels.data(), w, h, w};
     }
     // 0xRRGGBB, the surface's own layout
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * surface.width + x] & 0xFFFFFF; }
+    uint32_t at(int x, int y) const {
+        return pixels[static_cast<size_t>(y) * surface.width + x] & 0xFFFFFF;
+    }
 };
 
 TEST(TriangleFill, CornersAreExactAndShowTheHighByte) {
@@ -95,12 +101,12 @@ TEST(TriangleFill, CornersAreExactAndShowTheHighByte) {
     // corner lands on a pixel.
     Canvas c(90, 90);
     GradientFillTriangle(c.surface, TriangleCorners(120, 81, 81));
-    EXPECT_EQ(c.at(0, 0), 0xFEFEFEu);   // 65025 per channel shows as 254
-    EXPECT_EQ(c.at(0, 81), 0x000000u);  // black corner
-    EXPECT_EQ(c.at(81, 40), 0x00FE00u); // the pure hue: green 255 x 255
+    EXPECT_EQ(c.at(0, 0), 0xFEFEFEu);    // 65025 per channel shows as 254
+    EXPECT_EQ(c.at(0, 81), 0x000000u);   // black corner
+    EXPECT_EQ(c.at(81, 40), 0x00FE00u);  // the pure hue: green 255 x 255
     // On the left edge at row 40: 41/81 of the white, 32913 per channel, shows as 128.
     EXPECT_EQ(c.at(0, 40), 0x808080u);
-    EXPECT_EQ(c.at(1, 0), 0x123456u);   // outside the triangle: untouched
+    EXPECT_EQ(c.at(1, 0), 0x123456u);  // outside the triangle: untouched
     EXPECT_EQ(c.at(82, 40), 0x123456u);
 }
 
@@ -128,9 +134,9 @@ TEST(TriangleFill, PickerBoxClipsTheOuterCornersAndMaskMatchesTriangle) {
 TEST(TriangleFill, FallbackShadesRowsAndCapsChannels) {
     Canvas c(81, 81, 0xFF000000);
     FallbackTriangle(c.surface, 81, 81, 0);
-    EXPECT_EQ(c.at(0, 0), 0xFFFFFFu);   // saturation 0.0001, value 1
-    EXPECT_EQ(c.at(80, 40), 0xFF0000u); // saturation and value beyond 1: red capped at 255
-    EXPECT_EQ(c.at(1, 0), 0u);          // row 0 holds only its first pixel
+    EXPECT_EQ(c.at(0, 0), 0xFFFFFFu);    // saturation 0.0001, value 1
+    EXPECT_EQ(c.at(80, 40), 0xFF0000u);  // saturation and value beyond 1: red capped at 255
+    EXPECT_EQ(c.at(1, 0), 0u);           // row 0 holds only its first pixel
     Canvas mask(81, 81, 0xFF000000);
     FallbackMask(mask.surface, 81, 81);
     EXPECT_EQ(mask.at(80, 40), 0xFFFFFFu);

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/module1.h"
 #include "brush/brush.h"
 #include "canvas/dibs.h"
 #include "canvas/smoothblit.h"
+#include "core/module1.h"
 #include "cpu_levels.h"
 #include "engine_setup.h"
 #include "input/stroke_capture.h"
@@ -38,15 +38,18 @@ void RandomScene(RecordingSurface& view) {
 void PieceByPiece(float X, float Y) {
     Module1State& m = Module1;
     const int n = m.PointCount;
-    const float ex = static_cast<float>(X / static_cast<double>(m.Zoom) - m.ScrollX / static_cast<double>(m.Zoom));
-    const float ey = static_cast<float>(Y / static_cast<double>(m.Zoom) - m.ScrollY / static_cast<double>(m.Zoom));
+    const float ex = static_cast<float>(X / static_cast<double>(m.Zoom) -
+                                        m.ScrollX / static_cast<double>(m.Zoom));
+    const float ey = static_cast<float>(Y / static_cast<double>(m.Zoom) -
+                                        m.ScrollY / static_cast<double>(m.Zoom));
     const float dist = PointDistance(ex, ey, m.LastX, m.LastY);
     float step = dist > 0 ? 1 / dist : 1.0f;
     if (dist > 10) step = 0.1f;
     for (float t = 0; t <= 1; t = t + step) {
         float s[3];
         for (int c = 0; c < 3; ++c)
-            s[c] = p_Catmull(t, m.Stroke(n - 3, c), m.Stroke(n - 2, c), m.Stroke(n - 1, c), m.Stroke(n, c));
+            s[c] = p_Catmull(t, m.Stroke(n - 3, c), m.Stroke(n - 2, c), m.Stroke(n - 1, c),
+                             m.Stroke(n, c));
         m.DirtyRight = std::max(m.DirtyRight, s[0] + m.BrushSize);
         m.DirtyLeft = std::min(m.DirtyLeft, s[0] - m.BrushSize);
         m.DirtyBottom = std::max(m.DirtyBottom, s[1] + m.BrushSize);
@@ -82,7 +85,8 @@ void ExpectSameOutcome(const Outcome& want, const Outcome& got) {
     ASSERT_EQ(got.blits.size(), want.blits.size());
     for (size_t i = 0; i < got.blits.size(); ++i) {
         const auto &a = got.blits[i], &b = want.blits[i];
-        EXPECT_TRUE(a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.e == b.e && a.f == b.f)
+        EXPECT_TRUE(a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.e == b.e &&
+                    a.f == b.f)
             << "blit " << i;
     }
 }
@@ -116,7 +120,8 @@ TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
         RandomScene(view);
         Module1State& m = Module1;
         // Coverage left from an earlier stroke outside its cleared rectangle.
-        for (int i = 0; i < 200; ++i) m.FXBuffer.at(Rand(0, 149), Rand(0, 109)) = static_cast<uint8_t>(Rand(1, 255));
+        for (int i = 0; i < 200; ++i)
+            m.FXBuffer.at(Rand(0, 149), Rand(0, 109)) = static_cast<uint8_t>(Rand(1, 255));
         m.Paper = Plane(7, 5);
         for (uint8_t& v : m.Paper.bytes) v = static_cast<uint8_t>(Rand(0, 255));
         m.PaperWidth = 7;
@@ -140,7 +145,8 @@ TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
         for (int i = 0; i < kPoints; ++i) {
             const double a = 0.5 * i;
             const double r = 8 + 3.0 * i * (i % 3 == 0 ? 1.6 : 0.7);
-            m.SetStrokePoint(i, static_cast<float>(80 + r * std::cos(a)), static_cast<float>(55 + 0.7 * r * std::sin(a)),
+            m.SetStrokePoint(i, static_cast<float>(80 + r * std::cos(a)),
+                             static_cast<float>(55 + 0.7 * r * std::sin(a)),
                              static_cast<float>(0.3 + 0.7 * (i % 4) / 3.0));
         }
         m.LastX = m.Stroke(1, 0);
@@ -152,7 +158,8 @@ TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
         for (int n = 3; n < kPoints; ++n) {
             SCOPED_TRACE(n);
             m.PointCount = n;
-            const float X = m.Stroke(n, 0) * c.zoom + m.ScrollX, Y = m.Stroke(n, 1) * c.zoom + m.ScrollY;
+            const float X = m.Stroke(n, 0) * c.zoom + m.ScrollX,
+                        Y = m.Stroke(n, 1) * c.zoom + m.ScrollY;
             const Module1State before = Module1;
             const std::vector<uint32_t> bitsBefore(Dibs.Storage.begin(), Dibs.Storage.end());
 
@@ -167,7 +174,8 @@ TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
             std::copy(bitsBefore.begin(), bitsBefore.end(), Dibs.Storage.begin());
             view.blits.clear();
             DrawBrush(X, Y);
-            ExpectSameOutcome(want, {Module1, {Dibs.Storage.begin(), Dibs.Storage.end()}, view.blits});
+            ExpectSameOutcome(want,
+                              {Module1, {Dibs.Storage.begin(), Dibs.Storage.end()}, view.blits});
             if (HasFatalFailure() || HasNonfatalFailure()) return;
         }
     });
@@ -195,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(Engine, DisplayUnion, ::testing::ValuesIn(UnionCases())
                          [](const ::testing::TestParamInfo<UnionCase>& info) {
                              const UnionCase& c = info.param;
                              return "zoom" + std::to_string(static_cast<int>(c.zoom * 100)) + "_" +
-                                    c.brush.name + "_r" + std::to_string(static_cast<int>(c.radius));
+                                    c.brush.name + "_r" +
+                                    std::to_string(static_cast<int>(c.radius));
                          });
 
 // What the window shows while a stroke is drawn, and after its release, equals a render of the
@@ -224,8 +233,8 @@ TEST(DisplayUnionWindow, StrokeShowsWhatTheWholeImageRenderingShows) {
                 std::vector<uint32_t> whole(static_cast<size_t>(row) * dh);
                 CpuLevelScope plain(CpuLevel::Plain);
                 p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), whole.data(), 0, 0,
-                             m.BufferWidth, m.BufferHeight, m.BufferWidth + 1, m.BufferHeight + 1, dw, dh,
-                             row, zoom);
+                             m.BufferWidth, m.BufferHeight, m.BufferWidth + 1, m.BufferHeight + 1,
+                             dw, dh, row, zoom);
                 int wrong = 0;
                 for (int y = 0; y < view.ch; ++y)
                     for (int x = 0; x < view.cw; ++x)
@@ -236,7 +245,8 @@ TEST(DisplayUnionWindow, StrokeShowsWhatTheWholeImageRenderingShows) {
             m.PenPressure = 1;
             for (int i = 0; i <= 24; ++i) {
                 const double a = 0.4 * i;
-                float X = static_cast<float>((80 + (10 + 1.5 * i) * std::cos(a)) * zoom + m.ScrollX);
+                float X =
+                    static_cast<float>((80 + (10 + 1.5 * i) * std::cos(a)) * zoom + m.ScrollX);
                 float Y = static_cast<float>((50 + (8 + i) * std::sin(a)) * zoom + m.ScrollY);
                 if (i == 0) {
                     Form_MouseDown(1, 0, X, Y);
@@ -307,19 +317,25 @@ TEST(SmoothBlit, EveryZoomAndRectangleMatchesThePixelRules) {
                 const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
                 const int row = (dw + 3) / 4 * 4;
                 for (int k = 0; k < 12; ++k) {
-                    int x1 = Rand(0, w - 1), x2 = Rand(x1 + 1, w), y1 = Rand(0, h - 1), y2 = Rand(y1 + 1, h);
+                    int x1 = Rand(0, w - 1), x2 = Rand(x1 + 1, w), y1 = Rand(0, h - 1),
+                        y2 = Rand(y1 + 1, h);
                     if (k == 0) x1 = y1 = 0, x2 = w, y2 = h;
-                    SCOPED_TRACE(testing::Message() << w << "x" << h << " zoom " << zoom << " columns "
-                                                    << x1 << ".." << x2 << " rows " << y1 << ".." << y2);
+                    SCOPED_TRACE(testing::Message()
+                                 << w << "x" << h << " zoom " << zoom << " columns " << x1 << ".."
+                                 << x2 << " rows " << y1 << ".." << y2);
                     std::vector<uint32_t> bits(static_cast<size_t>(row) * dh, 0xDEADBEEF);
-                    p_smoothblit(planes[0].bytes.data(), planes[1].bytes.data(), planes[2].bytes.data(),
-                                 bits.data(), x1, y1, x2, y2, w + 1, h + 1, dw, dh, row, zoom);
+                    p_smoothblit(planes[0].bytes.data(), planes[1].bytes.data(),
+                                 planes[2].bytes.data(), bits.data(), x1, y1, x2, y2, w + 1, h + 1,
+                                 dw, dh, row, zoom);
                     for (int Y = 0; Y < dh; ++Y)
                         for (int X = 0; X < row; ++X) {
                             const double ix = X / double(zoom), iy = Y / double(zoom);
-                            const bool inside = X < dw && ix >= x1 && ix < x2 && iy >= y1 && iy < y2;
-                            const uint32_t want = inside ? ExpectedPixel(planes, w, h, zoom, X, Y) : 0xDEADBEEF;
-                            ASSERT_EQ(bits[static_cast<size_t>(Y) * row + X], want) << X << "," << Y;
+                            const bool inside =
+                                X < dw && ix >= x1 && ix < x2 && iy >= y1 && iy < y2;
+                            const uint32_t want =
+                                inside ? ExpectedPixel(planes, w, h, zoom, X, Y) : 0xDEADBEEF;
+                            ASSERT_EQ(bits[static_cast<size_t>(Y) * row + X], want)
+                                << X << "," << Y;
                         }
                 }
             }

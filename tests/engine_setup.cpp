@@ -1,11 +1,11 @@
-#include "app/engine_reset.h"
 #include "engine_setup.h"
+#include "app/engine_reset.h"
 
-#include "core/module1.h"
 #include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
+#include "core/module1.h"
 #include "palette/slider_roles.h"
 
 void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& caption) {
@@ -24,4 +24,3 @@ void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& capt
     m.StampSpacing = DesignOf(kStepSlider).start;
     m.CaptionText = caption;
 }
-

@@ -1,12 +1,12 @@
-#include "app/engine_reset.h"
 #include "marlo_window_test.h"
+#include "app/engine_reset.h"
 
 #include <QTest>
 
 #include "app/qt/application.h"
-#include "core/module1.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
+#include "core/module1.h"
 #include "core/wiring.h"
 #include "palette/qt/form2.h"
 

@@ -1,9 +1,9 @@
 // The colour picker's hue bar and triangle driven through the palette's real widgets (the colour
 // model and the triangle fill underneath: colour_model_test.cpp).
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
@@ -82,8 +82,13 @@ TEST_F(PickerTest, HueBarEndsAndMarker) {
 // The press alone changes nothing; a click (its release where it was pressed, with no move
 // between) picks as a drag over that point does.
 TEST_F(PickerTest, PressAloneChangesNothingAClickPicksLikeADrag) {
-    struct Case { const char* name; PictureBox* box; QPoint at; };
-    for (const Case& c : {Case{"hue bar", form->Picture1, {27, 9}}, Case{"triangle", form->Picker, {30, 40}}}) {
+    struct Case {
+        const char* name;
+        PictureBox* box;
+        QPoint at;
+    };
+    for (const Case& c :
+         {Case{"hue bar", form->Picture1, {27, 9}}, Case{"triangle", form->Picker, {30, 40}}}) {
         SetColour(200, 40, 90);
         Drag(c.box, c.at);
         const float dragged[] = {Module1.ColorR, Module1.ColorG, Module1.ColorB};

@@ -1,8 +1,8 @@
 #include "qt_test_support.h"
 
-#include <csignal>
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
+#include <csignal>
 
 QString TempDir() {
     static QTemporaryDir dir;
@@ -14,8 +14,8 @@ void SignalProcess(const QProcess& process, int sig) {
     if (pid > 0) ::kill(static_cast<pid_t>(pid), sig);
 }
 
-bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text, QProcess::ProcessChannel channel,
-                   int timeoutMs) {
+bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text,
+                   QProcess::ProcessChannel channel, int timeoutMs) {
     const auto read = [&] {
         *seen += channel == QProcess::StandardOutput ? process.readAllStandardOutput()
                                                      : process.readAllStandardError();

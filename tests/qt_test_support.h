@@ -16,4 +16,5 @@ void SignalProcess(const QProcess& process, int sig);
 // Reads the process's channel into *seen until it holds text; false if the process ends or
 // timeoutMs runs out first.
 bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text,
-                   QProcess::ProcessChannel channel = QProcess::StandardOutput, int timeoutMs = 120000);
+                   QProcess::ProcessChannel channel = QProcess::StandardOutput,
+                   int timeoutMs = 120000);

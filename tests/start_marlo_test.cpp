@@ -1,13 +1,13 @@
 // StartMarlo on a recording host: every failed start leaves no window and says why.
-#include <cstdlib>
 #include <gtest/gtest.h>
+#include <cstdlib>
 
 #include "app/engine_reset.h"
 #include "app/qt/application.h"
-#include "core/errors.h"
-#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
+#include "core/errors.h"
+#include "core/module1.h"
 #include "test_support.h"
 
 TEST(Main, BadHostAnswersStopTheStartWithAReason) {
@@ -23,7 +23,8 @@ TEST(Main, BadHostAnswersStopTheStartWithAReason) {
         {"green plane of another size", [](RecordingHost& h) { h.g = Plane(3, 3); }, "green plane"},
         {"paper of the wrong length", [](RecordingHost& h) { h.paper.bytes.resize(5); }, "paper"},
         {"negative paper size", [](RecordingHost& h) { h.paper.width = -1; }, "paper"},
-        {"a failing call", [](RecordingHost& h) { h.failOn = "Tarn_GetBBuffer"; }, "Tarn_GetBBuffer"},
+        {"a failing call", [](RecordingHost& h) { h.failOn = "Tarn_GetBBuffer"; },
+         "Tarn_GetBBuffer"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -58,12 +59,16 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
     // Per image pixel the start commits 10 bytes of planes and 4 of display bitmap.
     const Case cases[] = {
         {"a host announcing 65536 x 65536", "4096", 65536, 65536, 4, 3,
-         "Tarnwick's image of 65536 x 65536 pixels is too large: it needs about 56.0 GiB of memory and 4.0 GiB is "
+         "Tarnwick's image of 65536 x 65536 pixels is too large: it needs about 56.0 GiB of memory "
+         "and 4.0 GiB is "
          "available."},
-        {"an image just over the budget", "16", 1200, 1200, 4, 3, "image of 1200 x 1200 pixels is too large"},
+        {"an image just over the budget", "16", 1200, 1200, 4, 3,
+         "image of 1200 x 1200 pixels is too large"},
         {"an image within the budget", "16", 1000, 1000, 4, 3, nullptr},
-        {"a paper over the budget", "16", 6, 4, 2100, 2100, "paper of 2100 x 2100 pixels is too large"},
-        {"paper and image together over the budget", "16", 1000, 1000, 2000, 2000, "image of 1000 x 1000"},
+        {"a paper over the budget", "16", 6, 4, 2100, 2100,
+         "paper of 2100 x 2100 pixels is too large"},
+        {"paper and image together over the budget", "16", 1000, 1000, 2000, 2000,
+         "image of 1000 x 1000"},
     };
     const KeepEnv keepMemory("MARLO_MEMORY_MB");
     for (const Case& c : cases) {
@@ -72,8 +77,8 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
         ASSERT_EQ(setenv("MARLO_MEMORY_MB", c.memoryMb, 1), 0);
         // The host's planes stay small: a refused start never asks for them.
         const bool starts = c.refusal == nullptr;
-        auto host = std::make_shared<RecordingHost>(starts ? c.width : 6, starts ? c.height : 4, c.paperWidth,
-                                                    c.paperHeight);
+        auto host = std::make_shared<RecordingHost>(starts ? c.width : 6, starts ? c.height : 4,
+                                                    c.paperWidth, c.paperHeight);
         host->width = c.width;
         host->height = c.height;
         QString error;

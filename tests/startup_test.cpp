@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "app/engine_reset.h"
-#include "core/cpu_level.h"
-#include "core/module1.h"
 #include "app/startup.h"
 #include "canvas/dibs.h"
+#include "core/cpu_level.h"
+#include "core/module1.h"
 #include "test_support.h"
 
 namespace {
@@ -26,9 +26,9 @@ TEST(Main, CallsTheHostInOrderAndTakesItsImage) {
     NullWindow window;
     Main(host, [&]() -> HostCallbackTarget* { return &window; });
     const std::vector<std::string> order = {
-        "Tarn_GetPaperWidth", "tarn_GetPaperHeight", "Tarn_GetPaper", "Tarn_BufferWidth",
-        "Tarn_BufferHeight",  "Tarn_GetRBuffer",     "Tarn_GetGBuffer", "Tarn_GetBBuffer",
-        "Tarn_SendFormObject"};
+        "Tarn_GetPaperWidth", "tarn_GetPaperHeight", "Tarn_GetPaper",
+        "Tarn_BufferWidth",   "Tarn_BufferHeight",   "Tarn_GetRBuffer",
+        "Tarn_GetGBuffer",    "Tarn_GetBBuffer",     "Tarn_SendFormObject"};
     EXPECT_EQ(host->calls, order);
     const Module1State& m = Module1;
     EXPECT_EQ(m.Zoom, 1.0f);
@@ -66,8 +66,10 @@ TEST(CpuLevel, MarloCpuChoosesALevelUpToTheMachinesAndNamesWhatItCannotTake) {
         {"", CpuLevel::Sse2, CpuLevel::Sse2, ""},
         {"plain", CpuLevel::Avx2, CpuLevel::Plain, ""},
         {"sse2", CpuLevel::Avx2, CpuLevel::Sse2, ""},
-        {"avx2", CpuLevel::Sse2, CpuLevel::Sse2, "MARLO_CPU=avx2: this processor runs only plain, sse2; using sse2"},
-        {"AVX512", CpuLevel::Avx2, CpuLevel::Avx2, "MARLO_CPU=AVX512: not a level (plain, sse2, avx2); using avx2"},
+        {"avx2", CpuLevel::Sse2, CpuLevel::Sse2,
+         "MARLO_CPU=avx2: this processor runs only plain, sse2; using sse2"},
+        {"AVX512", CpuLevel::Avx2, CpuLevel::Avx2,
+         "MARLO_CPU=AVX512: not a level (plain, sse2, avx2); using avx2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setting ? c.setting : "unset");

@@ -1,10 +1,10 @@
 // Real tablet events through Qt's pipeline to the canvas window.
 #include <gtest/gtest.h>
 
-#include <QPointingDevice>
-#include <QTest>
 #include <qpa/qwindowsysteminterface.h>
 #include <qpa/qwindowsysteminterface_p.h>
+#include <QPointingDevice>
+#include <QTest>
 
 #include "app/qt/application.h"
 #include "canvas/qt/form1.h"
@@ -33,9 +33,10 @@ protected:
         const qint64 id = 7000 + static_cast<int>(type);
         for (const QInputDevice* d : QInputDevice::devices())
             if (d->systemId() == id) return static_cast<const QPointingDevice*>(d);
-        auto* device = new QPointingDevice("pen", id, QInputDevice::DeviceType::Stylus, type,
-                                           QInputDevice::Capability::Position | QInputDevice::Capability::Pressure,
-                                           1, 3, QString(), QPointingDeviceUniqueId::fromNumericId(id), qApp);
+        auto* device = new QPointingDevice(
+            "pen", id, QInputDevice::DeviceType::Stylus, type,
+            QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3,
+            QString(), QPointingDeviceUniqueId::fromNumericId(id), qApp);
         QWindowSystemInterface::registerInputDevice(device);
         return device;
     }
@@ -45,7 +46,8 @@ protected:
              QPointingDevice::PointerType type = QPointingDevice::PointerType::Pen) {
         const QPointF local = QPointF(window->view()->mapTo(window, QPoint(0, 0))) + p;
         QWindowSystemInterface::handleTabletEvent(window->windowHandle(), Device(type), local,
-                                                  window->view()->mapToGlobal(p), buttons, pressure, xTilt, 0, 0, 0, 0);
+                                                  window->view()->mapToGlobal(p), buttons, pressure,
+                                                  xTilt, 0, 0, 0, 0);
         QWindowSystemInterface::flushWindowSystemEvents();
     }
     void Proximity(bool in) {
@@ -66,11 +68,13 @@ TEST_F(TabletPipeline, APenStrokeGivesOnePointPerTabletEventWithItsPressure) {
     Pen({9.25, 20.75}, Qt::NoButton, 0);  // hovering: the pen is followed, no point
     EXPECT_NEAR(Module1.PenX, 8.75, 1e-3);
     const std::vector<std::pair<QPointF, qreal>> stroke = {
-        {{10.25, 20.75}, 0.2}, {{13.5, 22.125}, 0.35}, {{17.75, 24.5}, 0.5}, {{22.0, 26.25}, 0.8},
-        {{26.625, 27.0}, 0.65}, {{31.5, 27.5}, 0.4}, {{36.25, 28.0}, 0.125},
-        {{40.0, 28.0}, 0.0}};  // released away from the last move: Qt moves there first
+        {{10.25, 20.75}, 0.2},  {{13.5, 22.125}, 0.35}, {{17.75, 24.5}, 0.5},
+        {{22.0, 26.25}, 0.8},   {{26.625, 27.0}, 0.65}, {{31.5, 27.5}, 0.4},
+        {{36.25, 28.0}, 0.125}, {{40.0, 28.0}, 0.0}};  // released away from the last move: Qt moves
+                                                       // there first
     for (size_t i = 0; i < stroke.size(); ++i)
-        Pen(stroke[i].first, i + 1 < stroke.size() ? Qt::LeftButton : Qt::NoButton, stroke[i].second);
+        Pen(stroke[i].first, i + 1 < stroke.size() ? Qt::LeftButton : Qt::NoButton,
+            stroke[i].second);
     EXPECT_FALSE(Module1.ButtonDown);
     ASSERT_EQ(Module1.PointCount, static_cast<int>(stroke.size()) - 1);
     for (int i = 0; i < static_cast<int>(stroke.size()); ++i) {

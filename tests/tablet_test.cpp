@@ -21,13 +21,16 @@ public:
     double screenW = 1920, originX = 100;
     void SetFullPressure(float v) { fullPressure_ = v; }
     void ScreenSize(double& w, double& h) const override { w = screenW, h = 1080; }
-    void ClientToScreen(TabletWindowHandle, double& x, double& y) const override { x = originX, y = 50; }
+    void ClientToScreen(TabletWindowHandle, double& x, double& y) const override {
+        x = originX, y = 50;
+    }
 };
 
 constexpr TabletWindowHandle kCanvas = 0x5A;
 
 FakeTablet* OpenFake(std::unique_ptr<CTablet>& holder) {
-    OpenTablet(holder, [] { return std::make_unique<FakeTablet>(); }, kCanvas);
+    OpenTablet(
+        holder, [] { return std::make_unique<FakeTablet>(); }, kCanvas);
     return static_cast<FakeTablet*>(holder.get());
 }
 
@@ -65,8 +68,10 @@ TEST(TabletPacket, WithoutAScaleOrAFinitePositionItIsIgnored) {
         double screenW;
         bool position;
     };
-    for (const Case& c : {Case{"extent x", 0, 10000, 1024, 1920, false}, {"extent y", 10000, 0, 1024, 1920, false},
-                          {"full pressure", 10000, 10000, 0, 1920, true}, {"tiny full", 10000, 10000, 1e-40f, 1920, true},
+    for (const Case& c : {Case{"extent x", 0, 10000, 1024, 1920, false},
+                          {"extent y", 10000, 0, 1024, 1920, false},
+                          {"full pressure", 10000, 10000, 0, 1920, true},
+                          {"tiny full", 10000, 10000, 1e-40f, 1920, true},
                           {"nan screen", 10000, 10000, 1024, std::nan(""), false},
                           {"huge screen", 10000, 10000, 1024, 1e300, false}}) {
         ResetEngine();
@@ -86,7 +91,8 @@ TEST(TabletPacket, WithoutAScaleOrAFinitePositionItIsIgnored) {
 
 TEST(TabletProximity, OnlyMinusOneAndZeroChangeIt) {
     ResetEngine();
-    const std::pair<int16_t, Flag> steps[] = {{-1, kTrue}, {1, kTrue}, {-2, kTrue}, {0, kFalse}, {1, kFalse}, {-1, kTrue}};
+    const std::pair<int16_t, Flag> steps[] = {{-1, kTrue}, {1, kTrue},  {-2, kTrue},
+                                              {0, kFalse}, {1, kFalse}, {-1, kTrue}};
     for (auto [in, after] : steps) {
         Tablet_ProximityChange(in);
         EXPECT_EQ(Module1.PenInProximity, after) << in;
@@ -186,7 +192,8 @@ TEST(PenInHandlers, InRangeEveryHandlerTakesThePenOutOfRangeAPressResets) {
 
 // A 40 x 30 image of one colour, a horizontal stroke along y = 15 through the tablet, every
 // packet at full pressure with the given altitude. Returns the planes after the commit.
-std::array<Plane, 3> PenStroke(FakeTablet* t, int mode, std::array<float, 3> colour, int32_t altitude) {
+std::array<Plane, 3> PenStroke(FakeTablet* t, int mode, std::array<float, 3> colour,
+                               int32_t altitude) {
     Module1State& m = Module1;
     m.BlendMode = mode;
     m.ColorR = colour[0], m.ColorG = colour[1], m.ColorB = colour[2];
@@ -197,9 +204,12 @@ std::array<Plane, 3> PenStroke(FakeTablet* t, int mode, std::array<float, 3> col
     for (int x = 6; x <= 34; x += 2) {
         t->DeliverPen(kCanvas, x + 100.5, 65.5, 1.0, altitude);
         float X = 0, Y = 0;
-        if (x == 6) Form_MouseDown(1, 0, X, Y);
-        else if (x == 34) Form_MouseUp(1, 0, X, Y);
-        else Form_MouseMove(1, 0, X, Y);
+        if (x == 6)
+            Form_MouseDown(1, 0, X, Y);
+        else if (x == 34)
+            Form_MouseUp(1, 0, X, Y);
+        else
+            Form_MouseMove(1, 0, X, Y);
     }
     return {m.RPlane, m.GPlane, m.BPlane};
 }

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/module1.h"
 #include "canvas/canvas_surface.h"
+#include "core/module1.h"
 #include "host/host.h"
 
 // Serves an image of w x h (pixel (x, y) = (x + y, 2x + y, 3x + y) mod 256) and a paper, and
@@ -51,15 +51,24 @@ public:
     int cw = 640, ch = 480;
     bool visible = true;
     std::string caption;
-    struct Rect { int a, b, c, d, e, f; };
+    struct Rect {
+        int a, b, c, d, e, f;
+    };
     std::vector<Rect> blits, fills;
     int ClientWidth() const override { return cw; }
     int ClientHeight() const override { return ch; }
     bool IsVisible() const override { return visible; }
     void SetCaption(const std::string& text) override { caption = text; }
-    void BitBlt(int dx, int dy, int w, int h, int sx, int sy) override { blits.push_back({dx, dy, w, h, sx, sy}); }
-    void FillBackground(int x1, int y1, int x2, int y2) override { fills.push_back({x1, y1, x2, y2, 0, 0}); }
-    void ResizeClient(int w, int h) override { cw = w; ch = h; }
+    void BitBlt(int dx, int dy, int w, int h, int sx, int sy) override {
+        blits.push_back({dx, dy, w, h, sx, sy});
+    }
+    void FillBackground(int x1, int y1, int x2, int y2) override {
+        fills.push_back({x1, y1, x2, y2, 0, 0});
+    }
+    void ResizeClient(int w, int h) override {
+        cw = w;
+        ch = h;
+    }
 };
 
 // A window that keeps what it shows: each blit copies the display bitmap's pixels onto its
@@ -89,8 +98,9 @@ void FreshEngine(int w, int h, CanvasSurface* view = nullptr);
 void FillImage(const std::function<uint8_t(int, int, int)>& value);
 
 // The seven planes of the engine state m equal these: image, display copy, coverage.
-void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b, const Plane& rBase,
-                  const Plane& gBase, const Plane& bBase, const Plane& coverage);
+void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b,
+                  const Plane& rBase, const Plane& gBase, const Plane& bBase,
+                  const Plane& coverage);
 
 // A seeded random integer in lo .. hi. Each test program that uses it fixes its seed by
 // defining kRandSeed, so its sequence is the same on every run.

@@ -3,8 +3,8 @@
 // (the processor's default rounding, std::nearbyint).
 #include <cmath>
 
-#include "core/module1.h"
 #include "brush/tables.h"
+#include "core/module1.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <cmath>
 #include <vector>
 
-#include "core/module1.h"
-#include "core/scratch.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/piece.h"
 #include "canvas/stroke_display.h"
 #include "canvas/zoom.h"
+#include "core/module1.h"
+#include "core/scratch.h"
 
 namespace {
 
@@ -78,7 +78,8 @@ void OwnRects(const Pieces& p, int k, bool lastOnly, std::vector<Rect>& rects) {
     }
     if (!lastOnly) return;
     std::vector<Rect>& spare = Scratch.rectSpare;
-    for (int j = k + 1; j < p.count && !rects.empty(); ++j) SubtractAll(rects, p.composite[j], spare);
+    for (int j = k + 1; j < p.count && !rects.empty(); ++j)
+        SubtractAll(rects, p.composite[j], spare);
     std::vector<Rect>& add = Scratch.pieceExtra;
     for (const Rect& e : p.extra[k]) {
         add.assign(1, e);
@@ -95,8 +96,8 @@ void Prefetch(const Pieces& p) {
     Rect box;
     for (int k = 0; k < p.count; ++k) box = box.United(p.composite[k]);
     if (box.empty()) return;
-    for (const Plane* plane : {&m.FXBuffer, &m.RPlane, &m.GPlane, &m.BPlane, &m.RBase, &m.GBase,
-                               &m.BBase})
+    for (const Plane* plane :
+         {&m.FXBuffer, &m.RPlane, &m.GPlane, &m.BPlane, &m.RBase, &m.GBase, &m.BBase})
         for (int y = box.y0; y < box.y1; ++y) {
             const uint8_t* row = plane->row(y);
             for (int x = box.x0; x < box.x1; x += 64) __builtin_prefetch(row + x);
@@ -151,10 +152,12 @@ void DrawBrush(float X, float Y) {
     // the float sum passes 1 after at most eleven samples.
     Pieces p;
     for (float t = 0; t <= 1 && p.count < kMaxSamples; t = t + step) {
-        p.to[p.count++] = {
-            p_Catmull(t, m.Stroke(n - 3, 0), m.Stroke(n - 2, 0), m.Stroke(n - 1, 0), m.Stroke(n, 0)),
-            p_Catmull(t, m.Stroke(n - 3, 1), m.Stroke(n - 2, 1), m.Stroke(n - 1, 1), m.Stroke(n, 1)),
-            p_Catmull(t, m.Stroke(n - 3, 2), m.Stroke(n - 2, 2), m.Stroke(n - 1, 2), m.Stroke(n, 2))};
+        p.to[p.count++] = {p_Catmull(t, m.Stroke(n - 3, 0), m.Stroke(n - 2, 0), m.Stroke(n - 1, 0),
+                                     m.Stroke(n, 0)),
+                           p_Catmull(t, m.Stroke(n - 3, 1), m.Stroke(n - 2, 1), m.Stroke(n - 1, 1),
+                                     m.Stroke(n, 1)),
+                           p_Catmull(t, m.Stroke(n - 3, 2), m.Stroke(n - 2, 2), m.Stroke(n - 1, 2),
+                                     m.Stroke(n, 2))};
     }
 
     if (!PlanesReady()) {

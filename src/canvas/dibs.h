@@ -4,9 +4,9 @@
 // the window shows (Held, in display pixels), so that its memory follows the window's size
 // whatever the zoom. Without a window it holds the whole zoomed image.
 #pragma once
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <cstdint>
 #include <vector>
 
 #include "core/rect.h"
@@ -35,7 +35,10 @@ class DisplayPixels {
 public:
     // n zeroed pixels; false (and empty) when memory runs out.
     bool Make(size_t n);
-    void Clear() { pixels_.reset(); n_ = 0; }
+    void Clear() {
+        pixels_.reset();
+        n_ = 0;
+    }
     uint32_t* data() { return pixels_.get(); }
     size_t size() const { return n_; }
     bool empty() const { return n_ == 0; }

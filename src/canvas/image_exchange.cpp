@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "core/errors.h"
-#include "core/module1.h"
-#include "host/host.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
+#include "core/errors.h"
+#include "core/module1.h"
+#include "host/host.h"
 
 namespace {
 
@@ -29,7 +29,8 @@ void GetImage() {
     for (const Plane* p : {&r, &g, &b}) {
         if (!p->sizeIs(m.BufferWidth, m.BufferHeight))
             throw HostError("The image in Tarnwick is now " + SizeText(p->width, p->height) +
-                            " pixels, but this canvas is " + SizeText(m.BufferWidth, m.BufferHeight) +
+                            " pixels, but this canvas is " +
+                            SizeText(m.BufferWidth, m.BufferHeight) +
                             ". The image was not taken; the canvas is unchanged.");
     }
     PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));

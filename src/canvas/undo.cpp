@@ -11,15 +11,15 @@
 #include <malloc.h>
 #endif
 
+#include "canvas/buffers.h"
+#include "canvas/dibs.h"
+#include "canvas/undo_pack.h"
 #include "core/large_pages.h"
 #include "core/memory_budget.h"
-#include "canvas/undo_pack.h"
 #include "core/module1.h"
 #include "core/rounding.h"
 #include "core/scratch.h"
 #include "core/wiring.h"
-#include "canvas/buffers.h"
-#include "canvas/dibs.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ void Keep(std::vector<uint8_t>&& bytes) {
         return;
     }
     // Full: the new array replaces the smallest one kept, if it is larger.
-    auto smallest = std::min_element(spares.begin(), spares.end(), [](const auto& a, const auto& b) {
-        return a.capacity() < b.capacity();
-    });
+    auto smallest =
+        std::min_element(spares.begin(), spares.end(),
+                         [](const auto& a, const auto& b) { return a.capacity() < b.capacity(); });
     if (smallest->capacity() < bytes.capacity()) *smallest = std::move(bytes);
 }
 
@@ -49,7 +49,8 @@ std::vector<uint8_t> Room(size_t n) {
     std::vector<std::vector<uint8_t>>& spares = Scratch.undoSpares;
     auto best = spares.end();
     for (auto it = spares.begin(); it != spares.end(); ++it)
-        if (it->capacity() >= n && (best == spares.end() || it->capacity() < best->capacity())) best = it;
+        if (it->capacity() >= n && (best == spares.end() || it->capacity() < best->capacity()))
+            best = it;
     std::vector<uint8_t> bytes;
     if (best != spares.end()) {
         bytes = std::move(*best);
@@ -78,7 +79,8 @@ void Keep(UndoItem&& item) {
 }
 
 int64_t HeldBytes(const UndoItem& item) {
-    if (const Plane* plane = std::get_if<Plane>(&item)) return static_cast<int64_t>(plane->bytes.capacity());
+    if (const Plane* plane = std::get_if<Plane>(&item))
+        return static_cast<int64_t>(plane->bytes.capacity());
     if (const PackedPlane* packed = std::get_if<PackedPlane>(&item)) return packed->heldBytes();
     return 0;
 }
@@ -153,10 +155,12 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     UndoSave save;
     // Far corner exclusive, corners ordered, then clamped. Doubles hold any float exactly.
     double x1 = std::floor(x1f), y1 = std::floor(y1f);
-    double x2 = std::floor(static_cast<double>(x2f) + 1), y2 = std::floor(static_cast<double>(y2f) + 1);
+    double x2 = std::floor(static_cast<double>(x2f) + 1),
+           y2 = std::floor(static_cast<double>(y2f) + 1);
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
-    const int32_t l = FloorClamp(x1, 0, m.BufferWidth - 1), t = FloorClamp(y1, 0, m.BufferHeight - 1);
+    const int32_t l = FloorClamp(x1, 0, m.BufferWidth - 1),
+                  t = FloorClamp(y1, 0, m.BufferHeight - 1);
     const int32_t r = FloorClamp(x2, 0, m.BufferWidth), b = FloorClamp(y2, 0, m.BufferHeight);
     if (l >= r || t >= b) return save;
     for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})

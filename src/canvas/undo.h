@@ -18,8 +18,8 @@ constexpr int32_t kUndoLimit = 32;
 // passed over). The step must be filled before the history changes again. PushUndo is
 // BeginUndo and SaveUndoRows of every row.
 struct UndoSave {
-    int32_t left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
-    int32_t next = 0;                                  // the next row to save
+    int32_t left = 0, top = 0, right = 0, bottom = 0;         // right and bottom exclusive
+    int32_t next = 0;                                         // the next row to save
     Plane *red = nullptr, *green = nullptr, *blue = nullptr;  // the step's copies in the history
     bool empty() const { return right <= left || bottom <= top; }
 };

@@ -71,7 +71,7 @@ size_t PackNextBlock(PackedPlane& plane, std::vector<uint8_t>& freed) {
     const size_t length = compressed ? c : n;
 
     plane.packed.insert(plane.packed.end(), stored, stored + length);  // strong guarantee
-    plane.ends.push_back(static_cast<uint32_t>(plane.packed.size()));   // within the reserved room
+    plane.ends.push_back(static_cast<uint32_t>(plane.packed.size()));  // within the reserved room
     if (!plane.packing()) {
         plane.packed.shrink_to_fit();
         freed = std::move(plane.raw);
@@ -95,7 +95,8 @@ void Unpack(const PackedPlane& plane, uint8_t* out) {
         if (length == n) {
             std::memcpy(dst, plane.packed.data() + from, n);
         } else {
-            const size_t got = ZSTD_decompressDCtx(UnpackContext(), dst, n, plane.packed.data() + from, length);
+            const size_t got =
+                ZSTD_decompressDCtx(UnpackContext(), dst, n, plane.packed.data() + from, length);
             if (ZSTD_isError(got) || got != n) throw std::runtime_error("an undo step is damaged");
             for (size_t i = 1; i < n; ++i) dst[i] = static_cast<uint8_t>(dst[i] + dst[i - 1]);
         }

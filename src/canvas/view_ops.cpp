@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/errors.h"
-#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/zoom.h"
+#include "core/errors.h"
+#include "core/module1.h"
 
 float ClientToImageX(double X) { return static_cast<float>((X - Module1.ScrollX) / Module1.Zoom); }
 float ClientToImageY(double Y) { return static_cast<float>((Y - Module1.ScrollY) / Module1.Zoom); }
@@ -32,8 +32,9 @@ void ApplyZoom(float zoom, int32_t scrollX, int32_t scrollY) {
         }
         // The caption named the zoom that failed; name the one in effect again.
         ShowZoomCaption();
-        throw MarloError(e.code, "The view cannot be zoomed any further: there is not enough memory "
-                                 "for the display at that zoom.");
+        throw MarloError(e.code,
+                         "The view cannot be zoomed any further: there is not enough memory "
+                         "for the display at that zoom.");
     }
 }
 
@@ -41,7 +42,6 @@ void ZoomKeyIn() {
     const Module1State& m = Module1;
     ApplyZoom(m.Zoom + kZoomStep, m.ScrollX, m.ScrollY);
     displaybuffers();
-
 }
 
 void ZoomKeyOut() {

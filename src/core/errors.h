@@ -23,4 +23,6 @@ struct HostError : MarloError {
 };
 
 // "W x H", for messages about sizes.
-inline std::string SizeText(int64_t w, int64_t h) { return std::to_string(w) + " x " + std::to_string(h); }
+inline std::string SizeText(int64_t w, int64_t h) {
+    return std::to_string(w) + " x " + std::to_string(h);
+}

@@ -41,9 +41,9 @@ struct CompositeTables {
 };
 
 struct ScratchState {
-    std::vector<Rect> pieceRects;    // DrawBrush: the rectangles one piece composites
-    std::vector<Rect> pieceExtra;    // DrawBrush: the part of an extra composite not yet held
-    std::vector<Rect> rectSpare;     // SubtractAll's result meanwhile, for any caller
+    std::vector<Rect> pieceRects;  // DrawBrush: the rectangles one piece composites
+    std::vector<Rect> pieceExtra;  // DrawBrush: the part of an extra composite not yet held
+    std::vector<Rect> rectSpare;   // SubtractAll's result meanwhile, for any caller
     std::vector<int32_t> areaFrom, areaTo;  // reduced display: each column's source range
     std::vector<uint32_t> areaSums[3];      // reduced display: column sums, a channel each
     CompositeTables compositeTables;

@@ -3,15 +3,15 @@
 #include <cmath>
 #include <limits>
 
-#include "core/module1.h"
-#include "core/rounding.h"
-#include "core/wiring.h"
 #include "brush/brush.h"
 #include "brush/commit_stroke.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
 #include "canvas/zoom.h"
+#include "core/module1.h"
+#include "core/rounding.h"
+#include "core/wiring.h"
 
 namespace {
 
@@ -102,8 +102,10 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y) {
             float zoom = m.PressZoom + (X - m.PressX) / kZoomDragPixels;
             if (zoom < kLeastZoom) zoom = kDragLeastZoom;
             if (zoom > kMostZoom) zoom = kMostZoom;
-            const int32_t sx = RoundHalfEven(m.PressScrollX - static_cast<double>(zoom - m.PressZoom) * m.BufferWidth / 2.0);
-            const int32_t sy = RoundHalfEven(m.PressScrollY - static_cast<double>(zoom - m.PressZoom) * m.BufferHeight / 2.0);
+            const int32_t sx = RoundHalfEven(
+                m.PressScrollX - static_cast<double>(zoom - m.PressZoom) * m.BufferWidth / 2.0);
+            const int32_t sy = RoundHalfEven(
+                m.PressScrollY - static_cast<double>(zoom - m.PressZoom) * m.BufferHeight / 2.0);
             ApplyZoom(zoom, sx, sy);
         }
         displaybuffers();

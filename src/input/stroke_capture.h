@@ -8,7 +8,7 @@
 constexpr int16_t kLeftButton = 1, kRightButton = 2, kMiddleButton = 4;
 constexpr int16_t kShiftKey = 1, kCtrlKey = 2, kAltKey = 4;
 constexpr int16_t kShiftCtrl = kShiftKey | kCtrlKey;  // exactly Shift and Ctrl: pan and zoom drags
-constexpr int16_t kCtrlOnly = kCtrlKey;                // exactly Ctrl: the zoom keys
+constexpr int16_t kCtrlOnly = kCtrlKey;               // exactly Ctrl: the zoom keys
 
 void Form_MouseDown(int16_t Button, int16_t Shift, float& X, float& Y);
 void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y);

@@ -4,14 +4,14 @@
 
 // The number is N of TrackleN.
 enum SliderRole : int {
-    kSizeSlider = 1,      // BrushSize
-    kRedSlider = 2,       // ColorR
-    kGreenSlider = 3,     // ColorG
-    kBlueSlider = 4,      // ColorB
-    kOpacitySlider = 5,   // BrushOpacity
-    kStepSlider = 6,      // StampSpacing
-    kPaperSlider = 7,     // PaperStrength
-    kPressSlider = 8,     // StampStrength
+    kSizeSlider = 1,     // BrushSize
+    kRedSlider = 2,      // ColorR
+    kGreenSlider = 3,    // ColorG
+    kBlueSlider = 4,     // ColorB
+    kOpacitySlider = 5,  // BrushOpacity
+    kStepSlider = 6,     // StampSpacing
+    kPaperSlider = 7,    // PaperStrength
+    kPressSlider = 8,    // StampStrength
 };
 constexpr int kSliderCount = 8;
 

@@ -1,5 +1,7 @@
 #include "app/qt/application.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -7,17 +9,15 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include "core/module1.h"
-#include "host/host.h"
 #include "app/startup.h"
-#include "core/termination.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
 #include "canvas/qt/windows_state.h"
+#include "core/module1.h"
+#include "core/termination.h"
 #include "core/wiring.h"
+#include "host/host.h"
 #include "host/qt/dbus_host.h"
 #include "host/qt/file_host.h"
 #include "palette/qt/form2.h"

@@ -14,20 +14,20 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/module1.h"
-#include "core/wiring.h"
-#include "host/host.h"
 #include "canvas/dibs.h"
+#include "canvas/image_exchange.h"
 #include "canvas/qt/menus.h"
 #include "canvas/qt/report.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
 #include "canvas/zoom.h"
-#include "canvas/image_exchange.h"
+#include "core/module1.h"
+#include "core/wiring.h"
+#include "host/host.h"
 #include "input/qt/mouse_bits.h"
+#include "input/qt/tablet_qt.h"
 #include "input/stroke_capture.h"
 #include "input/tablet_handlers.h"
-#include "input/qt/tablet_qt.h"
 
 namespace {
 
@@ -134,7 +134,8 @@ const char* const kKeysText =
     "colour.";
 
 const QString kSizeChangedText =
-    QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
+    QStringLiteral(
+        "Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
     QChar(13) + QStringLiteral("Loose all changes?");
 
 }  // namespace
@@ -186,7 +187,8 @@ void CanvasView::mousePressEvent(QMouseEvent* event) {
     penButtonPending_ = false;
     if (event->button() == Qt::LeftButton && spaceHeld_) spacePan_ = true;
     const qreal dpr = Dpr();
-    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    float X = static_cast<float>(event->position().x() * dpr),
+          Y = static_cast<float>(event->position().y() * dpr);
     const int16_t button = ButtonBits(event->button()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseDown(button, shift, X, Y); });
     if (spacePan_) UpdateCursor();
@@ -198,7 +200,8 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const qreal dpr = Dpr();
-    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    float X = static_cast<float>(event->position().x() * dpr),
+          Y = static_cast<float>(event->position().y() * dpr);
     const int16_t buttons = ButtonBits(event->buttons()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseMove(buttons, shift, X, Y); });
     UpdateCursor();  // the zoom of a drag, or a size chosen on the palette meanwhile
@@ -208,7 +211,8 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
     if (!CanvasButton(event->button())) return;
     penButtonPending_ = false;
     const qreal dpr = Dpr();
-    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    float X = static_cast<float>(event->position().x() * dpr),
+          Y = static_cast<float>(event->position().y() * dpr);
     const int16_t button = ButtonBits(event->button()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseUp(button, shift, X, Y); });
     if (event->button() == Qt::LeftButton && spacePan_) {
@@ -255,7 +259,8 @@ void CanvasView::tabletEvent(QTabletEvent* event) {
     // The packet only refines the pointer event that Qt makes of this tablet event once it
     // is left unaccepted; the stroke handlers work from that pointer event.
     if (form_->Tablet) RunHandler(form_, [&] { RecordTabletEvent(*form_->Tablet, this, *event); });
-    penButtonPending_ = event->type() == QEvent::TabletPress || event->type() == QEvent::TabletRelease;
+    penButtonPending_ =
+        event->type() == QEvent::TabletPress || event->type() == QEvent::TabletRelease;
     penButtonAt_ = event->position();
     event->ignore();
 }
@@ -263,7 +268,9 @@ void CanvasView::tabletEvent(QTabletEvent* event) {
 void CanvasView::UpdateCursor() {
     const Module1State& m = Module1;
     if (m.PickMode || spaceHeld_ || spacePan_) {
-        const Qt::CursorShape shape = m.PickMode ? Qt::ArrowCursor : spacePan_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor;
+        const Qt::CursorShape shape = m.PickMode  ? Qt::ArrowCursor
+                                      : spacePan_ ? Qt::ClosedHandCursor
+                                                  : Qt::OpenHandCursor;
         if (cursor().shape() != shape) setCursor(shape);
         cursorRadius_ = -1;
         return;
@@ -281,7 +288,9 @@ void CanvasView::UpdateCursor() {
     setCursor(BrushPointer(std::min(radius, kLargestBrushPointer), dpr));
 }
 
-int CanvasView::VirtualKey(const QKeyEvent* event) const { return VirtualKeyOf(event, commaScanCode_); }
+int CanvasView::VirtualKey(const QKeyEvent* event) const {
+    return VirtualKeyOf(event, commaScanCode_);
+}
 
 bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
     bool used = false;
@@ -309,7 +318,8 @@ bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
         } else {
             const SliderDesign& size = DesignOf(kSizeSlider);
             const float stepped = std::nearbyint(Module1.BrushSize) + static_cast<float>(step);
-            Module1.BrushSize = std::clamp(stepped, static_cast<float>(size.min), static_cast<float>(size.max));
+            Module1.BrushSize =
+                std::clamp(stepped, static_cast<float>(size.min), static_cast<float>(size.max));
         }
         UpdateCursor();
         used = true;
@@ -385,15 +395,18 @@ void Form1::BitBlt(int dx, int dy, int w, int h, int, int) {
 void Form1::FillBackground(int x1, int y1, int x2, int y2) {
     // Both corners included whichever way round they come (QRect::normalized would drop the
     // first column or row of a reversed rectangle: the one next to the image).
-    view_->update(LogicalRect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))),
+    view_->update(LogicalRect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)),
+                                    QPoint(std::max(x1, x2), std::max(y1, y2))),
                               view_->Dpr()));
 }
 
 void Form1::ResizeClient(int w, int h) {
     // w x h device pixels; the client area is the central view, the menu bar sits above it.
     const qreal dpr = view_->Dpr();
-    int cw = static_cast<int>(std::ceil(w / dpr - 1e-9)), ch = static_cast<int>(std::ceil(h / dpr - 1e-9));
-    const int menuHeight = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
+    int cw = static_cast<int>(std::ceil(w / dpr - 1e-9)),
+        ch = static_cast<int>(std::ceil(h / dpr - 1e-9));
+    const int menuHeight =
+        menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
     // Never larger than the screen's available area: a larger image is panned and zoomed.
     if (const QScreen* s = screen()) {
         const QRect available = s->availableGeometry();
@@ -419,8 +432,10 @@ void Form1::KeepOnScreen() {
     const int h = std::min(height(), available.height() - frameExtra.height());
     if (w != width() || h != height()) resize(std::max(w, 1), std::max(h, 1));
     const QRect frame = frameGeometry();
-    const int x = std::max(std::min(frame.x(), available.right() + 1 - frame.width()), available.left());
-    const int y = std::max(std::min(frame.y(), available.bottom() + 1 - frame.height()), available.top());
+    const int x =
+        std::max(std::min(frame.x(), available.right() + 1 - frame.width()), available.left());
+    const int y =
+        std::max(std::min(frame.y(), available.bottom() + 1 - frame.height()), available.top());
     if (x != frame.x() || y != frame.y()) move(pos() + QPoint(x - frame.x(), y - frame.y()));
 }
 
@@ -528,7 +543,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // The view takes its keys itself; other windows (menus, boxes) keep theirs.
         if (target != view_ && (top == this || (paletteWindow && top == paletteWindow))) {
             auto* key = static_cast<QKeyEvent*>(event);
-            if (type == QEvent::KeyPress ? view_->CanvasKeyPress(key) : view_->CanvasKeyRelease(key)) return true;
+            if (type == QEvent::KeyPress ? view_->CanvasKeyPress(key)
+                                         : view_->CanvasKeyRelease(key))
+                return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);

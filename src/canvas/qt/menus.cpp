@@ -7,17 +7,17 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "brush/tables.h"
 #include "canvas/qt/windows_state.h"
 #include "core/module1.h"
-#include "brush/tables.h"
 
 namespace {
 
 struct ModeItem {
     const char* name;  // the menu item's control name
     const char* caption;
-    void (*click)();   // its handler
-    BlendModes mode;   // the mode it sets, kept in its action's data
+    void (*click)();  // its handler
+    BlendModes mode;  // the mode it sets, kept in its action's data
 };
 
 constexpr ModeItem kModeItems[] = {
@@ -56,7 +56,8 @@ QWidget* Menus() {
             QAction* current = nullptr;
             for (QAction* a : actions)
                 if (a->data().toInt() == Module1.BlendMode) current = a;
-            if (current) current->setChecked(true);
+            if (current)
+                current->setChecked(true);
             else
                 for (QAction* a : actions) a->setChecked(false);
         });

@@ -31,9 +31,10 @@ int RunBox(QMessageBox* box) {
     const QPointer<QMessageBox> guard(box);
     openBoxes.push_back(guard);
     const int answer = box->exec();
-    openBoxes.erase(std::remove_if(openBoxes.begin(), openBoxes.end(),
-                                   [box](const QPointer<QMessageBox>& b) { return b.isNull() || b == box; }),
-                    openBoxes.end());
+    openBoxes.erase(
+        std::remove_if(openBoxes.begin(), openBoxes.end(),
+                       [box](const QPointer<QMessageBox>& b) { return b.isNull() || b == box; }),
+        openBoxes.end());
     delete guard.data();
     return answer;
 }
@@ -42,7 +43,8 @@ int RunBox(QMessageBox* box) {
 
 bool MessageBoxesOpen() {
     const std::vector<QPointer<QMessageBox>>& openBoxes = Windows.OpenBoxes;
-    return std::any_of(openBoxes.begin(), openBoxes.end(), [](const QPointer<QMessageBox>& b) { return !b.isNull(); });
+    return std::any_of(openBoxes.begin(), openBoxes.end(),
+                       [](const QPointer<QMessageBox>& b) { return !b.isNull(); });
 }
 
 void EndMessageBoxes() {
@@ -68,7 +70,8 @@ void ShowNotice(QWidget* parent, const QString& text) {
         Wiring.MessageBoxHook(text, false);
         return;
     }
-    auto* box = new QMessageBox(QMessageBox::Information, QString(), Shown(text), QMessageBox::Ok, parent);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QString(), Shown(text), QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
@@ -78,8 +81,8 @@ bool AskYesNo(QWidget* parent, const QString& text) {
     if (Wiring.MessageBoxHook) return Wiring.MessageBoxHook(text, true);
     // Ending on a signal, nobody is there to answer: the program goes on to its end.
     if (Windows.Ending) return true;
-    const int answer =
-        RunBox(new QMessageBox(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Yes | QMessageBox::No, parent));
+    const int answer = RunBox(new QMessageBox(QMessageBox::NoIcon, QString(), Shown(text),
+                                              QMessageBox::Yes | QMessageBox::No, parent));
     return Windows.Ending || answer == QMessageBox::Yes;
 }
 

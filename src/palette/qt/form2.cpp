@@ -9,15 +9,15 @@
 
 #include "core/module1.h"
 #include "host/host.h"
-#include "palette/slider_roles.h"
 #include "palette/qt/button_icons.h"
 #include "palette/qt/control_colours.h"
 #include "palette/qt/kt_button.h"
 #include "palette/qt/palette_placement.h"
 #include "palette/qt/picture_box.h"
+#include "palette/qt/prefs_callback.h"
 #include "palette/qt/trackle.h"
 #include "palette/qt/wallpaper.h"
-#include "palette/qt/prefs_callback.h"
+#include "palette/slider_roles.h"
 
 namespace {
 
@@ -194,7 +194,8 @@ void Form2::ShowBeside(QWidget* canvasWindow) {
     if (canvas && canvas != this) {
         canvas->winId();  // both native windows must exist for the palette to be owned
         winId();
-        if (canvas->windowHandle() && windowHandle()) windowHandle()->setTransientParent(canvas->windowHandle());
+        if (canvas->windowHandle() && windowHandle())
+            windowHandle()->setTransientParent(canvas->windowHandle());
         MoveBeside(canvas);
         // A canvas not yet on the screen has no place to stand beside: place again when it shows.
         if (!canvas->isVisible()) {
@@ -217,7 +218,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
     // The canvas is placed by the window manager when it first shows: stand beside it at the
     // show, when it is fitted to the screen, and once more when its place is first reported.
     if (watched == placeAfterShow_ && placeAfterShow_->isVisible() &&
-        (event->type() == QEvent::Show || event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        (event->type() == QEvent::Show || event->type() == QEvent::Move ||
+         event->type() == QEvent::Resize)) {
         MoveBeside(placeAfterShow_);
         if (event->type() == QEvent::Move) {
             placeAfterShow_->removeEventFilter(this);
@@ -235,13 +237,15 @@ void Form2::Close() {
 }
 
 float Form2::SliderValue(int n) const {
-    const Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
+    const Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4,
+                                Trackle5, Trackle6, Trackle7, Trackle8};
     if (n < 1 || n > kSliderCount) return 0.0f;
     return static_cast<float>(sliders[n - 1]->value());
 }
 
 void Form2::StepSlider(int n, int steps) {
-    Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
+    Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4,
+                          Trackle5, Trackle6, Trackle7, Trackle8};
     if (n >= 1 && n <= kSliderCount) sliders[n - 1]->Step(steps);
 }
 
@@ -249,4 +253,3 @@ void Form2::ApplyTheme() {
     PrefsCallback(this);
     SetColor();  // the theme gives the swatch the plain button face; it shows the colour again
 }
-
