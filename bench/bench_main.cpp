@@ -7,7 +7,8 @@
 //
 // The whole run stays on one processor (the one it starts on, or --cpu N): processors of a
 // virtual machine can differ in speed, and the engine and libmypaint are only comparable when
-// measured on the same one.
+// measured on the same one. MARLO_CPU chooses the engine's vector level (core/cpu_level.h);
+// the one in use is printed at the start.
 #include <benchmark/benchmark.h>
 #include <sched.h>
 
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "bench_scene.h"
+#include "core/cpu_level.h"
 #include "figures.h"
 #include "startup_bench.h"
 #include "stroke_replay.h"
@@ -114,8 +116,8 @@ void RegisterAll() {
                 char zoomText[16];
                 std::snprintf(zoomText, sizeof zoomText, "%g", static_cast<double>(zoom));
                 const std::string name = std::string("stroke/") +
-                                         (kind == BrushKind::Pen ? "pen" : "gel") + "/zoom:" +
-                                         zoomText + "/radius:" + std::to_string(radius);
+                                         (kind == BrushKind::Pen ? "pen" : "gel") +
+                                         "/zoom:" + zoomText + "/radius:" + std::to_string(radius);
                 Once(benchmark::RegisterBenchmark(name.c_str(), Stroke, kind, radius, zoom),
                      benchmark::kMicrosecond);
             }
@@ -129,9 +131,9 @@ void RegisterAll() {
         Once(benchmark::RegisterBenchmark((std::string("displaybuffers/zoom:") + name).c_str(),
                                           Redraw, zoom, name),
              benchmark::kMillisecond);
-    for (auto [zoom, name] : {std::pair{0.25f, "0.25"}, std::pair{0.5f, "0.5"}, std::pair{1.0f, "1"},
-                              std::pair{2.5f, "2.5"}, std::pair{4.0f, "4"}, std::pair{6.0f, "6"},
-                              std::pair{8.0f, "8"}})
+    for (auto [zoom, name] :
+         {std::pair{0.25f, "0.25"}, std::pair{0.5f, "0.5"}, std::pair{1.0f, "1"},
+          std::pair{2.5f, "2.5"}, std::pair{4.0f, "4"}, std::pair{6.0f, "6"}, std::pair{8.0f, "8"}})
         Once(benchmark::RegisterBenchmark((std::string("display_bitmap/zoom:") + name).c_str(),
                                           BitmapBytes, zoom, name),
              benchmark::kMicrosecond);
@@ -165,8 +167,9 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--cpu") == 0 && i + 1 < argc) {
             cpu = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf("usage: marlo-bench [--json FILE] [--trace FILE] [--cpu N] "
-                        "[--benchmark_filter=REGEX]\n");
+            std::printf(
+                "usage: marlo-bench [--json FILE] [--trace FILE] [--cpu N] "
+                "[--benchmark_filter=REGEX]\n");
             return 0;
         } else {
             rest.push_back(argv[i]);
@@ -178,6 +181,7 @@ int main(int argc, char** argv) {
     }
     cpu = StayOnOneProcessor(cpu);
     if (cpu >= 0) std::printf("marlo-bench: on processor %d\n", cpu);
+    std::printf("marlo-bench: CPU level %s\n", CpuLevelName(ActiveCpuLevel()));
     int restCount = static_cast<int>(rest.size());
     benchmark::Initialize(&restCount, rest.data());
     if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;

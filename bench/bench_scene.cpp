@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/module1.h"
 #include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "core/module1.h"
 #include "engine_setup.h"
 
 const std::vector<StrokePoint>& SpiralStroke() {

@@ -43,29 +43,32 @@ void PrintTable(std::FILE* out, const Figures& f) {
                  "commit ms", "x memcpy", "x cold", "first ms", "digest");
     for (const StrokeFigures& s : f.strokes) {
         const double mypaint = MypaintFor(f, s.radius);
-        std::fprintf(out,
-                     "%-10s %4s %4d | %9.1f %9.1f %9.1f %5.2f | %9.1f %7.2f | %9.2f %8.2f %6.2f %9.2f | "
-                     "%016llx\n",
-                     s.brush.c_str(), ZoomText(s.zoom).c_str(), s.radius, s.moveMedianUs, s.moveP99Us,
-                     s.moveMaxUs, s.moveMedianUs > 0 ? s.moveP99Us / s.moveMedianUs : 0, mypaint,
-                     s.moveMedianUs > 0 ? mypaint / s.moveMedianUs : 0, s.commitMs,
-                     s.memcpyMs > 0 ? s.commitMs / s.memcpyMs : 0,
-                     s.memcpyColdMs > 0 ? s.commitMs / s.memcpyColdMs : 0, s.firstCommitMs,
-                     static_cast<unsigned long long>(s.digest));
+        std::fprintf(
+            out,
+            "%-10s %4s %4d | %9.1f %9.1f %9.1f %5.2f | %9.1f %7.2f | %9.2f %8.2f %6.2f %9.2f | "
+            "%016llx\n",
+            s.brush.c_str(), ZoomText(s.zoom).c_str(), s.radius, s.moveMedianUs, s.moveP99Us,
+            s.moveMaxUs, s.moveMedianUs > 0 ? s.moveP99Us / s.moveMedianUs : 0, mypaint,
+            s.moveMedianUs > 0 ? mypaint / s.moveMedianUs : 0, s.commitMs,
+            s.memcpyMs > 0 ? s.commitMs / s.memcpyMs : 0,
+            s.memcpyColdMs > 0 ? s.commitMs / s.memcpyColdMs : 0, s.firstCommitMs,
+            static_cast<unsigned long long>(s.digest));
     }
-    std::fprintf(out, "(mypaint: libmypaint's median per pointer move at that radius; ratio: "
-                      "mypaint / ours; commit: the release of the stroke painted again after an undo; "
-                      "x memcpy: commit / memcpy of the three planes over the commit rectangle; "
-                      "x cold: the same with the copy starting on caches full of other bytes; "
-                      "first: the first release, whose undo copy takes new memory)\n\n");
+    std::fprintf(out,
+                 "(mypaint: libmypaint's median per pointer move at that radius; ratio: "
+                 "mypaint / ours; commit: the release of the stroke painted again after an undo; "
+                 "x memcpy: commit / memcpy of the three planes over the commit rectangle; "
+                 "x cold: the same with the copy starting on caches full of other bytes; "
+                 "first: the first release, whose undo copy takes new memory)\n\n");
     std::fprintf(out, "PushUndo, whole image    %8.2f ms\n", f.undoPushMs);
     std::fprintf(out, "PopUndo, whole image     %8.2f ms\n", f.undoPopMs);
     for (const auto& [zoom, ms] : f.redrawMs)
         std::fprintf(out, "displaybuffers zoom %-5s%8.2f ms\n", zoom.c_str(), ms);
     std::fprintf(out, "Start-up to first paint  %8.2f ms (reading the PNG file: %.2f ms)\n",
                  f.startupMs, f.startupLoadMs);
-    std::fprintf(out, "8192 x 8192 photo: start-up to first paint %.0f ms, write-back at close %.0f ms\n",
-                 f.startup8192Ms, f.close8192Ms);
+    std::fprintf(
+        out, "8192 x 8192 photo: start-up to first paint %.0f ms, write-back at close %.0f ms\n",
+        f.startup8192Ms, f.close8192Ms);
     for (const auto& [zoom, bytes] : f.displayBitmapBytes)
         std::fprintf(out, "display bitmap zoom %-5s%12.0f bytes\n", zoom.c_str(), bytes);
 }
@@ -76,14 +79,14 @@ bool WriteJson(const std::string& path, const Figures& f) {
     std::fprintf(out, "{\n  \"strokes\": [\n");
     for (size_t i = 0; i < f.strokes.size(); ++i) {
         const StrokeFigures& s = f.strokes[i];
-        std::fprintf(out,
-                     "    {\"radius\": %d, \"zoom\": %s, \"brush\": \"%s\", \"move_median_us\": %.3f, "
-                     "\"move_p99_us\": %.3f, \"move_max_us\": %.3f, \"commit_ms\": %.4f, "
-                     "\"mypaint_move_median_us\": %.3f, \"memcpy_ms\": %.4f, \"memcpy_cold_ms\": %.4f}%s\n",
-                     s.radius, ZoomText(s.zoom).c_str(), s.brush.c_str(), s.moveMedianUs,
-                     s.moveP99Us, s.moveMaxUs, s.commitMs, MypaintFor(f, s.radius), s.memcpyMs,
-                     s.memcpyColdMs,
-                     i + 1 < f.strokes.size() ? "," : "");
+        std::fprintf(
+            out,
+            "    {\"radius\": %d, \"zoom\": %s, \"brush\": \"%s\", \"move_median_us\": %.3f, "
+            "\"move_p99_us\": %.3f, \"move_max_us\": %.3f, \"commit_ms\": %.4f, "
+            "\"mypaint_move_median_us\": %.3f, \"memcpy_ms\": %.4f, \"memcpy_cold_ms\": %.4f}%s\n",
+            s.radius, ZoomText(s.zoom).c_str(), s.brush.c_str(), s.moveMedianUs, s.moveP99Us,
+            s.moveMaxUs, s.commitMs, MypaintFor(f, s.radius), s.memcpyMs, s.memcpyColdMs,
+            i + 1 < f.strokes.size() ? "," : "");
     }
     std::fprintf(out, "  ],\n  \"undo_push_ms\": %.4f,\n  \"undo_pop_ms\": %.4f,\n", f.undoPushMs,
                  f.undoPopMs);
@@ -95,7 +98,9 @@ bool WriteJson(const std::string& path, const Figures& f) {
     k = 0;
     for (const auto& [zoom, bytes] : f.displayBitmapBytes)
         std::fprintf(out, "%s\"%s\": %.0f", k++ ? ", " : "", zoom.c_str(), bytes);
-    std::fprintf(out, "},\n  \"startup_ms\": %.3f,\n  \"startup_8192_ms\": %.3f,\n  \"close_8192_ms\": %.3f\n}\n",
-                 f.startupMs, f.startup8192Ms, f.close8192Ms);
+    std::fprintf(
+        out,
+        "},\n  \"startup_ms\": %.3f,\n  \"startup_8192_ms\": %.3f,\n  \"close_8192_ms\": %.3f\n}\n",
+        f.startupMs, f.startup8192Ms, f.close8192Ms);
     return std::fclose(out) == 0;
 }

@@ -13,8 +13,8 @@ struct StrokeFigures {
     double moveMedianUs = 0, moveP99Us = 0, moveMaxUs = 0;
     double commitMs = 0;       // the release of the stroke painted again after an undo (median)
     double firstCommitMs = 0;  // the release of the first painting, into new memory
-    double memcpyMs = 0;      // the copy of the three planes over the commit rectangle
-    double memcpyColdMs = 0;  // the same with the caches holding other bytes first
+    double memcpyMs = 0;       // the copy of the three planes over the commit rectangle
+    double memcpyColdMs = 0;   // the same with the caches holding other bytes first
     uint64_t digest = 0;  // the image, the coverage, the display copy and bitmap after the stroke
 };
 
@@ -24,9 +24,9 @@ struct Figures {
     double undoPushMs = 0, undoPopMs = 0;
     std::map<std::string, double> redrawMs;  // by zoom, as written in the JSON
     double startupMs = 0;
-    double startupLoadMs = 0;  // of which the PNG file is read
+    double startupLoadMs = 0;                          // of which the PNG file is read
     std::map<std::string, double> displayBitmapBytes;  // by zoom: the bitmap of the 4096 scene
-    double startup8192Ms = 0, close8192Ms = 0;  // the 8192 x 8192 photo opened, written back
+    double startup8192Ms = 0, close8192Ms = 0;         // the 8192 x 8192 photo opened, written back
 };
 
 extern Figures TheFigures;

@@ -1,5 +1,5 @@
-#include "app/engine_reset.h"
 #include "startup_bench.h"
+#include "app/engine_reset.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "app/qt/application.h"
-#include "core/module1.h"
 #include "app/startup.h"
 #include "bench_scene.h"
 #include "canvas/dibs.h"
 #include "canvas/image_exchange.h"
+#include "core/module1.h"
 #include "figures.h"
+#include "palette/slider_roles.h"
 
 namespace {
 
@@ -29,11 +30,10 @@ public:
     void PrefsCallback() override {}
     void ShowCanvas() override {
         Module1State& m = Module1;
-        m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
-        m.StampStrength = 255;
-        m.BrushSize = 2;
-        m.BrushOpacity = 255;
-        m.StampSpacing = 15;
+        m.StampStrength = DesignOf(kPressSlider).start;
+        m.BrushSize = DesignOf(kSizeSlider).start;
+        m.BrushOpacity = DesignOf(kOpacitySlider).start;
+        m.StampSpacing = DesignOf(kStepSlider).start;
         displaybuffers();
     }
 };
@@ -79,7 +79,9 @@ QString WritePhoto(const QTemporaryDir& dir, int size) {
 
 namespace {
 
-double MsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count() * 1e3; }
+double MsSince(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count() * 1e3;
+}
 
 // A fresh start on cl's image up to the first paint: the milliseconds until the host had the
 // file read, and until the first paint.
@@ -90,7 +92,6 @@ StartTimes StartOn(const CommandLine& cl) {
     static BenchSurface surface;
     static FirstPaintWindow window;  // the host keeps it until the next start
     ResetEngine();
-    DeleteDisplayBitmap();
     Dibs.View = &surface;
     const auto t0 = Clock::now();
     QString error, notice;
@@ -116,7 +117,6 @@ LargeImageFigures MeasureLargeImage(int size) {
     if (!QFileInfo::exists(cl.image + QLatin1Char('~')))
         throw std::runtime_error("the large image was not written back");
     ResetEngine();
-    DeleteDisplayBitmap();
     return f;
 }
 

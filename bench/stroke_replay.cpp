@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
+#include "core/module1.h"
 #include "input/stroke_capture.h"
 
 namespace {
@@ -68,10 +68,10 @@ uint64_t DisplayDigest(int x0, int y0, int x1, int y1, uint64_t h) {
     const double z = m.Zoom;
     const int X0 = std::max({0, static_cast<int>(std::floor(x0 * z)), -m.ScrollX});
     const int Y0 = std::max({0, static_cast<int>(std::floor(y0 * z)), -m.ScrollY});
-    const int X1 = std::min({Dibs.DisplayWidth, static_cast<int>(std::ceil(x1 * z)),
-                             kWindowWidth - m.ScrollX});
-    const int Y1 = std::min({Dibs.DisplayHeight, static_cast<int>(std::ceil(y1 * z)),
-                             kWindowHeight - m.ScrollY});
+    const int X1 = std::min(
+        {Dibs.DisplayWidth, static_cast<int>(std::ceil(x1 * z)), kWindowWidth - m.ScrollX});
+    const int Y1 = std::min(
+        {Dibs.DisplayHeight, static_cast<int>(std::ceil(y1 * z)), kWindowHeight - m.ScrollY});
     if (X1 <= X0) return h;
     for (int Y = Y0; Y < Y1; ++Y)
         h = Digest(DisplayPixelAt(X0, Y), (X1 - X0) * sizeof(uint32_t), h);
@@ -87,8 +87,8 @@ uint64_t StateDigest(int x0, int y0, int x1, int y1) {
     y1 = std::clamp(y1, 0, m.BufferHeight);
     uint64_t h = 0;
     if (x1 <= x0 || y1 <= y0) return h;
-    for (const Plane* p : {&m.FXBuffer, &m.RBase, &m.GBase, &m.BBase, &m.RPlane, &m.GPlane,
-                           &m.BPlane})
+    for (const Plane* p :
+         {&m.FXBuffer, &m.RBase, &m.GBase, &m.BBase, &m.RPlane, &m.GPlane, &m.BPlane})
         for (int y = y0; y < y1; ++y) h = Digest(p->row(y) + x0, x1 - x0, h);
     h = DisplayDigest(x0, y0, x1, y1, h);
     float sd = m.StampDistance;
@@ -129,8 +129,9 @@ StrokeFigures ReplayStroke(BrushKind kind, float radius, float zoom, std::FILE* 
                     y0 = std::min(y0, points[k].y);
                     y1 = std::max(y1, points[k].y);
                 }
-                const uint64_t d = StateDigest(static_cast<int>(x0) - reach, static_cast<int>(y0) - reach,
-                                               static_cast<int>(x1) + reach, static_cast<int>(y1) + reach);
+                const uint64_t d =
+                    StateDigest(static_cast<int>(x0) - reach, static_cast<int>(y0) - reach,
+                                static_cast<int>(x1) + reach, static_cast<int>(y1) + reach);
                 std::fprintf(trace, "%zu %016llx\n", i, static_cast<unsigned long long>(d));
             }
         }

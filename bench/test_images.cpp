@@ -41,13 +41,14 @@ void FillPhotoLike(Plane& r, Plane& g, Plane& b, int w, int h, uint32_t seed) {
     g = Plane(w, h);
     b = Plane(w, h);
     // Scales in pixels and amplitudes in levels, from the light over the frame to fine texture.
-    const ValueNoise light(w, h, 1024, rng), shapes(w, h, 256, rng), texture(w, h, 32, rng), grain(w, h, 4, rng);
+    const ValueNoise light(w, h, 1024, rng), shapes(w, h, 256, rng), texture(w, h, 32, rng),
+        grain(w, h, 4, rng);
     const ValueNoise warm(w, h, 512, rng), green(w, h, 192, rng);
     std::normal_distribution<float> noise(0, 2.5f);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const float l = 120 + 70 * light.at(x, y) + 40 * shapes.at(x, y) + 14 * texture.at(x, y) +
-                            5 * grain.at(x, y);
+            const float l = 120 + 70 * light.at(x, y) + 40 * shapes.at(x, y) +
+                            14 * texture.at(x, y) + 5 * grain.at(x, y);
             const float c1 = 30 * warm.at(x, y), c2 = 18 * green.at(x, y);
             r.at(x, y) = Clamp(l + c1 + noise(rng));
             g.at(x, y) = Clamp(l + c2 + noise(rng));
@@ -72,8 +73,10 @@ void FillPainted(Plane& r, Plane& g, Plane& b, int w, int h, uint32_t seed) {
             heading += 0.15 * (u(rng) - 0.5);
             x += std::cos(heading) * std::max(1.0, radius / 2);
             y += std::sin(heading) * std::max(1.0, radius / 2);
-            const int x0 = std::max(0, int(x - radius - 1)), x1 = std::min(w - 1, int(x + radius + 1));
-            const int y0 = std::max(0, int(y - radius - 1)), y1 = std::min(h - 1, int(y + radius + 1));
+            const int x0 = std::max(0, int(x - radius - 1)),
+                      x1 = std::min(w - 1, int(x + radius + 1));
+            const int y0 = std::max(0, int(y - radius - 1)),
+                      y1 = std::min(h - 1, int(y + radius + 1));
             for (int py = y0; py <= y1; ++py)
                 for (int px = x0; px <= x1; ++px) {
                     const double d = std::hypot(px + 0.5 - x, py + 0.5 - y);

@@ -24,12 +24,12 @@
 #include <string>
 #include <vector>
 
-#include "core/memory_budget.h"
-#include "core/module1.h"
 #include "bench_scene.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
 #include "canvas/undo_pack.h"
+#include "core/memory_budget.h"
+#include "core/module1.h"
 #include "engine_setup.h"
 #include "figures.h"
 #include "test_images.h"
@@ -38,7 +38,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count() * 1e3; }
+double Since(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count() * 1e3;
+}
 
 int64_t ResidentBytes() {
     std::ifstream in("/proc/self/status");
@@ -57,7 +59,8 @@ int64_t ResidentBytes() {
 uint64_t ImageDigest() {
     const Module1State& m = Module1;
     uint64_t h = 0;
-    for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane}) h = Digest(p->bytes.data(), p->bytes.size(), h);
+    for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
+        h = Digest(p->bytes.data(), p->bytes.size(), h);
     return h;
 }
 
@@ -70,7 +73,8 @@ int Measure(int n) {
     CreateDisplayBitmap();
     const uint64_t original = ImageDigest();
     const int64_t start = ResidentBytes();
-    std::printf("%d x %d photo-like, undo budget %s\n", n, n, MemoryText(UndoBudgetBytes()).c_str());
+    std::printf("%d x %d photo-like, undo budget %s\n", n, n,
+                MemoryText(UndoBudgetBytes()).c_str());
     std::printf("  at start                    VmRSS %s\n", MemoryText(start).c_str());
 
     std::vector<double> pushMs, packMs, popMs;
@@ -88,10 +92,11 @@ int Measure(int n) {
         if (std::string said = TakeUndoNotice(); !said.empty()) notices.push_back(said);
     }
     const int64_t held = UndoHistoryBytes();
-    const size_t kept = m.UndoList.size() / 5;
-    std::printf("  after 33 whole-image steps  VmRSS %s (history %s, %zu steps kept, %.0f%% of plain)\n",
-                MemoryText(ResidentBytes()).c_str(), MemoryText(held).c_str(), kept,
-                100.0 * double(held) / (double(kept) * 3 * n * n));
+    const size_t kept = m.UndoList.size() / kUndoStepItems;
+    std::printf(
+        "  after 33 whole-image steps  VmRSS %s (history %s, %zu steps kept, %.0f%% of plain)\n",
+        MemoryText(ResidentBytes()).c_str(), MemoryText(held).c_str(), kept,
+        100.0 * double(held) / (double(kept) * 3 * n * n));
     for (const std::string& said : notices) std::printf("  told: \"%s\"\n", said.c_str());
     while (!m.UndoList.empty()) {
         const auto t0 = Clock::now();
@@ -99,12 +104,13 @@ int Measure(int n) {
         popMs.push_back(Since(t0));
     }
     std::printf("  after undoing them          VmRSS %s\n", MemoryText(ResidentBytes()).c_str());
-    std::printf("  PushUndo %.0f ms, compression after it %.0f ms, PopUndo %.0f ms (medians)\n", Median(pushMs),
-                Median(packMs), Median(popMs));
+    std::printf("  PushUndo %.0f ms, compression after it %.0f ms, PopUndo %.0f ms (medians)\n",
+                Median(pushMs), Median(packMs), Median(popMs));
     if (std::getenv("MALLOC_STATS")) malloc_stats();
     if (kept < 33) return 0;  // the image before the first step is no longer in the history
     const bool back = ImageDigest() == original;
-    std::printf("  %s\n", back ? "undo gave back the image exactly" : "UNDO DID NOT GIVE BACK THE IMAGE");
+    std::printf("  %s\n",
+                back ? "undo gave back the image exactly" : "UNDO DID NOT GIVE BACK THE IMAGE");
     if (std::getenv("MALLOC_STATS")) malloc_stats();
     return back ? 0 : 1;
 }
@@ -134,9 +140,11 @@ CodecFigures Codec(const Plane* planes[3], bool differences, Pack pack, Unpack u
             const auto t1 = Clock::now();
             unpack(frame.data(), c, back.data(), n);
             if (differences)
-                for (size_t i = 1; i < n; ++i) back[i] = static_cast<uint8_t>(back[i] + back[i - 1]);
+                for (size_t i = 1; i < n; ++i)
+                    back[i] = static_cast<uint8_t>(back[i] + back[i - 1]);
             const auto t2 = Clock::now();
-            if (std::memcmp(back.data(), bytes.data() + at, n) != 0) std::puts("  (a block came back wrong)");
+            if (std::memcmp(back.data(), bytes.data() + at, n) != 0)
+                std::puts("  (a block came back wrong)");
             packS += std::chrono::duration<double>(t1 - t0).count();
             unpackS += std::chrono::duration<double>(t2 - t1).count();
             in += n;
@@ -147,44 +155,50 @@ CodecFigures Codec(const Plane* planes[3], bool differences, Pack pack, Unpack u
 }
 
 void PrintCodec(const char* image, const char* codec, bool differences, const CodecFigures& f) {
-    std::printf("%-8s %-22s %-11s %6.1f%% %8.0f MB/s %8.0f MB/s\n", image, codec, differences ? "differences" : "plain",
-                100 * f.ratio, f.packMBs, f.unpackMBs);
+    std::printf("%-8s %-22s %-11s %6.1f%% %8.0f MB/s %8.0f MB/s\n", image, codec,
+                differences ? "differences" : "plain", 100 * f.ratio, f.packMBs, f.unpackMBs);
 }
 
 void CompareCodecs() {
     const int n = 4096;
     Plane r, g, b;
-    std::printf("%-8s %-22s %-11s %7s %13s %13s\n", "image", "codec", "bytes", "size", "compress", "restore");
+    std::printf("%-8s %-22s %-11s %7s %13s %13s\n", "image", "codec", "bytes", "size", "compress",
+                "restore");
     for (int image = 0; image < 2; ++image) {
         const char* name = image == 0 ? "photo" : "painted";
-        if (image == 0) FillPhotoLike(r, g, b, n, n, 7);
-        else FillPainted(r, g, b, n, n, 7);
+        if (image == 0)
+            FillPhotoLike(r, g, b, n, n, 7);
+        else
+            FillPainted(r, g, b, n, n, 7);
         const Plane* planes[3] = {&r, &g, &b};
         for (bool differences : {false, true}) {
 #ifdef MARLO_HAVE_LZ4
             PrintCodec(name, "LZ4 (default)", differences,
-                       Codec(planes, differences,
-                             [](const uint8_t* s, size_t len, uint8_t* d, size_t cap) {
-                                 return size_t(LZ4_compress_default(reinterpret_cast<const char*>(s),
-                                                                    reinterpret_cast<char*>(d), int(len), int(cap)));
-                             },
-                             [](const uint8_t* s, size_t c, uint8_t* d, size_t len) {
-                                 LZ4_decompress_safe(reinterpret_cast<const char*>(s), reinterpret_cast<char*>(d),
-                                                     int(c), int(len));
-                             }));
+                       Codec(
+                           planes, differences,
+                           [](const uint8_t* s, size_t len, uint8_t* d, size_t cap) {
+                               return size_t(LZ4_compress_default(reinterpret_cast<const char*>(s),
+                                                                  reinterpret_cast<char*>(d),
+                                                                  int(len), int(cap)));
+                           },
+                           [](const uint8_t* s, size_t c, uint8_t* d, size_t len) {
+                               LZ4_decompress_safe(reinterpret_cast<const char*>(s),
+                                                   reinterpret_cast<char*>(d), int(c), int(len));
+                           }));
 #endif
             ZSTD_CCtx* cctx = ZSTD_createCCtx();
             ZSTD_DCtx* dctx = ZSTD_createDCtx();
             for (int level : {-3, 1}) {
                 const std::string codec = "zstd level " + std::to_string(level);
                 PrintCodec(name, codec.c_str(), differences,
-                           Codec(planes, differences,
-                                 [&](const uint8_t* s, size_t len, uint8_t* d, size_t cap) {
-                                     return ZSTD_compressCCtx(cctx, d, cap, s, len, level);
-                                 },
-                                 [&](const uint8_t* s, size_t c, uint8_t* d, size_t len) {
-                                     ZSTD_decompressDCtx(dctx, d, len, s, c);
-                                 }));
+                           Codec(
+                               planes, differences,
+                               [&](const uint8_t* s, size_t len, uint8_t* d, size_t cap) {
+                                   return ZSTD_compressCCtx(cctx, d, cap, s, len, level);
+                               },
+                               [&](const uint8_t* s, size_t c, uint8_t* d, size_t len) {
+                                   ZSTD_decompressDCtx(dctx, d, len, s, c);
+                               }));
             }
             ZSTD_freeCCtx(cctx);
             ZSTD_freeDCtx(dctx);

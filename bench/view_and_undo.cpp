@@ -3,10 +3,10 @@
 #include <chrono>
 #include <vector>
 
-#include "core/module1.h"
 #include "bench_scene.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
+#include "core/module1.h"
 #include "figures.h"
 
 namespace {
@@ -39,7 +39,11 @@ void WholeImageStep() {
 double UndoPushMs(int calls) {
     SetUpEngine(1, &surface);
     return MedianMs(
-        calls, [] { if (!Module1.UndoList.empty()) PopUndo(); }, WholeImageStep);
+        calls,
+        [] {
+            if (!Module1.UndoList.empty()) PopUndo();
+        },
+        WholeImageStep);
 }
 
 double UndoPopMs(int calls) {

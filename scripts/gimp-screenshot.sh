@@ -3,10 +3,10 @@
 # and the plug-in from the build, runs under Xvfb; Script-Fu paints a layer and starts
 # plug-in-marlo; once Marlo's windows are up the whole screen is grabbed and Marlo is closed
 # with SIGTERM, which sends the image back to GIMP.
-#   bash scripts/gimp-screenshot.sh [BUILD_DIR] [OUTPUT]   (default: build docs/marlo-gimp.png)
+#   bash scripts/gimp-screenshot.sh [BUILD_DIR] [OUTPUT]   (default: build/dev docs/marlo-gimp.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${1:-build}")
+build=$(realpath "${1:-build/dev}")
 out=$(realpath -m "${2:-docs/marlo-gimp.png}")
 for f in "$build/src/marlo" "$build/gimp-plug-in/marlo-gimp/marlo-gimp" "$build/tests/gimp_test_client"; do
   [ -x "$f" ] || { echo "gimp-screenshot: $f is missing: build first" >&2; exit 1; }

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Marlo and starts it: scripts/run.sh [IMAGE] [--paper FILE] ...
+# The build is the Release one of preset run (build/run), apart from the test builds.
 set -euo pipefail
 here=$PWD
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DMARLO_TESTS=OFF -DMARLO_BENCH=OFF >/dev/null
-cmake --build build -j2 --target marlo
+cmake --preset run >/dev/null
+cmake --build --preset run
 cd "$here"
-exec "$root/build/src/marlo" "$@"
+exec "$root/build/run/src/marlo" "$@"

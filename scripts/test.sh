@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Marlo and runs every test: once in a plain build, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds Marlo and runs every test: once in a plain build (preset dev,
+# build/dev), once under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan,
+# build/asan). CMakePresets.json holds the settings of both, the sanitizers' options included.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -9,14 +10,11 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 echo "== Build and test =="
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2
-ctest --test-dir build --output-on-failure -j2
+cmake --preset dev >/dev/null
+cmake --build --preset dev
+ctest --preset dev
 
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer =="
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMARLO_SANITIZE=ON -DMARLO_BENCH=OFF >/dev/null
-cmake --build build-asan -j2
-ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
-LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
-UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-  ctest --test-dir build-asan --output-on-failure -j2
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan

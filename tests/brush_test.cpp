@@ -6,17 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "core/module1.h"
 #include "brush/brush.h"
 #include "canvas/dibs.h"
+#include "core/module1.h"
+#include "cpu_levels.h"
 #include "engine_setup.h"
 #include "test_support.h"
 
 extern const uint32_t kRandSeed = 20240611;
 
 namespace {
-
-
 
 void RandomPlane(Plane& p, int lo = 0, int hi = 255) {
     for (uint8_t& v : p.bytes) v = static_cast<uint8_t>(Rand(lo, hi));
@@ -76,7 +75,8 @@ void RefRender(Planes& p, int flags, float x1, float y1, float x2, float y2) {
     auto cover = [&](long x, long y) {
         int a = p.FX.at(x, y);
         if (m.PaperStrength >= 1)
-            a = std::max(0, a - m.Paper.at(x % m.PaperWidth, y % m.PaperHeight) * m.PaperStrength / 255);
+            a = std::max(
+                0, a - m.Paper.at(x % m.PaperWidth, y % m.PaperHeight) * m.PaperStrength / 255);
         return a;
     };
     for (long y = ys; sy > 0 ? y <= ye : y >= ye; y += sy)
@@ -91,9 +91,10 @@ void RefRender(Planes& p, int flags, float x1, float y1, float x2, float y2) {
             int n[3];
             for (int ch = 0; ch < 3; ++ch) {
                 const int o = image[ch]->at(x, y);
-                n[ch] = m.BlendMode == 0
-                            ? ((255 - alpha) * o + paint[ch] * alpha) / 255
-                            : (RefBlend(m.BlendMode, paint[ch], o) * alpha + (255 - alpha) * o) / 255;
+                n[ch] =
+                    m.BlendMode == 0
+                        ? ((255 - alpha) * o + paint[ch] * alpha) / 255
+                        : (RefBlend(m.BlendMode, paint[ch], o) * alpha + (255 - alpha) * o) / 255;
             }
             if (m.BrushRelief >= 1 && x >= 2 && x <= W - 3 && y >= 2 && y <= H - 3) {
                 const int d = cover(x + 1, y + 1) - cover(x - 1, y - 1);
@@ -159,35 +160,38 @@ class Composite : public ::testing::TestWithParam<CompositeCase> {};
 
 TEST_P(Composite, MatchesThePixelRuleInEveryPlane) {
     const CompositeCase& c = GetParam();
-    for (int flags : {1, 2, 3}) {
-        SCOPED_TRACE(flags);
-        RandomScene();
-        Module1State& m = Module1;
-        m.BlendMode = c.mode;
-        m.BrushCurve = c.curve;
-        m.PaperStrength = c.paper;
-        m.BrushRelief = c.relief;
-        m.BrushOpacity = c.opacity;
-        m.PenAltitude = c.altitude;
-        Planes want = Snap();
-        RefRender(want, flags, 3.5f, 2.25f, 90.0f, 8.75f);
-        RenderSegment(static_cast<int16_t>(flags), 3.5f, 2.25f, 90.0f, 8.75f);
-        ExpectSame(want);
-        // The walk widened by the radius reaches the image's edges on every side.
-        RefRender(want, flags, 93.0f, 9.0f, 0.5f, 0.5f);
-        RenderSegment(static_cast<int16_t>(flags), 93.0f, 9.0f, 0.5f, 0.5f);
-        ExpectSame(want);
-    }
+    AtEveryCpuLevel([&] {
+        for (int flags : {1, 2, 3}) {
+            SCOPED_TRACE(flags);
+            RandomScene();
+            Module1State& m = Module1;
+            m.BlendMode = c.mode;
+            m.BrushCurve = c.curve;
+            m.PaperStrength = c.paper;
+            m.BrushRelief = c.relief;
+            m.BrushOpacity = c.opacity;
+            m.PenAltitude = c.altitude;
+            Planes want = Snap();
+            RefRender(want, flags, 3.5f, 2.25f, 90.0f, 8.75f);
+            RenderSegment(static_cast<int16_t>(flags), 3.5f, 2.25f, 90.0f, 8.75f);
+            ExpectSame(want);
+            // The walk widened by the radius reaches the image's edges on every side.
+            RefRender(want, flags, 93.0f, 9.0f, 0.5f, 0.5f);
+            RenderSegment(static_cast<int16_t>(flags), 93.0f, 9.0f, 0.5f, 0.5f);
+            ExpectSame(want);
+        }
+    });
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Brush, Composite, ::testing::ValuesIn(CompositeCases()),
-    [](const ::testing::TestParamInfo<CompositeCase>& info) {
-        const CompositeCase& c = info.param;
-        return "mode" + std::to_string(c.mode) + "_curve" + std::to_string(c.curve) + "_paper" +
-               std::to_string(c.paper) + "_relief" + std::to_string(c.relief) + "_opacity" +
-               std::to_string(static_cast<int>(c.opacity * 2)) + (c.altitude < 0 ? "_white" : "");
-    });
+INSTANTIATE_TEST_SUITE_P(Brush, Composite, ::testing::ValuesIn(CompositeCases()),
+                         [](const ::testing::TestParamInfo<CompositeCase>& info) {
+                             const CompositeCase& c = info.param;
+                             return "mode" + std::to_string(c.mode) + "_curve" +
+                                    std::to_string(c.curve) + "_paper" + std::to_string(c.paper) +
+                                    "_relief" + std::to_string(c.relief) + "_opacity" +
+                                    std::to_string(static_cast<int>(c.opacity * 2)) +
+                                    (c.altitude < 0 ? "_white" : "");
+                         });
 
 TEST(RenderSegment, PlainPixelValues) {
     FreshEngine(8, 8);
@@ -338,8 +342,9 @@ struct GuardedPlane {
 };
 
 TEST(AAcpen, FullInsideSoftEdgeNothingBeyond) {
-    const float centres[][2] = {{11, 8}, {11.5f, 8.5f}, {10.3f, 7.8f}, {0, 0}, {22.9f, 16.2f},
-                                {-3, 8}, {11, -4}, {26, 8}, {11, 20}, {-2, -2}, {25, 19}};
+    const float centres[][2] = {{11, 8},        {11.5f, 8.5f}, {10.3f, 7.8f}, {0, 0},
+                                {22.9f, 16.2f}, {-3, 8},       {11, -4},      {26, 8},
+                                {11, 20},       {-2, -2},      {25, 19}};
     for (float radius : {1.0f, 1.5f, 2.0f, 3.7f, 6.0f, 12.25f}) {
         for (const auto& c : centres) {
             SCOPED_TRACE(testing::Message() << "r " << radius << " at " << c[0] << "," << c[1]);
@@ -365,8 +370,8 @@ TEST(AAcpen, AccumulatesWithoutLowering) {
     for (int i = 0; i < kW * kH; ++i) p.plane()[i] = static_cast<uint8_t>(Rand(0, 255));
     for (int k = 0; k < 40; ++k) {
         const std::vector<uint8_t> before(p.plane(), p.plane() + kW * kH);
-        AAcpen(p.plane(), Rand(-40, 260) / 10.0f, Rand(-40, 200) / 10.0f, Rand(2, 80) / 10.0f, 255.0f,
-               Rand(1, 255) / 255.0f, kW, kH);
+        AAcpen(p.plane(), Rand(-40, 260) / 10.0f, Rand(-40, 200) / 10.0f, Rand(2, 80) / 10.0f,
+               255.0f, Rand(1, 255) / 255.0f, kW, kH);
         for (int i = 0; i < kW * kH; ++i) ASSERT_GE(p.plane()[i], before[i]);
     }
     EXPECT_TRUE(p.guardsIntact());
@@ -406,12 +411,18 @@ TEST(AAcpen, DegenerateStampsLayLittleOrNothing) {
         int w, h;
     };
     const Case nothing[] = {
-        {"NaN x", NAN, 8, 4, 255, 1, kW, kH},        {"infinite y", 11, INFINITY, 4, 255, 1, kW, kH},
-        {"NaN radius", 11, 8, NAN, 255, 1, kW, kH},  {"infinite radius", 11, 8, INFINITY, 255, 1, kW, kH},
-        {"zero radius", 11, 8, 0, 255, 1, kW, kH},   {"negative radius", 11, 8, -3, 255, 1, kW, kH},
-        {"NaN strength", 11, 8, 4, 255, NAN, kW, kH}, {"zero strength", 11, 8, 4, 255, 0, kW, kH},
-        {"vanishing radius", 11, 8, 0.01f, 255, 1, kW, kH}, {"far away", 1e30f, 8, 4, 255, 1, kW, kH},
-        {"zero width", 11, 8, 4, 255, 1, 0, kH},      {"negative height", 11, 8, 4, 255, 1, kW, -5},
+        {"NaN x", NAN, 8, 4, 255, 1, kW, kH},
+        {"infinite y", 11, INFINITY, 4, 255, 1, kW, kH},
+        {"NaN radius", 11, 8, NAN, 255, 1, kW, kH},
+        {"infinite radius", 11, 8, INFINITY, 255, 1, kW, kH},
+        {"zero radius", 11, 8, 0, 255, 1, kW, kH},
+        {"negative radius", 11, 8, -3, 255, 1, kW, kH},
+        {"NaN strength", 11, 8, 4, 255, NAN, kW, kH},
+        {"zero strength", 11, 8, 4, 255, 0, kW, kH},
+        {"vanishing radius", 11, 8, 0.01f, 255, 1, kW, kH},
+        {"far away", 1e30f, 8, 4, 255, 1, kW, kH},
+        {"zero width", 11, 8, 4, 255, 1, 0, kH},
+        {"negative height", 11, 8, 4, 255, 1, kW, -5},
     };
     for (const Case& c : nothing) {
         SCOPED_TRACE(c.name);
@@ -491,7 +502,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"enters_from_far_left", -200000, 30, 30, 30, 32, 32, 2.5f, 15, true},
         {"leaves_far_below", 30, 20, 31, 250000, 2, 2, 0, 15, true},
         // Equal coordinates accumulate equal rounding, so the walk stays on x = y.
-        {"crosses_diagonally", -100000.25f, -100000.25f, 120030.75f, 120030.75f, 8, 8, 1.25f, 15, true},
+        {"crosses_diagonally", -100000.25f, -100000.25f, 120030.75f, 120030.75f, 8, 8, 1.25f, 15,
+         true},
         {"passes_beside_the_plane", -100000, -100000, -50000, 200000, 8, 8, 0, 15, false},
         {"long_spacing_cycle", -79990, 10, 90000, 12, 4, 4, 0, 500000, true},
         {"threshold_never_reached", 0, 0, 0, 150000, 1e30f, 1e30f, 3, 15, false},
@@ -524,8 +536,8 @@ TEST(AALine, AbsurdPiecesEndAndCarryTheSpacing) {
     EXPECT_EQ(m.StampDistance, static_cast<float>(std::fmod(n - 4, 5.0)));
 
     // Non-finite pieces are skipped and leave the counter alone.
-    const float nonfinite[][4] = {{NAN, 0, 10, 10}, {0, 0, INFINITY, 10}, {-INFINITY, 5, 5, 5},
-                                  {0, 0, 3e38f, -3e38f}};
+    const float nonfinite[][4] = {
+        {NAN, 0, 10, 10}, {0, 0, INFINITY, 10}, {-INFINITY, 5, 5, 5}, {0, 0, 3e38f, -3e38f}};
     for (const auto& p : nonfinite) {
         m.StampDistance = 2.5f;
         AALine(p[0], p[1], p[2], p[3], 32, 32, 60, 50);
@@ -559,11 +571,7 @@ void StrokeScene(RecordingSurface* view, float zoom, int scrollX, int scrollY) {
     m.ScrollY = scrollY;
     CreateDisplayBitmap();
     const float xs[4] = {10, 20, 40, 60};
-    for (int i = 0; i < 4; ++i) {
-        m.Stroke(i, 0) = xs[i];
-        m.Stroke(i, 1) = 10;
-        m.Stroke(i, 2) = 1;
-    }
+    for (int i = 0; i < 4; ++i) m.SetStrokePoint(i, xs[i], 10, 1);
     m.PointCount = 3;
     m.LastX = 20;
     m.LastY = 10;

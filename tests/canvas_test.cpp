@@ -3,17 +3,19 @@
 
 #include <array>
 #include <cstdlib>
-#include <optional>
 #include <random>
 #include <string>
 
-#include "core/errors.h"
-#include "core/module1.h"
+#include "app/engine_reset.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/smoothblit.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
+#include "core/errors.h"
+#include "core/module1.h"
+#include "core/wiring.h"
+#include "cpu_levels.h"
 #include "engine_setup.h"
 #include "test_support.h"
 
@@ -80,12 +82,19 @@ TEST(Clearbuffer, WhiteImageEmptyCoverageDisplayFollowsPaperUntouched) {
 }
 
 TEST(DisplayBitmap, SizesAtZoom) {
-    struct Case { int w, h; float zoom; int biWidth, biHeight, dispW; };
+    struct Case {
+        int w, h;
+        float zoom;
+        int biWidth, biHeight, dispW;
+    };
     const Case cases[] = {
-        {101, 50, 1.0f, 104, -50, 101}, {101, 50, 0.25f, 28, -12, 25},
-        {1, 1, 1.0f, 4, -1, 1},         {100, 10, 1.25f, 128, -12, 125},
+        {101, 50, 1.0f, 104, -50, 101},
+        {101, 50, 0.25f, 28, -12, 25},
+        {1, 1, 1.0f, 4, -1, 1},
+        {100, 10, 1.25f, 128, -12, 125},
         // Too small to cover a display pixel: an empty bitmap, not a failure.
-        {3, 2, 0.25f, 0, 0, 0},         {9, 3, 0.25f, 4, 0, 2},
+        {3, 2, 0.25f, 0, 0, 0},
+        {9, 3, 0.25f, 4, 0, 2},
     };
     for (const Case& c : cases) {
         FreshEngine(c.w, c.h);
@@ -118,8 +127,9 @@ TEST(DisplayBitmap, TinyImageZoomsOutToNothingAndBackWithoutLoss) {
     EXPECT_EQ(Module1.Zoom, 1.0f);
     ASSERT_NE(Dibs.DisplayBits, nullptr);
     displaybuffers();
-    EXPECT_EQ(Dibs.DisplayBits[0] & 0xFFFFFF,
-              (uint32_t{red.at(0, 0)} << 16) | (uint32_t{Module1.GPlane.at(0, 0)} << 8) | Module1.BPlane.at(0, 0));
+    EXPECT_EQ(Dibs.DisplayBits[0] & 0xFFFFFF, (uint32_t{red.at(0, 0)} << 16) |
+                                                  (uint32_t{Module1.GPlane.at(0, 0)} << 8) |
+                                                  Module1.BPlane.at(0, 0));
     EXPECT_EQ(Module1.RPlane.bytes, red.bytes);
 }
 
@@ -138,6 +148,7 @@ TEST(DisplayBitmap, CaptionNamesTheZoomOnlyAfterTheFirstCreation) {
 TEST(DisplayBitmap, ZoomInThatCannotBeShownKeepsTheLastZoom) {
     RecordingSurface view;  // 640 x 480
     FreshEngine(400, 400, &view);
+    const Restore<double> keepLimit(Dibs.MaxBitmapBytes);
     Dibs.MaxBitmapBytes = 4.0 * 500 * 480;  // the window's share at zoom 1.25, not at 1.5
     Module1.Zoom = 1.25f;
     CreateDisplayBitmap();
@@ -155,7 +166,6 @@ TEST(DisplayBitmap, ZoomInThatCannotBeShownKeepsTheLastZoom) {
     while (Module1.Zoom < 8.0f) ZoomKeyIn();
     EXPECT_EQ(Dibs.DisplayWidth, 3200);
     EXPECT_EQ(Dibs.Storage.size(), 640u * 480u);
-    Dibs.MaxBitmapBytes = 2147483647.0;
 }
 
 TEST(DisplayBitmap, ZoomKeys) {
@@ -194,24 +204,27 @@ TEST(ViewButtons, FillWindowAndActualSize) {
 }
 
 TEST(BlitDisplay, FullRedrawAtZoomOneCopiesEveryPixelExactly) {
-    RecordingSurface view;
-    view.cw = 37;
-    view.ch = 23;
-    FreshEngine(37, 23, &view);
-    displaybuffers();
-    const Module1State& m = Module1;
-    for (int y = 0; y < 23; ++y)
-        for (int x = 0; x < 37; ++x) {
-            const uint32_t px = Dibs.DisplayBits[y * Dibs.DisplayInfo.biWidth + x];
-            ASSERT_EQ(px, (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y))
-                << x << "," << y;
-        }
-    ASSERT_FALSE(view.blits.empty());
-    const auto& b = view.blits.back();
-    EXPECT_EQ(b.a, 0);
-    EXPECT_EQ(b.c, 37);
-    EXPECT_EQ(b.d, 23);
-    EXPECT_EQ(view.fills.size(), 4u);
+    AtEveryCpuLevel([&] {
+        RecordingSurface view;
+        view.cw = 37;
+        view.ch = 23;
+        FreshEngine(37, 23, &view);
+        displaybuffers();
+        const Module1State& m = Module1;
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x) {
+                const uint32_t px = Dibs.DisplayBits[y * Dibs.DisplayInfo.biWidth + x];
+                ASSERT_EQ(px, (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) |
+                                  m.BPlane.at(x, y))
+                    << x << "," << y;
+            }
+        ASSERT_FALSE(view.blits.empty());
+        const auto& b = view.blits.back();
+        EXPECT_EQ(b.a, 0);
+        EXPECT_EQ(b.c, 37);
+        EXPECT_EQ(b.d, 23);
+        EXPECT_EQ(view.fills.size(), 4u);
+    });
 }
 
 TEST(BlitDisplay, ClipsToTheVisibleWindowAndTheImage) {
@@ -241,63 +254,75 @@ TEST(BlitDisplay, ClipsToTheVisibleWindowAndTheImage) {
 // What the window shows equals, pixel for pixel, a render of the whole image at that zoom,
 // at any zoom and scroll: after a zoom change, after a pan (the bitmap follows the window),
 // after a partial update that comes first after a pan, and at the window's edges, where image
-// pixels are only partly in view.
+// pixels are only partly in view. At every CPU level, against the plain level's render.
 TEST(BlitDisplay, WindowShowsTheWholeImageRenderingAtEveryZoomAndScroll) {
     const float zooms[] = {0.2f, 0.25f, 0.5f, 0.75f, 1, 1.25f, 2, 2.5f, 3, 4, 6, 8};
-    struct Window { int cw, ch; };
+    struct Window {
+        int cw, ch;
+    };
     const Window windows[] = {{61, 33}, {98, 45}};
-    for (float zoom : zooms)
-        for (const Window& win : windows) {
-            FreshEngine(53, 37);
-            Module1.Zoom = zoom;
-            int row = 0;
-            const std::vector<uint32_t> whole = WholeImageRendering(&row);
-            const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight;
-            // Top left, inside, the right and bottom edges on the window's, partly off every
-            // side, and all but a pixel off the top left.
-            const int scrolls[][2] = {{0, 0}, {-7, -5}, {3, 2}, {win.cw - dw, win.ch - dh},
-                                      {win.cw - dw + 3, win.ch - dh - 2}, {2 - dw, 1 - dh}};
-            ScreenSurface view;
-            view.cw = win.cw;
-            view.ch = win.ch;
-            DetachView detach;
-            Dibs.View = &view;
-            Module1.ScrollX = Module1.ScrollY = 0;
-            CreateDisplayBitmap();
-            for (const auto& sc : scrolls)
-                for (bool partial : {false, true}) {
-                    SCOPED_TRACE(testing::Message() << "zoom " << zoom << " window " << win.cw << "x"
-                                                    << win.ch << " scroll " << sc[0] << "," << sc[1]
-                                                    << (partial ? " partial" : ""));
-                    Module1.ScrollX = sc[0];
-                    Module1.ScrollY = sc[1];
-                    if (partial) {
-                        // The window moved; the first update after it names one pixel only.
-                        Module1.ScrollX += 1;
-                        displaybuffers();
-                        Module1.ScrollX -= 1;
-                        view.Clear();
-                        displaybuffers();
-                        view.blits.clear();
-                        Module1.ScrollX = sc[0] - 1;
-                        BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 5, 5, 5, 5);
+    AtEveryCpuLevel([&] {
+        for (float zoom : zooms)
+            for (const Window& win : windows) {
+                FreshEngine(53, 37);
+                Module1.Zoom = zoom;
+                int row = 0;
+                const std::vector<uint32_t> whole = [&] {
+                    CpuLevelScope plain(CpuLevel::Plain);
+                    return WholeImageRendering(&row);
+                }();
+                const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight;
+                // Top left, inside, the right and bottom edges on the window's, partly off every
+                // side, and all but a pixel off the top left.
+                const int scrolls[][2] = {{0, 0},
+                                          {-7, -5},
+                                          {3, 2},
+                                          {win.cw - dw, win.ch - dh},
+                                          {win.cw - dw + 3, win.ch - dh - 2},
+                                          {2 - dw, 1 - dh}};
+                ScreenSurface view;
+                view.cw = win.cw;
+                view.ch = win.ch;
+                DetachView detach;
+                Dibs.View = &view;
+                Module1.ScrollX = Module1.ScrollY = 0;
+                CreateDisplayBitmap();
+                for (const auto& sc : scrolls)
+                    for (bool partial : {false, true}) {
+                        SCOPED_TRACE(testing::Message()
+                                     << "zoom " << zoom << " window " << win.cw << "x" << win.ch
+                                     << " scroll " << sc[0] << "," << sc[1]
+                                     << (partial ? " partial" : ""));
                         Module1.ScrollX = sc[0];
-                        displaybuffers();
-                    } else {
-                        view.Clear();
-                        displaybuffers();
+                        Module1.ScrollY = sc[1];
+                        if (partial) {
+                            // The window moved; the first update after it names one pixel only.
+                            Module1.ScrollX += 1;
+                            displaybuffers();
+                            Module1.ScrollX -= 1;
+                            view.Clear();
+                            displaybuffers();
+                            view.blits.clear();
+                            Module1.ScrollX = sc[0] - 1;
+                            BlitDisplay(Module1.RPlane, Module1.GPlane, Module1.BPlane, 5, 5, 5, 5);
+                            Module1.ScrollX = sc[0];
+                            displaybuffers();
+                        } else {
+                            view.Clear();
+                            displaybuffers();
+                        }
+                        // Every pixel the window shows.
+                        int wrong = 0;
+                        for (int y = 0; y < win.ch; ++y)
+                            for (int x = 0; x < win.cw; ++x)
+                                wrong += view.screen[static_cast<size_t>(y) * win.cw + x] !=
+                                         ScreenSurface::Expected(whole, row, x, y);
+                        ASSERT_EQ(wrong, 0);
+                        // The bitmap holds no more than the window's share.
+                        EXPECT_LE(Dibs.Storage.size(), 2u * (win.cw + 3) * win.ch + (1u << 16));
                     }
-                    // Every pixel the window shows.
-                    int wrong = 0;
-                    for (int y = 0; y < win.ch; ++y)
-                        for (int x = 0; x < win.cw; ++x)
-                            wrong += view.screen[static_cast<size_t>(y) * win.cw + x] !=
-                                     ScreenSurface::Expected(whole, row, x, y);
-                    ASSERT_EQ(wrong, 0);
-                    // The bitmap holds no more than the window's share.
-                    EXPECT_LE(Dibs.Storage.size(), 2u * (win.cw + 3) * win.ch + (1u << 16));
-                }
-        }
+            }
+    });
 }
 
 // The full redraw repaints every visible pixel when the image's top and left are scrolled off:
@@ -319,7 +344,8 @@ TEST(BlitDisplay, FullRedrawReachesTheLastVisibleRowAndColumn) {
     displaybuffers();
     for (int y = 0; y < view.ch; ++y)
         for (int x = 0; x < view.cw; ++x)
-            ASSERT_EQ(view.screen[static_cast<size_t>(y) * view.cw + x], ScreenSurface::Expected(whole, row, x, y))
+            ASSERT_EQ(view.screen[static_cast<size_t>(y) * view.cw + x],
+                      ScreenSurface::Expected(whole, row, x, y))
                 << x << "," << y;
 }
 
@@ -331,46 +357,51 @@ TEST(SmoothBlit, WritesOnlyTheRectanglesPixelsAtEveryZoom) {
         g.bytes[i] = static_cast<uint8_t>(i * 11);
         b.bytes[i] = static_cast<uint8_t>(i * 13);
     }
-    for (float zoom : {0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 3.0f, 4.0f}) {
-        SCOPED_TRACE(zoom);
-        const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
-        const int row = (dw + 3) / 4 * 4 + 4;  // a wider row than needed: padding must stay
-        std::vector<uint32_t> bits(static_cast<size_t>(row) * dh + 8, 0xDEADBEEF);
-        p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 3, 2, 9, 7, w + 1,
-                     h + 1, dw, dh, row, zoom);
-        for (int Y = 0; Y < dh; ++Y)
-            for (int X = 0; X < row; ++X) {
-                const double ix = X / double(zoom), iy = Y / double(zoom);
-                const bool inside = X < dw && ix >= 3 && ix < 9 && iy >= 2 && iy < 7;
-                const uint32_t px = bits[static_cast<size_t>(Y) * row + X];
-                if (!inside) {
-                    ASSERT_EQ(px, 0xDEADBEEFu) << X << "," << Y;
-                } else {
-                    ASSERT_NE(px, 0xDEADBEEFu) << X << "," << Y;
-                    ASSERT_EQ(px >> 24, 0u);
+    AtEveryCpuLevel([&] {
+        for (float zoom : {0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 3.0f, 4.0f}) {
+            SCOPED_TRACE(zoom);
+            const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+            const int row = (dw + 3) / 4 * 4 + 4;  // a wider row than needed: padding must stay
+            std::vector<uint32_t> bits(static_cast<size_t>(row) * dh + 8, 0xDEADBEEF);
+            p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 3, 2, 9, 7,
+                         w + 1, h + 1, dw, dh, row, zoom);
+            for (int Y = 0; Y < dh; ++Y)
+                for (int X = 0; X < row; ++X) {
+                    const double ix = X / double(zoom), iy = Y / double(zoom);
+                    const bool inside = X < dw && ix >= 3 && ix < 9 && iy >= 2 && iy < 7;
+                    const uint32_t px = bits[static_cast<size_t>(Y) * row + X];
+                    if (!inside) {
+                        ASSERT_EQ(px, 0xDEADBEEFu) << X << "," << Y;
+                    } else {
+                        ASSERT_NE(px, 0xDEADBEEFu) << X << "," << Y;
+                        ASSERT_EQ(px >> 24, 0u);
+                    }
                 }
-            }
-        for (size_t i = static_cast<size_t>(row) * dh; i < bits.size(); ++i) ASSERT_EQ(bits[i], 0xDEADBEEFu);
-    }
+            for (size_t i = static_cast<size_t>(row) * dh; i < bits.size(); ++i)
+                ASSERT_EQ(bits[i], 0xDEADBEEFu);
+        }
+    });
 }
 
 TEST(SmoothBlit, UniformImageStaysUniformWhenScaled) {
-    const int w = 16, h = 16;
-    Plane r(w, h, 200), g(w, h, 100), b(w, h, 50);
-    for (float zoom : {0.25f, 0.4f, 2.0f, 3.7f}) {
-        const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
-        std::vector<uint32_t> bits(static_cast<size_t>(dw) * dh, 0);
-        p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 0, 0, w, h, w + 1, h + 1,
-                     dw, dh, dw, zoom);
-        for (uint32_t px : bits) ASSERT_EQ(px, 0xC86432u) << zoom;
-    }
-    // One display pixel for a whole 4200 x 4200 image: its sums pass 32 bits.
-    const int n = 4200;
-    Plane wr(n, n, 255), wg(n, n, 254), wb(n, n, 1);
-    uint32_t px = 0;
-    p_smoothblit(wr.bytes.data(), wg.bytes.data(), wb.bytes.data(), &px, 0, 0, n, n, n + 1, n + 1, 1, 1, 1,
-                 1.0f / n);
-    EXPECT_EQ(px, 0xFFFE01u);
+    AtEveryCpuLevel([&] {
+        const int w = 16, h = 16;
+        Plane r(w, h, 200), g(w, h, 100), b(w, h, 50);
+        for (float zoom : {0.25f, 0.4f, 2.0f, 3.7f}) {
+            const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+            std::vector<uint32_t> bits(static_cast<size_t>(dw) * dh, 0);
+            p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), bits.data(), 0, 0, w, h,
+                         w + 1, h + 1, dw, dh, dw, zoom);
+            for (uint32_t px : bits) ASSERT_EQ(px, 0xC86432u) << zoom;
+        }
+        // One display pixel for a whole 4200 x 4200 image: its sums pass 32 bits.
+        const int n = 4200;
+        Plane wr(n, n, 255), wg(n, n, 254), wb(n, n, 1);
+        uint32_t px = 0;
+        p_smoothblit(wr.bytes.data(), wg.bytes.data(), wb.bytes.data(), &px, 0, 0, n, n, n + 1,
+                     n + 1, 1, 1, 1, 1.0f / n);
+        EXPECT_EQ(px, 0xFFFE01u);
+    });
 }
 
 TEST(Undo, StrokeAtTheRightAndBottomEdgesRoundTrips) {
@@ -416,7 +447,11 @@ TEST(Undo, ClearThenUndoRestoresTheWholeImage) {
 }
 
 TEST(Undo, RectanglesOutsideTheImage) {
-    struct Case { const char* name; float x1, y1, x2, y2; int w, h; };
+    struct Case {
+        const char* name;
+        float x1, y1, x2, y2;
+        int w, h;
+    };
     const Case cases[] = {
         {"wholly left", -30, 0, -10, 5, 0, 0},
         {"wholly above", 0, -30, 5, -10, 0, 0},
@@ -474,10 +509,15 @@ void ExpectImage(const std::array<Plane, 3>& want) {
 // each step the image changes where the step saved it, so each undo must give back exactly the
 // image before its step.
 TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
-    struct Case { const char* name; int64_t budget; bool drops; };
+    struct Case {
+        const char* name;
+        int64_t budget;
+        bool drops;
+    };
     const Case cases[] = {{"roomy: all 33 kept", int64_t{1} << 30, false},
                           {"tight: the oldest dropped", int64_t{3} << 20, true}};
     const int n = 520;
+    const AtScopeEnd measureAgain([] { SetUndoBudget(0); });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FreshEngine(n, n);
@@ -496,7 +536,8 @@ TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
         };
         for (int i = 0; i < 36; ++i) {
             const bool whole = i % 3 != 1;
-            const int x0 = whole ? 0 : 7 * i, y0 = whole ? 0 : 5 * i, w = whole ? n : 60, h = whole ? n : 40;
+            const int x0 = whole ? 0 : 7 * i, y0 = whole ? 0 : 5 * i, w = whole ? n : 60,
+                      h = whole ? n : 40;
             before.push_back(Image());
             PushUndo(x0, y0, x0 + w - 1, y0 + h - 1);
             if (i % 5 == 0) PackUndo(300000);  // some steps part packed when the next comes
@@ -504,16 +545,19 @@ TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
             for (Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
                 for (int y = y0; y < y0 + h; ++y)
                     for (int x = x0; x < x0 + w; ++x)
-                        p->at(x, y) = y < 510 ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>(x / 3 + i);
+                        p->at(x, y) =
+                            y < 510 ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>(x / 3 + i);
         }
         FinishUndoPacking();
         listen();
         for (const UndoItem& item : m.UndoList) {
             const PackedPlane* p = std::get_if<PackedPlane>(&item);
-            ASSERT_TRUE(p ? !p->packing() : std::holds_alternative<int32_t>(item));  // all compressed
+            ASSERT_TRUE(p ? !p->packing()
+                          : std::holds_alternative<int32_t>(item));  // all compressed
         }
         // The newest step is whole: its noise block stored as it is, its shades compressed.
-        const std::vector<uint32_t>& ends = std::get<PackedPlane>(m.UndoList[m.UndoList.size() - 5]).ends;
+        const std::vector<uint32_t>& ends =
+            std::get<PackedPlane>(m.UndoList[m.UndoList.size() - 5]).ends;
         ASSERT_EQ(ends.size(), 2u);
         EXPECT_EQ(ends[0], kPackBlock);
         EXPECT_LT(ends[1] - ends[0], n * n - kPackBlock);
@@ -539,30 +583,47 @@ TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
     PopUndo();
     ExpectImage(image);
     EXPECT_TRUE(Module1.UndoList.empty());
-    SetUndoBudget(0);
+}
+
+// One test's budget, its notice of dropped steps and a window's packing hook do not reach the
+// next test: ResetEngine forgets them.
+TEST(Undo, ResetEngineForgetsTheBudgetTheNoticeAndThePackingHook) {
+    const KeepEnv undoMb("MARLO_UNDO_MB");
+    setenv("MARLO_UNDO_MB", "3", 1);
+    FreshEngine(100, 100);
+    SetUndoBudget(1);  // only the newest step is kept
+    int wanted = 0;
+    Wiring.UndoPackingWanted = [&wanted] { ++wanted; };
+    for (int i = 0; i < 3; ++i) PushUndo(0, 0, 99, 99);
+    FinishUndoPacking();
+    ASSERT_EQ(Module1.UndoList.size(), 5u);
+    ASSERT_EQ(wanted, 3);
+    ResetEngine();
+    EXPECT_EQ(TakeUndoNotice(), "");
+    EXPECT_EQ(UndoBudgetBytes(), int64_t{3} << 20);
+    FreshEngine(100, 100);
+    PushUndo(0, 0, 99, 99);
+    EXPECT_EQ(wanted, 3);
 }
 
 TEST(Undo, BudgetIsAQuarterOfTheMemoryOrMarloUndoMb) {
-    struct Case { const char* undoMb; int64_t bytes; };
-    const Case cases[] = {{"3", int64_t{3} << 20}, {nullptr, int64_t{100} << 20}, {"0", int64_t{100} << 20},
-                          {"many", int64_t{100} << 20}};
-    auto saved = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
+    struct Case {
+        const char* undoMb;
+        int64_t bytes;
     };
-    const std::optional<std::string> undoMb = saved("MARLO_UNDO_MB"), memoryMb = saved("MARLO_MEMORY_MB");
+    const Case cases[] = {{"3", int64_t{3} << 20},
+                          {nullptr, int64_t{100} << 20},
+                          {"0", int64_t{100} << 20},
+                          {"many", int64_t{100} << 20}};
+    const KeepEnv undoMb("MARLO_UNDO_MB"), memoryMb("MARLO_MEMORY_MB");
+    const AtScopeEnd measureAgain([] { SetUndoBudget(0); });
     setenv("MARLO_MEMORY_MB", "400", 1);
     for (const Case& c : cases) {
-        if (c.undoMb) setenv("MARLO_UNDO_MB", c.undoMb, 1);
-        else unsetenv("MARLO_UNDO_MB");
+        if (c.undoMb)
+            setenv("MARLO_UNDO_MB", c.undoMb, 1);
+        else
+            unsetenv("MARLO_UNDO_MB");
         SetUndoBudget(0);
         EXPECT_EQ(UndoBudgetBytes(), c.bytes) << (c.undoMb ? c.undoMb : "unset");
     }
-    auto restore = [](const char* name, const std::optional<std::string>& v) {
-        if (v) setenv(name, v->c_str(), 1);
-        else unsetenv(name);
-    };
-    restore("MARLO_UNDO_MB", undoMb);
-    restore("MARLO_MEMORY_MB", memoryMb);
-    SetUndoBudget(0);
 }

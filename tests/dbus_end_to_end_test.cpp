@@ -1,19 +1,19 @@
 // tarnwick-host and marlo --dbus as real processes on one session bus.
+#include <gtest/gtest.h>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
-#include <gtest/gtest.h>
 
 #include "core/errors.h"
 #include "dbus_test_support.h"
-#include "test_support.h"
+#include "qt_test_support.h"
 
 namespace {
 
@@ -21,26 +21,13 @@ QString Binary(const char* name) {
     return qEnvironmentVariable("MARLO_BINARY_DIR") + QStringLiteral("/src/") + QLatin1String(name);
 }
 
-// Reads the process's standard output until it holds `text`; false if the process ends or
-// the time runs out first.
-bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text, int timeoutMs = 120000) {
-    for (int waited = 0; !seen->contains(text); waited += 100) {
-        if (waited > timeoutMs) return false;
-        if (!process.waitForReadyRead(100) && process.state() == QProcess::NotRunning) {
-            *seen += process.readAllStandardOutput();
-            return seen->contains(text);
-        }
-        *seen += process.readAllStandardOutput();
-    }
-    return true;
-}
-
 struct HostProcess {
     QProcess process;
     QByteArray output;
     explicit HostProcess(const QString& image, const QStringList& options = {}) {
         process.start(Binary("tarnwick-host"), QStringList{image} + options);
-        EXPECT_TRUE(WaitForOutput(process, &output, "tarnwick-host: serving")) << output.toStdString();
+        EXPECT_TRUE(WaitForOutput(process, &output, "tarnwick-host: serving"))
+            << output.toStdString();
     }
     ~HostProcess() {
         process.kill();
@@ -52,10 +39,12 @@ struct HostProcess {
 // once it is here Marlo has finished starting and closes gracefully on SIGTERM.
 void WaitUntilMarloRuns(const HostProcess& host) {
     const QRegularExpressionMatch window =
-        QRegularExpression(QStringLiteral("canvas window at (\\S+) (\\S+)")).match(QString::fromUtf8(host.output));
+        QRegularExpression(QStringLiteral("canvas window at (\\S+) (\\S+)"))
+            .match(QString::fromUtf8(host.output));
     ASSERT_TRUE(window.hasMatch()) << host.output.toStdString();
     const QDBusMessage reply = QDBusConnection::sessionBus().call(
-        QDBusMessage::createMethodCall(window.captured(1), window.captured(2), QStringLiteral("Marlo.Form1"),
+        QDBusMessage::createMethodCall(window.captured(1), window.captured(2),
+                                       QStringLiteral("Marlo.Form1"),
                                        QStringLiteral("PrefsCallback")),
         QDBus::Block, 120000);
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
@@ -66,7 +55,8 @@ QImage Pattern(int w, int h) {
     QImage image(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) line[x] = qRgba(x & 255, y & 255, (3 * x + 5 * y) & 255, 64 + ((x ^ y) & 127));
+        for (int x = 0; x < w; ++x)
+            line[x] = qRgba(x & 255, y & 255, (3 * x + 5 * y) & 255, 64 + ((x ^ y) & 127));
     }
     return image;
 }
@@ -120,7 +110,8 @@ TEST(DbusEndToEnd, LargeImagesCrossToMarloAndBackExactly) {
         ASSERT_TRUE(marlo.waitForFinished(120000));
         EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(marlo.exitCode(), 0) << marlo.readAllStandardError().toStdString();
-        ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: wrote")) << host.output.toStdString();
+        ASSERT_TRUE(WaitForOutput(host.process, &host.output, "tarnwick-host: wrote"))
+            << host.output.toStdString();
 
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -141,36 +132,50 @@ TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
         const char* stderrText;
     };
     const std::vector<Case> cases = {
-        {"at start", "Tarn_GetGBuffer", 1, "marlo: host call Tarn_GetGBuffer: stopped by SIGTERM before the host answered"},
+        {"at start", "Tarn_GetGBuffer", 1,
+         "marlo: host call Tarn_GetGBuffer: stopped by SIGTERM before the host answered"},
         {"while closing", "Tarn_SetRbuffer", 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedHost scripted;
         const std::vector<std::pair<const char*, QVariantList>> answers = {
-            {"Tarn_GetPaperWidth", {4}},      {"tarn_GetPaperHeight", {3}},    {"Tarn_GetPaper", {RawPlane(4, 3, 12)}},
-            {"Tarn_BufferWidth", {3}},        {"Tarn_BufferHeight", {2}},      {"Tarn_GetRBuffer", {RawPlane(3, 2, 6)}},
-            {"Tarn_GetGBuffer", {RawPlane(3, 2, 6)}}, {"Tarn_GetBBuffer", {RawPlane(3, 2, 6)}},
-            {"Tarn_SendFormObject", {}},      {"Tarn_WallpaperFilename", {QString()}},
+            {"Tarn_GetPaperWidth", {4}},
+            {"tarn_GetPaperHeight", {3}},
+            {"Tarn_GetPaper", {RawPlane(4, 3, 12)}},
+            {"Tarn_BufferWidth", {3}},
+            {"Tarn_BufferHeight", {2}},
+            {"Tarn_GetRBuffer", {RawPlane(3, 2, 6)}},
+            {"Tarn_GetGBuffer", {RawPlane(3, 2, 6)}},
+            {"Tarn_GetBBuffer", {RawPlane(3, 2, 6)}},
+            {"Tarn_SendFormObject", {}},
+            {"Tarn_WallpaperFilename", {QString()}},
             {"Tarn_SaveUndo", {}},
         };
         for (const auto& [method, args] : answers)
-            if (QLatin1String(method) != QLatin1String(c.hangsIn)) scripted.Script(QLatin1String(method), args);
+            if (QLatin1String(method) != QLatin1String(c.hangsIn))
+                scripted.Script(QLatin1String(method), args);
         QProcess marlo;
         marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
         if (QLatin1String(c.hangsIn) == QLatin1String("Tarn_SetRbuffer")) {
             // Started: ask the window for its call-back, then close it with a first signal.
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !scripted.Caller(QStringLiteral("Tarn_WallpaperFilename")).isEmpty(); },
-                                        60000));
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return !scripted.Caller(QStringLiteral("Tarn_WallpaperFilename")).isEmpty();
+                },
+                60000));
             const QDBusMessage reply = QDBusConnection::sessionBus().call(
-                QDBusMessage::createMethodCall(scripted.Caller(QStringLiteral("Tarn_SendFormObject")),
-                                               QStringLiteral("/Form1"), QStringLiteral("Marlo.Form1"),
-                                               QStringLiteral("PrefsCallback")),
+                QDBusMessage::createMethodCall(
+                    scripted.Caller(QStringLiteral("Tarn_SendFormObject")),
+                    QStringLiteral("/Form1"), QStringLiteral("Marlo.Form1"),
+                    QStringLiteral("PrefsCallback")),
                 QDBus::Block, 60000);
-            ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+            ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+                << reply.errorMessage().toStdString();
             SignalProcess(marlo, SIGTERM);
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !scripted.Caller(QLatin1String(c.hangsIn)).isEmpty(); }, 60000))
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !scripted.Caller(QLatin1String(c.hangsIn)).isEmpty(); }, 60000))
             << marlo.readAllStandardError().toStdString();
         SignalProcess(marlo, SIGTERM);
         ASSERT_TRUE(marlo.waitForFinished(4000));
@@ -178,7 +183,8 @@ TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
         EXPECT_EQ(marlo.exitCode(), c.exitCode);
         const QByteArray error = marlo.readAllStandardError();
         EXPECT_TRUE(error.contains(c.stderrText)) << error.toStdString();
-        EXPECT_TRUE(scripted.Caller(QStringLiteral("Tarn_SetGbuffer")).isEmpty());  // nothing more was sent
+        EXPECT_TRUE(
+            scripted.Caller(QStringLiteral("Tarn_SetGbuffer")).isEmpty());  // nothing more was sent
     }
 }
 
@@ -197,7 +203,8 @@ TEST(DbusEndToEnd, AKilledHostFailsTheNextCallAtOnce) {
         link->Tarn_BufferHeight();
         ADD_FAILURE() << "a call to a killed host succeeded";
     } catch (const HostError& e) {
-        EXPECT_NE(std::string(e.what()).find("the host has left the bus"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("the host has left the bus"), std::string::npos)
+            << e.what();
     }
 }
 
@@ -231,9 +238,21 @@ TEST(DbusEndToEnd, StartsThatCannotWorkSayWhyAndExitNonZero) {
         const char* message;
     };
     const std::vector<Case> cases = {
-        {"marlo without a host", false, "marlo", {"--dbus"}, "marlo: no host owns the name Tarnwick.Tarnwick_Class"},
-        {"host on a missing file", false, "tarnwick-host", {dir.filePath("missing.png")}, "tarnwick-host: "},
-        {"second host", true, "tarnwick-host", {image}, "another host already owns the name Tarnwick.Tarnwick_Class"},
+        {"marlo without a host",
+         false,
+         "marlo",
+         {"--dbus"},
+         "marlo: no host owns the name Tarnwick.Tarnwick_Class"},
+        {"host on a missing file",
+         false,
+         "tarnwick-host",
+         {dir.filePath("missing.png")},
+         "tarnwick-host: "},
+        {"second host",
+         true,
+         "tarnwick-host",
+         {image},
+         "another host already owns the name Tarnwick.Tarnwick_Class"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,19 +1,21 @@
 #include "dbus_test_support.h"
 
-#include <QDBusArgument>
-#include <QDBusConnectionInterface>
-#include <QDBusUnixFileDescriptor>
-#include <QUuid>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusUnixFileDescriptor>
+#include <QUuid>
 
 #include "host/qt/dbus_interface.h"
 
 namespace {
 
-QString FreshConnectionName() { return QStringLiteral("test-host-") + QUuid::createUuid().toString(); }
+QString FreshConnectionName() {
+    return QStringLiteral("test-host-") + QUuid::createUuid().toString();
+}
 
 QDBusConnection Connect(const QString& name) {
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
@@ -94,7 +96,8 @@ bool ScriptedHost::handleMessage(const QDBusMessage& message, const QDBusConnect
 
 std::shared_ptr<DbusHost> AttachDbusHost(DbusTimeouts timeouts) {
     QString error;
-    auto host = std::dynamic_pointer_cast<DbusHost>(ConnectDbusHost(QDBusConnection::sessionBus(), timeouts, &error));
+    auto host = std::dynamic_pointer_cast<DbusHost>(
+        ConnectDbusHost(QDBusConnection::sessionBus(), timeouts, &error));
     EXPECT_TRUE(host) << error.toStdString();
     return host;
 }
@@ -125,12 +128,15 @@ int MemoryFile(int byteCount, int seals) {
 
 QString FdMethodsXml() {
     QString methods;
-    for (const char* get : {"Tarn_GetPaperFd", "Tarn_GetRBufferFd", "Tarn_GetGBufferFd", "Tarn_GetBBufferFd"})
-        methods += QStringLiteral("<method name=\"%1\"><arg type=\"(iih)\" direction=\"out\"/></method>")
-                       .arg(QLatin1String(get));
+    for (const char* get :
+         {"Tarn_GetPaperFd", "Tarn_GetRBufferFd", "Tarn_GetGBufferFd", "Tarn_GetBBufferFd"})
+        methods +=
+            QStringLiteral("<method name=\"%1\"><arg type=\"(iih)\" direction=\"out\"/></method>")
+                .arg(QLatin1String(get));
     for (const char* set : {"Tarn_SetRbufferFd", "Tarn_SetGbufferFd", "Tarn_SetBbufferFd"})
-        methods += QStringLiteral("<method name=\"%1\"><arg type=\"(iih)\" direction=\"in\"/></method>")
-                       .arg(QLatin1String(set));
+        methods +=
+            QStringLiteral("<method name=\"%1\"><arg type=\"(iih)\" direction=\"in\"/></method>")
+                .arg(QLatin1String(set));
     return QStringLiteral("<node><interface name=\"%1\">%2</interface></node>")
         .arg(QLatin1String(kTarnwickInterface), methods);
 }

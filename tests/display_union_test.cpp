@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "core/module1.h"
 #include "brush/brush.h"
 #include "canvas/dibs.h"
 #include "canvas/smoothblit.h"
+#include "core/module1.h"
+#include "cpu_levels.h"
 #include "engine_setup.h"
 #include "input/stroke_capture.h"
 #include "test_support.h"
@@ -37,15 +38,18 @@ void RandomScene(RecordingSurface& view) {
 void PieceByPiece(float X, float Y) {
     Module1State& m = Module1;
     const int n = m.PointCount;
-    const float ex = static_cast<float>(X / static_cast<double>(m.Zoom) - m.ScrollX / static_cast<double>(m.Zoom));
-    const float ey = static_cast<float>(Y / static_cast<double>(m.Zoom) - m.ScrollY / static_cast<double>(m.Zoom));
+    const float ex = static_cast<float>(X / static_cast<double>(m.Zoom) -
+                                        m.ScrollX / static_cast<double>(m.Zoom));
+    const float ey = static_cast<float>(Y / static_cast<double>(m.Zoom) -
+                                        m.ScrollY / static_cast<double>(m.Zoom));
     const float dist = PointDistance(ex, ey, m.LastX, m.LastY);
     float step = dist > 0 ? 1 / dist : 1.0f;
     if (dist > 10) step = 0.1f;
     for (float t = 0; t <= 1; t = t + step) {
         float s[3];
         for (int c = 0; c < 3; ++c)
-            s[c] = p_Catmull(t, m.Stroke(n - 3, c), m.Stroke(n - 2, c), m.Stroke(n - 1, c), m.Stroke(n, c));
+            s[c] = p_Catmull(t, m.Stroke(n - 3, c), m.Stroke(n - 2, c), m.Stroke(n - 1, c),
+                             m.Stroke(n, c));
         m.DirtyRight = std::max(m.DirtyRight, s[0] + m.BrushSize);
         m.DirtyLeft = std::min(m.DirtyLeft, s[0] - m.BrushSize);
         m.DirtyBottom = std::max(m.DirtyBottom, s[1] + m.BrushSize);
@@ -81,7 +85,8 @@ void ExpectSameOutcome(const Outcome& want, const Outcome& got) {
     ASSERT_EQ(got.blits.size(), want.blits.size());
     for (size_t i = 0; i < got.blits.size(); ++i) {
         const auto &a = got.blits[i], &b = want.blits[i];
-        EXPECT_TRUE(a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.e == b.e && a.f == b.f)
+        EXPECT_TRUE(a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.e == b.e &&
+                    a.f == b.f)
             << "blit " << i;
     }
 }
@@ -105,66 +110,75 @@ void PrintTo(const UnionCase& c, std::ostream* os) {
 class DisplayUnion : public ::testing::TestWithParam<UnionCase> {};
 
 // A curved stroke through the middle of a 150 x 110 image, some points far apart (ten pieces a
-// move), some close; the window shows part of it.
+// move), some close; the window shows part of it. Drawn at every CPU level, against the plain
+// order at the plain level.
 TEST_P(DisplayUnion, MoveEndsAsIfEveryPieceWereDrawnInFull) {
     const UnionCase& c = GetParam();
-    RecordingSurface view;
-    DetachView detach;
-    RandomScene(view);
-    Module1State& m = Module1;
-    // Coverage left from an earlier stroke outside its cleared rectangle.
-    for (int i = 0; i < 200; ++i) m.FXBuffer.at(Rand(0, 149), Rand(0, 109)) = static_cast<uint8_t>(Rand(1, 255));
-    m.Paper = Plane(7, 5);
-    for (uint8_t& v : m.Paper.bytes) v = static_cast<uint8_t>(Rand(0, 255));
-    m.PaperWidth = 7;
-    m.PaperHeight = 5;
-    m.BrushCurve = c.brush.curve;
-    m.BrushRelief = c.brush.relief;
-    m.BlendMode = c.brush.mode;
-    m.PaperStrength = c.brush.paper;
-    m.BrushOpacity = c.brush.opacity;
-    m.BrushSize = c.radius;
-    m.ColorR = 30;
-    m.ColorG = 200;
-    m.ColorB = 90;
-    m.Zoom = c.zoom;
-    m.ScrollX = static_cast<int32_t>(std::lround(view.cw / 2.0 - 80 * c.zoom));
-    m.ScrollY = static_cast<int32_t>(std::lround(view.ch / 2.0 - 50 * c.zoom));
-    CreateDisplayBitmap();
-    displaybuffers();
+    AtEveryCpuLevel([&] {
+        RecordingSurface view;
+        DetachView detach;
+        RandomScene(view);
+        Module1State& m = Module1;
+        // Coverage left from an earlier stroke outside its cleared rectangle.
+        for (int i = 0; i < 200; ++i)
+            m.FXBuffer.at(Rand(0, 149), Rand(0, 109)) = static_cast<uint8_t>(Rand(1, 255));
+        m.Paper = Plane(7, 5);
+        for (uint8_t& v : m.Paper.bytes) v = static_cast<uint8_t>(Rand(0, 255));
+        m.PaperWidth = 7;
+        m.PaperHeight = 5;
+        m.BrushCurve = c.brush.curve;
+        m.BrushRelief = c.brush.relief;
+        m.BlendMode = c.brush.mode;
+        m.PaperStrength = c.brush.paper;
+        m.BrushOpacity = c.brush.opacity;
+        m.BrushSize = c.radius;
+        m.ColorR = 30;
+        m.ColorG = 200;
+        m.ColorB = 90;
+        m.Zoom = c.zoom;
+        m.ScrollX = static_cast<int32_t>(std::lround(view.cw / 2.0 - 80 * c.zoom));
+        m.ScrollY = static_cast<int32_t>(std::lround(view.ch / 2.0 - 50 * c.zoom));
+        CreateDisplayBitmap();
+        displaybuffers();
 
-    const int kPoints = 14;
-    for (int i = 0; i < kPoints; ++i) {
-        const double a = 0.5 * i;
-        const double r = 8 + 3.0 * i * (i % 3 == 0 ? 1.6 : 0.7);
-        m.Stroke(i, 0) = static_cast<float>(80 + r * std::cos(a));
-        m.Stroke(i, 1) = static_cast<float>(55 + 0.7 * r * std::sin(a));
-        m.Stroke(i, 2) = static_cast<float>(0.3 + 0.7 * (i % 4) / 3.0);
-    }
-    m.LastX = m.Stroke(1, 0);
-    m.LastY = m.Stroke(1, 1);
-    m.LastPressure = m.Stroke(1, 2);
-    m.DirtyLeft = m.DirtyRight = m.LastX;
-    m.DirtyTop = m.DirtyBottom = m.LastY;
+        const int kPoints = 14;
+        for (int i = 0; i < kPoints; ++i) {
+            const double a = 0.5 * i;
+            const double r = 8 + 3.0 * i * (i % 3 == 0 ? 1.6 : 0.7);
+            m.SetStrokePoint(i, static_cast<float>(80 + r * std::cos(a)),
+                             static_cast<float>(55 + 0.7 * r * std::sin(a)),
+                             static_cast<float>(0.3 + 0.7 * (i % 4) / 3.0));
+        }
+        m.LastX = m.Stroke(1, 0);
+        m.LastY = m.Stroke(1, 1);
+        m.LastPressure = m.Stroke(1, 2);
+        m.DirtyLeft = m.DirtyRight = m.LastX;
+        m.DirtyTop = m.DirtyBottom = m.LastY;
 
-    for (int n = 3; n < kPoints; ++n) {
-        SCOPED_TRACE(n);
-        m.PointCount = n;
-        const float X = m.Stroke(n, 0) * c.zoom + m.ScrollX, Y = m.Stroke(n, 1) * c.zoom + m.ScrollY;
-        const Module1State before = Module1;
-        const std::vector<uint32_t> bitsBefore(Dibs.Storage.begin(), Dibs.Storage.end());
+        for (int n = 3; n < kPoints; ++n) {
+            SCOPED_TRACE(n);
+            m.PointCount = n;
+            const float X = m.Stroke(n, 0) * c.zoom + m.ScrollX,
+                        Y = m.Stroke(n, 1) * c.zoom + m.ScrollY;
+            const Module1State before = Module1;
+            const std::vector<uint32_t> bitsBefore(Dibs.Storage.begin(), Dibs.Storage.end());
 
-        view.blits.clear();
-        PieceByPiece(X, Y);
-        const Outcome want{Module1, {Dibs.Storage.begin(), Dibs.Storage.end()}, view.blits};
+            view.blits.clear();
+            {
+                CpuLevelScope plain(CpuLevel::Plain);
+                PieceByPiece(X, Y);
+            }
+            const Outcome want{Module1, {Dibs.Storage.begin(), Dibs.Storage.end()}, view.blits};
 
-        Module1 = before;
-        std::copy(bitsBefore.begin(), bitsBefore.end(), Dibs.Storage.begin());
-        view.blits.clear();
-        DrawBrush(X, Y);
-        ExpectSameOutcome(want, {Module1, {Dibs.Storage.begin(), Dibs.Storage.end()}, view.blits});
-        if (HasFatalFailure() || HasNonfatalFailure()) return;
-    }
+            Module1 = before;
+            std::copy(bitsBefore.begin(), bitsBefore.end(), Dibs.Storage.begin());
+            view.blits.clear();
+            DrawBrush(X, Y);
+            ExpectSameOutcome(want,
+                              {Module1, {Dibs.Storage.begin(), Dibs.Storage.end()}, view.blits});
+            if (HasFatalFailure() || HasNonfatalFailure()) return;
+        }
+    });
 }
 
 const BrushCase kBrushes[] = {
@@ -189,59 +203,64 @@ INSTANTIATE_TEST_SUITE_P(Engine, DisplayUnion, ::testing::ValuesIn(UnionCases())
                          [](const ::testing::TestParamInfo<UnionCase>& info) {
                              const UnionCase& c = info.param;
                              return "zoom" + std::to_string(static_cast<int>(c.zoom * 100)) + "_" +
-                                    c.brush.name + "_r" + std::to_string(static_cast<int>(c.radius));
+                                    c.brush.name + "_r" +
+                                    std::to_string(static_cast<int>(c.radius));
                          });
 
 // What the window shows while a stroke is drawn, and after its release, equals a render of the
 // whole image at that zoom: when magnified, the display pixels beside each update that blend
 // its edge pixels are refreshed too.
 TEST(DisplayUnionWindow, StrokeShowsWhatTheWholeImageRenderingShows) {
-    for (float zoom : {2.5f, 4.0f, 1.25f, 3.0f, 1.0f, 0.75f, 0.5f}) {
-        SCOPED_TRACE(testing::Message() << "zoom " << zoom);
-        ScreenSurface view;
-        DetachView detach;
-        RandomScene(view);
-        Module1State& m = Module1;
-        m.BrushSize = 6;
-        m.ColorR = 250;
-        m.ColorG = 10;
-        m.ColorB = 90;
-        m.Zoom = zoom;
-        m.ScrollX = static_cast<int32_t>(std::lround(view.cw / 2.0 - 80 * zoom));
-        m.ScrollY = static_cast<int32_t>(std::lround(view.ch / 2.0 - 50 * zoom));
-        CreateDisplayBitmap();
-        view.Clear();
-        displaybuffers();
-        const auto expectWindowShows = [&](const Plane& r, const Plane& g, const Plane& b) {
-            const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight, row = (dw + 3) / 4 * 4;
-            std::vector<uint32_t> whole(static_cast<size_t>(row) * dh);
-            p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), whole.data(), 0, 0,
-                         m.BufferWidth, m.BufferHeight, m.BufferWidth + 1, m.BufferHeight + 1, dw, dh,
-                         row, zoom);
-            int wrong = 0;
-            for (int y = 0; y < view.ch; ++y)
-                for (int x = 0; x < view.cw; ++x)
-                    wrong += view.screen[static_cast<size_t>(y) * view.cw + x] !=
-                             ScreenSurface::Expected(whole, row, x, y);
-            EXPECT_EQ(wrong, 0);
-        };
-        m.PenPressure = 1;
-        for (int i = 0; i <= 24; ++i) {
-            const double a = 0.4 * i;
-            float X = static_cast<float>((80 + (10 + 1.5 * i) * std::cos(a)) * zoom + m.ScrollX);
-            float Y = static_cast<float>((50 + (8 + i) * std::sin(a)) * zoom + m.ScrollY);
-            if (i == 0) {
-                Form_MouseDown(1, 0, X, Y);
-            } else if (i < 24) {
-                Form_MouseMove(1, 0, X, Y);
-                expectWindowShows(m.RBase, m.GBase, m.BBase);
-            } else {
-                Form_MouseUp(1, 0, X, Y);
-                expectWindowShows(m.RPlane, m.GPlane, m.BPlane);
+    AtEveryCpuLevel([&] {
+        for (float zoom : {2.5f, 4.0f, 1.25f, 3.0f, 1.0f, 0.75f, 0.5f}) {
+            SCOPED_TRACE(testing::Message() << "zoom " << zoom);
+            ScreenSurface view;
+            DetachView detach;
+            RandomScene(view);
+            Module1State& m = Module1;
+            m.BrushSize = 6;
+            m.ColorR = 250;
+            m.ColorG = 10;
+            m.ColorB = 90;
+            m.Zoom = zoom;
+            m.ScrollX = static_cast<int32_t>(std::lround(view.cw / 2.0 - 80 * zoom));
+            m.ScrollY = static_cast<int32_t>(std::lround(view.ch / 2.0 - 50 * zoom));
+            CreateDisplayBitmap();
+            view.Clear();
+            displaybuffers();
+            const auto expectWindowShows = [&](const Plane& r, const Plane& g, const Plane& b) {
+                const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight, row = (dw + 3) / 4 * 4;
+                std::vector<uint32_t> whole(static_cast<size_t>(row) * dh);
+                CpuLevelScope plain(CpuLevel::Plain);
+                p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), whole.data(), 0, 0,
+                             m.BufferWidth, m.BufferHeight, m.BufferWidth + 1, m.BufferHeight + 1,
+                             dw, dh, row, zoom);
+                int wrong = 0;
+                for (int y = 0; y < view.ch; ++y)
+                    for (int x = 0; x < view.cw; ++x)
+                        wrong += view.screen[static_cast<size_t>(y) * view.cw + x] !=
+                                 ScreenSurface::Expected(whole, row, x, y);
+                EXPECT_EQ(wrong, 0);
+            };
+            m.PenPressure = 1;
+            for (int i = 0; i <= 24; ++i) {
+                const double a = 0.4 * i;
+                float X =
+                    static_cast<float>((80 + (10 + 1.5 * i) * std::cos(a)) * zoom + m.ScrollX);
+                float Y = static_cast<float>((50 + (8 + i) * std::sin(a)) * zoom + m.ScrollY);
+                if (i == 0) {
+                    Form_MouseDown(1, 0, X, Y);
+                } else if (i < 24) {
+                    Form_MouseMove(1, 0, X, Y);
+                    expectWindowShows(m.RBase, m.GBase, m.BBase);
+                } else {
+                    Form_MouseUp(1, 0, X, Y);
+                    expectWindowShows(m.RPlane, m.GPlane, m.BPlane);
+                }
+                if (HasFailure()) return;
             }
-            if (HasFailure()) return;
         }
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------- the scaling
@@ -289,31 +308,39 @@ uint32_t ExpectedPixel(const Plane* planes, int w, int h, double zoom, int X, in
 TEST(SmoothBlit, EveryZoomAndRectangleMatchesThePixelRules) {
     // Image sizes and rectangles that reach the edges, start on and off multiples of four
     // display pixels, and are wider and narrower than the vector steps.
-    for (const auto& [w, h] : {std::pair{37, 23}, std::pair{64, 9}, std::pair{5, 70}}) {
-        Plane planes[3] = {Plane(w, h), Plane(w, h), Plane(w, h)};
-        for (Plane& p : planes)
-            for (uint8_t& v : p.bytes) v = static_cast<uint8_t>(Rand(0, 255));
-        for (float zoom : {1.0f, 4.0f, 2.0f, 3.0f, 1.5f, 6.0f, 0.5f, 0.25f, 0.75f}) {
-            const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
-            const int row = (dw + 3) / 4 * 4;
-            for (int k = 0; k < 12; ++k) {
-                int x1 = Rand(0, w - 1), x2 = Rand(x1 + 1, w), y1 = Rand(0, h - 1), y2 = Rand(y1 + 1, h);
-                if (k == 0) x1 = y1 = 0, x2 = w, y2 = h;
-                SCOPED_TRACE(testing::Message() << w << "x" << h << " zoom " << zoom << " columns "
-                                                << x1 << ".." << x2 << " rows " << y1 << ".." << y2);
-                std::vector<uint32_t> bits(static_cast<size_t>(row) * dh, 0xDEADBEEF);
-                p_smoothblit(planes[0].bytes.data(), planes[1].bytes.data(), planes[2].bytes.data(),
-                             bits.data(), x1, y1, x2, y2, w + 1, h + 1, dw, dh, row, zoom);
-                for (int Y = 0; Y < dh; ++Y)
-                    for (int X = 0; X < row; ++X) {
-                        const double ix = X / double(zoom), iy = Y / double(zoom);
-                        const bool inside = X < dw && ix >= x1 && ix < x2 && iy >= y1 && iy < y2;
-                        const uint32_t want = inside ? ExpectedPixel(planes, w, h, zoom, X, Y) : 0xDEADBEEF;
-                        ASSERT_EQ(bits[static_cast<size_t>(Y) * row + X], want) << X << "," << Y;
-                    }
+    AtEveryCpuLevel([&] {
+        for (const auto& [w, h] : {std::pair{37, 23}, std::pair{64, 9}, std::pair{5, 70}}) {
+            Plane planes[3] = {Plane(w, h), Plane(w, h), Plane(w, h)};
+            for (Plane& p : planes)
+                for (uint8_t& v : p.bytes) v = static_cast<uint8_t>(Rand(0, 255));
+            for (float zoom : {1.0f, 4.0f, 2.0f, 3.0f, 1.5f, 6.0f, 0.5f, 0.25f, 0.75f}) {
+                const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+                const int row = (dw + 3) / 4 * 4;
+                for (int k = 0; k < 12; ++k) {
+                    int x1 = Rand(0, w - 1), x2 = Rand(x1 + 1, w), y1 = Rand(0, h - 1),
+                        y2 = Rand(y1 + 1, h);
+                    if (k == 0) x1 = y1 = 0, x2 = w, y2 = h;
+                    SCOPED_TRACE(testing::Message()
+                                 << w << "x" << h << " zoom " << zoom << " columns " << x1 << ".."
+                                 << x2 << " rows " << y1 << ".." << y2);
+                    std::vector<uint32_t> bits(static_cast<size_t>(row) * dh, 0xDEADBEEF);
+                    p_smoothblit(planes[0].bytes.data(), planes[1].bytes.data(),
+                                 planes[2].bytes.data(), bits.data(), x1, y1, x2, y2, w + 1, h + 1,
+                                 dw, dh, row, zoom);
+                    for (int Y = 0; Y < dh; ++Y)
+                        for (int X = 0; X < row; ++X) {
+                            const double ix = X / double(zoom), iy = Y / double(zoom);
+                            const bool inside =
+                                X < dw && ix >= x1 && ix < x2 && iy >= y1 && iy < y2;
+                            const uint32_t want =
+                                inside ? ExpectedPixel(planes, w, h, zoom, X, Y) : 0xDEADBEEF;
+                            ASSERT_EQ(bits[static_cast<size_t>(Y) * row + X], want)
+                                << X << "," << Y;
+                        }
+                }
             }
         }
-    }
+    });
 }
 
 }  // namespace

@@ -1,27 +1,26 @@
-#include "app/engine_reset.h"
 #include "engine_setup.h"
+#include "app/engine_reset.h"
 
-#include "core/module1.h"
 #include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "canvas/undo.h"
+#include "core/module1.h"
+#include "palette/slider_roles.h"
 
 void SetUpEngineState(int w, int h, CanvasSurface* view, const std::string& caption) {
     ResetEngine();
-    DeleteDisplayBitmap();
     Dibs.View = view;
     Module1State& m = Module1;
-    m.UndoLimit = 32;
+    m.UndoLimit = kUndoLimit;
     BuildCoverageCurves();
     BuildBlendTable();
     m.BufferWidth = w;
     m.BufferHeight = h;
     AllocateBuffers();
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
-    m.BrushSize = 2;
-    m.StampStrength = 255;
-    m.BrushOpacity = 255;
-    m.StampSpacing = 15;
+    m.BrushSize = DesignOf(kSizeSlider).start;
+    m.StampStrength = DesignOf(kPressSlider).start;
+    m.BrushOpacity = DesignOf(kOpacitySlider).start;
+    m.StampSpacing = DesignOf(kStepSlider).start;
     m.CaptionText = caption;
 }
-

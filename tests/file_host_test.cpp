@@ -3,22 +3,22 @@
 // the program's exit on signals and failures.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QProcess>
 #include <csignal>
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/errors.h"
 #include "host/qt/file_host.h"
 #include "host/qt/image_file.h"
-#include "test_support.h"
+#include "qt_test_support.h"
 
 namespace {
 
@@ -28,7 +28,9 @@ QImage Sample(int w, int h, bool alpha) {
     QImage img(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgba((x * 37) & 255, (y * 11) & 255, (x * y) & 255, alpha ? (x + y * 3) & 255 : 255));
+            img.setPixel(x, y,
+                         qRgba((x * 37) & 255, (y * 11) & 255, (x * y) & 255,
+                               alpha ? (x + y * 3) & 255 : 255));
     return img;
 }
 
@@ -60,10 +62,12 @@ bool CanMount() {
 // A fresh folder holding a tmpfs of size bytes (read-only when readOnly, after files are put in).
 bool MountTmpfs(const QString& folder, const char* size) {
     QDir().mkpath(folder);
-    return CanMount() && ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, size) == 0;
+    return CanMount() &&
+           ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, size) == 0;
 }
 bool MakeReadOnly(const QString& folder) {
-    return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
+                   nullptr) == 0;
 }
 
 FileHost Open(const QString& path) {
@@ -91,23 +95,30 @@ struct RunResult {
     QString stderrText;
 };
 
-// Runs marlo in folder; with signal, sends it once the canvas is up (after beforeSignal runs).
-RunResult RunMarlo(const QStringList& args, int signal = 0, const std::function<void()>& beforeSignal = {},
+// Runs marlo in folder; with signal, sends it once marlo says its windows are up (after
+// beforeSignal runs).
+RunResult RunMarlo(const QStringList& args, int signal = 0,
+                   const std::function<void()>& beforeSignal = {},
                    const QString& folder = TempDir()) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_DATA_HOME", Path("xdg-data"));
+    if (signal != 0) env.insert("MARLO_SAY_READY", "1");
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(folder);
     p.start(MarloBinary(), args);
     EXPECT_TRUE(p.waitForStarted());
-    if (signal != 0 && !p.waitForFinished(1500)) {
+    QByteArray err;
+    if (signal != 0 && WaitForOutput(p, &err, "marlo: ready\n", QProcess::StandardError)) {
         if (beforeSignal) beforeSignal();
         SignalProcess(p, signal);
     }
     EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError())};
+    err += p.readAllStandardError();
+    err.replace("marlo: ready\n", "");
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(err)};
 }
 
 }  // namespace
@@ -134,9 +145,11 @@ TEST(ImageFile, RoundTripKeepsEveryUnpaintedPixelExactly) {
             ASSERT_EQ(back.size(), original.size());
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) {
-                    const QRgb want = x == 0 && y == 0 ? qRgba(7, qGreen(alpha ? 0xFFFFFFFF : original.pixel(0, 0)),
-                                                               qBlue(alpha ? 0xFFFFFFFF : original.pixel(0, 0)), 255)
-                                                       : original.pixel(x, y);
+                    const QRgb want =
+                        x == 0 && y == 0
+                            ? qRgba(7, qGreen(alpha ? 0xFFFFFFFF : original.pixel(0, 0)),
+                                    qBlue(alpha ? 0xFFFFFFFF : original.pixel(0, 0)), 255)
+                            : original.pixel(x, y);
                     ASSERT_EQ(back.pixel(x, y), want) << x << "," << y;
                 }
         }
@@ -146,17 +159,18 @@ TEST(ImageFile, RoundTripKeepsEveryUnpaintedPixelExactly) {
 TEST(FileHost, WriteBackRules) {
     struct Case {
         const char* name;
-        const char* mount;                  // tmpfs size for the image's folder, or nullptr
+        const char* mount;  // tmpfs size for the image's folder, or nullptr
         std::function<void(const QString& image)> fault;  // done after the image is opened
-        bool fails;                         // the write-back fails and the painting is rescued
-        const char* rescueIn;               // "image", "data" or "temp"
+        bool fails;            // the write-back fails and the painting is rescued
+        const char* rescueIn;  // "image", "data" or "temp"
     };
     const QString data = Path("wb-data");
     const QString temp = Path("wb-temp");
     const Case cases[] = {
         {"changed twice", nullptr, nullptr, false, nullptr},
         {"changed on disk by another program", nullptr,
-         [](const QString& image) { ASSERT_TRUE(Sample(9, 7, false).save(image)); }, false, nullptr},
+         [](const QString& image) { ASSERT_TRUE(Sample(9, 7, false).save(image)); }, false,
+         nullptr},
         {"changed on disk with its size and time kept", nullptr,
          [](const QString& image) {
              struct stat st;
@@ -168,14 +182,22 @@ TEST(FileHost, WriteBackRules) {
              ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(image).constData(), times, 0), 0);
          },
          false, nullptr},
-        {"backup name is a folder", nullptr, [](const QString& image) { QDir().mkpath(image + "~"); }, true, "image"},
+        {"backup name is a folder", nullptr,
+         [](const QString& image) { QDir().mkpath(image + "~"); }, true, "image"},
         {"image replaced by a folder", nullptr,
-         [](const QString& image) { QFile::remove(image); QDir().mkpath(image); }, true, "image"},
-        {"read-only file system", "1m", [](const QString& image) { ASSERT_TRUE(MakeReadOnly(QFileInfo(image).path())); },
-         true, "data"},
-        {"disk full", "256k",
-         [](const QString& image) { Write(QFileInfo(image).path() + "/filler", QByteArray(512 * 1024, 'x')); }, true,
+         [](const QString& image) {
+             QFile::remove(image);
+             QDir().mkpath(image);
+         },
+         true, "image"},
+        {"read-only file system", "1m",
+         [](const QString& image) { ASSERT_TRUE(MakeReadOnly(QFileInfo(image).path())); }, true,
          "data"},
+        {"disk full", "256k",
+         [](const QString& image) {
+             Write(QFileInfo(image).path() + "/filler", QByteArray(512 * 1024, 'x'));
+         },
+         true, "data"},
         {"disk full, data folder read-only", "256k",
          [&](const QString& image) {
              Write(QFileInfo(image).path() + "/filler", QByteArray(512 * 1024, 'x'));
@@ -183,17 +205,24 @@ TEST(FileHost, WriteBackRules) {
          },
          true, "temp"},
     };
-    const QByteArray oldData = qgetenv("XDG_DATA_HOME"), oldTemp = qgetenv("TMPDIR");
+    const KeepEnv keepData("XDG_DATA_HOME"), keepTemp("TMPDIR");
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
     qputenv("TMPDIR", temp.toLocal8Bit());
     int n = 0;
+    const AtScopeEnd unmount([&] {
+        for (int i = 0; i < n; ++i)
+            ::umount2(QFile::encodeName(Path(QStringLiteral("wb-%1").arg(i))).constData(),
+                      MNT_DETACH);
+        ::umount2(QFile::encodeName(data).constData(), MNT_DETACH);
+    });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString folder = Path(QStringLiteral("wb-%1").arg(n++));
         QDir(data).removeRecursively();
         QDir(temp).removeRecursively();
         QDir().mkpath(temp);
-        if (c.mount && !MountTmpfs(folder, QStringLiteral("size=%1").arg(c.mount).toLatin1().constData())) {
+        if (c.mount &&
+            !MountTmpfs(folder, QStringLiteral("size=%1").arg(c.mount).toLatin1().constData())) {
             std::printf("[ SKIPPED  ] %s: tmpfs cannot be mounted here\n", c.name);
             continue;
         }
@@ -219,9 +248,9 @@ TEST(FileHost, WriteBackRules) {
                 SendWithRed(host, 3, 2, 201);
                 ADD_FAILURE() << "the write-back did not fail";
             } catch (const HostError& e) {
-                const QString folderOf = QString(c.rescueIn) == "image" ? folder
+                const QString folderOf = QString(c.rescueIn) == "image"  ? folder
                                          : QString(c.rescueIn) == "data" ? data + "/marlo/rescue"
-                                                                          : temp;
+                                                                         : temp;
                 const QString rescue = folderOf + "/paint.marlo-rescue.png";
                 EXPECT_TRUE(QString(e.what()).contains(rescue)) << e.what();
                 EXPECT_EQ(host.WriteBackFailure(), QString(e.what()));
@@ -241,7 +270,8 @@ TEST(FileHost, WriteBackRules) {
         EXPECT_EQ(qRed(back.pixel(4, 2)), 202);
         EXPECT_EQ(Mode(image), 0600);
         if (onDisk == original) {
-            // One backup a session: the original's bytes and permission bits, kept after two writes.
+            // One backup a session: the original's bytes and permission bits, kept after two
+            // writes.
             EXPECT_EQ(Bytes(image + "~"), original);
             EXPECT_EQ(Mode(image + "~"), 0600);
             EXPECT_TRUE(notices.isEmpty());
@@ -253,10 +283,6 @@ TEST(FileHost, WriteBackRules) {
             EXPECT_TRUE(notices[0].contains(image + ".1~"));
         }
     }
-    for (int i = 0; i < n; ++i) ::umount2(QFile::encodeName(Path(QStringLiteral("wb-%1").arg(i))).constData(), MNT_DETACH);
-    ::umount2(QFile::encodeName(data).constData(), MNT_DETACH);
-    qputenv("XDG_DATA_HOME", oldData);
-    if (oldTemp.isEmpty()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", oldTemp);
 }
 
 // A file is written in the format its content has, a lossy one only when it changed; a name
@@ -304,20 +330,29 @@ TEST(FileHost, UntitledNamesAndDefaultPaper) {
     const Plane a = DefaultPaper(), b = DefaultPaper();
     EXPECT_GT(a.width, 0);
     EXPECT_EQ(a.bytes, b.bytes);  // deterministic
-    EXPECT_NE(*std::min_element(a.bytes.begin(), a.bytes.end()), *std::max_element(a.bytes.begin(), a.bytes.end()));
+    EXPECT_NE(*std::min_element(a.bytes.begin(), a.bytes.end()),
+              *std::max_element(a.bytes.begin(), a.bytes.end()));
 }
 
 // Every way a file can fail to be an image gets one line that names it and the reason.
 TEST(FileHost, LoadFailuresGiveOneLineReasons) {
     Write(Path("not-an-image.png"), "this is no picture");
-    QByteArray damaged = Bytes([&] { const QString p = Path("good.png"); Sample(8, 8, false).save(p); return p; }());
+    QByteArray damaged = Bytes([&] {
+        const QString p = Path("good.png");
+        Sample(8, 8, false).save(p);
+        return p;
+    }());
     damaged[16] = damaged[17] = damaged[18] = damaged[19] = 0;  // IHDR width 0 ...
     damaged[12] = 'X';                                          // ... and its chunk name broken
     Write(Path("damaged.png"), damaged);
     ASSERT_TRUE(Sample(600, 600, false).save(Path("big.png")));
     QDir().mkpath(Path("a-folder.png"));
     ::mkfifo(QFile::encodeName(Path("pipe.png")).constData(), 0600);
-    struct Case { const char* name; QString path; const char* words; };
+    struct Case {
+        const char* name;
+        QString path;
+        const char* words;
+    };
     const Case cases[] = {
         {"missing", Path("missing.png"), "no such file"},
         {"not an image", Path("not-an-image.png"), "not a picture"},
@@ -325,8 +360,10 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
         {"a folder", Path("a-folder.png"), "is a folder"},
         {"a named pipe", Path("pipe.png"), "is a named pipe"},
         {"a device", "/dev/null", "is a device"},
-        {"larger than memory allows", Path("big.png"), "600 x 600 pixels needs about 13.7 MiB of memory"},
+        {"larger than memory allows", Path("big.png"),
+         "600 x 600 pixels needs about 13.7 MiB of memory"},
     };
+    const KeepEnv keepMemory("MARLO_MEMORY_MB");
     qputenv("MARLO_MEMORY_MB", "1");
     for (const Case& c : cases) {
         ImageDocument doc;
@@ -340,15 +377,15 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
     QString error;
     EXPECT_FALSE(LoadGreyPlane(Path("big.png"), &paper, &error));
     EXPECT_TRUE(error.contains("600 x 600")) << error.toStdString();
-    qunsetenv("MARLO_MEMORY_MB");
 }
 
 TEST(FileHost, FormatsThatCannotBeWrittenBackAreRefusedAtStart) {
     // Qt reads GIF but does not write it: a 1 x 1 GIF made by hand, under a PNG's name.
     const QString gif = Path("picture.png");
-    const unsigned char bytes[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF,
-                                   0xFF, '!', 0xF9, 4, 1, 0, 0, 0, 0, ',', 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2,
-                                   'D', 1, 0, ';'};
+    const unsigned char bytes[] = {'G', 'I', 'F', '8', '9', 'a',  1,    0,    1,   0,    0x80,
+                                   0,   0,   0,   0,   0,   0xFF, 0xFF, 0xFF, '!', 0xF9, 4,
+                                   1,   0,   0,   0,   0,   ',',  0,    0,    0,   0,    1,
+                                   0,   1,   0,   0,   2,   2,    'D',  1,    0,   ';'};
     Write(gif, QByteArray(reinterpret_cast<const char*>(bytes), sizeof bytes));
     if (QImageWriter::supportedImageFormats().contains("gif") || QImage(gif).isNull())
         GTEST_SKIP() << "GIF is not read-only here";
@@ -361,13 +398,21 @@ TEST(FileHost, FormatsThatCannotBeWrittenBackAreRefusedAtStart) {
 TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {
     ASSERT_TRUE(Sample(4, 4, false).save(Path("ok.png")));
     ::mkfifo(QFile::encodeName(Path("pipe-arg.png")).constData(), 0600);
-    struct Case { const char* name; QStringList args; const char* words; };
+    struct Case {
+        const char* name;
+        QStringList args;
+        const char* words;
+    };
     const Case cases[] = {
         {"missing image", {Path("nothing-here.png")}, "no such file"},
         {"image is a named pipe", {Path("pipe-arg.png")}, "is a named pipe"},
-        {"paper is a named pipe", {Path("ok.png"), "--paper", Path("pipe-arg.png")}, "is a named pipe"},
+        {"paper is a named pipe",
+         {Path("ok.png"), "--paper", Path("pipe-arg.png")},
+         "is a named pipe"},
         {"paper is a folder", {Path("ok.png"), "--paper", TempDir()}, "is a folder"},
-        {"missing paper", {Path("ok.png"), "--paper", Path("no-paper.png")}, "no-paper.png: no such file"},
+        {"missing paper",
+         {Path("ok.png"), "--paper", Path("no-paper.png")},
+         "no-paper.png: no such file"},
         {"two images", {Path("ok.png"), Path("ok.png")}, "only one IMAGE"},
         {"unknown option", {"--frobnicate"}, "unknown option --frobnicate"},
         {"unknown option like a file", {"-dash.png"}, "unknown option -dash.png"},
@@ -391,7 +436,8 @@ TEST(MarloProgram, ClosingRules) {
     const QByteArray original = Bytes(path);
     RunResult r = RunMarlo({path, "--wallpaper", Path("pipe-arg.png")}, SIGTERM);
     EXPECT_EQ(r.exitCode, 0) << r.stderrText.toStdString();
-    EXPECT_TRUE(r.stderrText.contains("is a named pipe, not a picture file; the palette has its plain background"));
+    EXPECT_TRUE(r.stderrText.contains(
+        "is a named pipe, not a picture file; the palette has its plain background"));
     EXPECT_EQ(Bytes(path), original);
     EXPECT_FALSE(QFile::exists(path + "~"));
 
@@ -405,9 +451,11 @@ TEST(MarloProgram, ClosingRules) {
     // Something took the new canvas's name meanwhile: the painting goes to a rescue file.
     const QString blocked = Path("blocked");
     QDir().mkpath(blocked);
-    r = RunMarlo({}, SIGTERM, [&] { QDir().mkpath(blocked + "/untitled.png"); }, blocked);
+    r = RunMarlo(
+        {}, SIGTERM, [&] { QDir().mkpath(blocked + "/untitled.png"); }, blocked);
     EXPECT_EQ(r.exitCode, 1) << r.stderrText.toStdString();
-    EXPECT_TRUE(r.stderrText.contains("saved as " + blocked + "/untitled.marlo-rescue.png")) << r.stderrText.toStdString();
+    EXPECT_TRUE(r.stderrText.contains("saved as " + blocked + "/untitled.marlo-rescue.png"))
+        << r.stderrText.toStdString();
     EXPECT_EQ(QImage(blocked + "/untitled.marlo-rescue.png").size(), QSize(1024, 768));
 }
 

@@ -9,13 +9,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QWheelEvent>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
 #include <random>
 
 #include "app/qt/application.h"
-#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/menus.h"
@@ -24,6 +24,8 @@
 #include "canvas/smoothblit.h"
 #include "canvas/undo.h"
 #include "canvas/zoom.h"
+#include "core/module1.h"
+#include "core/wiring.h"
 #include "marlo_window_test.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/trackle.h"
@@ -58,8 +60,9 @@ TEST_F(CanvasWindow, ShowsEveryPixelExactlyAtZoomOne) {
     const Module1State& m = Module1;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 60; ++x)
-            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF,
-                      (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y))
+            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, (uint32_t(m.RPlane.at(x, y)) << 16) |
+                                                        (m.GPlane.at(x, y) << 8) |
+                                                        m.BPlane.at(x, y))
                 << x << "," << y;
 }
 
@@ -67,21 +70,22 @@ TEST_F(CanvasWindow, ShowsEveryPixelExactlyAtZoomOne) {
 // other than (0, 0): the window shows the whole image's rendering, pixel for pixel.
 TEST_F(CanvasWindow, ShowsTheWindowsShareOfTheZoomedImage) {
     const Module1State& m = Module1;
-    for (const auto& [zoom, sx, sy] : {std::tuple{2.0f, -30, -20}, std::tuple{8.0f, -203, -97},
-                                       std::tuple{0.5f, 7, 3}}) {
+    for (const auto& [zoom, sx, sy] :
+         {std::tuple{2.0f, -30, -20}, std::tuple{8.0f, -203, -97}, std::tuple{0.5f, 7, 3}}) {
         SCOPED_TRACE(testing::Message() << "zoom " << zoom);
         ApplyZoom(zoom, sx, sy);
         displaybuffers();
         const int dw = Dibs.DisplayWidth, dh = Dibs.DisplayHeight, row = (dw + 3) / 4 * 4;
         std::vector<uint32_t> whole(static_cast<size_t>(row) * dh);
-        p_smoothblit(m.RPlane.bytes.data(), m.GPlane.bytes.data(), m.BPlane.bytes.data(), whole.data(), 0, 0,
-                     60, 40, 61, 41, dw, dh, row, zoom);
+        p_smoothblit(m.RPlane.bytes.data(), m.GPlane.bytes.data(), m.BPlane.bytes.data(),
+                     whole.data(), 0, 0, 60, 40, 61, 41, dw, dh, row, zoom);
         const QImage shown = Shown();
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 60; ++x) {
                 const int X = x - sx, Y = y - sy;
                 if (X < 0 || Y < 0 || X >= dw || Y >= dh) continue;
-                ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, whole[static_cast<size_t>(Y) * row + X] & 0xFFFFFF)
+                ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF,
+                          whole[static_cast<size_t>(Y) * row + X] & 0xFFFFFF)
                     << x << "," << y;
             }
     }
@@ -90,11 +94,13 @@ TEST_F(CanvasWindow, ShowsTheWindowsShareOfTheZoomedImage) {
 TEST_F(CanvasWindow, CtrlPlusAndMinusZoomAndNameTheZoom) {
     QTest::keyClick(view, Qt::Key_Equal, Qt::ControlModifier);
     EXPECT_EQ(Module1.Zoom, 1.25f);
-    EXPECT_EQ(window->windowTitle(), "Marlo for Tarnwick Artist - Spline based paint engine zoom = 125");
+    EXPECT_EQ(window->windowTitle(),
+              "Marlo for Tarnwick Artist - Spline based paint engine zoom = 125");
     QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
     EXPECT_EQ(Module1.Zoom, 0.75f);
-    EXPECT_EQ(window->windowTitle(), "Marlo for Tarnwick Artist - Spline based paint engine zoom = 75");
+    EXPECT_EQ(window->windowTitle(),
+              "Marlo for Tarnwick Artist - Spline based paint engine zoom = 75");
     // Plus without Ctrl, or with Ctrl and Shift, does nothing.
     QTest::keyClick(view, Qt::Key_Equal);
     QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier);
@@ -121,6 +127,7 @@ TEST_F(CanvasWindow, LowerCaseUUndoesUpperCaseDoesNot) {
 // two. Clear after Clear outruns the idle compression; the steps are still cut to the budget and
 // the painter is told once, when the history has settled.
 TEST_F(CanvasWindow, TellsOnceWhenUndoStepsAreDroppedForTheBudget) {
+    const AtScopeEnd measureAgain([] { SetUndoBudget(0); });
     SetUndoBudget(20000);
     std::mt19937 rng(3);
     for (int i = 0; i < 6; ++i) {
@@ -128,10 +135,14 @@ TEST_F(CanvasWindow, TellsOnceWhenUndoStepsAreDroppedForTheBudget) {
         ClearImage();
     }
     ASSERT_TRUE(QTest::qWaitFor([this] { return !messages.isEmpty(); }));
-    QTest::qWait(20);
+    // Told once: no idle turn is left that could tell it again.
+    ASSERT_TRUE(QTest::qWaitFor([this] {
+        const QList<QTimer*> timers = window->findChildren<QTimer*>();
+        return std::none_of(timers.begin(), timers.end(),
+                            [](const QTimer* t) { return t->isActive(); });
+    }));
     EXPECT_EQ(messages, QStringList{"Undo keeps the last 2 steps: the image is too large for 33"});
     EXPECT_EQ(Module1.UndoList.size(), 10u);
-    SetUndoBudget(0);
 }
 
 TEST_F(CanvasWindow, CommaHeldSetsPickMode) {
@@ -166,8 +177,8 @@ TEST_F(CanvasWindow, OnlyTheCommaKeyTurnsOnPickMode) {
     };
     // Scan codes other than the ones earlier tests taught the window for the comma.
     const Case cases[] = {
-        {Qt::Key_Less, Qt::ShiftModifier, 0, "<", true},    // Shift and the comma key (US)
-        {Qt::Key_Less, Qt::NoModifier, 94, "<", false},     // the extra key of European keyboards
+        {Qt::Key_Less, Qt::ShiftModifier, 0, "<", true},  // Shift and the comma key (US)
+        {Qt::Key_Less, Qt::NoModifier, 94, "<", false},   // the extra key of European keyboards
         {Qt::Key_Greater, Qt::ShiftModifier, 94, ">", false},
         {Qt::Key_W, Qt::NoModifier, 59, "w", false},
         {Qt::Key_Comma, Qt::NoModifier, 0, ",", true},
@@ -219,9 +230,9 @@ TEST_F(CanvasWindow, ADragPaintsAndTheReleaseCommitsOneUndoStep) {
 
 TEST_F(CanvasWindow, ClosingWritesTheImageBackInOrder) {
     EXPECT_TRUE(window->close());
-    const std::vector<std::string> order = {"Tarn_BufferWidth", "Tarn_BufferHeight", "Tarn_SaveUndo",
-                                            "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer",
-                                            "tarn_Refresh"};
+    const std::vector<std::string> order = {
+        "Tarn_BufferWidth", "Tarn_BufferHeight", "Tarn_SaveUndo", "Tarn_SetRbuffer",
+        "Tarn_SetGbuffer",  "Tarn_SetBbuffer",   "tarn_Refresh"};
     EXPECT_EQ(host->calls, order);
     EXPECT_EQ(host->sentG.bytes, Module1.GPlane.bytes);
     EXPECT_TRUE(messages.isEmpty());
@@ -234,8 +245,11 @@ TEST_F(CanvasWindow, ClosingAfterTheHostResizedAsksEveryTime) {
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
-                               QChar(13) + QStringLiteral("Loose all changes?"));
+    EXPECT_EQ(
+        messages[0],
+        QStringLiteral(
+            "Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
+            QChar(13) + QStringLiteral("Loose all changes?"));
     // Both sizes are asked for, though the width alone has changed.
     EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "Tarn_BufferHeight"), 1);
     // "No" shows the palette again where the user left it.
@@ -254,7 +268,7 @@ TEST_F(CanvasWindow, ClosingAfterTheHostResizedAsksEveryTime) {
 
 TEST_F(CanvasWindow, TheSizeQuestionShowsTwoLines) {
     host->width = 61;
-    MessageBoxHook = nullptr;
+    Wiring.MessageBoxHook = nullptr;
     QString shown;
     QTimer::singleShot(0, [&shown] {
         QWidget* modal = QApplication::activeModalWidget();
@@ -266,8 +280,9 @@ TEST_F(CanvasWindow, TheSizeQuestionShowsTwoLines) {
         }
     });
     EXPECT_FALSE(window->close());
-    EXPECT_EQ(shown, "Can't copy buffer back to Project Tarnwick because the buffer size has changed\n"
-                     "Loose all changes?");
+    EXPECT_EQ(shown,
+              "Can't copy buffer back to Project Tarnwick because the buffer size has changed\n"
+              "Loose all changes?");
 }
 
 TEST_F(CanvasWindow, ClosingWithAFailingHostClosesSilently) {
@@ -364,7 +379,8 @@ TEST_F(CanvasWindow, BracketsStepTheSizeSliderAndThePointerShowsTheBrush) {
 }
 
 void Wheel(QWidget* w, QPoint at, QPoint angle, Qt::KeyboardModifiers mods) {
-    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), angle, Qt::NoButton, mods, Qt::NoScrollPhase, false);
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), angle, Qt::NoButton, mods, Qt::NoScrollPhase,
+                  false);
     QApplication::sendEvent(w, &e);
 }
 
@@ -374,7 +390,8 @@ TEST_F(CanvasWindow, WheelZoomsAboutThePointerWithCtrlAndScrollsOtherwise) {
     EXPECT_EQ(Module1.Zoom, 1.25f);
     EXPECT_EQ(Module1.ScrollX, -5);  // 20 = -5 + 20 x 1.25
     EXPECT_EQ(Module1.ScrollY, -2);  // round(10 - 10 x 1.25), halves to even
-    EXPECT_EQ(window->windowTitle(), "Marlo for Tarnwick Artist - Spline based paint engine zoom = 125");
+    EXPECT_EQ(window->windowTitle(),
+              "Marlo for Tarnwick Artist - Spline based paint engine zoom = 125");
     Wheel(view, QPoint(20, 10), QPoint(0, 60), Qt::ControlModifier);  // half a notch waits
     EXPECT_EQ(Module1.Zoom, 1.25f);
     Wheel(view, QPoint(20, 10), QPoint(0, 60), Qt::ControlModifier);
@@ -435,7 +452,8 @@ TEST_F(CanvasWindow, ModeMenuMarksTheModeInEffectAndKeysBoxListsTheGestures) {
     EXPECT_EQ(keys->text(), "Keys and gestures...");
     keys->trigger();
     ASSERT_EQ(messages.size(), 1);
-    for (const char* gesture : {"Ctrl+Z", "Space", "[ and ]", "wheel", "Comma", "Shift+Ctrl", "u or"})
+    for (const char* gesture :
+         {"Ctrl+Z", "Space", "[ and ]", "wheel", "Comma", "Shift+Ctrl", "u or"})
         EXPECT_TRUE(messages[0].contains(gesture)) << gesture;
 }
 
@@ -444,14 +462,19 @@ TEST_F(CanvasWindow, ModeMenuMarksTheModeInEffectAndKeysBoxListsTheGestures) {
 class LargeCanvas : public MarloWindowTest {};
 
 TEST_F(LargeCanvas, WindowsStayOnTheScreenWhateverTheImageSize) {
-    struct Case { int w, h; bool fits; };
+    struct Case {
+        int w, h;
+        bool fits;
+    };
     for (const Case& c : {Case{1900, 300, false}, Case{300, 2000, false}, Case{640, 100, true}}) {
         SCOPED_TRACE(c.w);
         StartOn(c.w, c.h);
         const QRect screen = window->screen()->availableGeometry();
         EXPECT_TRUE(screen.contains(window->frameGeometry()));
         EXPECT_TRUE(screen.contains(palette->frameGeometry()));
-        EXPECT_EQ(window->view()->width(), std::min(c.w, screen.width() - (window->frameGeometry().width() - window->width())));
+        EXPECT_EQ(
+            window->view()->width(),
+            std::min(c.w, screen.width() - (window->frameGeometry().width() - window->width())));
         if (c.fits) {
             EXPECT_EQ(window->view()->size(), QSize(c.w, c.h));
         }

@@ -1,6 +1,7 @@
 # cmake -DROOT=. -DCLANG_FORMAT=clang-format -P format_check.cmake
 # Fails when a C++ file of src/, tests/ or bench/ differs from what clang-format makes of it
 # under the repository's .clang-format, and names each such file.
+get_filename_component(ROOT ${ROOT} ABSOLUTE)
 file(GLOB_RECURSE files ${ROOT}/src/*.h ${ROOT}/src/*.cpp ${ROOT}/tests/*.h ${ROOT}/tests/*.cpp
      ${ROOT}/bench/*.h ${ROOT}/bench/*.cpp)
 set(faults 0)

@@ -3,6 +3,7 @@
 // loads a PNG, runs plug-in-marlo on its layer and saves the result; the result is compared
 // pixel by pixel. Marlo is the scripted client (gimp_test_client), the real `marlo --dbus`
 // closed by SIGTERM, or nobody when another host holds the name.
+#include <gtest/gtest.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -16,13 +17,14 @@
 #include <QThread>
 #include <csignal>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "gimp_test_change.h"
 
 namespace {
 
-QString Built(const QString& path) { return qEnvironmentVariable("MARLO_BINARY_DIR") + QLatin1Char('/') + path; }
+QString Built(const QString& path) {
+    return qEnvironmentVariable("MARLO_BINARY_DIR") + QLatin1Char('/') + path;
+}
 
 // Straight colour with an alpha that varies (8 or 16 bits a channel, the 16-bit values off the
 // 8-bit steps), or grey without alpha.
@@ -33,13 +35,15 @@ QImage Input(QImage::Format format) {
             if (format == QImage::Format_Grayscale8)
                 image.scanLine(y)[x] = static_cast<uchar>(x * 15 + y * 9);
             else if (format == QImage::Format_RGBA64)
-                image.setPixelColor(x, y, QColor::fromRgba64(QRgba64::fromRgba64((x * 4099 + y * 733) & 0xFFFF,
-                                                                                (x * 1021 + y * 7919) & 0xFFFF,
-                                                                                (x * 3001) ^ (y * 211),
-                                                                                16000 + x * 1999 + y * 997)));
+                image.setPixelColor(
+                    x, y,
+                    QColor::fromRgba64(QRgba64::fromRgba64(
+                        (x * 4099 + y * 733) & 0xFFFF, (x * 1021 + y * 7919) & 0xFFFF,
+                        (x * 3001) ^ (y * 211), 16000 + x * 1999 + y * 997)));
             else
-                image.setPixel(x, y, qRgba((x * 37 + y * 11) & 255, (x * 5 + y * 29) & 255, (x * 13) ^ (y * 7),
-                                           64 + ((x * 9 + y * 17) & 127)));
+                image.setPixel(x, y,
+                               qRgba((x * 37 + y * 11) & 255, (x * 5 + y * 29) & 255,
+                                     (x * 13) ^ (y * 7), 64 + ((x * 9 + y * 17) & 127)));
         }
     return image;
 }
@@ -64,8 +68,8 @@ struct GimpRun {
 };
 
 // Runs GIMP once in batch mode over `cases`; `meanwhile` runs while GIMP does.
-GimpRun RunGimp(const QTemporaryDir& dir, const std::vector<const Case*>& cases, const QProcessEnvironment& env,
-                const std::function<void()>& meanwhile = {}) {
+GimpRun RunGimp(const QTemporaryDir& dir, const std::vector<const Case*>& cases,
+                const QProcessEnvironment& env, const std::function<void()>& meanwhile = {}) {
     QString script = QStringLiteral(
         "(define (marlo-case name in out sel x y w h)"
         "  (let* ((image (car (gimp-file-load RUN-NONINTERACTIVE in in)))"
@@ -84,7 +88,8 @@ GimpRun RunGimp(const QTemporaryDir& dir, const std::vector<const Case*>& cases,
     for (const Case* c : cases) {
         const QRect s = c->selection;
         script += QStringLiteral("(marlo-case \"%1\" \"%2\" \"%3\" %4 %5 %6 %7 %8)")
-                      .arg(QLatin1String(c->name), dir.filePath(QLatin1String(c->name) + QStringLiteral("-in.png")),
+                      .arg(QLatin1String(c->name),
+                           dir.filePath(QLatin1String(c->name) + QStringLiteral("-in.png")),
                            dir.filePath(QLatin1String(c->name) + QStringLiteral("-out.png")),
                            s.isEmpty() ? QStringLiteral("#f") : QStringLiteral("#t"))
                       .arg(s.x())
@@ -95,8 +100,10 @@ GimpRun RunGimp(const QTemporaryDir& dir, const std::vector<const Case*>& cases,
     QProcess gimp;
     gimp.setProcessEnvironment(env);
     gimp.setProcessChannelMode(QProcess::MergedChannels);
-    gimp.start(QStringLiteral("gimp"), {QStringLiteral("-i"), QStringLiteral("-f"), QStringLiteral("--console-messages"),
-                                        QStringLiteral("-b"), script, QStringLiteral("-b"), QStringLiteral("(gimp-quit 0)")});
+    gimp.start(
+        QStringLiteral("gimp"),
+        {QStringLiteral("-i"), QStringLiteral("-f"), QStringLiteral("--console-messages"),
+         QStringLiteral("-b"), script, QStringLiteral("-b"), QStringLiteral("(gimp-quit 0)")});
     GimpRun run;
     if (!gimp.waitForStarted(30000)) return run;
     if (meanwhile) meanwhile();
@@ -117,9 +124,11 @@ void WaitForMarloThenTerminate(const QString& pidFile) {
         if (!file.open(QIODevice::ReadOnly)) continue;
         const uint pid = file.readAll().trimmed().toUInt();
         for (const QString& name : bus->registeredServiceNames().value()) {
-            if (!name.startsWith(QLatin1Char(':')) || bus->servicePid(name).value() != pid) continue;
+            if (!name.startsWith(QLatin1Char(':')) || bus->servicePid(name).value() != pid)
+                continue;
             const QDBusMessage reply = QDBusConnection::sessionBus().call(
-                QDBusMessage::createMethodCall(name, QStringLiteral("/Form1"), QStringLiteral("Marlo.Form1"),
+                QDBusMessage::createMethodCall(name, QStringLiteral("/Form1"),
+                                               QStringLiteral("Marlo.Form1"),
                                                QStringLiteral("PrefsCallback")),
                 QDBus::Block, 5000);
             if (reply.type() != QDBusMessage::ReplyMessage) continue;
@@ -137,19 +146,23 @@ QImage Expected(const Case& c, const QImage& in) {
     QImage out = in;
     for (int y = 0; y < in.height(); ++y)
         for (int x = 0; x < in.width(); ++x) {
-            if (!InKnownChange(x, y) || (!c.selection.isEmpty() && !c.selection.contains(x, y))) continue;
+            if (!InKnownChange(x, y) || (!c.selection.isEmpty() && !c.selection.contains(x, y)))
+                continue;
             const QRgba64 p = in.pixelColor(x, y).rgba64();
             const uint16_t stored[3] = {p.red(), p.green(), p.blue()};
             uint8_t seen[3], painted[3];
             for (int i = 0; i < 3; ++i) seen[i] = painted[i] = To8(stored[i]);
             KnownChange(x, y, &painted[0], &painted[1], &painted[2]);
             if (in.format() == QImage::Format_Grayscale8) {
-                out.scanLine(y)[x] = static_cast<uchar>((painted[0] + painted[1] + painted[2] + 1) / 3);
+                out.scanLine(y)[x] =
+                    static_cast<uchar>((painted[0] + painted[1] + painted[2] + 1) / 3);
                 continue;
             }
             uint16_t now[3];
-            for (int i = 0; i < 3; ++i) now[i] = painted[i] == seen[i] ? stored[i] : painted[i] * 257;
-            out.setPixelColor(x, y, QColor::fromRgba64(QRgba64::fromRgba64(now[0], now[1], now[2], p.alpha())));
+            for (int i = 0; i < 3; ++i)
+                now[i] = painted[i] == seen[i] ? stored[i] : painted[i] * 257;
+            out.setPixelColor(
+                x, y, QColor::fromRgba64(QRgba64::fromRgba64(now[0], now[1], now[2], p.alpha())));
         }
     return out;
 }
@@ -159,7 +172,8 @@ void ExpectSamePixels(const QImage& got, const QImage& want) {
     ASSERT_EQ(got.size(), want.size());
     for (int y = 0; y < want.height(); ++y)
         for (int x = 0; x < want.width(); ++x)
-            ASSERT_EQ(got.pixelColor(x, y).rgba64(), want.pixelColor(x, y).rgba64()) << "at " << x << ", " << y;
+            ASSERT_EQ(got.pixelColor(x, y).rgba64(), want.pixelColor(x, y).rgba64())
+                << "at " << x << ", " << y;
 }
 
 TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
@@ -177,16 +191,19 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
     ASSERT_TRUE(dir.isValid());
     // GIMP's own profile, with a plug-in path of three plug-ins: start-up takes about a second.
     QDir root(dir.path());
-    ASSERT_TRUE(root.mkpath(QStringLiteral("profile/gradients")) && root.mkpath(QStringLiteral("plug-ins")) &&
-                root.mkpath(QStringLiteral("report")));
+    ASSERT_TRUE(root.mkpath(QStringLiteral("profile/gradients")) &&
+                root.mkpath(QStringLiteral("plug-ins")) && root.mkpath(QStringLiteral("report")));
     for (const char* plugIn : {"script-fu", "file-png"})
         ASSERT_TRUE(QFile::link(QStringLiteral(MARLO_GIMP_PLUGIN_DIR "/") + QLatin1String(plugIn),
                                 dir.filePath(QStringLiteral("plug-ins/") + QLatin1String(plugIn))));
-    ASSERT_TRUE(QFile::link(Built(QStringLiteral("gimp-plug-in/marlo-gimp")), dir.filePath(QStringLiteral("plug-ins/marlo-gimp"))));
+    ASSERT_TRUE(QFile::link(Built(QStringLiteral("gimp-plug-in/marlo-gimp")),
+                            dir.filePath(QStringLiteral("plug-ins/marlo-gimp"))));
     {
         QFile rc(dir.filePath(QStringLiteral("profile/gimprc")));
         ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
-        rc.write(QStringLiteral("(plug-in-path \"%1\")\n").arg(dir.filePath(QStringLiteral("plug-ins"))).toUtf8());
+        rc.write(QStringLiteral("(plug-in-path \"%1\")\n")
+                     .arg(dir.filePath(QStringLiteral("plug-ins")))
+                     .toUtf8());
     }
     // The real Marlo, by way of a script that leaves its process id behind.
     const QString pidFile = dir.filePath(QStringLiteral("marlo.pid"));
@@ -194,10 +211,14 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
     {
         QFile sh(realMarlo);
         ASSERT_TRUE(sh.open(QIODevice::WriteOnly));
-        sh.write(QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec '%2' \"$@\"\n").arg(pidFile, Built(QStringLiteral("src/marlo"))).toUtf8());
+        sh.write(QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec '%2' \"$@\"\n")
+                     .arg(pidFile, Built(QStringLiteral("src/marlo")))
+                     .toUtf8());
         sh.setPermissions(sh.permissions() | QFile::ExeOwner);
     }
-    for (const Case& c : cases) ASSERT_TRUE(Input(c.format).save(dir.filePath(QLatin1String(c.name) + QStringLiteral("-in.png"))));
+    for (const Case& c : cases)
+        ASSERT_TRUE(
+            Input(c.format).save(dir.filePath(QLatin1String(c.name) + QStringLiteral("-in.png"))));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("GIMP2_DIRECTORY"), dir.filePath(QStringLiteral("profile")));
@@ -210,21 +231,28 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         QProcessEnvironment e = env;
         std::function<void()> meanwhile;
         if (marlo == Marlo::Client) {
-            e.insert(QStringLiteral("MARLO_EXECUTABLE"), Built(QStringLiteral("tests/gimp_test_client")));
+            e.insert(QStringLiteral("MARLO_EXECUTABLE"),
+                     Built(QStringLiteral("tests/gimp_test_client")));
             // GIMP without a session bus: the plug-in brings a bus of its own.
-            e.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("no-bus")));
+            e.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                     QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("no-bus")));
         } else if (marlo == Marlo::Real) {
             e.insert(QStringLiteral("MARLO_EXECUTABLE"), realMarlo);
             meanwhile = [&] { WaitForMarloThenTerminate(pidFile); };
         } else {
-            e.insert(QStringLiteral("MARLO_EXECUTABLE"), Built(QStringLiteral("tests/gimp_test_client")));
-            ASSERT_TRUE(QDBusConnection::sessionBus().registerService(QStringLiteral("Tarnwick.Tarnwick_Class")));
+            e.insert(QStringLiteral("MARLO_EXECUTABLE"),
+                     Built(QStringLiteral("tests/gimp_test_client")));
+            ASSERT_TRUE(QDBusConnection::sessionBus().registerService(
+                QStringLiteral("Tarnwick.Tarnwick_Class")));
         }
         runs[marlo] = RunGimp(dir, group, e, meanwhile);
-        if (marlo == Marlo::NameTaken) QDBusConnection::sessionBus().unregisterService(QStringLiteral("Tarnwick.Tarnwick_Class"));
+        if (marlo == Marlo::NameTaken)
+            QDBusConnection::sessionBus().unregisterService(
+                QStringLiteral("Tarnwick.Tarnwick_Class"));
         ASSERT_TRUE(runs[marlo].finished) << runs[marlo].output.toStdString();
         for (const char* fault : {"inconsistent", "Sanitizer", "runtime error", "crashed"})
-            EXPECT_FALSE(runs[marlo].output.contains(QLatin1String(fault))) << runs[marlo].output.toStdString();
+            EXPECT_FALSE(runs[marlo].output.contains(QLatin1String(fault)))
+                << runs[marlo].output.toStdString();
     }
 
     int clientRun = 0;
@@ -232,19 +260,23 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         SCOPED_TRACE(c.name);
         const QString& output = runs[c.marlo].output;
         const QImage in = Input(c.format);
-        ExpectSamePixels(QImage(dir.filePath(QLatin1String(c.name) + QStringLiteral("-out.png"))).convertToFormat(c.format),
+        ExpectSamePixels(QImage(dir.filePath(QLatin1String(c.name) + QStringLiteral("-out.png")))
+                             .convertToFormat(c.format),
                          Expected(c, in));
         const QString done = QStringLiteral("marlo-case %1: ").arg(QLatin1String(c.name));
         if (c.expect == Expect::Refused) {
             EXPECT_TRUE(output.contains(done + QStringLiteral("failed"))) << output.toStdString();
-            EXPECT_TRUE(output.contains(QLatin1String("another host already owns the name Tarnwick.Tarnwick_Class")))
+            EXPECT_TRUE(output.contains(
+                QLatin1String("another host already owns the name Tarnwick.Tarnwick_Class")))
                 << output.toStdString();
             continue;
         }
         // One write-back, and the image is dirty from it.
-        EXPECT_TRUE(output.contains(done + QStringLiteral("returned, dirty 1"))) << output.toStdString();
+        EXPECT_TRUE(output.contains(done + QStringLiteral("returned, dirty 1")))
+            << output.toStdString();
         if (c.marlo != Marlo::Client) continue;
-        // What the client read: the layer's colour (a grey layer three times) and the pattern as paper.
+        // What the client read: the layer's colour (a grey layer three times) and the pattern as
+        // paper.
         ++clientRun;
         QImage seen(in.size(), QImage::Format_RGB32);
         for (int y = 0; y < in.height(); ++y)
@@ -255,10 +287,12 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         const QImage read(dir.filePath(QStringLiteral("report/read-%1.png").arg(clientRun)));
         ExpectSamePixels(read.convertToFormat(QImage::Format_RGB32), seen);
         const QImage paper(dir.filePath(QStringLiteral("report/paper-%1.png").arg(clientRun)));
-        EXPECT_TRUE(output.contains(QStringLiteral("marlo-pattern %1x%2").arg(paper.width()).arg(paper.height())))
+        EXPECT_TRUE(output.contains(
+            QStringLiteral("marlo-pattern %1x%2").arg(paper.width()).arg(paper.height())))
             << output.toStdString();
     }
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("report/read-%1.png").arg(clientRun + 1))));
+    EXPECT_FALSE(
+        QFile::exists(dir.filePath(QStringLiteral("report/read-%1.png").arg(clientRun + 1))));
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 // Inside x 2..11, y 1..6: red inverted, green and blue from the position.
 inline constexpr int kChangeX0 = 2, kChangeY0 = 1, kChangeX1 = 12, kChangeY1 = 7;
 
-inline bool InKnownChange(int x, int y) { return x >= kChangeX0 && x < kChangeX1 && y >= kChangeY0 && y < kChangeY1; }
+inline bool InKnownChange(int x, int y) {
+    return x >= kChangeX0 && x < kChangeX1 && y >= kChangeY0 && y < kChangeY1;
+}
 
 // The colour the change gives a pixel of colour (r, g, b) at (x, y).
 inline void KnownChange(int x, int y, uint8_t* r, uint8_t* g, uint8_t* b) {
@@ -19,5 +21,6 @@ inline void KnownChange(int x, int y, uint8_t* r, uint8_t* g, uint8_t* b) {
 
 inline void PaintKnownChange(Plane& r, Plane& g, Plane& b) {
     for (int y = kChangeY0; y < std::min(kChangeY1, r.height); ++y)
-        for (int x = kChangeX0; x < std::min(kChangeX1, r.width); ++x) KnownChange(x, y, &r.at(x, y), &g.at(x, y), &b.at(x, y));
+        for (int x = kChangeX0; x < std::min(kChangeX1, r.width); ++x)
+            KnownChange(x, y, &r.at(x, y), &g.at(x, y), &b.at(x, y));
 }

@@ -9,8 +9,8 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "gimp_test_change.h"
@@ -21,7 +21,8 @@ namespace {
 QImage Colour(const Plane& r, const Plane& g, const Plane& b) {
     QImage image(r.width, r.height, QImage::Format_RGB888);
     for (int y = 0; y < r.height; ++y)
-        for (int x = 0; x < r.width; ++x) image.setPixel(x, y, qRgb(r.at(x, y), g.at(x, y), b.at(x, y)));
+        for (int x = 0; x < r.width; ++x)
+            image.setPixel(x, y, qRgb(r.at(x, y), g.at(x, y), b.at(x, y)));
     return image;
 }
 
@@ -30,7 +31,9 @@ QImage Colour(const Plane& r, const Plane& g, const Plane& b) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--grab") == 0) {
         QGuiApplication app(argc, argv);
-        return QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+        return QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(argv[2]))
+                   ? 0
+                   : 1;
     }
     QCoreApplication app(argc, argv);
     QString error;
@@ -52,7 +55,8 @@ int main(int argc, char** argv) {
         const QDir report(qEnvironmentVariable("MARLO_TEST_REPORT"));
         int run = 1;
         while (report.exists(QStringLiteral("read-%1.png").arg(run))) ++run;
-        QImage grey(paper.bytes.data(), paper.width, paper.height, paper.width, QImage::Format_Grayscale8);
+        QImage grey(paper.bytes.data(), paper.width, paper.height, paper.width,
+                    QImage::Format_Grayscale8);
         if (!grey.save(report.filePath(QStringLiteral("paper-%1.png").arg(run))) ||
             !Colour(r, g, b).save(report.filePath(QStringLiteral("read-%1.png").arg(run))))
             throw std::runtime_error("cannot write the report in " + report.path().toStdString());
@@ -63,8 +67,9 @@ int main(int argc, char** argv) {
         host->Tarn_SetGbuffer(g);
         host->Tarn_SetBbuffer(b);
         host->tarn_Refresh();
-        std::fprintf(stderr, "client: %d x %d: planes read in %lld ms, written back in %lld ms\n", r.width, r.height,
-                     static_cast<long long>(readMs), static_cast<long long>(timer.elapsed()));
+        std::fprintf(stderr, "client: %d x %d: planes read in %lld ms, written back in %lld ms\n",
+                     r.width, r.height, static_cast<long long>(readMs),
+                     static_cast<long long>(timer.elapsed()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "client: %s\n", e.what());
         return 3;

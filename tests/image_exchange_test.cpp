@@ -4,20 +4,22 @@
 #include <QTest>
 
 #include "app/qt/application.h"
-#include "core/module1.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
 #include "canvas/undo.h"
+#include "core/module1.h"
+#include "marlo_window_test.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
-#include "marlo_window_test.h"
 
 namespace {
 
 class ImageExchange : public MarloWindowTest {
 protected:
     void SetUp() override { StartOn(30, 20); }
-    void Click(kt_button* b) { QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10)); }
+    void Click(kt_button* b) {
+        QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    }
 };
 
 }  // namespace

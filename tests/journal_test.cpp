@@ -15,7 +15,7 @@
 #include "canvas/image_exchange.h"
 #include "canvas/undo.h"
 #include "canvas/zoom.h"
-#include "core/journal_tap.h"
+#include "core/wiring.h"
 #include "input/stroke_capture.h"
 #include "journal/journal.h"
 #include "journal/journal_file.h"
@@ -52,7 +52,8 @@ std::vector<uint8_t> ThreeRecords(const std::string& path) {
     {
         JournalWriter w(path, nullptr);
         w.Append(1, Body(40, 1), false);
-        w.AppendMade(2, [] { return Body(3000, 2); }, true);
+        w.AppendMade(
+            2, [] { return Body(3000, 2); }, true);
         w.Append(3, Body(17, 3), true);
         w.Drain();
         EXPECT_FALSE(w.Failed());
@@ -175,18 +176,18 @@ TEST(JournalReplay, RebuildsTheSessionByteForByte) {
     host->showOnSend = false;
     Main(host, nullptr);
     Module1State& m = Module1;
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
     m.BrushSize = 5, m.StampStrength = 255, m.BrushOpacity = 255, m.StampSpacing = 15;
     m.PaperStrength = 90;
     ApplyZoom(1.75f, -13, 7);
     Journal journal(path, SessionRecord{1, 2, "file", "/tmp/x.png", {}, 0}, nullptr);
-    TheJournal = &journal;
-    struct Forget {
-        ~Forget() { TheJournal = nullptr; }
-    } forget;
+    Wiring.Journal = &journal;
+    const Restore<JournalTap*> forget(Wiring.Journal);
 
-    struct Kind { int curve, relief, mode; float r, g, b; };
-    const Kind kinds[] = {{0, 0, 0, 200, 10, 40}, {1, 0, 7, 20, 90, 240}, {2, 0, 7, 0, 0, 0},
+    struct Kind {
+        int curve, relief, mode;
+        float r, g, b;
+    };
+    const Kind kinds[] = {{0, 0, 0, 200, 10, 40},  {1, 0, 7, 20, 90, 240}, {2, 0, 7, 0, 0, 0},
                           {1, 1, 0, 250, 250, 20}, {0, 0, 3, 60, 160, 60}, {0, 1, 10, 9, 99, 199}};
     Planes beforeLast;
     int strokes = 0;
@@ -209,14 +210,13 @@ TEST(JournalReplay, RebuildsTheSessionByteForByte) {
     }
     journal.Drain();
     ASSERT_FALSE(journal.Failed());
-    TheJournal = nullptr;
+    Wiring.Journal = nullptr;
     const Planes live = PlanesNow();
     const size_t liveHistory = m.UndoList.size();
 
     ResetEngine();
     const JournalContents contents = ReadJournal(path);
     Main(std::make_shared<JournalHost>(contents), nullptr);
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
     const ReplayResult result = ReplayOperations(contents);
     EXPECT_EQ(result.problem, "");
     EXPECT_EQ(result.strokes, strokes);

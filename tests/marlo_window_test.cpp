@@ -1,12 +1,13 @@
-#include "app/engine_reset.h"
 #include "marlo_window_test.h"
+#include "app/engine_reset.h"
 
 #include <QTest>
 
 #include "app/qt/application.h"
-#include "core/module1.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
+#include "core/module1.h"
+#include "core/wiring.h"
 #include "palette/qt/form2.h"
 
 void MarloWindowTest::StartOn(int w, int h) {
@@ -20,14 +21,14 @@ void MarloWindowTest::StartOn(int w, int h) {
     ASSERT_NE(palette, nullptr);
     host->calls.clear();
     messages.clear();
-    MessageBoxHook = [this](const QString& text, bool) {
+    Wiring.MessageBoxHook = [this](const QString& text, bool) {
         messages << text;
         return answerYes;
     };
 }
 
 void MarloWindowTest::TearDown() {
-    MessageBoxHook = nullptr;
+    Wiring.MessageBoxHook = nullptr;
     delete window;
     window = nullptr;
 }

@@ -1,5 +1,6 @@
 // The tool palette driven through its real widgets: layout, brush kinds, brush sliders, the
 // drag handles on the canvas's handlers, the wallpaper tiling and the placement.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -7,16 +8,15 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <memory>
 
 #include "app/engine_reset.h"
+#include "canvas/dibs.h"
+#include "canvas/qt/menus.h"
 #include "core/errors.h"
 #include "core/module1.h"
 #include "host/host.h"
-#include "canvas/dibs.h"
-#include "canvas/qt/menus.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
 #include "palette/qt/palette_placement.h"
@@ -57,26 +57,44 @@ protected:
 TEST_F(PaletteTest, ControlsStandWhereTheDesignPutsThem) {
     EXPECT_EQ(form->windowTitle(), "Tools");
     EXPECT_EQ(form->size(), QSize(141, 490));
-    struct Place { const char* name; QWidget* w; QRect r; };
+    struct Place {
+        const char* name;
+        QWidget* w;
+        QRect r;
+    };
     const Place places[] = {
-        {"kt_button8", form->kt_button8, {8, 8, 29, 29}},     {"kt_button9", form->kt_button9, {40, 8, 29, 29}},
-        {"kt_button6", form->kt_button6, {72, 8, 29, 29}},    {"kt_button7", form->kt_button7, {104, 8, 29, 29}},
-        {"kt_button13", form->kt_button13, {8, 40, 29, 29}},  {"kt_button14", form->kt_button14, {40, 40, 29, 29}},
-        {"kt_button11", form->kt_button11, {72, 40, 29, 29}}, {"kt_button12", form->kt_button12, {104, 40, 29, 29}},
-        {"kt_button3", form->kt_button3, {8, 72, 29, 29}},    {"kt_button4", form->kt_button4, {40, 72, 29, 29}},
-        {"kt_button1", form->kt_button1, {72, 72, 29, 29}},   {"kt_button2", form->kt_button2, {104, 72, 29, 29}},
-        {"Trackle1", form->Trackle1, {50, 118, 80, 18}},      {"Trackle8", form->Trackle8, {50, 140, 80, 18}},
-        {"Trackle5", form->Trackle5, {50, 162, 80, 18}},      {"Trackle6", form->Trackle6, {50, 184, 80, 18}},
-        {"Trackle7", form->Trackle7, {50, 206, 80, 18}},      {"kt_button15", form->kt_button15, {50, 230, 83, 19}},
-        {"kt_button5", form->kt_button5, {50, 262, 33, 25}},  {"kt_button10", form->kt_button10, {96, 262, 33, 25}},
-        {"Picker", form->Picker, {50, 296, 81, 81}},          {"Picture2", form->Picture2, {54, 300, 81, 81}},
-        {"Picture1", form->Picture1, {50, 386, 81, 19}},      {"Trackle2", form->Trackle2, {50, 422, 80, 18}},
-        {"Trackle3", form->Trackle3, {50, 444, 80, 18}},      {"Trackle4", form->Trackle4, {50, 466, 80, 18}},
+        {"kt_button8", form->kt_button8, {8, 8, 29, 29}},
+        {"kt_button9", form->kt_button9, {40, 8, 29, 29}},
+        {"kt_button6", form->kt_button6, {72, 8, 29, 29}},
+        {"kt_button7", form->kt_button7, {104, 8, 29, 29}},
+        {"kt_button13", form->kt_button13, {8, 40, 29, 29}},
+        {"kt_button14", form->kt_button14, {40, 40, 29, 29}},
+        {"kt_button11", form->kt_button11, {72, 40, 29, 29}},
+        {"kt_button12", form->kt_button12, {104, 40, 29, 29}},
+        {"kt_button3", form->kt_button3, {8, 72, 29, 29}},
+        {"kt_button4", form->kt_button4, {40, 72, 29, 29}},
+        {"kt_button1", form->kt_button1, {72, 72, 29, 29}},
+        {"kt_button2", form->kt_button2, {104, 72, 29, 29}},
+        {"Trackle1", form->Trackle1, {50, 118, 80, 18}},
+        {"Trackle8", form->Trackle8, {50, 140, 80, 18}},
+        {"Trackle5", form->Trackle5, {50, 162, 80, 18}},
+        {"Trackle6", form->Trackle6, {50, 184, 80, 18}},
+        {"Trackle7", form->Trackle7, {50, 206, 80, 18}},
+        {"kt_button15", form->kt_button15, {50, 230, 83, 19}},
+        {"kt_button5", form->kt_button5, {50, 262, 33, 25}},
+        {"kt_button10", form->kt_button10, {96, 262, 33, 25}},
+        {"Picker", form->Picker, {50, 296, 81, 81}},
+        {"Picture2", form->Picture2, {54, 300, 81, 81}},
+        {"Picture1", form->Picture1, {50, 386, 81, 19}},
+        {"Trackle2", form->Trackle2, {50, 422, 80, 18}},
+        {"Trackle3", form->Trackle3, {50, 444, 80, 18}},
+        {"Trackle4", form->Trackle4, {50, 466, 80, 18}},
     };
     for (const Place& p : places) EXPECT_EQ(p.w->geometry(), p.r) << p.name;
     EXPECT_TRUE(form->Picture2->isHidden());
     // Labels level with their controls, at x 4.
-    for (auto [text, y] : {std::pair{"Size", 118}, {"Paper", 206}, {"Pens", 268}, {"Hue", 386}, {"Blue", 466}}) {
+    for (auto [text, y] :
+         {std::pair{"Size", 118}, {"Paper", 206}, {"Pens", 268}, {"Hue", 386}, {"Blue", 466}}) {
         QLabel* found = nullptr;
         for (QLabel* l : form->findChildren<QLabel*>())
             if (l->text() == text) found = l;
@@ -86,8 +104,19 @@ TEST_F(PaletteTest, ControlsStandWhereTheDesignPutsThem) {
 }
 
 TEST_F(PaletteTest, SlidersStartAtTheirDesignValues) {
-    const float design[] = {2, 1, 1, 1, 255, 15, 0, 255};
-    for (int n = 1; n <= 8; ++n) EXPECT_EQ(form->SliderValue(n), design[n - 1]) << "Trackle" << n;
+    // TrackleN's range and start value at N - 1, as the palette was designed.
+    struct Design {
+        double min, max, start;
+    };
+    const Design design[] = {{1, 32, 2},    {1, 255, 1},  {1, 255, 1}, {1, 255, 1},
+                             {1, 255, 255}, {0, 100, 15}, {0, 255, 0}, {1, 255, 255}};
+    const Trackle* sliders[] = {form->Trackle1, form->Trackle2, form->Trackle3, form->Trackle4,
+                                form->Trackle5, form->Trackle6, form->Trackle7, form->Trackle8};
+    for (int n = 1; n <= 8; ++n) {
+        EXPECT_EQ(form->SliderValue(n), design[n - 1].start) << "Trackle" << n;
+        EXPECT_EQ(sliders[n - 1]->min(), design[n - 1].min) << "Trackle" << n;
+        EXPECT_EQ(sliders[n - 1]->max(), design[n - 1].max) << "Trackle" << n;
+    }
     EXPECT_EQ(form->SliderValue(9), 0.0f);
     EXPECT_TRUE(form->kt_button8->value());
 }
@@ -116,7 +145,8 @@ TEST_F(PaletteTest, BrushKindPressSetsItsRowAndOnlyItsButtonIsDown) {
         EXPECT_EQ(Module1.BrushCurve, c.curve) << c.name;
         EXPECT_EQ(Module1.BrushRelief, c.relief) << c.name;
         EXPECT_EQ(Module1.BlendMode, c.mode) << c.name;
-        for (kt_button* b : group) EXPECT_EQ(b->value(), b == pressed) << c.name << " " << b->toolTip().toStdString();
+        for (kt_button* b : group)
+            EXPECT_EQ(b->value(), b == pressed) << c.name << " " << b->toolTip().toStdString();
         Send(pressed, QEvent::MouseButtonRelease, QPoint(5, 5), c.mouse, Qt::NoButton);
         EXPECT_TRUE(pressed->value()) << c.name;
     }
@@ -171,7 +201,10 @@ TEST(TrackleTest, ChangeIsRaisedOnlyForANewValueAndValuesAreKeptAsWritten) {
     t.SetDesign(1, 255, 1);
     int changes = 0;
     double seen = -1;
-    QObject::connect(&t, &Trackle::Change, [&] { ++changes; seen = t.value(); });
+    QObject::connect(&t, &Trackle::Change, [&] {
+        ++changes;
+        seen = t.value();
+    });
     t.setValue(0.25);  // below the minimum and fractional: kept
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(seen, 0.25);
@@ -212,7 +245,13 @@ TEST_F(PaletteTest, ViewButtonsCallTheCanvasOperations) {
 }
 
 TEST(WallpaperTiling, TileOrigins) {
-    struct Case { const char* name; QSize tile, target; QPoint offset; size_t count; QPoint first, last; };
+    struct Case {
+        const char* name;
+        QSize tile, target;
+        QPoint offset;
+        size_t count;
+        QPoint first, last;
+    };
     const Case cases[] = {
         {"window", {50, 40}, {141, 490}, {0, 0}, 3 * 13, {0, 0}, {100, 480}},
         {"exact fit", {141, 490}, {141, 490}, {0, 0}, 1, {0, 0}, {0, 0}},
@@ -280,7 +319,12 @@ TEST(WallpaperTest, HostWithoutWallpaperLeavesThePaletteWorking) {
 TEST(PlacementTest, BesideTheCanvasWhereThereIsRoomAlwaysOnTheScreen) {
     const QRect screen(0, 0, 1000, 800);
     const QSize palette(150, 520);
-    struct Case { const char* name; QRect canvas; QPoint at; bool beside; };
+    struct Case {
+        const char* name;
+        QRect canvas;
+        QPoint at;
+        bool beside;
+    };
     const Case cases[] = {
         {"room on the right", {100, 50, 400, 300}, {500, 50}, true},
         {"right edge full", {500, 60, 400, 300}, {350, 60}, true},
@@ -305,7 +349,7 @@ TEST(PlacementTest, PaletteStandsAtTheCanvasRightEdgeOnceTheCanvasShows) {
     Form2 form;
     form.ShowBeside(&canvas);  // the canvas is not on the screen yet
     canvas.show();
-    canvas.move(120, 60);      // where the window manager puts it
+    canvas.move(120, 60);  // where the window manager puts it
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.frameGeometry().left(), canvas.frameGeometry().right() + 1);
     EXPECT_EQ(form.frameGeometry().top(), canvas.frameGeometry().top());

@@ -9,28 +9,29 @@
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTest>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 #include <csignal>
 
 #include "app/engine_reset.h"
 #include "app/qt/application.h"
-#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
+#include "core/module1.h"
 #include "host/qt/file_host.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
-#include "test_support.h"
+#include "qt_test_support.h"
 
 namespace {
 
 struct Case {
     const char* name;
-    bool toFile;                                  // a file host whose write-back fails
-    std::function<void(Form1*, RecordingHost*)> openBox;  // runs in the main loop; opens a modal box
+    bool toFile;  // a file host whose write-back fails
+    std::function<void(Form1*, RecordingHost*)>
+        openBox;  // runs in the main loop; opens a modal box
 };
 
 const Case kCases[] = {
@@ -102,11 +103,13 @@ TEST(SignalDuringABox, OneCase) {
     EXPECT_TRUE(alive.isNull()) << "the canvas did not close";
     EXPECT_FALSE(MessageBoxesOpen());
     if (file) {
-        // Send image and then the close could not write: each time the painting went to a rescue file.
+        // Send image and then the close could not write: each time the painting went to a rescue
+        // file.
         EXPECT_TRUE(file->WriteBackFailure().contains(folder + "/paint.marlo-rescue-1.png"));
         EXPECT_EQ(QImage(folder + "/paint.marlo-rescue-1.png").pixel(1, 1), qRgb(0, 255, 255));
     } else {
-        const long saves = std::count(recording->calls.begin(), recording->calls.end(), "tarn_Refresh");
+        const long saves =
+            std::count(recording->calls.begin(), recording->calls.end(), "tarn_Refresh");
         EXPECT_EQ(saves, recording->width == 61 ? 0 : 1);  // no write-back to a resized host
     }
     if (alive) delete window;
@@ -119,15 +122,16 @@ TEST(SignalDuringABox, EndsTheProgramByTheCloseRules) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("MARLO_SIGNAL_CASE", QString::number(i));
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SignalDuringABox.OneCase"});
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=SignalDuringABox.OneCase"});
         ASSERT_TRUE(child.waitForStarted());
         QByteArray out;
-        while (!out.contains("box open") && child.waitForReadyRead(20000)) out += child.readAllStandardOutput();
-        ASSERT_TRUE(out.contains("box open")) << out.toStdString();
+        ASSERT_TRUE(WaitForOutput(child, &out, "box open")) << out.toStdString();
         SignalProcess(child, SIGTERM);
         ASSERT_TRUE(child.waitForFinished(20000));
         out += child.readAllStandardOutput();
         EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(child.exitCode(), 0) << out.toStdString() << child.readAllStandardError().toStdString();
+        EXPECT_EQ(child.exitCode(), 0)
+            << out.toStdString() << child.readAllStandardError().toStdString();
     }
 }

@@ -1,11 +1,12 @@
 // The pointer handlers: the stroke timeline, colour samples, and the navigation drags.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <iterator>
 
-#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
+#include "core/module1.h"
 #include "input/stroke_capture.h"
 #include "test_support.h"
 
@@ -34,7 +35,7 @@ TEST_F(StrokeCapture, AClickStoresTwoRowsPaintsNothingAndSavesOneStep) {
     EXPECT_EQ(Module1.UndoList.size(), 5u);
     EXPECT_FALSE(Module1.ButtonDown);
     // The saved rectangle is the press point widened by the radius and half a pixel.
-    EXPECT_EQ(std::get<int32_t>(Module1.UndoList[4]), 17);  // floor(20 - 2 - 0.5)
+    EXPECT_EQ(std::get<int32_t>(Module1.UndoList[4]), 17);     // floor(20 - 2 - 0.5)
     EXPECT_EQ(std::get<Plane>(Module1.UndoList[0]).width, 6);  // 17 .. floor(22.5 + 1) - 1
 }
 
@@ -66,7 +67,9 @@ TEST_F(StrokeCapture, TheSameStrokeAtZoomOneAndTwoPaintsTheSamePixels) {
         Module1.ScrollX = sx;
         Module1.ScrollY = sy;
         CreateDisplayBitmap();
-        auto client = [&](float ix, float iy) { return std::pair<float, float>(ix * zoom + sx, iy * zoom + sy); };
+        auto client = [&](float ix, float iy) {
+            return std::pair<float, float>(ix * zoom + sx, iy * zoom + sy);
+        };
         auto [x0, y0] = client(xs[0], 20);
         Down(1, 0, x0, y0);
         for (size_t i = 1; i + 1 < std::size(xs); ++i) {
@@ -83,7 +86,11 @@ TEST_F(StrokeCapture, TheSameStrokeAtZoomOneAndTwoPaintsTheSamePixels) {
 }
 
 TEST_F(StrokeCapture, ColourSampleBounds) {
-    struct Case { const char* name; float x, y; bool samples; };
+    struct Case {
+        const char* name;
+        float x, y;
+        bool samples;
+    };
     const Case cases[] = {
         {"inside", 10, 7, true},
         {"last column", 79.4f, 5, true},
@@ -101,7 +108,8 @@ TEST_F(StrokeCapture, ColourSampleBounds) {
         Down(1, 0, c.x, c.y);
         EXPECT_EQ(Module1.ColorR != -1, c.samples);
         if (c.samples) {
-            const int col = static_cast<int>(std::nearbyint(c.x)), row = static_cast<int>(std::nearbyint(c.y));
+            const int col = static_cast<int>(std::nearbyint(c.x)),
+                      row = static_cast<int>(std::nearbyint(c.y));
             EXPECT_EQ(Module1.ColorG, Module1.GPlane.at(std::max(col, 0), row));
         }
     }
@@ -123,7 +131,13 @@ TEST_F(StrokeCapture, PickModeMovesNeedAButtonAndTheReleaseSamplesAgain) {
 }
 
 TEST_F(StrokeCapture, NavigationDrags) {
-    struct Case { const char* name; float startZoom; int16_t button; float dx; float zoom; };
+    struct Case {
+        const char* name;
+        float startZoom;
+        int16_t button;
+        float dx;
+        float zoom;
+    };
     const Case cases[] = {
         {"right drag 100 px", 1.0f, 2, 100, 1.5f},
         {"left 200 px goes below 0.25, so 0.2", 1.0f, 2, -200, 0.2f},
@@ -166,6 +180,18 @@ TEST_F(StrokeCapture, PointRowsWrapAfterTenThousand) {
     EXPECT_EQ(Module1.PointCount, 2);
 }
 
+// Row kStrokeRows of x is row 0 of y: a point past the rows must not land on another one.
+TEST_F(StrokeCapture, PointsOutsideTheRowsAreNotStored) {
+    Module1State& m = Module1;
+    const int last = kStrokeRows - 1;
+    m.SetStrokePoint(0, 1, 2, 3);
+    m.SetStrokePoint(last, 4, 5, 6);
+    for (int outside : {kStrokeRows, -1}) m.SetStrokePoint(outside, 7, 8, 9);
+    EXPECT_EQ((std::vector<float>{m.Stroke(0, 0), m.Stroke(0, 1), m.Stroke(0, 2), m.Stroke(last, 0),
+                                  m.Stroke(last, 1), m.Stroke(last, 2)}),
+              (std::vector<float>{1, 2, 3, 4, 5, 6}));
+}
+
 TEST_F(StrokeCapture, AReleaseWithoutAPressStillCommits) {
     Down(1, 0, 10, 10);
     Up(1, 0, 11, 10);
@@ -203,7 +229,7 @@ TEST_F(StrokeCapture, EveryStrokeLeavesNoCoverageAndUndoesExactly) {
         float y0;
     };
     const Case cases[] = {
-        {1, 15, false, 10.4f}, {2, 15, false, 10.4f}, {2, 0, true, 20.5f},
+        {1, 15, false, 10.4f},   {2, 15, false, 10.4f}, {2, 0, true, 20.5f},
         {5.5f, 15, true, 30.6f}, {12, 40, true, 29.2f}, {1, 100, true, 7.7f},
     };
     const float pressures[] = {0.2f, 1, 1, 0.2f, 0.2f, 1, 0.3f, 1, 0.2f};
@@ -224,9 +250,12 @@ TEST_F(StrokeCapture, EveryStrokeLeavesNoCoverageAndUndoesExactly) {
             m.PenX = x;
             m.PenY = y;
             m.PenPressure = pressures[i];
-            if (i == 0) Form_MouseDown(1, 0, x, y);
-            else if (i + 1 < n) Form_MouseMove(1, 0, x, y);
-            else Form_MouseUp(1, 0, x, y);
+            if (i == 0)
+                Form_MouseDown(1, 0, x, y);
+            else if (i + 1 < n)
+                Form_MouseMove(1, 0, x, y);
+            else
+                Form_MouseUp(1, 0, x, y);
         }
         ASSERT_NE(m.RPlane.bytes, r0.bytes);  // something was painted
         size_t left = 0;

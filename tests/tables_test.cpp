@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "app/engine_reset.h"
-#include "core/module1.h"
 #include "brush/tables.h"
+#include "core/module1.h"
 
 namespace {
 
@@ -61,15 +61,19 @@ TEST(BlendTable, NamedCases) {
     ResetEngine();
     BuildBlendTable();
     auto T = [](int s, int d, int mode) {
-        return static_cast<int>(Module1.BlendTable[(static_cast<size_t>(mode - 1) * 256 + d) * 256 + s]);
+        return static_cast<int>(
+            Module1.BlendTable[(static_cast<size_t>(mode - 1) * 256 + d) * 256 + s]);
     };
-    struct Case { const char* name; int s, d, mode, want; };
+    struct Case {
+        const char* name;
+        int s, d, mode, want;
+    };
     const Case cases[] = {
-        {"subtract s > d", 200, 100, 2, 0},  {"subtract s = 0", 0, 77, 2, 77},
-        {"divide d = 0", 13, 0, 4, 255},     {"divide s = d", 90, 90, 4, 255},
-        {"divide 1 / 2", 1, 2, 4, 128},      {"divide 3 / 2", 3, 2, 4, 255},
-        {"multiply s = 255", 255, 93, 3, 93}, {"multiply s = 0", 0, 93, 3, 0},
-        {"screen s = 0", 0, 93, 5, 93},      {"screen s = 255", 255, 93, 5, 255},
+        {"subtract s > d", 200, 100, 2, 0},     {"subtract s = 0", 0, 77, 2, 77},
+        {"divide d = 0", 13, 0, 4, 255},        {"divide s = d", 90, 90, 4, 255},
+        {"divide 1 / 2", 1, 2, 4, 128},         {"divide 3 / 2", 3, 2, 4, 255},
+        {"multiply s = 255", 255, 93, 3, 93},   {"multiply s = 0", 0, 93, 3, 0},
+        {"screen s = 0", 0, 93, 5, 93},         {"screen s = 255", 255, 93, 5, 255},
         {"xor s = 255", 255, 93, 10, 255 - 93},
     };
     for (const Case& c : cases) EXPECT_EQ(T(c.s, c.d, c.mode), c.want) << c.name;

@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <cstdlib>
 
-#include "core/errors.h"
 #include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "core/errors.h"
 #include "engine_setup.h"
 
 namespace {
@@ -25,7 +22,11 @@ Plane Pattern(int w, int h, int k) {
 }  // namespace
 
 RecordingHost::RecordingHost(int w, int h, int paperW, int paperH)
-    : width(w), height(h), r(Pattern(w, h, 1)), g(Pattern(w, h, 2)), b(Pattern(w, h, 3)),
+    : width(w),
+      height(h),
+      r(Pattern(w, h, 1)),
+      g(Pattern(w, h, 2)),
+      b(Pattern(w, h, 3)),
       paper(Pattern(paperW, paperH, 5)) {}
 
 void RecordingHost::Call(const char* name) {
@@ -33,14 +34,38 @@ void RecordingHost::Call(const char* name) {
     if (failOn == name) throw HostError(std::string("host failed in ") + name);
 }
 
-int32_t RecordingHost::Tarn_GetPaperWidth() { Call("Tarn_GetPaperWidth"); return paper.width; }
-int32_t RecordingHost::tarn_GetPaperHeight() { Call("tarn_GetPaperHeight"); return paper.height; }
-Plane RecordingHost::Tarn_GetPaper() { Call("Tarn_GetPaper"); return paper; }
-int32_t RecordingHost::Tarn_BufferWidth() { Call("Tarn_BufferWidth"); return width; }
-int32_t RecordingHost::Tarn_BufferHeight() { Call("Tarn_BufferHeight"); return height; }
-Plane RecordingHost::Tarn_GetRBuffer() { Call("Tarn_GetRBuffer"); return r; }
-Plane RecordingHost::Tarn_GetGBuffer() { Call("Tarn_GetGBuffer"); return g; }
-Plane RecordingHost::Tarn_GetBBuffer() { Call("Tarn_GetBBuffer"); return b; }
+int32_t RecordingHost::Tarn_GetPaperWidth() {
+    Call("Tarn_GetPaperWidth");
+    return paper.width;
+}
+int32_t RecordingHost::tarn_GetPaperHeight() {
+    Call("tarn_GetPaperHeight");
+    return paper.height;
+}
+Plane RecordingHost::Tarn_GetPaper() {
+    Call("Tarn_GetPaper");
+    return paper;
+}
+int32_t RecordingHost::Tarn_BufferWidth() {
+    Call("Tarn_BufferWidth");
+    return width;
+}
+int32_t RecordingHost::Tarn_BufferHeight() {
+    Call("Tarn_BufferHeight");
+    return height;
+}
+Plane RecordingHost::Tarn_GetRBuffer() {
+    Call("Tarn_GetRBuffer");
+    return r;
+}
+Plane RecordingHost::Tarn_GetGBuffer() {
+    Call("Tarn_GetGBuffer");
+    return g;
+}
+Plane RecordingHost::Tarn_GetBBuffer() {
+    Call("Tarn_GetBBuffer");
+    return b;
+}
 void RecordingHost::Tarn_SendFormObject(HostCallbackTarget* w, int16_t& zero) {
     Call("Tarn_SendFormObject");
     (void)zero;
@@ -48,11 +73,23 @@ void RecordingHost::Tarn_SendFormObject(HostCallbackTarget* w, int16_t& zero) {
     if (showOnSend && w) w->ShowCanvas();
 }
 void RecordingHost::Tarn_SaveUndo() { Call("Tarn_SaveUndo"); }
-void RecordingHost::Tarn_SetRbuffer(const Plane& p) { Call("Tarn_SetRbuffer"); sentR = p; }
-void RecordingHost::Tarn_SetGbuffer(const Plane& p) { Call("Tarn_SetGbuffer"); sentG = p; }
-void RecordingHost::Tarn_SetBbuffer(const Plane& p) { Call("Tarn_SetBbuffer"); sentB = p; }
+void RecordingHost::Tarn_SetRbuffer(const Plane& p) {
+    Call("Tarn_SetRbuffer");
+    sentR = p;
+}
+void RecordingHost::Tarn_SetGbuffer(const Plane& p) {
+    Call("Tarn_SetGbuffer");
+    sentG = p;
+}
+void RecordingHost::Tarn_SetBbuffer(const Plane& p) {
+    Call("Tarn_SetBbuffer");
+    sentB = p;
+}
 void RecordingHost::tarn_Refresh() { Call("tarn_Refresh"); }
-std::string RecordingHost::Tarn_WallpaperFilename() { Call("Tarn_WallpaperFilename"); return {}; }
+std::string RecordingHost::Tarn_WallpaperFilename() {
+    Call("Tarn_WallpaperFilename");
+    return {};
+}
 
 void FreshEngine(int w, int h, CanvasSurface* view) {
     SetUpEngineState(w, h, view, "Marlo for Tarnwick Artist - Spline based paint engine");
@@ -75,8 +112,9 @@ void FillImage(const std::function<uint8_t(int, int, int)>& value) {
     DisplayCopyFollowsImage();
 }
 
-void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b, const Plane& rBase,
-                  const Plane& gBase, const Plane& bBase, const Plane& coverage) {
+void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b,
+                  const Plane& rBase, const Plane& gBase, const Plane& bBase,
+                  const Plane& coverage) {
     EXPECT_EQ(m.RPlane.bytes, r.bytes);
     EXPECT_EQ(m.GPlane.bytes, g.bytes);
     EXPECT_EQ(m.BPlane.bytes, b.bytes);
@@ -86,12 +124,18 @@ void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const P
     EXPECT_EQ(m.FXBuffer.bytes, coverage.bytes);
 }
 
-QString TempDir() {
-    static QTemporaryDir dir;
-    return dir.path();
+DetachView::~DetachView() { Dibs.View = nullptr; }
+
+KeepEnv::KeepEnv(const char* name) : name_(name) {
+    if (const char* v = std::getenv(name)) kept_ = v;
 }
 
-DetachView::~DetachView() { Dibs.View = nullptr; }
+KeepEnv::~KeepEnv() {
+    if (kept_)
+        setenv(name_.c_str(), kept_->c_str(), 1);
+    else
+        unsetenv(name_.c_str());
+}
 
 void ScreenSurface::BitBlt(int dx, int dy, int w, int h, int sx, int sy) {
     RecordingSurface::BitBlt(dx, dy, w, h, sx, sy);
@@ -123,9 +167,4 @@ std::vector<uint32_t> WholeImageRendering(int* row) {
     displaybuffers();
     *row = Dibs.DisplayInfo.biWidth;
     return {Dibs.Storage.begin(), Dibs.Storage.end()};
-}
-
-void SignalProcess(const QProcess& process, int sig) {
-    const qint64 pid = process.processId();
-    if (pid > 0) ::kill(static_cast<pid_t>(pid), sig);
 }

@@ -1,13 +1,15 @@
 // Shared test fixtures: a host that records its calls, a window stand-in for the display
-// code, and a fresh engine state of a given size.
+// code, and a fresh engine state of a given size. Plain C++: the engine tests link them
+// without Qt (the Qt helpers are in qt_test_support.h).
 #pragma once
-#include <QString>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "core/module1.h"
 #include "canvas/canvas_surface.h"
+#include "core/module1.h"
 #include "host/host.h"
 
 // Serves an image of w x h (pixel (x, y) = (x + y, 2x + y, 3x + y) mod 256) and a paper, and
@@ -49,15 +51,24 @@ public:
     int cw = 640, ch = 480;
     bool visible = true;
     std::string caption;
-    struct Rect { int a, b, c, d, e, f; };
+    struct Rect {
+        int a, b, c, d, e, f;
+    };
     std::vector<Rect> blits, fills;
     int ClientWidth() const override { return cw; }
     int ClientHeight() const override { return ch; }
     bool IsVisible() const override { return visible; }
     void SetCaption(const std::string& text) override { caption = text; }
-    void BitBlt(int dx, int dy, int w, int h, int sx, int sy) override { blits.push_back({dx, dy, w, h, sx, sy}); }
-    void FillBackground(int x1, int y1, int x2, int y2) override { fills.push_back({x1, y1, x2, y2, 0, 0}); }
-    void ResizeClient(int w, int h) override { cw = w; ch = h; }
+    void BitBlt(int dx, int dy, int w, int h, int sx, int sy) override {
+        blits.push_back({dx, dy, w, h, sx, sy});
+    }
+    void FillBackground(int x1, int y1, int x2, int y2) override {
+        fills.push_back({x1, y1, x2, y2, 0, 0});
+    }
+    void ResizeClient(int w, int h) override {
+        cw = w;
+        ch = h;
+    }
 };
 
 // A window that keeps what it shows: each blit copies the display bitmap's pixels onto its
@@ -87,11 +98,9 @@ void FreshEngine(int w, int h, CanvasSurface* view = nullptr);
 void FillImage(const std::function<uint8_t(int, int, int)>& value);
 
 // The seven planes of the engine state m equal these: image, display copy, coverage.
-void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b, const Plane& rBase,
-                  const Plane& gBase, const Plane& bBase, const Plane& coverage);
-
-// A temporary folder path for test files.
-QString TempDir();
+void ExpectPlanes(const Module1State& m, const Plane& r, const Plane& g, const Plane& b,
+                  const Plane& rBase, const Plane& gBase, const Plane& bBase,
+                  const Plane& coverage);
 
 // A seeded random integer in lo .. hi. Each test program that uses it fixes its seed by
 // defining kRandSeed, so its sequence is the same on every run.
@@ -103,7 +112,32 @@ struct DetachView {
     ~DetachView();
 };
 
-class QProcess;
-// Sends sig to a started child process; nothing when it never started (a process id of 0 would
-// signal the whole process group, the test runner included).
-void SignalProcess(const QProcess& process, int sig);
+// Runs f at the end of the scope, however the test leaves it (an assertion included): what a
+// test changes for itself (a setting, a hook, the environment) is put back this way, never by a
+// last statement.
+template <class F>
+struct AtScopeEnd {
+    explicit AtScopeEnd(F f) : f_(std::move(f)) {}
+    ~AtScopeEnd() { f_(); }
+    AtScopeEnd(const AtScopeEnd&) = delete;
+    F f_;
+};
+
+// Keeps a variable's value and puts it back at the end of the scope.
+template <class T>
+struct Restore {
+    explicit Restore(T& v) : v_(v), kept_(v) {}
+    ~Restore() { v_ = std::move(kept_); }
+    Restore(const Restore&) = delete;
+    T& v_;
+    T kept_;
+};
+
+// Keeps an environment variable (set or unset) and puts it back at the end of the scope.
+struct KeepEnv {
+    explicit KeepEnv(const char* name);
+    ~KeepEnv();
+    KeepEnv(const KeepEnv&) = delete;
+    std::string name_;
+    std::optional<std::string> kept_;
+};

@@ -1,10 +1,10 @@
 // The host theme: the settings store read with its defaults, and the palette coloured by
 // control kind and Tag.
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -12,9 +12,9 @@
 #include "core/module1.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
+#include "palette/qt/prefs_callback.h"
 #include "palette/qt/trackle.h"
 #include "theme/qt/host_theme.h"
-#include "palette/qt/prefs_callback.h"
 
 namespace {
 
@@ -59,7 +59,8 @@ TEST_F(ThemeTest, EmptyStoreGivesTheDefaultsAndIsNotWritten) {
         EXPECT_EQ(t->Shadow(), 0x202020u);
     }
     for (QLabel* l : form.findChildren<QLabel*>())
-        EXPECT_EQ(l->palette().color(QPalette::WindowText), QColor(Qt::black)) << l->text().toStdString();
+        EXPECT_EQ(l->palette().color(QPalette::WindowText), QColor(Qt::black))
+            << l->text().toStdString();
     EXPECT_FALSE(QFile::exists(HostThemeStorePath()));
 }
 
@@ -79,8 +80,9 @@ TEST_F(ThemeTest, OnlyBorderlessButtonsOneCountsButAnyScrollerValueDoes) {
 }
 
 TEST_F(ThemeTest, ValuesThatAreNotNumbersTakeTheDefault) {
-    WriteStore("Shine_Color=light\nShadow_Color=\nButton_Fill_Color=\" 65280 \"\n"
-               "Special_Setting_Color=1,2\nScroll_Bar_Color=99999999999\nSpecial_Tool_Color=12.5\n");
+    WriteStore(
+        "Shine_Color=light\nShadow_Color=\nButton_Fill_Color=\" 65280 \"\n"
+        "Special_Setting_Color=1,2\nScroll_Bar_Color=99999999999\nSpecial_Tool_Color=12.5\n");
     QSettings store(QSettings::IniFormat, QSettings::UserScope, "tarnwick", "tarnwick");
     const HostTheme t = ReadHostTheme(store);
     EXPECT_EQ(t.Shine_Color, 14737632);
@@ -94,10 +96,14 @@ TEST_F(ThemeTest, ValuesThatAreNotNumbersTakeTheDefault) {
 
 TEST_F(ThemeTest, TagsChooseTheSpecialFaces) {
     QWidget window;
-    struct Case { const char* tag; uint32_t face; double gradient; };
+    struct Case {
+        const char* tag;
+        uint32_t face;
+        double gradient;
+    };
     const Case cases[] = {
-        {"", 0x010203, 1.2}, {"Setting", 0x040506, 1.3}, {"Action", 0x070809, 1.3}, {"Tool", 0x0A0B0C, 1.3},
-        {"Color", 0x123456, 1.1},  // keeps its own colours
+        {"", 0x010203, 1.2},     {"Setting", 0x040506, 1.3}, {"Action", 0x070809, 1.3},
+        {"Tool", 0x0A0B0C, 1.3}, {"Color", 0x123456, 1.1},  // keeps its own colours
     };
     std::vector<kt_button*> buttons;
     for (const Case& c : cases) {

@@ -2,8 +2,10 @@
 
 #include "canvas/dibs.h"
 #include "core/module1.h"
+#include "core/wiring.h"
 
 void ResetEngine() {
     ResetModule1();
-    Dibs.Bilinear = BilinearScratch{};
+    Dibs = DibsState{};
+    Wiring = WiringState{};
 }

@@ -3,22 +3,23 @@
 #include <new>
 #include <string>
 
+#include "brush/tables.h"
+#include "canvas/buffers.h"
+#include "canvas/dibs.h"
+#include "canvas/undo.h"
 #include "core/errors.h"
 #include "core/memory_budget.h"
 #include "core/module1.h"
 #include "host/host.h"
-#include "brush/tables.h"
-#include "canvas/buffers.h"
-#include "canvas/dibs.h"
 
 namespace {
 
 // A plane from the host must have exactly the size the host announced.
 Plane Checked(Plane p, int32_t w, int32_t h, const char* what) {
     if (!p.sizeIs(w, h))
-        throw HostError(std::string("Tarnwick sent a ") + what + " of " + SizeText(p.width, p.height) +
-                        " pixels (" + std::to_string(p.bytes.size()) + " bytes) where it announced " +
-                        SizeText(w, h) + ".");
+        throw HostError(std::string("Tarnwick sent a ") + what + " of " +
+                        SizeText(p.width, p.height) + " pixels (" + std::to_string(p.bytes.size()) +
+                        " bytes) where it announced " + SizeText(w, h) + ".");
     return p;
 }
 
@@ -38,20 +39,22 @@ int64_t PaperBytes(int32_t w, int32_t h) { return 4 * int64_t(w) * h; }
 // Refuses, before anything of that size is allocated, what the memory left cannot hold.
 void CheckRoom(const char* what, int32_t w, int32_t h, int64_t needed, int64_t available) {
     if (needed <= available) return;
-    throw MarloError(7, std::string("Tarnwick's ") + what + " of " + SizeText(w, h) +
-                            " pixels is too large: it needs about " + MemoryText(needed) + " of memory and " +
-                            MemoryText(available) + " is available.");
+    throw MarloError(kErrImageTooLarge,
+                     std::string("Tarnwick's ") + what + " of " + SizeText(w, h) +
+                         " pixels is too large: it needs about " + MemoryText(needed) +
+                         " of memory and " + MemoryText(available) + " is available.");
 }
 
 }  // namespace
 
-void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>& createCanvasWindow) {
+void Main(std::shared_ptr<Host> host,
+          const std::function<HostCallbackTarget*()>& createCanvasWindow) {
     Module1State& m = Module1;
     m.Zoom = 1.0f;
     m.ScrollX = 0;
     m.ScrollY = 0;
     m.UndoList.clear();
-    m.UndoLimit = 32;
+    m.UndoLimit = kUndoLimit;
     if (!host) throw HostError("Tarnwick could not be reached.");
     m.Host = std::move(host);
     BuildCoverageCurves();
@@ -62,17 +65,21 @@ void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>
     m.PaperWidth = m.Host->Tarn_GetPaperWidth();
     m.PaperHeight = m.Host->tarn_GetPaperHeight();
     if (m.PaperWidth < 0 || m.PaperHeight < 0)
-        throw HostError("Tarnwick announced a paper of " + SizeText(m.PaperWidth, m.PaperHeight) + " pixels.");
-    CheckRoom("paper", m.PaperWidth, m.PaperHeight, PaperBytes(m.PaperWidth, m.PaperHeight), available);
+        throw HostError("Tarnwick announced a paper of " + SizeText(m.PaperWidth, m.PaperHeight) +
+                        " pixels.");
+    CheckRoom("paper", m.PaperWidth, m.PaperHeight, PaperBytes(m.PaperWidth, m.PaperHeight),
+              available);
     available -= int64_t(m.PaperWidth) * m.PaperHeight;
     m.Paper = Checked(m.Host->Tarn_GetPaper(), m.PaperWidth, m.PaperHeight, "paper");
 
     m.BufferWidth = m.Host->Tarn_BufferWidth();
     m.BufferHeight = m.Host->Tarn_BufferHeight();
     if (m.BufferWidth <= 0 || m.BufferHeight <= 0)
-        throw HostError("Tarnwick announced an image of " + SizeText(m.BufferWidth, m.BufferHeight) +
+        throw HostError("Tarnwick announced an image of " +
+                        SizeText(m.BufferWidth, m.BufferHeight) +
                         " pixels; there is nothing to paint on.");
-    CheckRoom("image", m.BufferWidth, m.BufferHeight, CanvasBytes(m.BufferWidth, m.BufferHeight), available);
+    CheckRoom("image", m.BufferWidth, m.BufferHeight, CanvasBytes(m.BufferWidth, m.BufferHeight),
+              available);
     try {
         AllocateBuffers();
         m.RPlane = Checked(m.Host->Tarn_GetRBuffer(), m.BufferWidth, m.BufferHeight, "red plane");
@@ -80,8 +87,9 @@ void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>
         m.BPlane = Checked(m.Host->Tarn_GetBBuffer(), m.BufferWidth, m.BufferHeight, "blue plane");
         DisplayCopyFollowsImage();
     } catch (const std::bad_alloc&) {
-        throw MarloError(7, "The image of " + SizeText(m.BufferWidth, m.BufferHeight) +
-                                " pixels is too large for this computer's memory.");
+        throw MarloError(kErrImageTooLarge, "The image of " +
+                                                SizeText(m.BufferWidth, m.BufferHeight) +
+                                                " pixels is too large for this computer's memory.");
     }
     CreateDisplayBitmap();
     m.CaptionText = kCaptionText;

@@ -9,4 +9,5 @@
 
 constexpr const char* kCaptionText = "Marlo for Tarnwick Artist - Spline based paint engine";
 
-void Main(std::shared_ptr<Host> host, const std::function<HostCallbackTarget*()>& createCanvasWindow);
+void Main(std::shared_ptr<Host> host,
+          const std::function<HostCallbackTarget*()>& createCanvasWindow);

@@ -29,7 +29,8 @@ using Bytes4 = uint8_t __attribute__((vector_size(4)));
 // fullLevel on, else c rounded half up; the byte rises by round(s × (255 - old) / 255). The
 // same float and integer steps as one pixel at a time, lane by lane. Lanes past last are left
 // as they are (their bytes are written back unchanged).
-inline void Stamp4(uint8_t* row, int i, int last, float x, float room, float slope, float fullLevel) {
+inline void Stamp4(uint8_t* row, int i, int last, float x, float room, float slope,
+                   float fullLevel) {
     Bytes4 bytes;
     std::memcpy(&bytes, row + i, sizeof bytes);
     uint32_t word;
@@ -78,8 +79,8 @@ void StampRow(uint8_t* row, int a, int b, int width, float x, float room, float 
 void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float strength,
             int32_t width, int32_t height) {
     if (buffer == nullptr || width <= 0 || height <= 0) return;
-    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(radius) ||
-        !std::isfinite(value) || !std::isfinite(strength))
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(radius) || !std::isfinite(value) ||
+        !std::isfinite(strength))
         return;
     if (!(radius > 0)) return;
 
@@ -111,7 +112,7 @@ void AAcpen(uint8_t* buffer, float x, float y, float radius, float value, float 
         const double da = std::clamp(std::ceil(x - half), left, right + 1.0);
         const double db = std::clamp(std::floor(x + half), left - 1.0, right);
         const int a = static_cast<int>(da), b = static_cast<int>(db);
-        StampRow(buffer + static_cast<size_t>(j) * static_cast<size_t>(width), a, b, width, x,
-                 room, slope, fullLevel, full);
+        StampRow(buffer + static_cast<size_t>(j) * static_cast<size_t>(width), a, b, width, x, room,
+                 slope, fullLevel, full);
     }
 }

@@ -10,9 +10,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/stamp.h"
+#include "core/module1.h"
 
 float PointDistance(float a, float b, float c, float d) {
     const float dx = std::fabs(a - c);
@@ -105,10 +105,10 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
     if (!std::isfinite(sd)) sd = 0;  // a corrupt counter would never stamp again
 
     const int32_t W = m.BufferWidth, Hgt = m.BufferHeight;
-    const double reachRadius = std::max(std::fabs(static_cast<double>(Bsize1)),
-                                        std::fabs(static_cast<double>(BSize2)));
-    const bool canStamp = W > 0 && Hgt > 0 && m.FXBuffer.sizeIs(W, Hgt) &&
-                          std::isfinite(reachRadius);
+    const double reachRadius =
+        std::max(std::fabs(static_cast<double>(Bsize1)), std::fabs(static_cast<double>(BSize2)));
+    const bool canStamp =
+        W > 0 && Hgt > 0 && m.FXBuffer.sizeIs(W, Hgt) && std::isfinite(reachRadius);
     if (!canStamp) {
         m.StampDistance = CarrySpacing(sd, 0, last, du, threshold);
         return;

@@ -3,8 +3,8 @@
 // (the processor's default rounding, std::nearbyint).
 #include <cmath>
 
-#include "core/module1.h"
 #include "brush/tables.h"
+#include "core/module1.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ inline uint8_t& T(int s, int d, int m) {
 }  // namespace
 
 void BuildBlendTable() {
-    Module1.BlendTable.assign(256 * 256 * 10, 0);
+    Module1.BlendTable.assign(kBlendTableSize, 0);
     for (int d = 0; d < 256; ++d)
         for (int s = 0; s < 256; ++s) T(s, d, 0) = static_cast<uint8_t>(s + d > 255 ? 255 : s + d);
     for (int d = 0; d < 256; ++d)

@@ -12,7 +12,8 @@ float PointDistance(float a, float b, float c, float d);
 void GrowDirtyRect(float x, float y);
 // Draws the spline piece that ends at the point before the newest one; X, Y client pixels.
 void DrawBrush(float X, float Y);
-void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int16_t w, int16_t H);
+void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int16_t w,
+            int16_t H);
 // RenderSegment's flags, any combination.
 enum RenderFlags : int16_t {
     kPreview = 1,        // composite into the display copy and blit it

@@ -1,15 +1,15 @@
-#include "core/journal_tap.h"
 #include "brush/commit_stroke.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/piece.h"
 #include "canvas/buffers.h"
 #include "canvas/undo.h"
+#include "core/module1.h"
+#include "core/wiring.h"
 
 namespace {
 
@@ -34,7 +34,8 @@ constexpr int32_t kBand = 16;
 void ReleaseRows(Release& r, int32_t y0, int32_t y1) {
     const Module1State& m = Module1;
     auto clear = [&r](int32_t y) {
-        if (r.clearing && y >= r.clear.y0 && y < r.clear.y1) ClearCoverageRow(y, r.clear.x0, r.clear.x1);
+        if (r.clearing && y >= r.clear.y0 && y < r.clear.y1)
+            ClearCoverageRow(y, r.clear.x0, r.clear.x1);
     };
     for (int32_t b0 = y0; b0 < y1; b0 += kBand) {
         const int32_t b1 = std::min(b0 + kBand, y1);
@@ -42,7 +43,8 @@ void ReleaseRows(Release& r, int32_t y0, int32_t y1) {
         for (int32_t y = b0; y < b1; ++y) {
             // The coverage a band ahead: its rows are read where the stroke went, not as a stream.
             if (r.planes && y + kBand < y1)
-                for (int32_t x = r.mix.x0; x < r.mix.x1; x += 64) __builtin_prefetch(m.FXBuffer.row(y + kBand) + x);
+                for (int32_t x = r.mix.x0; x < r.mix.x1; x += 64)
+                    __builtin_prefetch(m.FXBuffer.row(y + kBand) + x);
             if (y >= r.mix.y0 && y < r.mix.y1) CompositeRun(r.c, y, r.mix.x0, r.mix.x1);
             clear(y - 1);
         }
@@ -53,7 +55,7 @@ void ReleaseRows(Release& r, int32_t y0, int32_t y1) {
 }  // namespace
 
 void CommitStroke(float x1, float y1, float x2, float y2) {
-    if (TheJournal) TheJournal->Committing(x1, y1, x2, y2);
+    if (Wiring.Journal) Wiring.Journal->Committing(x1, y1, x2, y2);
     Release r;
     r.c.flags = kCommit;
     r.planes = PlanesReady();

@@ -1,5 +1,16 @@
 // The composite of the stroke coverage onto the image, shared by RenderSegment's two walks.
 //
+// The rule below is written out in these places, which change together:
+//   composite_walk.cpp  PrepareComposite and UpdateTables (paint bytes, the alpha and paper
+//                       tables), CompositeRows (each pixel in walk order)
+//   composite_run.cpp   CompositeRun and CompositeRect (alpha from coverage and paper), Relief,
+//                       MixAt (blend table), MixRun: its plain loop, its 16-lane loop
+//                       (CpuLevel::Sse2) and MixRunWide's 32-lane loop (CpuLevel::Avx2)
+//   blend_table.cpp     T of the blend modes (tests/tables_test.cpp checks every entry)
+//   render_segment.cpp  ClipWalk (the pixel ranges)
+//   tests/brush_test.cpp  RefRender and RefBlend: the reference the code above is tested
+//                       against, at every CPU level the machine has
+//
 // Pixel conventions: every value is a byte 0..255 held in an int; the paint colour and the
 // coverage-to-alpha step round half to even (std::lrint in the default rounding mode); every
 // quotient by 255 is an exact integer quotient of a non-negative value. Pixel ranges are taken

@@ -2,9 +2,10 @@
 // Runs start where coverage does: blocks of sixteen bytes of coverage 0 are passed over when
 // coverage 0 means alpha 0. The table look-ups (paper, curve, opacity, blend mode) and the
 // relief of up to kRun pixels are gathered first; then the three channels are mixed over the
-// run sixteen pixels at a time in 16-bit lanes (thirty-two with AVX2, chosen at run time), with
-// exactly the integer steps of the pixel rule. Pixels past a run's end, up to a whole block,
-// are mixed with alpha 0: that writes back the bytes they hold.
+// run sixteen pixels at a time in 16-bit lanes (thirty-two at CpuLevel::Avx2), with exactly
+// the integer steps of the pixel rule. Pixels past a run's end, up to a whole block, are mixed
+// with alpha 0: that writes back the bytes they hold. Each step with vectors runs at the
+// active CPU level (core/cpu_level.h) or above, and has a plain loop doing the same below it.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -15,9 +16,10 @@
 #include <immintrin.h>
 #endif
 
-#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
+#include "core/cpu_level.h"
+#include "core/module1.h"
 
 namespace {
 
@@ -53,7 +55,9 @@ struct Run {
 #define MARLO_MIX_AVX2 1
 #define MARLO_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
-MARLO_AVX2 __m256i Load32(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
+MARLO_AVX2 __m256i Load32(const void* p) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
 
 // (t × a + keep × o) / 255 + d in 16-bit lanes.
 template <bool kRelief>
@@ -70,7 +74,8 @@ __attribute__((target("avx2"))) int MixRunWide(int n, const uint8_t* alpha, cons
                                                const Run& run) {
     const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(255);
     __m256i paint[3];
-    for (int ch = 0; ch < 3; ++ch) paint[ch] = _mm256_set1_epi16(static_cast<int16_t>(run.paint[ch]));
+    for (int ch = 0; ch < 3; ++ch)
+        paint[ch] = _mm256_set1_epi16(static_cast<int16_t>(run.paint[ch]));
     // Unpacking works within each half: the low lanes hold pixels 0-7 and 16-23, the high
     // lanes 8-15 and 24-31, and the pack puts them back in order.
     int i = 0;
@@ -94,23 +99,20 @@ __attribute__((target("avx2"))) int MixRunWide(int n, const uint8_t* alpha, cons
                 tLo = _mm256_unpacklo_epi8(t, zero);
                 tHi = _mm256_unpackhi_epi8(t, zero);
             }
-            const __m256i q =
-                _mm256_packus_epi16(Mix16<kRelief>(aLo, keepLo, _mm256_unpacklo_epi8(o, zero), tLo, dLo),
-                                    Mix16<kRelief>(aHi, keepHi, _mm256_unpackhi_epi8(o, zero), tHi, dHi));
+            const __m256i q = _mm256_packus_epi16(
+                Mix16<kRelief>(aLo, keepLo, _mm256_unpacklo_epi8(o, zero), tLo, dLo),
+                Mix16<kRelief>(aHi, keepHi, _mm256_unpackhi_epi8(o, zero), tHi, dHi));
             if constexpr (kBase) {
                 uint8_t* base = run.base[ch] + i;
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(base), _mm256_blendv_epi8(q, Load32(base), untouched));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(base),
+                                    _mm256_blendv_epi8(q, Load32(base), untouched));
             }
             if constexpr (kPlane)
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane), _mm256_blendv_epi8(q, o, untouched));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane),
+                                    _mm256_blendv_epi8(q, o, untouched));
         }
     }
     return i;
-}
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
 }
 #endif
 
@@ -119,8 +121,10 @@ bool HasAvx2() {
 template <bool kTable, bool kRelief, bool kBase, bool kPlane>
 void MixRun(int n, const uint8_t* alpha, const int16_t* relief, const Run& run) {
     int i = 0;
+    [[maybe_unused]] const CpuLevel cpu = ActiveCpuLevel();
 #ifdef MARLO_MIX_AVX2
-    if (n >= 32 && HasAvx2()) i = MixRunWide<kTable, kRelief, kBase, kPlane>(n, alpha, relief, run);
+    if (n >= 32 && cpu >= CpuLevel::Avx2)
+        i = MixRunWide<kTable, kRelief, kBase, kPlane>(n, alpha, relief, run);
 #endif
 #ifdef __SSE2__
     const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
@@ -135,7 +139,7 @@ void MixRun(int n, const uint8_t* alpha, const int16_t* relief, const Run& run) 
         if constexpr (kRelief) v = _mm_add_epi16(v, d);
         return v;
     };
-    for (; i + 16 <= n; i += 16) {
+    for (; cpu >= CpuLevel::Sse2 && i + 16 <= n; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(alpha + i));
         const __m128i aLo = _mm_unpacklo_epi8(a, zero), aHi = _mm_unpackhi_epi8(a, zero);
         const __m128i keepLo = _mm_sub_epi16(full, aLo), keepHi = _mm_sub_epi16(full, aHi);
@@ -150,21 +154,25 @@ void MixRun(int n, const uint8_t* alpha, const int16_t* relief, const Run& run) 
             const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(plane));
             __m128i tLo = paint[ch], tHi = paint[ch];
             if constexpr (kTable) {
-                const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run.table[ch] + i));
+                const __m128i t =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(run.table[ch] + i));
                 tLo = _mm_unpacklo_epi8(t, zero);
                 tHi = _mm_unpackhi_epi8(t, zero);
             }
-            const __m128i q = _mm_packus_epi16(mix(aLo, keepLo, _mm_unpacklo_epi8(o, zero), tLo, dLo),
-                                               mix(aHi, keepHi, _mm_unpackhi_epi8(o, zero), tHi, dHi));
+            const __m128i q =
+                _mm_packus_epi16(mix(aLo, keepLo, _mm_unpacklo_epi8(o, zero), tLo, dLo),
+                                 mix(aHi, keepHi, _mm_unpackhi_epi8(o, zero), tHi, dHi));
             if constexpr (kBase) {
                 uint8_t* base = run.base[ch] + i;
                 const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(base),
-                                 _mm_or_si128(_mm_and_si128(untouched, old), _mm_andnot_si128(untouched, q)));
+                _mm_storeu_si128(
+                    reinterpret_cast<__m128i*>(base),
+                    _mm_or_si128(_mm_and_si128(untouched, old), _mm_andnot_si128(untouched, q)));
             }
             if constexpr (kPlane)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(plane),
-                                 _mm_or_si128(_mm_and_si128(untouched, o), _mm_andnot_si128(untouched, q)));
+                _mm_storeu_si128(
+                    reinterpret_cast<__m128i*>(plane),
+                    _mm_or_si128(_mm_and_si128(untouched, o), _mm_andnot_si128(untouched, q)));
         }
     }
 #endif
@@ -185,18 +193,23 @@ void MixRun(int n, const uint8_t* alpha, const int16_t* relief, const Run& run) 
 template <bool kTable, bool kRelief>
 void Mix(const Composite& c, int n, const uint8_t* alpha, const int16_t* relief, const Run& run) {
     const bool toBase = (c.flags & kPreview) != 0, toPlane = (c.flags & kCommit) != 0;
-    if (toBase && toPlane) MixRun<kTable, kRelief, true, true>(n, alpha, relief, run);
-    else if (toBase) MixRun<kTable, kRelief, true, false>(n, alpha, relief, run);
-    else if (toPlane) MixRun<kTable, kRelief, false, true>(n, alpha, relief, run);
+    if (toBase && toPlane)
+        MixRun<kTable, kRelief, true, true>(n, alpha, relief, run);
+    else if (toBase)
+        MixRun<kTable, kRelief, true, false>(n, alpha, relief, run);
+    else if (toPlane)
+        MixRun<kTable, kRelief, false, true>(n, alpha, relief, run);
 }
 
 // From x on, past whole groups of four blocks whose coverage is all 0, up to x1.
 inline int SkipEmpty(const uint8_t* fx, int x, int x1) {
 #ifdef __SSE2__
-    for (; x + 4 * kBlock <= x1; x += 4 * kBlock) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && x + 4 * kBlock <= x1; x += 4 * kBlock) {
         const auto* p = reinterpret_cast<const __m128i*>(fx + x);
-        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
-                                         _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3)));
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
+                         _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3)));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) break;
     }
 #endif
@@ -208,8 +221,10 @@ inline void CopyMasked(uint8_t* dst, const uint8_t* src, int n, int width) {
     int i = 0;
 #ifdef __SSE2__
     const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    for (; i + 16 <= width; i += 16) {
-        const __m128i keep = _mm_cmplt_epi8(lanes, _mm_set1_epi8(static_cast<char>(std::min(n - i, 16))));
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && i + 16 <= width; i += 16) {
+        const __m128i keep =
+            _mm_cmplt_epi8(lanes, _mm_set1_epi8(static_cast<char>(std::min(n - i, 16))));
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_and_si128(v, keep));
     }
@@ -222,7 +237,8 @@ inline void CopyMasked(uint8_t* dst, const uint8_t* src, int n, int width) {
 inline void LookUp(const uint8_t* table, const uint8_t* src, int n, uint8_t* dst) {
     int i = 0;
 #ifdef __SSE2__
-    for (; i + 16 <= n; i += 16) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         const __m128i first = _mm_set1_epi8(static_cast<char>(src[i]));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, first)) == 0xFFFF) {
@@ -260,12 +276,15 @@ void Relief(const Composite& c, int y, int x0, int n, int16_t* d) {
         int i = lo;
 #ifdef __SSE2__
         const __m128i zero = _mm_setzero_si128();
-        for (; i + 16 <= hi; i += 16) {
+        const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+        for (; sse2 && i + 16 <= hi; i += 16) {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(next + i));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + i));
             auto* out = reinterpret_cast<__m128i*>(d + i);
-            _mm_storeu_si128(out, _mm_sub_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)));
-            _mm_storeu_si128(out + 1, _mm_sub_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)));
+            _mm_storeu_si128(out,
+                             _mm_sub_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)));
+            _mm_storeu_si128(out + 1,
+                             _mm_sub_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)));
         }
 #endif
         for (; i < hi; ++i) d[i] = static_cast<int16_t>(next[i] - prev[i]);
@@ -302,11 +321,15 @@ void MixAt(const Composite& c, int y, int x, int n, const uint8_t* alpha, const 
             for (int i = 0; i < n; ++i) table[ch][i] = c.blend[ch][run.plane[ch][i] << 8];
             run.table[ch] = table[ch];
         }
-        if (c.relief) Mix<true, true>(c, n, alpha, relief, run);
-        else Mix<true, false>(c, n, alpha, relief, run);
+        if (c.relief)
+            Mix<true, true>(c, n, alpha, relief, run);
+        else
+            Mix<true, false>(c, n, alpha, relief, run);
     } else {
-        if (c.relief) Mix<false, true>(c, n, alpha, relief, run);
-        else Mix<false, false>(c, n, alpha, relief, run);
+        if (c.relief)
+            Mix<false, true>(c, n, alpha, relief, run);
+        else
+            Mix<false, false>(c, n, alpha, relief, run);
     }
 }
 
@@ -317,7 +340,7 @@ void PrefetchRun(const Composite& c, int y, int x0, int x1) {
     const uint8_t* fx = m.FXBuffer.row(y);
     const bool zeroIsNothing = c.alphaOf[0] == 0;
     const uint8_t* planes[6] = {m.RPlane.row(y), m.GPlane.row(y), m.BPlane.row(y),
-                                m.RBase.row(y), m.GBase.row(y), m.BBase.row(y)};
+                                m.RBase.row(y),  m.GBase.row(y),  m.BBase.row(y)};
     const int count = (c.flags & kPreview) ? 6 : 3;
     for (int x = x0; x < x1; x += 4 * kBlock) {
         const int n = std::min(4 * kBlock, x1 - x);

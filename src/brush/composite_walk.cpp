@@ -5,16 +5,14 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/module1.h"
-#include "core/scratch.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/paper.h"
+#include "brush/tables.h"
+#include "core/module1.h"
+#include "core/scratch.h"
 
 namespace {
-
-constexpr size_t kBlendLayer = 256 * 256;
-constexpr size_t kBlendTableSize = kBlendLayer * 10;
 
 // The paint colour as a byte. Colours outside 0..255 (only a broken caller makes them) are
 // clamped so that the mix stays a byte and the blend table is never indexed outside.
@@ -37,7 +35,8 @@ void UpdateTables(CompositeTables& t, const uint8_t* curveColumn, float opacity,
             const int shaped = curveColumn ? curveColumn[a] : a;
             const float product = static_cast<float>(shaped) * opacity;
             long alpha = 0;
-            if (!std::isnan(product)) alpha = std::lrint(std::clamp(product, -1.0f, 65025.0f)) / 255;
+            if (!std::isnan(product))
+                alpha = std::lrint(std::clamp(product, -1.0f, 65025.0f)) / 255;
             t.alphaOf[a] = static_cast<uint8_t>(std::clamp(alpha, 0L, 255L));
             t.alphaIsIdentity = t.alphaIsIdentity && t.alphaOf[a] == a;
         }
@@ -47,7 +46,8 @@ void UpdateTables(CompositeTables& t, const uint8_t* curveColumn, float opacity,
     }
     if (!t.valid || strength != t.paperStrength) {
         for (int p = 0; p < 256; ++p)
-            t.paperCut[p] = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(p) * strength / 255, 256));
+            t.paperCut[p] =
+                static_cast<int>(std::min<int64_t>(static_cast<int64_t>(p) * strength / 255, 256));
         t.paperStrength = strength;
     }
     t.valid = true;
@@ -97,8 +97,10 @@ void CompositeRows(const Composite& c) {
             const int p = pxi;
             if constexpr (kPaper) {
                 pxi += dir;
-                if (pxi == PW) pxi = 0;
-                else if (pxi < 0) pxi = PW - 1;
+                if (pxi == PW)
+                    pxi = 0;
+                else if (pxi < 0)
+                    pxi = PW - 1;
             }
             int a = fx[x];
             if constexpr (kPaper) a = std::max(0, a - cut[paper[p]]);
@@ -113,9 +115,12 @@ void CompositeRows(const Composite& c) {
                 nG = static_cast<int>((c.blend[1][oG << 8] * alpha + keep * oG) / 255u);
                 nB = static_cast<int>((c.blend[2][oB << 8] * alpha + keep * oB) / 255u);
             } else {
-                nR = static_cast<int>((keep * oR + static_cast<unsigned>(c.paint[0]) * alpha) / 255u);
-                nG = static_cast<int>((keep * oG + static_cast<unsigned>(c.paint[1]) * alpha) / 255u);
-                nB = static_cast<int>((keep * oB + static_cast<unsigned>(c.paint[2]) * alpha) / 255u);
+                nR = static_cast<int>((keep * oR + static_cast<unsigned>(c.paint[0]) * alpha) /
+                                      255u);
+                nG = static_cast<int>((keep * oG + static_cast<unsigned>(c.paint[1]) * alpha) /
+                                      255u);
+                nB = static_cast<int>((keep * oB + static_cast<unsigned>(c.paint[2]) * alpha) /
+                                      255u);
             }
 
             if constexpr (kRelief) {
@@ -152,8 +157,10 @@ void CompositeRows(const Composite& c) {
 
 template <bool kPaper, bool kRelief>
 void CompositeRowsMode(const Composite& c) {
-    if (c.blendMode) CompositeRows<kPaper, kRelief, true>(c);
-    else CompositeRows<kPaper, kRelief, false>(c);
+    if (c.blendMode)
+        CompositeRows<kPaper, kRelief, true>(c);
+    else
+        CompositeRows<kPaper, kRelief, false>(c);
 }
 
 }  // namespace
@@ -168,8 +175,8 @@ void PrepareComposite(Composite& c) {
         c.paint[2] = PaintByte(m.ColorB);
     }
 
-    const bool curve = m.BrushCurve >= 1 &&
-                       m.CoverageCurves.size() >= static_cast<size_t>(m.BrushCurve) * 256;
+    const bool curve =
+        m.BrushCurve >= 1 && m.CoverageCurves.size() >= static_cast<size_t>(m.BrushCurve) * 256;
     const uint8_t* curveColumn =
         curve ? m.CoverageCurves.data() + static_cast<size_t>(m.BrushCurve - 1) * 256 : nullptr;
     CompositeTables& tables = Scratch.compositeTables;
@@ -179,7 +186,8 @@ void PrepareComposite(Composite& c) {
     c.paper = PaperActive();
     c.alphaIsCoverage = tables.alphaIsIdentity && !c.paper;
 
-    c.blendMode = m.BlendMode >= 1 && m.BlendMode <= 10 && m.BlendTable.size() >= kBlendTableSize;
+    c.blendMode =
+        m.BlendMode >= 1 && m.BlendMode <= kBlendLayers && m.BlendTable.size() >= kBlendTableSize;
     if (c.blendMode) {
         const uint8_t* layer = m.BlendTable.data() + (m.BlendMode - 1) * kBlendLayer;
         for (int ch = 0; ch < 3; ++ch) c.blend[ch] = layer + c.paint[ch];
@@ -189,10 +197,14 @@ void PrepareComposite(Composite& c) {
 
 void CompositeInWalkOrder(const Composite& c) {
     if (c.paper) {
-        if (c.relief) CompositeRowsMode<true, true>(c);
-        else CompositeRowsMode<true, false>(c);
+        if (c.relief)
+            CompositeRowsMode<true, true>(c);
+        else
+            CompositeRowsMode<true, false>(c);
     } else {
-        if (c.relief) CompositeRowsMode<false, true>(c);
-        else CompositeRowsMode<false, false>(c);
+        if (c.relief)
+            CompositeRowsMode<false, true>(c);
+        else
+            CompositeRowsMode<false, false>(c);
     }
 }

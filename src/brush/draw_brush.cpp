@@ -13,14 +13,14 @@
 #include <cmath>
 #include <vector>
 
-#include "core/journal_tap.h"
-#include "core/module1.h"
-#include "core/scratch.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/piece.h"
 #include "canvas/stroke_display.h"
 #include "canvas/zoom.h"
+#include "core/module1.h"
+#include "core/scratch.h"
+#include "core/wiring.h"
 
 namespace {
 
@@ -79,7 +79,8 @@ void OwnRects(const Pieces& p, int k, bool lastOnly, std::vector<Rect>& rects) {
     }
     if (!lastOnly) return;
     std::vector<Rect>& spare = Scratch.rectSpare;
-    for (int j = k + 1; j < p.count && !rects.empty(); ++j) SubtractAll(rects, p.composite[j], spare);
+    for (int j = k + 1; j < p.count && !rects.empty(); ++j)
+        SubtractAll(rects, p.composite[j], spare);
     std::vector<Rect>& add = Scratch.pieceExtra;
     for (const Rect& e : p.extra[k]) {
         add.assign(1, e);
@@ -96,8 +97,8 @@ void Prefetch(const Pieces& p) {
     Rect box;
     for (int k = 0; k < p.count; ++k) box = box.United(p.composite[k]);
     if (box.empty()) return;
-    for (const Plane* plane : {&m.FXBuffer, &m.RPlane, &m.GPlane, &m.BPlane, &m.RBase, &m.GBase,
-                               &m.BBase})
+    for (const Plane* plane :
+         {&m.FXBuffer, &m.RPlane, &m.GPlane, &m.BPlane, &m.RBase, &m.GBase, &m.BBase})
         for (int y = box.y0; y < box.y1; ++y) {
             const uint8_t* row = plane->row(y);
             for (int x = box.x0; x < box.x1; x += 64) __builtin_prefetch(row + x);
@@ -138,12 +139,12 @@ void DrawBrush(float X, float Y) {
     const int n = m.PointCount;
     if (n < 3) return;
     // The four points n-3 .. n must be rows of the point array.
-    if (n >= kStrokeRows || m.StrokePoints.size() < static_cast<size_t>(3 * kStrokeRows)) return;
+    if (n >= kStrokeRows) return;
 
     // The event position in image pixels, as the pointer code stored the newest point.
     const float ex = ClientToImageX(X);
     const float ey = ClientToImageY(Y);
-    if (TheJournal) TheJournal->DrawStarting(ex, ey);
+    if (Wiring.Journal) Wiring.Journal->DrawStarting(ex, ey);
     // About one sample per image pixel of travel, at most ten a segment (plus its start).
     const float dist = PointDistance(ex, ey, m.LastX, m.LastY);
     float step = dist > 0 ? 1 / dist : 1.0f;
@@ -153,10 +154,12 @@ void DrawBrush(float X, float Y) {
     // the float sum passes 1 after at most eleven samples.
     Pieces p;
     for (float t = 0; t <= 1 && p.count < kMaxSamples; t = t + step) {
-        p.to[p.count++] = {
-            p_Catmull(t, m.Stroke(n - 3, 0), m.Stroke(n - 2, 0), m.Stroke(n - 1, 0), m.Stroke(n, 0)),
-            p_Catmull(t, m.Stroke(n - 3, 1), m.Stroke(n - 2, 1), m.Stroke(n - 1, 1), m.Stroke(n, 1)),
-            p_Catmull(t, m.Stroke(n - 3, 2), m.Stroke(n - 2, 2), m.Stroke(n - 1, 2), m.Stroke(n, 2))};
+        p.to[p.count++] = {p_Catmull(t, m.Stroke(n - 3, 0), m.Stroke(n - 2, 0), m.Stroke(n - 1, 0),
+                                     m.Stroke(n, 0)),
+                           p_Catmull(t, m.Stroke(n - 3, 1), m.Stroke(n - 2, 1), m.Stroke(n - 1, 1),
+                                     m.Stroke(n, 1)),
+                           p_Catmull(t, m.Stroke(n - 3, 2), m.Stroke(n - 2, 2), m.Stroke(n - 1, 2),
+                                     m.Stroke(n, 2))};
     }
 
     if (!PlanesReady()) {
@@ -165,7 +168,7 @@ void DrawBrush(float X, float Y) {
             Stamp(p.to[k]);
             Advance(p.to[k]);
         }
-        if (TheJournal) TheJournal->DrawEnded();
+        if (Wiring.Journal) Wiring.Journal->DrawEnded();
         return;
     }
 
@@ -181,5 +184,5 @@ void DrawBrush(float X, float Y) {
     const bool lastOnly = AlphaStaysOnceOn(c);
     display.Plan(p.composite.data(), lastOnly, p.extra);
     DrawPieces(p, display, lastOnly);
-    if (TheJournal) TheJournal->DrawEnded();
+    if (Wiring.Journal) Wiring.Journal->DrawEnded();
 }

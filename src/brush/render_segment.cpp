@@ -6,12 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/composite.h"
 #include "brush/piece.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "core/module1.h"
 
 namespace {
 
@@ -60,8 +60,8 @@ bool PlanesReady() {
     const Module1State& m = Module1;
     const int32_t W = m.BufferWidth, H = m.BufferHeight;
     if (W <= 0 || H <= 0) return false;
-    for (const Plane* p : {&m.FXBuffer, &m.RPlane, &m.GPlane, &m.BPlane, &m.RBase, &m.GBase,
-                           &m.BBase})
+    for (const Plane* p :
+         {&m.FXBuffer, &m.RPlane, &m.GPlane, &m.BPlane, &m.RBase, &m.GBase, &m.BBase})
         if (!p->sizeIs(W, H)) return false;
     return true;
 }
@@ -84,8 +84,10 @@ bool PreviewArea(float x1, float y1, float x2, float y2, Rect* area) {
     SortPair(top, bottom);
     const float margin = 1 / m.Zoom;
     int32_t lastX = 0, lastY = 0;
-    if (!BlitEdge(std::floor(left - r) - margin, area->x0) || !BlitEdge(std::floor(top - r) - margin, area->y0) ||
-        !BlitEdge(std::floor(right + r) + margin, lastX) || !BlitEdge(std::floor(bottom + r) + margin, lastY))
+    if (!BlitEdge(std::floor(left - r) - margin, area->x0) ||
+        !BlitEdge(std::floor(top - r) - margin, area->y0) ||
+        !BlitEdge(std::floor(right + r) + margin, lastX) ||
+        !BlitEdge(std::floor(bottom + r) + margin, lastY))
         return false;
     area->x1 = lastX + 1;  // BlitEdge keeps edges within 2^30
     area->y1 = lastY + 1;
@@ -98,7 +100,8 @@ void RenderSegment(int16_t flags, float x1, float y1, float x2, float y2) {
     Composite c;
     c.flags = flags;
     if (!WalkOf(x1, y1, x2, y2, c)) return;
-    if (c.cols.count > 0 && c.rows.count > 0 && (flags & (kPreview | kCommit | kClearCoverage)) != 0) {
+    if (c.cols.count > 0 && c.rows.count > 0 &&
+        (flags & (kPreview | kCommit | kClearCoverage)) != 0) {
         PrepareComposite(c);
         if (flags & kClearCoverage) {
             CompositeInWalkOrder(c);

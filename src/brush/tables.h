@@ -1,10 +1,14 @@
 // The look-up tables built once at start and read-only afterwards.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // CoverageCurves: 256 x 2 bytes, the two fixed response curves.
 void BuildCoverageCurves();
-// BlendTable: 256 x 256 x 10 bytes, T(s, d) for blend modes 1..10.
+// BlendTable: kBlendLayers layers of 256 x 256 bytes, T(s, d) for blend modes 1..10.
+constexpr size_t kBlendLayer = 256 * 256;  // bytes of one layer
+constexpr int kBlendLayers = 10;           // modes kBlendAdd .. kBlendXor, layer mode - 1
+constexpr size_t kBlendTableSize = kBlendLayer * kBlendLayers;
 void BuildBlendTable();
 
 // BlendMode: plain paint, or a layer of BlendTable. Greater and Less keep the lighter and the

@@ -43,8 +43,7 @@ bool CoverageClearArea(float x1, float y1, float x2, float y2, Rect* rows) {
     rows->y0 = FloorClamp(y1, 0, m.BufferHeight);
     rows->x1 = FloorClamp(std::floor(static_cast<double>(x2)) + 1, 0, m.BufferWidth);
     rows->y1 = FloorClamp(std::floor(static_cast<double>(y2)) + 1, 0, m.BufferHeight);
-    return !rows->empty() &&
-           m.FXBuffer.sizeIs(m.BufferWidth, m.BufferHeight);
+    return !rows->empty() && m.FXBuffer.sizeIs(m.BufferWidth, m.BufferHeight);
 }
 
 void ClearCoverageRow(int32_t y, int32_t left, int32_t right) {

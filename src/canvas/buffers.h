@@ -1,7 +1,7 @@
 // The image planes of the program state: clearing, the coverage clear, and corner ordering.
 #pragma once
-#include "core/rect.h"
 #include <cstdint>
+#include "core/rect.h"
 
 void SortPair(float& a, float& b);
 // Sizes the seven image planes to BufferWidth x BufferHeight, all bytes 0.

@@ -5,12 +5,12 @@
 #include <cmath>
 #include <new>
 
+#include "canvas/display_rects.h"
+#include "canvas/smoothblit.h"
 #include "core/errors.h"
 #include "core/module1.h"
 #include "core/rounding.h"
 #include "core/scratch.h"
-#include "canvas/display_rects.h"
-#include "canvas/smoothblit.h"
 
 DibsState Dibs;
 
@@ -157,12 +157,14 @@ BlitPlan PlanBlit(const Plane& r, const Plane& g, const Plane& b, const Rect& ar
         // The image pixels any part of the window shows, and a window pixel more on each side:
         // outwards to whole pixels, so that at zooms above 2 the part-shown pixels at the
         // window's edges are drawn too instead of being left black.
-        i = i.Intersected({FloorToInt32((-1.0 - m.ScrollX) / zoom), FloorToInt32((-1.0 - m.ScrollY) / zoom),
-                           CeilToInt32((cw + 1.0 - m.ScrollX) / zoom), CeilToInt32((ch + 1.0 - m.ScrollY) / zoom)});
+        i = i.Intersected({FloorToInt32((-1.0 - m.ScrollX) / zoom),
+                           FloorToInt32((-1.0 - m.ScrollY) / zoom),
+                           CeilToInt32((cw + 1.0 - m.ScrollX) / zoom),
+                           CeilToInt32((ch + 1.0 - m.ScrollY) / zoom)});
     }
     p.goes = !i.empty() && Dibs.DisplayDC != 0 && Dibs.DisplayWidth > 0 && Dibs.DisplayHeight > 0 &&
-             r.sizeIs(m.BufferWidth, m.BufferHeight) &&
-             g.sizeIs(m.BufferWidth, m.BufferHeight) && b.sizeIs(m.BufferWidth, m.BufferHeight);
+             r.sizeIs(m.BufferWidth, m.BufferHeight) && g.sizeIs(m.BufferWidth, m.BufferHeight) &&
+             b.sizeIs(m.BufferWidth, m.BufferHeight);
     return p;
 }
 
@@ -172,9 +174,9 @@ BlitPlan PlanBlit(const Plane& r, const Plane& g, const Plane& b, const Rect& ar
 Rect TargetOf(const BlitPlan& p) {
     const Module1State& m = Module1;
     if (!p.goes) return {};
-    const Rect d = SmoothBlitTarget(p.image.x0, p.image.y0, p.image.x1, p.image.y1, m.BufferWidth + 1,
-                                    m.BufferHeight + 1, Dibs.DisplayWidth, Dibs.DisplayHeight,
-                                    Dibs.DisplayWidth, m.Zoom);
+    const Rect d = SmoothBlitTarget(p.image.x0, p.image.y0, p.image.x1, p.image.y1,
+                                    m.BufferWidth + 1, m.BufferHeight + 1, Dibs.DisplayWidth,
+                                    Dibs.DisplayHeight, Dibs.DisplayWidth, m.Zoom);
     return SmoothBlitReach(d, p.image, m.BufferWidth, m.BufferHeight, Dibs.DisplayWidth,
                            Dibs.DisplayHeight, m.Zoom);
 }
@@ -216,7 +218,9 @@ void ShowOnWindow(const BlitPlan& p) {
 // An update as BlitDisplay names it (first and last column and row) as a half-open area; the
 // far ends in 64 bits first, so that x2 + 1 cannot overflow.
 Rect AreaOf(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-    const auto end = [](int32_t v) { return static_cast<int32_t>(std::min<int64_t>(int64_t(v) + 1, INT32_MAX)); };
+    const auto end = [](int32_t v) {
+        return static_cast<int32_t>(std::min<int64_t>(int64_t(v) + 1, INT32_MAX));
+    };
     return {x1, y1, end(x2), end(y2)};
 }
 
@@ -238,8 +242,9 @@ void BlitDisplay(const Plane& r, const Plane& g, const Plane& b, int32_t x1, int
                  int32_t y2) {
     const Module1State& m = Module1;
     const Rect area = AreaOf(x1, y1, x2, y2);
-    Blit(r, g, b, area, area.Intersected({0, 0, m.BufferWidth, m.BufferHeight}) ==
-                            Rect{0, 0, m.BufferWidth, m.BufferHeight});
+    Blit(r, g, b, area,
+         area.Intersected({0, 0, m.BufferWidth, m.BufferHeight}) ==
+             Rect{0, 0, m.BufferWidth, m.BufferHeight});
 }
 
 bool ShownArea(const Plane& r, const Plane& g, const Plane& b, const Rect& area, Rect* shown) {

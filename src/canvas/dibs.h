@@ -4,9 +4,9 @@
 // the window shows (Held, in display pixels), so that its memory follows the window's size
 // whatever the zoom. Without a window it holds the whole zoomed image.
 #pragma once
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <cstdint>
 #include <vector>
 
 #include "core/rect.h"
@@ -35,7 +35,10 @@ class DisplayPixels {
 public:
     // n zeroed pixels; false (and empty) when memory runs out.
     bool Make(size_t n);
-    void Clear() { pixels_.reset(); n_ = 0; }
+    void Clear() {
+        pixels_.reset();
+        n_ = 0;
+    }
     uint32_t* data() { return pixels_.get(); }
     size_t size() const { return n_; }
     bool empty() const { return n_ == 0; }
@@ -73,7 +76,7 @@ extern DibsState Dibs;
 
 // The caption names the zoom: the caption text, " zoom = " and the zoom in whole percent.
 void ShowZoomCaption();
-// (Re)creates the bitmap for the current Zoom; throws MarloError 31001 when it cannot.
+// (Re)creates the bitmap for the current Zoom; throws MarloError kErrOutOfMemory when it cannot.
 void CreateDisplayBitmap();
 // Display pixel (X, Y) of the zoomed image in the bitmap; null when the bitmap does not hold it.
 uint32_t* DisplayPixelAt(int32_t X, int32_t Y);

@@ -5,8 +5,8 @@
 #pragma once
 #include <cstdint>
 
-#include "core/rect.h"
 #include "core/plane.h"
+#include "core/rect.h"
 
 // The display pixels p_smoothblit writes for these arguments (those of p_smoothblit).
 Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,

@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "core/errors.h"
-#include "core/journal_tap.h"
-#include "core/module1.h"
-#include "host/host.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
+#include "core/errors.h"
+#include "core/module1.h"
+#include "core/wiring.h"
+#include "host/host.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ void GetImage() {
     for (const Plane* p : {&r, &g, &b}) {
         if (!p->sizeIs(m.BufferWidth, m.BufferHeight))
             throw HostError("The image in Tarnwick is now " + SizeText(p->width, p->height) +
-                            " pixels, but this canvas is " + SizeText(m.BufferWidth, m.BufferHeight) +
+                            " pixels, but this canvas is " +
+                            SizeText(m.BufferWidth, m.BufferHeight) +
                             ". The image was not taken; the canvas is unchanged.");
     }
     TakeImage(std::move(r), std::move(g), std::move(b));
@@ -43,7 +44,7 @@ void TakeImage(Plane r, Plane g, Plane b) {
     m.GPlane = std::move(g);
     m.BPlane = std::move(b);
     DisplayCopyFollowsImage();
-    if (TheJournal) TheJournal->ImageTaken();
+    if (Wiring.Journal) Wiring.Journal->ImageTaken();
     displaybuffers();
 }
 
@@ -74,5 +75,5 @@ void TakePaper(Plane paper) {
     m.PaperWidth = paper.width;
     m.PaperHeight = paper.height;
     m.Paper = std::move(paper);
-    if (TheJournal) TheJournal->PaperTaken();
+    if (Wiring.Journal) Wiring.Journal->PaperTaken();
 }

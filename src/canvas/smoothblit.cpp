@@ -1,6 +1,9 @@
 // Fixed-point conventions: bilinear weights are 0..256, the product of two weights 0..65536,
 // and results are rounded by adding half before the shift. Area averages round to nearest.
 //
+// Each step with vectors runs at the active CPU level (core/cpu_level.h) or above; below it
+// the plain loop after it does all the columns.
+//
 // The working rows live in Scratch: the display code runs on the one user-interface thread.
 #include "canvas/smoothblit.h"
 
@@ -17,15 +20,17 @@
 #include <immintrin.h>
 #endif
 
-#include "core/scratch.h"
 #include "canvas/display_rects.h"
+#include "core/cpu_level.h"
+#include "core/scratch.h"
 
 namespace {
 
 inline uint32_t Pack(uint32_t r, uint32_t g, uint32_t b) { return (r << 16) | (g << 8) | b; }
 
 // Display columns [first, last) whose image point X / zoom lies in [lo, hi), within 0..limit.
-void DisplaySpan(int32_t lo, int32_t hi, double zoom, int32_t limit, int32_t* first, int32_t* last) {
+void DisplaySpan(int32_t lo, int32_t hi, double zoom, int32_t limit, int32_t* first,
+                 int32_t* last) {
     double a = std::ceil(lo * zoom), b = std::ceil(hi * zoom);
     // Guard the rounding of lo * zoom: X belongs to the span exactly when lo <= X / zoom < hi.
     while (a > 0 && (a - 1) / zoom >= lo) a -= 1;
@@ -49,6 +54,7 @@ struct Target {
 // Zoom 1: display pixel (x, y) is image pixel (x, y).
 void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& t, int32_t w,
                const Rect& d) {
+    [[maybe_unused]] const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
     for (int32_t y = d.y0; y < d.y1; ++y) {
         const size_t o = static_cast<size_t>(y) * w;
         uint32_t* out = t.At(d.x0, y);
@@ -56,7 +62,7 @@ void CopyExact(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Targe
 #ifdef __SSE2__
         // Sixteen pixels at a time: the bytes interleaved into blue, green, red, 0.
         const __m128i zero = _mm_setzero_si128();
-        for (; x + 16 <= d.x1; x += 16) {
+        for (; sse2 && x + 16 <= d.x1; x += 16) {
             const __m128i R = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + o + x));
             const __m128i G = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + o + x));
             const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + o + x));
@@ -81,14 +87,9 @@ Tap BilinearTap(int32_t X, double zoom, int32_t n) {
     return {i0, i1, static_cast<int32_t>(std::lrint((u - i0) * 256.0))};
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-// The wide steps below use AVX2 and fused multiply-adds. Every product and sum in the scaling
-// is an integer below 2^24 (times a power of two), so fused or not the results are the same.
-bool HasAvx2Fma() {
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return has;
-}
-#endif
+// The wide steps below use AVX2 and fused multiply-adds (CpuLevel::Avx2). Every product and
+// sum in the scaling is an integer below 2^24 (times a power of two), so fused or not the
+// results are the same.
 
 using Floats4 = float __attribute__((vector_size(16)));
 using Ints4 = int32_t __attribute__((vector_size(16)));
@@ -98,7 +99,8 @@ constexpr int32_t kSourcePadding = 12;
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Bytes to floats, eight at a time; returns how many it did.
-__attribute__((target("avx2,fma"))) int32_t SourceFloatsWide(const uint8_t* p, int32_t n, float* f) {
+__attribute__((target("avx2,fma"))) int32_t SourceFloatsWide(const uint8_t* p, int32_t n,
+                                                             float* f) {
     int32_t i = 0;
     for (; i + 8 <= n; i += 8) {
         int64_t eight;
@@ -116,7 +118,7 @@ void SourceFloats(const uint8_t* p, const Columns& c, float* f) {
     const int32_t n = c.last - c.first + 1;
     int32_t i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (HasAvx2Fma()) i = SourceFloatsWide(p + c.first, n, f);
+    if (ActiveCpuLevel() >= CpuLevel::Avx2) i = SourceFloatsWide(p + c.first, n, f);
 #endif
     for (; i < n; ++i) f[i] = p[c.first + i];
     std::fill(f + n, f + n + kSourcePadding, 0.0f);
@@ -126,7 +128,8 @@ void SourceFloats(const uint8_t* p, const Columns& c, float* f) {
 // Groups of eight display columns: the two taps of each column picked by its offset from the
 // eight source values at the group's first index and the eight after it (the same two
 // products and sum as one column at a time). Returns how many columns it did.
-__attribute__((target("avx2,fma"))) int32_t HorizontalWide(const Columns& c, const float* f, float* out) {
+__attribute__((target("avx2,fma"))) int32_t HorizontalWide(const Columns& c, const float* f,
+                                                           float* out) {
     const int32_t n = c.X1 - c.X0;
     const int32_t* index = c.index.data();
     const int32_t* offsets = c.offset.data();
@@ -137,7 +140,8 @@ __attribute__((target("avx2,fma"))) int32_t HorizontalWide(const Columns& c, con
         const __m256i offset = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets + k));
         const __m256 a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(at), offset);
         const __m256 b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(at + 1), offset);
-        _mm256_storeu_ps(out + k, _mm256_fmadd_ps(a, _mm256_loadu_ps(w0 + k), _mm256_mul_ps(b, _mm256_loadu_ps(w1 + k))));
+        _mm256_storeu_ps(out + k, _mm256_fmadd_ps(a, _mm256_loadu_ps(w0 + k),
+                                                  _mm256_mul_ps(b, _mm256_loadu_ps(w1 + k))));
     }
     return k;
 }
@@ -146,12 +150,14 @@ __attribute__((target("avx2,fma"))) int32_t HorizontalWide(const Columns& c, con
 void Horizontal(const Columns& c, const float* f, float* out) {
     const int32_t n = c.X1 - c.X0;
     int32_t k = 0;
+    [[maybe_unused]] const CpuLevel cpu = ActiveCpuLevel();
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (c.groupsOfEight && HasAvx2Fma()) k = HorizontalWide(c, f, out);
+    if (c.groupsOfEight && cpu >= CpuLevel::Avx2) k = HorizontalWide(c, f, out);
 #endif
 #ifdef __SSE2__
     // The rest of a regular row four columns at a time.
-    if (c.phases == 4) {
+    const int phases = cpu >= CpuLevel::Sse2 ? c.phases : 0;
+    if (phases == 4) {
         // Display columns 4c .. 4c + 3 take source columns (c - 1, c), (c - 1, c), (c, c + 1),
         // (c, c + 1) with the weights of their phase.
         const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
@@ -161,7 +167,7 @@ void Horizontal(const Columns& c, const float* f, float* out) {
             const __m128 b = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 1, 1));
             _mm_storeu_ps(out + k, _mm_add_ps(_mm_mul_ps(a, w0), _mm_mul_ps(b, w1)));
         }
-    } else if (c.phases == 2) {
+    } else if (phases == 2) {
         // Display columns 2c, 2c + 1, 2c + 2, 2c + 3 take (c - 1, c), (c, c + 1), (c, c + 1),
         // (c + 1, c + 2).
         const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
@@ -202,11 +208,11 @@ void VerticalRowFrom(int32_t k, const float* const* top, const float* const* bot
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The same, eight columns at a time, on processors with AVX2 and FMA (chosen at run time;
-// exact like the plain steps, see HasAvx2Fma). Returns how many columns it did.
+// The same, eight columns at a time, at CpuLevel::Avx2 (exact like the plain steps, see
+// above). Returns how many columns it did.
 __attribute__((target("avx2,fma"))) int32_t VerticalRowWide(const float* const* top,
-                                                         const float* const* bot, float wy0,
-                                                         float wy1, int32_t n, uint32_t* out) {
+                                                            const float* const* bot, float wy0,
+                                                            float wy1, int32_t n, uint32_t* out) {
     // The weights over 65536 and the half after the scaling: the same exact values, two
     // operations fewer.
     const __m256 w0 = _mm256_set1_ps(wy0 / 65536.0f), w1 = _mm256_set1_ps(wy1 / 65536.0f);
@@ -215,12 +221,12 @@ __attribute__((target("avx2,fma"))) int32_t VerticalRowWide(const float* const* 
     const float *b0 = bot[0], *b1 = bot[1], *b2 = bot[2];
     int32_t k = 0;
     for (; k + 8 <= n; k += 8) {
-        const __m256i r = _mm256_cvttps_epi32(
-            _mm256_fmadd_ps(_mm256_loadu_ps(t0 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b0 + k), w1, half)));
-        const __m256i g = _mm256_cvttps_epi32(
-            _mm256_fmadd_ps(_mm256_loadu_ps(t1 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b1 + k), w1, half)));
-        const __m256i b = _mm256_cvttps_epi32(
-            _mm256_fmadd_ps(_mm256_loadu_ps(t2 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b2 + k), w1, half)));
+        const __m256i r = _mm256_cvttps_epi32(_mm256_fmadd_ps(
+            _mm256_loadu_ps(t0 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b0 + k), w1, half)));
+        const __m256i g = _mm256_cvttps_epi32(_mm256_fmadd_ps(
+            _mm256_loadu_ps(t1 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b1 + k), w1, half)));
+        const __m256i b = _mm256_cvttps_epi32(_mm256_fmadd_ps(
+            _mm256_loadu_ps(t2 + k), w0, _mm256_fmadd_ps(_mm256_loadu_ps(b2 + k), w1, half)));
         const __m256i px =
             _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r, 16), _mm256_slli_epi32(g, 8)), b);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), px);
@@ -234,7 +240,8 @@ void VerticalRow(const float* const* top, const float* const* bot, float wy0, fl
                  uint32_t* out) {
     int32_t k = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (n >= 8 && HasAvx2Fma()) k = VerticalRowWide(top, bot, wy0, wy1, n, out);
+    if (n >= 8 && ActiveCpuLevel() >= CpuLevel::Avx2)
+        k = VerticalRowWide(top, bot, wy0, wy1, n, out);
 #endif
     VerticalRowFrom(k, top, bot, wy0, wy1, n, out);
 }
@@ -334,8 +341,10 @@ void Bilinear(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target
         const HorizontalRow& bot = s.Row(t.i1, &top);
         const float wy1 = static_cast<float>(t.w1), wy0 = static_cast<float>(256 - t.w1);
         uint32_t* out = target.At(d.x0, Y);
-        const float* tops[3] = {top.channel[0].data(), top.channel[1].data(), top.channel[2].data()};
-        const float* bots[3] = {bot.channel[0].data(), bot.channel[1].data(), bot.channel[2].data()};
+        const float* tops[3] = {top.channel[0].data(), top.channel[1].data(),
+                                top.channel[2].data()};
+        const float* bots[3] = {bot.channel[0].data(), bot.channel[1].data(),
+                                bot.channel[2].data()};
         VerticalRow(tops, bots, wy0, wy1, n, out);
     }
 }
@@ -350,21 +359,26 @@ void AreaRange(int32_t X, double zoom, int32_t n, int32_t* s0, int32_t* s1) {
 void AddRow(const uint8_t* p, uint32_t* sum, int32_t n) {
     int32_t i = 0;
 #ifdef __SSE2__
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
+    for (; sse2 && i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
         auto* s = reinterpret_cast<__m128i*>(sum + i);
         _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), _mm_unpacklo_epi16(lo, zero)));
-        _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, zero)));
-        _mm_storeu_si128(s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
-        _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
+        _mm_storeu_si128(s + 1,
+                         _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, zero)));
+        _mm_storeu_si128(s + 2,
+                         _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
+        _mm_storeu_si128(s + 3,
+                         _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
     }
     // Updates are often a few dozen columns wide: the rest four at a time.
-    for (; i + 4 <= n; i += 4) {
+    for (; sse2 && i + 4 <= n; i += 4) {
         int32_t four;
         std::memcpy(&four, p + i, sizeof four);
-        const __m128i v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero), zero);
+        const __m128i v =
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero), zero);
         auto* s = reinterpret_cast<__m128i*>(sum + i);
         _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), v));
     }
@@ -389,8 +403,8 @@ inline uint32_t RoundedQuotient(uint32_t total, uint32_t count, double inverse) 
 
 // Display columns X .. x1 - 1 the plain way: each the rounded mean of its source columns
 // s0 .. s1 - 1 over `rows` rows from offset top.
-void BlockColumns(const uint8_t* const* planes, int32_t w, size_t top, int rows, int32_t X, int32_t x0,
-                  int32_t x1, const int32_t* s0, const int32_t* s1, uint32_t* out) {
+void BlockColumns(const uint8_t* const* planes, int32_t w, size_t top, int rows, int32_t X,
+                  int32_t x0, int32_t x1, const int32_t* s0, const int32_t* s1, uint32_t* out) {
     for (; X < x1; ++X) {
         const int32_t a = s0[X - x0], e = s1[X - x0];
         const uint32_t count = static_cast<uint32_t>(e - a) * static_cast<uint32_t>(rows);
@@ -417,11 +431,13 @@ void HalfRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0, in
     auto average = [&](const uint8_t* p, int32_t column) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + top + column));
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + bottom + column));
-        const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_and_si128(a, low), _mm_srli_epi16(a, 8)),
-                                          _mm_add_epi16(_mm_and_si128(c, low), _mm_srli_epi16(c, 8)));
+        const __m128i sum =
+            _mm_add_epi16(_mm_add_epi16(_mm_and_si128(a, low), _mm_srli_epi16(a, 8)),
+                          _mm_add_epi16(_mm_and_si128(c, low), _mm_srli_epi16(c, 8)));
         return _mm_srli_epi16(_mm_add_epi16(sum, two), 2);
     };
-    for (; X + 8 <= x1 && 2 * X + 16 <= w; X += 8) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && X + 8 <= x1 && 2 * X + 16 <= w; X += 8) {
         const __m128i R = average(planes[0], 2 * X), G = average(planes[1], 2 * X);
         const __m128i B = average(planes[2], 2 * X);
         const __m128i bg = _mm_or_si128(B, _mm_slli_epi16(G, 8));
@@ -444,24 +460,28 @@ void QuarterRow(const uint8_t* const* planes, int32_t w, int32_t sy, int32_t x0,
     auto average = [&](const uint8_t* p, int32_t column) {
         __m128i pairs = _mm_setzero_si128();  // eight sums of two columns over four rows
         for (int i = 0; i < 4; ++i) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + top + i * size_t(w) + column));
-            pairs = _mm_add_epi16(pairs, _mm_add_epi16(_mm_and_si128(v, low8), _mm_srli_epi16(v, 8)));
+            const __m128i v =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + top + i * size_t(w) + column));
+            pairs =
+                _mm_add_epi16(pairs, _mm_add_epi16(_mm_and_si128(v, low8), _mm_srli_epi16(v, 8)));
         }
         const __m128i sum = _mm_add_epi32(_mm_and_si128(pairs, low16), _mm_srli_epi32(pairs, 16));
         return _mm_srli_epi32(_mm_add_epi32(sum, eight), 4);
     };
-    for (; X + 4 <= x1 && 4 * X + 16 <= w; X += 4) {
+    const bool sse2 = ActiveCpuLevel() >= CpuLevel::Sse2;
+    for (; sse2 && X + 4 <= x1 && 4 * X + 16 <= w; X += 4) {
         const __m128i R = average(planes[0], 4 * X), G = average(planes[1], 4 * X);
         const __m128i B = average(planes[2], 4 * X);
-        const __m128i px = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(R, 16), _mm_slli_epi32(G, 8)), B);
+        const __m128i px =
+            _mm_or_si128(_mm_or_si128(_mm_slli_epi32(R, 16), _mm_slli_epi32(G, 8)), B);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (X - x0)), px);
     }
 #endif
     BlockColumns(planes, w, top, 4, X, x0, x1, s0, s1, out);
 }
 
-void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& target, int32_t w,
-                 int32_t h, const Rect& d, double zoom) {
+void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Target& target,
+                 int32_t w, int32_t h, const Rect& d, double zoom) {
     std::vector<int32_t>& s0 = Scratch.areaFrom;
     std::vector<int32_t>& s1 = Scratch.areaTo;
     std::vector<uint32_t>(&sums)[3] = Scratch.areaSums;
@@ -521,7 +541,8 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Tar
                     const uint32_t half = count / 2;
                     out[k] = Pack((t0 + half) >> shift, (t1 + half) >> shift, (t2 + half) >> shift);
                 } else {
-                    out[k] = Pack(RoundedQuotient(t0, count, inverse), RoundedQuotient(t1, count, inverse),
+                    out[k] = Pack(RoundedQuotient(t0, count, inverse),
+                                  RoundedQuotient(t1, count, inverse),
                                   RoundedQuotient(t2, count, inverse));
                 }
                 continue;
@@ -530,10 +551,11 @@ void AreaAverage(const uint8_t* r, const uint8_t* g, const uint8_t* b, const Tar
             uint64_t total[3] = {0, 0, 0};
             for (int ch = 0; ch < 3; ++ch)
                 for (int32_t sx = s0[k]; sx < s1[k]; ++sx) total[ch] += sums[ch][sx - first];
-            const uint64_t count = static_cast<uint64_t>(s1[k] - s0[k]) * static_cast<uint64_t>(sy1 - sy0);
+            const uint64_t count =
+                static_cast<uint64_t>(s1[k] - s0[k]) * static_cast<uint64_t>(sy1 - sy0);
             out[k] = Pack(static_cast<uint32_t>((total[0] + count / 2) / count),
-                                 static_cast<uint32_t>((total[1] + count / 2) / count),
-                                 static_cast<uint32_t>((total[2] + count / 2) / count));
+                          static_cast<uint32_t>((total[1] + count / 2) / count),
+                          static_cast<uint32_t>((total[2] + count / 2) / count));
         }
     }
 }
@@ -552,7 +574,8 @@ bool TakesFrom(int32_t X, double zoom, int32_t n, int32_t a, int32_t b) {
     return (t.w1 < 256 && t.i0 >= a && t.i0 < b) || (t.w1 > 0 && t.i1 >= a && t.i1 < b);
 }
 
-void Widen(int32_t* first, int32_t* last, int32_t a, int32_t b, double zoom, int32_t n, int32_t limit) {
+void Widen(int32_t* first, int32_t* last, int32_t a, int32_t b, double zoom, int32_t n,
+           int32_t limit) {
     while (*first > 0 && TakesFrom(*first - 1, zoom, n, a, b)) --*first;
     while (*last < limit && TakesFrom(*last, zoom, n, a, b)) ++*last;
 }
@@ -589,8 +612,8 @@ Rect SmoothBlitSource(const Rect& rect, int32_t w, int32_t h, float zoom) {
 }
 
 Rect SmoothBlitTarget(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t widthPlus1,
-                             int32_t heightPlus1, int32_t displayWidth, int32_t displayHeight,
-                             int32_t rowPixels, float zoom) {
+                      int32_t heightPlus1, int32_t displayWidth, int32_t displayHeight,
+                      int32_t rowPixels, float zoom) {
     if (!Usable(widthPlus1, heightPlus1, zoom)) return {};
     const int32_t w = widthPlus1 - 1, h = heightPlus1 - 1;
     x1 = std::max(x1, 0);
@@ -624,6 +647,6 @@ void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint32_t
                   int32_t displayWidth, int32_t displayHeight, int32_t rowPixels, float zoom) {
     if (!r || !g || !b || !bits) return;
     const Rect d = SmoothBlitTarget(x1, y1, x2, y2, widthPlus1, heightPlus1, displayWidth,
-                                           displayHeight, rowPixels, zoom);
+                                    displayHeight, rowPixels, zoom);
     SmoothBlitPixels(r, g, b, bits, widthPlus1, heightPlus1, rowPixels, zoom, d, 0, 0);
 }

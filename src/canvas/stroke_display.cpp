@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <tuple>
 
+#include "canvas/display_rects.h"
 #include "core/module1.h"
 #include "core/scratch.h"
-#include "canvas/display_rects.h"
 
 StrokeDisplay::StrokeDisplay(const Rect* areas, int count) : count_(std::min(count, kMaxPieces)) {
     const Module1State& m = Module1;
@@ -35,7 +35,8 @@ void StrokeDisplay::Plan(const Rect* composite, bool lastOnly, PerPiece& extra) 
         for (const Rect& q : last) {
             const Rect source = SmoothBlitSource(q, m.BufferWidth, m.BufferHeight, m.Zoom);
             bool waits = true;
-            for (int j = t + 1; j < count_ && waits; ++j) waits = source.Intersected(composite[j]).empty();
+            for (int j = t + 1; j < count_ && waits; ++j)
+                waits = source.Intersected(composite[j]).empty();
             (waits ? later : now[t]).push_back(q);
             allWait = allWait && waits;
         }

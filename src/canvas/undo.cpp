@@ -11,15 +11,15 @@
 #include <malloc.h>
 #endif
 
-#include "core/journal_tap.h"
+#include "canvas/buffers.h"
+#include "canvas/dibs.h"
+#include "canvas/undo_pack.h"
 #include "core/large_pages.h"
 #include "core/memory_budget.h"
-#include "canvas/undo_pack.h"
 #include "core/module1.h"
 #include "core/rounding.h"
 #include "core/scratch.h"
-#include "canvas/buffers.h"
-#include "canvas/dibs.h"
+#include "core/wiring.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ void Keep(std::vector<uint8_t>&& bytes) {
         return;
     }
     // Full: the new array replaces the smallest one kept, if it is larger.
-    auto smallest = std::min_element(spares.begin(), spares.end(), [](const auto& a, const auto& b) {
-        return a.capacity() < b.capacity();
-    });
+    auto smallest =
+        std::min_element(spares.begin(), spares.end(),
+                         [](const auto& a, const auto& b) { return a.capacity() < b.capacity(); });
     if (smallest->capacity() < bytes.capacity()) *smallest = std::move(bytes);
 }
 
@@ -49,7 +49,8 @@ std::vector<uint8_t> Room(size_t n) {
     std::vector<std::vector<uint8_t>>& spares = Scratch.undoSpares;
     auto best = spares.end();
     for (auto it = spares.begin(); it != spares.end(); ++it)
-        if (it->capacity() >= n && (best == spares.end() || it->capacity() < best->capacity())) best = it;
+        if (it->capacity() >= n && (best == spares.end() || it->capacity() < best->capacity()))
+            best = it;
     std::vector<uint8_t> bytes;
     if (best != spares.end()) {
         bytes = std::move(*best);
@@ -78,21 +79,18 @@ void Keep(UndoItem&& item) {
 }
 
 int64_t HeldBytes(const UndoItem& item) {
-    if (const Plane* plane = std::get_if<Plane>(&item)) return static_cast<int64_t>(plane->bytes.capacity());
+    if (const Plane* plane = std::get_if<Plane>(&item))
+        return static_cast<int64_t>(plane->bytes.capacity());
     if (const PackedPlane* packed = std::get_if<PackedPlane>(&item)) return packed->heldBytes();
     return 0;
 }
 
 void DropOldest(Module1State& m) {
-    for (int i = 0; i < 5 && !m.UndoList.empty(); ++i) {
+    for (int i = 0; i < kUndoStepItems && !m.UndoList.empty(); ++i) {
         Keep(std::move(m.UndoList.front()));
         m.UndoList.pop_front();
     }
 }
-
-int64_t budget = 0;      // bytes; 0 until measured
-bool told = false;       // steps have been dropped for the budget in this run
-bool mustTell = false;   // and the painter has not been told yet
 
 // The steps over the budget, oldest first; the newest step is always kept.
 void DropOverBudget() {
@@ -100,14 +98,14 @@ void DropOverBudget() {
     const int64_t limit = UndoBudgetBytes();
     int64_t held = UndoHistoryBytes();
     bool dropped = false;
-    while (held > limit && m.UndoList.size() > 5) {
-        for (size_t i = 0; i < 5; ++i) held -= HeldBytes(m.UndoList[i]);
+    while (held > limit && m.UndoList.size() > kUndoStepItems) {
+        for (size_t i = 0; i < kUndoStepItems; ++i) held -= HeldBytes(m.UndoList[i]);
         DropOldest(m);
         dropped = true;
     }
     if (!dropped) return;
     GiveBackFreedMemory();
-    if (!told) told = mustTell = true;
+    if (!m.UndoDropped) m.UndoDropped = m.UndoNoticeDue = true;
 }
 
 // A saved plane not yet wholly compressed.
@@ -157,15 +155,17 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     UndoSave save;
     // Far corner exclusive, corners ordered, then clamped. Doubles hold any float exactly.
     double x1 = std::floor(x1f), y1 = std::floor(y1f);
-    double x2 = std::floor(static_cast<double>(x2f) + 1), y2 = std::floor(static_cast<double>(y2f) + 1);
+    double x2 = std::floor(static_cast<double>(x2f) + 1),
+           y2 = std::floor(static_cast<double>(y2f) + 1);
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
-    const int32_t l = FloorClamp(x1, 0, m.BufferWidth - 1), t = FloorClamp(y1, 0, m.BufferHeight - 1);
+    const int32_t l = FloorClamp(x1, 0, m.BufferWidth - 1),
+                  t = FloorClamp(y1, 0, m.BufferHeight - 1);
     const int32_t r = FloorClamp(x2, 0, m.BufferWidth), b = FloorClamp(y2, 0, m.BufferHeight);
     if (l >= r || t >= b) return save;
     for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
         if (!p->sizeIs(m.BufferWidth, m.BufferHeight)) return save;
-    if (static_cast<int32_t>(m.UndoList.size() / 5) > m.UndoLimit) DropOldest(m);
+    if (static_cast<int32_t>(m.UndoList.size() / kUndoStepItems) > m.UndoLimit) DropOldest(m);
     // The step is filed now, its arrays empty with room reserved, so that running out of memory
     // changes nothing else; the rows are appended as they are saved.
     const size_t n = static_cast<size_t>(r - l) * static_cast<size_t>(b - t);
@@ -193,7 +193,7 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     save.right = r;
     save.bottom = b;
     save.next = t;
-    if (UndoPackingWanted) UndoPackingWanted();
+    if (Wiring.UndoPackingWanted) Wiring.UndoPackingWanted();
     return save;
 }
 
@@ -226,10 +226,10 @@ void PushUndo(float x1, float y1, float x2, float y2) {
 }
 
 void PopUndo() {
-    if (TheJournal) TheJournal->Undoing();
+    if (Wiring.Journal) Wiring.Journal->Undoing();
     Module1State& m = Module1;
     const size_t n = m.UndoList.size();
-    if (n < 5) return;
+    if (n < kUndoStepItems) return;
     const int32_t x0 = std::get<int32_t>(m.UndoList[n - 1]);
     const int32_t y0 = std::get<int32_t>(m.UndoList[n - 2]);
     // Compressed copies are unpacked before anything changes: running out of memory here
@@ -254,7 +254,7 @@ void PopUndo() {
     Restore(m.RPlane, m.RBase, *copies[0], x0, y0);
     Restore(m.GPlane, m.GBase, *copies[1], x0, y0);
     Restore(m.BPlane, m.BBase, *copies[2], x0, y0);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kUndoStepItems; ++i) {
         Keep(std::move(m.UndoList.back()));
         m.UndoList.pop_back();
     }
@@ -264,13 +264,12 @@ void PopUndo() {
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
 }
 
-std::function<void()> UndoPackingWanted;
-
 int64_t UndoBudgetBytes() {
-    if (budget > 0) return budget;
+    Module1State& m = Module1;
+    if (m.UndoBudget > 0) return m.UndoBudget;
     const int64_t set = EnvMegabytes("MARLO_UNDO_MB");
-    budget = set > 0 ? set : AvailableMemoryBytes() / 4;
-    return budget;
+    m.UndoBudget = set > 0 ? set : AvailableMemoryBytes() / 4;
+    return m.UndoBudget;
 }
 
 void TrimUndoTo(size_t items) {
@@ -281,8 +280,9 @@ void TrimUndoTo(size_t items) {
 }
 
 void SetUndoBudget(int64_t bytes) {
-    budget = std::max<int64_t>(bytes, 0);
-    told = mustTell = false;
+    Module1State& m = Module1;
+    m.UndoBudget = std::max<int64_t>(bytes, 0);
+    m.UndoDropped = m.UndoNoticeDue = false;
 }
 
 int64_t UndoHistoryBytes() {
@@ -307,18 +307,18 @@ bool PackUndo(int64_t maxBytes) {
 void FinishUndoPacking() { PackUndo(INT64_MAX); }
 
 std::string TakeUndoNotice() {
-    const Module1State& m = Module1;
+    Module1State& m = Module1;
     // Said once the history has settled, with the number of steps it then keeps.
-    if (!mustTell || std::any_of(m.UndoList.begin(), m.UndoList.end(), Unpacked)) return {};
-    mustTell = false;
-    return "Undo keeps the last " + std::to_string(m.UndoList.size() / 5) + " steps: the image is too large for " +
-           std::to_string(m.UndoLimit + 1);
+    if (!m.UndoNoticeDue || std::any_of(m.UndoList.begin(), m.UndoList.end(), Unpacked)) return {};
+    m.UndoNoticeDue = false;
+    return "Undo keeps the last " + std::to_string(m.UndoList.size() / kUndoStepItems) +
+           " steps: the image is too large for " + std::to_string(m.UndoLimit + 1);
 }
 
 void ClearImage() {
     Module1State& m = Module1;
     PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
     clearbuffer();
-    if (TheJournal) TheJournal->Cleared();
+    if (Wiring.Journal) Wiring.Journal->Cleared();
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
 }

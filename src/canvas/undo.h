@@ -1,10 +1,15 @@
 // The undo history: five items a step (blue, green, red copies, top y, left x), newest last.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "core/plane.h"
+
+// Items of one step in UndoList: the blue, green and red copies, then top y and left x.
+constexpr int kUndoStepItems = 5;
+// Main's UndoLimit: a save drops the oldest step when more than this many are held, so the
+// history keeps at most kUndoLimit + 1 steps.
+constexpr int32_t kUndoLimit = 32;
 
 // One step saved row by row, as the release saves it while it merges the stroke: BeginUndo
 // takes the corners as PushUndo does, drops the oldest step when the history is full and files
@@ -13,8 +18,8 @@
 // passed over). The step must be filled before the history changes again. PushUndo is
 // BeginUndo and SaveUndoRows of every row.
 struct UndoSave {
-    int32_t left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
-    int32_t next = 0;                                  // the next row to save
+    int32_t left = 0, top = 0, right = 0, bottom = 0;         // right and bottom exclusive
+    int32_t next = 0;                                         // the next row to save
     Plane *red = nullptr, *green = nullptr, *blue = nullptr;  // the step's copies in the history
     bool empty() const { return right <= left || bottom <= top; }
 };
@@ -51,6 +56,6 @@ void FinishUndoPacking();
 // dropped for the budget and nothing is left to compress (N the steps kept then); empty
 // otherwise, and once it has been taken.
 std::string TakeUndoNotice();
-// Called whenever a step is filed, so that the window layer can call PackUndo when it is idle.
-// It must only schedule the work: it is called from within the release.
-extern std::function<void()> UndoPackingWanted;
+// Wiring.UndoPackingWanted (core/wiring.h) is called whenever a step is filed, so that the
+// window layer can call PackUndo when it is idle. It must only schedule the work: it is called
+// from within the release.

@@ -4,35 +4,36 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <stdexcept>
+
+#include "core/scratch.h"
 
 namespace {
 
 constexpr int kLevel = 1;  // zstd's fastest level that still entropy-codes: 500 MB/s and more
 
-// One compression and one decompression context for the whole run (the history is only
-// touched from the user-interface thread), and the block being packed: its differences, then
-// the compressed frame.
-struct Contexts {
-    ZSTD_CCtx* pack = nullptr;
-    ZSTD_DCtx* unpack = nullptr;
-    std::vector<uint8_t> differences, frame;
-    ~Contexts() {
-        ZSTD_freeCCtx(pack);
-        ZSTD_freeDCtx(unpack);
-    }
-};
-Contexts contexts;
-
+// One compression and one decompression context (Scratch.undoPacking; the history is only
+// touched from the user-interface thread), made at the first use.
 ZSTD_CCtx* PackContext() {
-    if (!contexts.pack && !(contexts.pack = ZSTD_createCCtx())) throw std::bad_alloc();
-    return contexts.pack;
+    std::shared_ptr<ZSTD_CCtx_s>& pack = Scratch.undoPacking.pack;
+    if (!pack) {
+        ZSTD_CCtx* c = ZSTD_createCCtx();
+        if (!c) throw std::bad_alloc();
+        pack.reset(c, [](ZSTD_CCtx* p) { ZSTD_freeCCtx(p); });
+    }
+    return pack.get();
 }
 
 ZSTD_DCtx* UnpackContext() {
-    if (!contexts.unpack && !(contexts.unpack = ZSTD_createDCtx())) throw std::bad_alloc();
-    return contexts.unpack;
+    std::shared_ptr<ZSTD_DCtx_s>& unpack = Scratch.undoPacking.unpack;
+    if (!unpack) {
+        ZSTD_DCtx* d = ZSTD_createDCtx();
+        if (!d) throw std::bad_alloc();
+        unpack.reset(d, [](ZSTD_DCtx* p) { ZSTD_freeDCtx(p); });
+    }
+    return unpack.get();
 }
 
 }  // namespace
@@ -57,12 +58,12 @@ size_t PackNextBlock(PackedPlane& plane, std::vector<uint8_t>& freed) {
     const size_t n = std::min(kPackBlock, plane.size() - at);
     const uint8_t* src = plane.raw.data() + at;
 
-    std::vector<uint8_t>& differences = contexts.differences;
+    std::vector<uint8_t>& differences = Scratch.undoPacking.differences;
     differences.resize(n);
     uint8_t* __restrict d = differences.data();
     d[0] = src[0];
     for (size_t i = 1; i < n; ++i) d[i] = static_cast<uint8_t>(src[i] - src[i - 1]);
-    std::vector<uint8_t>& frame = contexts.frame;
+    std::vector<uint8_t>& frame = Scratch.undoPacking.frame;
     frame.resize(ZSTD_compressBound(kPackBlock));
     const size_t c = ZSTD_compressCCtx(PackContext(), frame.data(), frame.size(), d, n, kLevel);
     const bool compressed = !ZSTD_isError(c) && c < n;
@@ -70,7 +71,7 @@ size_t PackNextBlock(PackedPlane& plane, std::vector<uint8_t>& freed) {
     const size_t length = compressed ? c : n;
 
     plane.packed.insert(plane.packed.end(), stored, stored + length);  // strong guarantee
-    plane.ends.push_back(static_cast<uint32_t>(plane.packed.size()));   // within the reserved room
+    plane.ends.push_back(static_cast<uint32_t>(plane.packed.size()));  // within the reserved room
     if (!plane.packing()) {
         plane.packed.shrink_to_fit();
         freed = std::move(plane.raw);
@@ -94,7 +95,8 @@ void Unpack(const PackedPlane& plane, uint8_t* out) {
         if (length == n) {
             std::memcpy(dst, plane.packed.data() + from, n);
         } else {
-            const size_t got = ZSTD_decompressDCtx(UnpackContext(), dst, n, plane.packed.data() + from, length);
+            const size_t got =
+                ZSTD_decompressDCtx(UnpackContext(), dst, n, plane.packed.data() + from, length);
             if (ZSTD_isError(got) || got != n) throw std::runtime_error("an undo step is damaged");
             for (size_t i = 1; i < n; ++i) dst[i] = static_cast<uint8_t>(dst[i] + dst[i - 1]);
         }

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/errors.h"
-#include "core/module1.h"
 #include "canvas/dibs.h"
 #include "canvas/zoom.h"
+#include "core/errors.h"
+#include "core/module1.h"
 
 float ClientToImageX(double X) { return static_cast<float>((X - Module1.ScrollX) / Module1.Zoom); }
 float ClientToImageY(double Y) { return static_cast<float>((Y - Module1.ScrollY) / Module1.Zoom); }
@@ -32,22 +32,22 @@ void ApplyZoom(float zoom, int32_t scrollX, int32_t scrollY) {
         }
         // The caption named the zoom that failed; name the one in effect again.
         ShowZoomCaption();
-        throw MarloError(e.code, "The view cannot be zoomed any further: there is not enough memory "
-                                 "for the display at that zoom.");
+        throw MarloError(e.code,
+                         "The view cannot be zoomed any further: there is not enough memory "
+                         "for the display at that zoom.");
     }
 }
 
 void ZoomKeyIn() {
     const Module1State& m = Module1;
-    ApplyZoom(m.Zoom + 0.25f, m.ScrollX, m.ScrollY);
+    ApplyZoom(m.Zoom + kZoomStep, m.ScrollX, m.ScrollY);
     displaybuffers();
-
 }
 
 void ZoomKeyOut() {
     const Module1State& m = Module1;
-    if (m.Zoom > 0.25f) {
-        ApplyZoom(m.Zoom - 0.25f, m.ScrollX, m.ScrollY);
+    if (m.Zoom > kLeastZoom) {
+        ApplyZoom(m.Zoom - kZoomStep, m.ScrollX, m.ScrollY);
         displaybuffers();
     }
 }
@@ -65,8 +65,8 @@ void FillWindow() {
     const double cw = Dibs.View->ClientWidth(), ch = Dibs.View->ClientHeight();
     const double W = m.BufferWidth, H = m.BufferHeight;
     float zoom = static_cast<float>(std::max((cw - W) / W + 1, (ch - H) / H + 1));
-    if (zoom < 0.25f) zoom = 0.25f;
-    if (zoom > 6.0f) zoom = 6.0f;
+    if (zoom < kLeastZoom) zoom = kLeastZoom;
+    if (zoom > kMostZoom) zoom = kMostZoom;
     const auto sx = static_cast<int32_t>(std::nearbyint(cw / 2 - W * zoom / 2));
     const auto sy = static_cast<int32_t>(std::nearbyint(ch / 2 - H * zoom / 2));
     ApplyZoom(zoom, sx, sy);
@@ -76,13 +76,13 @@ void FillWindow() {
 void ZoomAbout(float zoom, double X, double Y) {
     const Module1State& m = Module1;
     if (!std::isfinite(zoom) || !std::isfinite(X) || !std::isfinite(Y)) return;
-    if (zoom < 0.25f) zoom = 0.2f;
-    if (zoom > 6.0f) zoom = 6.0f;
+    if (zoom < kLeastZoom) zoom = kDragLeastZoom;
+    if (zoom > kMostZoom) zoom = kMostZoom;
     if (zoom == m.Zoom) return;
     // The image point under (X, Y) before the change is under it after.
     const double ix = (X - m.ScrollX) / m.Zoom, iy = (Y - m.ScrollY) / m.Zoom;
     const double sx = std::nearbyint(X - ix * zoom), sy = std::nearbyint(Y - iy * zoom);
-    constexpr double kLimit = 1 << 30;
+    constexpr double kLimit = kScrollLimit;
     ApplyZoom(zoom, static_cast<int32_t>(std::clamp(sx, -kLimit, kLimit)),
               static_cast<int32_t>(std::clamp(sy, -kLimit, kLimit)));
     displaybuffers();
@@ -91,7 +91,7 @@ void ZoomAbout(float zoom, double X, double Y) {
 void ScrollBy(int32_t dx, int32_t dy) {
     Module1State& m = Module1;
     if (dx == 0 && dy == 0) return;
-    constexpr int64_t kLimit = int64_t{1} << 30;
+    constexpr int64_t kLimit = kScrollLimit;
     m.ScrollX = static_cast<int32_t>(std::clamp(int64_t{m.ScrollX} + dx, -kLimit, kLimit));
     m.ScrollY = static_cast<int32_t>(std::clamp(int64_t{m.ScrollY} + dy, -kLimit, kLimit));
     displaybuffers();

@@ -2,17 +2,21 @@
 #pragma once
 #include <cstdint>
 
+// The scroll is kept within -kScrollLimit .. kScrollLimit client pixels by the wheel's zoom and
+// scroll, far inside 32 bits.
+constexpr int32_t kScrollLimit = int32_t{1} << 30;
+
 // Ctrl with plus or minus (key up). When the new zoom cannot be shown the last zoom that
-// worked is restored and MarloError 31001 is raised.
+// worked is restored and MarloError kErrOutOfMemory is raised.
 void ZoomKeyIn();
 void ZoomKeyOut();
 // Zoom 1 with the window's client area the image's size.
 void ActualSize();
-// The zoom at which the image covers the whole client area (0.25 .. 6), centred.
+// The zoom at which the image covers the whole client area (kLeastZoom .. kMostZoom), centred.
 void FillWindow();
 
 // The mouse wheel. Zoom to `zoom` keeping the image point under client position (X, Y) where
-// it is; the limits are the zoom drag's: below 0.25 it becomes 0.2, above 6 it becomes 6.
+// it is; the limits are the zoom drag's (canvas/zoom.h).
 void ZoomAbout(float zoom, double X, double Y);
 // Scroll the view by (dx, dy) client pixels: the image moves that far right and down.
 void ScrollBy(int32_t dx, int32_t dy);

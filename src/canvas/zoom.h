@@ -1,8 +1,19 @@
 // Every zoom change goes through here: the new zoom and scroll are set and the display bitmap
 // is rebuilt; when the bitmap cannot be created the previous view is restored and the error
-// (MarloError 31001) is raised again for the handler to report.
+// (MarloError kErrOutOfMemory) is raised again for the handler to report.
 #pragma once
 #include <cstdint>
+
+// The zoom's design values. One step of the zoom keys and of a mouse-wheel notch.
+constexpr float kZoomStep = 0.25f;
+// Fit to window keeps the zoom within least .. most. A zoom drag or the wheel going below the
+// least lands on kDragLeastZoom, above the most on the most. The zoom keys stop zooming out at
+// the least; zooming in they have no upper bound.
+constexpr float kLeastZoom = 0.25f;
+constexpr float kMostZoom = 6.0f;
+constexpr float kDragLeastZoom = 0.2f;
+// Client pixels of horizontal movement that change the zoom of a zoom drag by 1.
+constexpr float kZoomDragPixels = 200.0f;
 
 void ApplyZoom(float zoom, int32_t scrollX, int32_t scrollY);
 

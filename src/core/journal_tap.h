@@ -17,6 +17,3 @@ public:
     virtual void ImageTaken() = 0;  // the host's image replaced the planes (Get image)
     virtual void PaperTaken() = 0;  // the host's paper replaced the paper (Get paper)
 };
-
-// The session's journal, or nullptr when none is kept.
-extern JournalTap* TheJournal;

@@ -34,7 +34,8 @@ int64_t MemAvailable() {
 }
 
 // Room under a cgroup limit at dir and every ancestor up to root.
-int64_t RoomUnder(const std::string& root, std::string dir, const char* limitFile, const char* usageFile) {
+int64_t RoomUnder(const std::string& root, std::string dir, const char* limitFile,
+                  const char* usageFile) {
     int64_t room = kUnknown;
     for (;;) {
         const std::string base = root + dir;
@@ -67,7 +68,8 @@ int64_t CgroupRoom() {
         if (controllers.empty())
             r = RoomUnder("/sys/fs/cgroup", path, "memory.max", "memory.current");
         else if (controllers.find("memory") != std::string::npos)
-            r = RoomUnder("/sys/fs/cgroup/memory", path, "memory.limit_in_bytes", "memory.usage_in_bytes");
+            r = RoomUnder("/sys/fs/cgroup/memory", path, "memory.limit_in_bytes",
+                          "memory.usage_in_bytes");
         if (r < room) room = r;
     }
     return room;

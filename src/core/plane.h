@@ -25,7 +25,8 @@ struct Plane {
     uint8_t* row(int32_t y) { return bytes.data() + static_cast<size_t>(y) * width; }
     const uint8_t* row(int32_t y) const { return bytes.data() + static_cast<size_t>(y) * width; }
     bool sizeIs(int32_t w, int32_t h) const {
-        return width == w && height == h && bytes.size() == static_cast<size_t>(w) * static_cast<size_t>(h);
+        return width == w && height == h &&
+               bytes.size() == static_cast<size_t>(w) * static_cast<size_t>(h);
     }
     bool empty() const { return bytes.empty(); }
 };

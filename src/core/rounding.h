@@ -9,8 +9,10 @@
 namespace rounding_detail {
 inline int32_t ToInt32(double whole) {
     if (std::isnan(whole)) return 0;
-    if (whole >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
-    if (whole <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    if (whole >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (whole <= static_cast<double>(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(whole);
 }
 }  // namespace rounding_detail

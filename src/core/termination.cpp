@@ -21,8 +21,8 @@ uint32_t TerminationSignals() noexcept { return count.load(std::memory_order_acq
 
 const char* LastTerminationSignalName() noexcept {
     switch (last.load(std::memory_order_relaxed)) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    default: return "a signal";
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        default: return "a signal";
     }
 }

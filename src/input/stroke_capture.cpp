@@ -3,16 +3,15 @@
 #include <cmath>
 #include <limits>
 
-#include "core/module1.h"
-#include "core/rounding.h"
 #include "brush/brush.h"
 #include "brush/commit_stroke.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
 #include "canvas/zoom.h"
-
-ColourSampleTarget* SampleTarget = nullptr;
+#include "core/module1.h"
+#include "core/rounding.h"
+#include "core/wiring.h"
 
 namespace {
 
@@ -32,10 +31,8 @@ void GrowDirty(float X, float Y) { GrowDirtyRect(ImageX(X), ImageY(Y)); }
 void AppendPoint(float X, float Y) {
     Module1State& m = Module1;
     m.PointCount = m.PointCount + 1;
-    if (m.PointCount > 10000) m.PointCount = 0;
-    m.Stroke(m.PointCount, 0) = ImageX(X);
-    m.Stroke(m.PointCount, 1) = ImageY(Y);
-    m.Stroke(m.PointCount, 2) = m.PenPressure;
+    if (m.PointCount >= kStrokeRows) m.PointCount = 0;
+    m.SetStrokePoint(m.PointCount, ImageX(X), ImageY(Y), m.PenPressure);
 }
 
 void ColourSample(float X, float Y) {
@@ -49,11 +46,11 @@ void ColourSample(float X, float Y) {
     if (!(row < m.BufferHeight)) return;
     const auto c = static_cast<int32_t>(column), r = static_cast<int32_t>(row);
     const uint8_t red = m.RPlane.at(c, r), green = m.GPlane.at(c, r), blue = m.BPlane.at(c, r);
-    if (SampleTarget) {
-        SampleTarget->SetRed(red);
-        SampleTarget->SetGreen(green);
-        SampleTarget->SetBlue(blue);
-        SampleTarget->DrawTriangle();
+    if (ColourSampleTarget* target = Wiring.SampleTarget) {
+        target->SetRed(red);
+        target->SetGreen(green);
+        target->SetBlue(blue);
+        target->DrawTriangle();
     } else {
         Module1.ColorR = red;
         Module1.ColorG = green;
@@ -87,9 +84,7 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float& X, float& Y) {
     m.DirtyBottom = y + m.BrushSize;
     m.LastX = x;
     m.LastY = y;
-    m.Stroke(0, 0) = x;
-    m.Stroke(0, 1) = y;
-    m.Stroke(0, 2) = m.PenPressure;
+    m.SetStrokePoint(0, x, y, m.PenPressure);
     m.LastPressure = m.PenPressure;
 }
 
@@ -103,12 +98,14 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y) {
             m.ScrollX = RoundHalfEven(X + m.PressScrollX - m.PressX);
             m.ScrollY = RoundHalfEven(Y + m.PressScrollY - m.PressY);
         } else if (Button == kRightButton) {
-            // 200 client pixels of horizontal movement change the zoom by 1, about the image centre.
-            float zoom = m.PressZoom + (X - m.PressX) / 200.0f;
-            if (zoom < 0.25f) zoom = 0.2f;
-            if (zoom > 6.0f) zoom = 6.0f;
-            const int32_t sx = RoundHalfEven(m.PressScrollX - static_cast<double>(zoom - m.PressZoom) * m.BufferWidth / 2.0);
-            const int32_t sy = RoundHalfEven(m.PressScrollY - static_cast<double>(zoom - m.PressZoom) * m.BufferHeight / 2.0);
+            // Horizontal movement changes the zoom, about the image centre.
+            float zoom = m.PressZoom + (X - m.PressX) / kZoomDragPixels;
+            if (zoom < kLeastZoom) zoom = kDragLeastZoom;
+            if (zoom > kMostZoom) zoom = kMostZoom;
+            const int32_t sx = RoundHalfEven(
+                m.PressScrollX - static_cast<double>(zoom - m.PressZoom) * m.BufferWidth / 2.0);
+            const int32_t sy = RoundHalfEven(
+                m.PressScrollY - static_cast<double>(zoom - m.PressZoom) * m.BufferHeight / 2.0);
             ApplyZoom(zoom, sx, sy);
         }
         displaybuffers();

@@ -8,6 +8,7 @@
 constexpr int16_t kLeftButton = 1, kRightButton = 2, kMiddleButton = 4;
 constexpr int16_t kShiftKey = 1, kCtrlKey = 2, kAltKey = 4;
 constexpr int16_t kShiftCtrl = kShiftKey | kCtrlKey;  // exactly Shift and Ctrl: pan and zoom drags
+constexpr int16_t kCtrlOnly = kCtrlKey;               // exactly Ctrl: the zoom keys
 
 void Form_MouseDown(int16_t Button, int16_t Shift, float& X, float& Y);
 void Form_MouseMove(int16_t Button, int16_t Shift, float& X, float& Y);
@@ -22,5 +23,5 @@ public:
     virtual void SetBlue(float value) = 0;   // Trackle4.value
     virtual void DrawTriangle() = 0;
 };
-// Null until the palette exists: samples then set ColorR, ColorG, ColorB directly, in that order.
-extern ColourSampleTarget* SampleTarget;
+// Wiring.SampleTarget (core/wiring.h) is null until the palette exists: samples then set
+// ColorR, ColorG, ColorB directly, in that order.

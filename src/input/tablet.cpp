@@ -5,11 +5,17 @@
 #include <numbers>
 
 TabletContext::TabletContext(std::string name, int32_t inExtX, int32_t inExtY)
-    : OutExtX(inExtX), OutExtY(inExtY), name_(std::move(name)), inExtX_(inExtX), inExtY_(inExtY),
-      appliedX_(inExtX), appliedY_(inExtY) {}
+    : OutExtX(inExtX),
+      OutExtY(inExtY),
+      name_(std::move(name)),
+      inExtX_(inExtX),
+      inExtY_(inExtY),
+      appliedX_(inExtX),
+      appliedY_(inExtY) {}
 
 void TabletContext::Update() {
-    if (OutExtX <= 0 || OutExtY <= 0) throw TabletError("The tablet context's output range is empty");
+    if (OutExtX <= 0 || OutExtY <= 0)
+        throw TabletError("The tablet context's output range is empty");
     appliedX_ = OutExtX;
     appliedY_ = OutExtY;
 }

@@ -13,8 +13,6 @@
 // The window system's handle of a top-level window; 0 is no window.
 using TabletWindowHandle = uintptr_t;
 
-constexpr int kErrTablet = 5;  // an invalid call on the tablet layer
-
 struct TabletError : MarloError {
     explicit TabletError(const std::string& what) : MarloError(kErrTablet, what) {}
 };
@@ -58,8 +56,8 @@ class CTablet {
 public:
     using PacketListener = std::function<void(const TabletPacket&)>;
     // IsInContext and IsPhysical are 16-bit flags (true = -1).
-    using ProximityListener =
-        std::function<void(int16_t IsInContext, int16_t IsPhysical, const std::string& ContextName)>;
+    using ProximityListener = std::function<void(int16_t IsInContext, int16_t IsPhysical,
+                                                 const std::string& ContextName)>;
 
     virtual ~CTablet() = default;
 
@@ -94,7 +92,8 @@ public:
 
     // From the platform: the pen at screen position (x, y) over window `source`, pressure
     // 0..1, altitude as in TabletPacket. Reports with non-finite values are dropped.
-    void DeliverPen(TabletWindowHandle source, double x, double y, double pressure, int32_t altitude);
+    void DeliverPen(TabletWindowHandle source, double x, double y, double pressure,
+                    int32_t altitude);
     // From the platform: the pen came into range of the tablet or left it.
     void DeliverProximity(bool inRange);
     // Whether the last proximity change brought the pen into range.

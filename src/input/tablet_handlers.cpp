@@ -28,8 +28,8 @@ void SetupTablet(CTablet& Tablet, TabletWindowHandle hWnd) {
     }
 }
 
-void OpenTablet(std::unique_ptr<CTablet>& Tablet, const std::function<std::unique_ptr<CTablet>()>& create,
-                TabletWindowHandle hWnd) {
+void OpenTablet(std::unique_ptr<CTablet>& Tablet,
+                const std::function<std::unique_ptr<CTablet>()>& create, TabletWindowHandle hWnd) {
     Module1State& m = Module1;
     try {
         Tablet = create ? create() : nullptr;
@@ -98,6 +98,8 @@ void Tablet_PacketArrival(CTablet& Tablet, const TabletPacket& packet) {
 }
 
 void Tablet_ProximityChange(int16_t IsInContext) {
-    if (IsInContext == 0) Module1.PenInProximity = kFalse;
-    else if (IsInContext == -1) Module1.PenInProximity = kTrue;
+    if (IsInContext == 0)
+        Module1.PenInProximity = kFalse;
+    else if (IsInContext == -1)
+        Module1.PenInProximity = kTrue;
 }

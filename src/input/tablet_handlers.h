@@ -14,8 +14,8 @@
 // extents into TabletExtentX and TabletExtentY. TabletPresent tells whether it all worked and
 // a tablet device is there: the platform lists one, or later the first packet or proximity
 // change comes from one. A failure leaves the program working with the mouse alone, silently.
-void OpenTablet(std::unique_ptr<CTablet>& Tablet, const std::function<std::unique_ptr<CTablet>()>& create,
-                TabletWindowHandle hWnd);
+void OpenTablet(std::unique_ptr<CTablet>& Tablet,
+                const std::function<std::unique_ptr<CTablet>()>& create, TabletWindowHandle hWnd);
 // Creates, selects and binds the context "FirstContext"; a failure ends it quietly.
 void SetupTablet(CTablet& Tablet, TabletWindowHandle hWnd);
 // Disables and removes the context and disconnects the tablet; a failing step skips the rest.

@@ -10,7 +10,8 @@ constexpr auto Kind(JournalKind k) { return static_cast<uint32_t>(k); }
 // Queues a planes record, compressed on the writer's thread.
 void AppendPlanes(JournalWriter& w, JournalKind kind, PlanesRecord planes) {
     auto held = std::make_shared<PlanesRecord>(std::move(planes));
-    w.AppendMade(Kind(kind), [held] { return EncodePlanes(*held); }, true);
+    w.AppendMade(
+        Kind(kind), [held] { return EncodePlanes(*held); }, true);
 }
 
 }  // namespace
@@ -67,14 +68,14 @@ void Journal::Committing(float left, float top, float right, float bottom) {
     auto stroke = std::make_shared<StrokeRecord>();
     stroke->draws = std::move(draws_);
     draws_.clear();
-    stroke->composite = {m.ColorR,     m.ColorG,        m.ColorB,      m.BrushOpacity,
-                         m.BrushSize,  m.PenAltitude,   m.BrushCurve,  m.PaperStrength,
-                         m.BrushRelief, m.BlendMode};
+    stroke->composite = {m.ColorR,      m.ColorG,     m.ColorB,        m.BrushOpacity, m.BrushSize,
+                         m.PenAltitude, m.BrushCurve, m.PaperStrength, m.BrushRelief,  m.BlendMode};
     stroke->left = left;
     stroke->top = top;
     stroke->right = right;
     stroke->bottom = bottom;
-    writer_.AppendMade(Kind(JournalKind::Stroke), [stroke] { return EncodeStroke(*stroke); }, true);
+    writer_.AppendMade(
+        Kind(JournalKind::Stroke), [stroke] { return EncodeStroke(*stroke); }, true);
     ++strokesSince_;
 }
 

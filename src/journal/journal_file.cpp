@@ -59,9 +59,11 @@ std::vector<uint8_t> FrameRecord(uint32_t kind, const std::vector<uint8_t>& body
 JournalContents ReadJournal(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error(Reason(("cannot open " + path).c_str()));
-    std::vector<uint8_t> all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> all((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
     if (in.bad()) throw std::runtime_error(Reason(("cannot read " + path).c_str()));
-    if (all.size() < sizeof kJournalMagic || std::memcmp(all.data(), kJournalMagic, sizeof kJournalMagic) != 0)
+    if (all.size() < sizeof kJournalMagic ||
+        std::memcmp(all.data(), kJournalMagic, sizeof kJournalMagic) != 0)
         throw std::runtime_error(path + " is not a Marlo journal");
 
     JournalContents c;
@@ -136,7 +138,8 @@ void JournalWriter::Append(uint32_t kind, std::vector<uint8_t> body, bool sync) 
     wake_.notify_one();
 }
 
-void JournalWriter::AppendMade(uint32_t kind, std::function<std::vector<uint8_t>()> make, bool sync) {
+void JournalWriter::AppendMade(uint32_t kind, std::function<std::vector<uint8_t>()> make,
+                               bool sync) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (failed_ || fd_ < 0) return;

@@ -33,7 +33,8 @@ std::vector<uint8_t> Decompress(const uint8_t* p, size_t n, uint64_t expected) {
         throw std::runtime_error("a journal record's compressed data is damaged");
     std::vector<uint8_t> out(size);
     const size_t d = ZSTD_decompress(out.data(), out.size(), p, n);
-    if (ZSTD_isError(d) || d != size) throw std::runtime_error("a journal record's compressed data is damaged");
+    if (ZSTD_isError(d) || d != size)
+        throw std::runtime_error("a journal record's compressed data is damaged");
     return out;
 }
 
@@ -100,7 +101,8 @@ std::vector<uint8_t> EncodePlanes(const PlanesRecord& p) {
     w.Put(p.width);
     w.Put(p.height);
     for (const Plane& plane : p.planes) {
-        const std::vector<uint8_t> frame = Compress(plane.bytes.data(), plane.bytes.size(), kPlaneLevel);
+        const std::vector<uint8_t> frame =
+            Compress(plane.bytes.data(), plane.bytes.size(), kPlaneLevel);
         w.Put(static_cast<uint64_t>(frame.size()));
         w.PutBytes(frame.data(), frame.size());
     }
@@ -112,7 +114,8 @@ PlanesRecord DecodePlanes(const std::vector<uint8_t>& body, size_t planeCount) {
     PlanesRecord p;
     p.width = r.Get<int32_t>();
     p.height = r.Get<int32_t>();
-    if (p.width < 0 || p.height < 0) throw std::runtime_error("a journal image has a negative size");
+    if (p.width < 0 || p.height < 0)
+        throw std::runtime_error("a journal image has a negative size");
     for (size_t i = 0; i < planeCount; ++i) {
         const auto n = r.Get<uint64_t>();
         if (n > body.size()) throw std::runtime_error("a journal record is shorter than it says");
@@ -151,7 +154,8 @@ std::vector<uint8_t> EncodeStroke(const StrokeRecord& s) {
             for (const auto& row : d.rows) PutFloats(w, {row[0], row[1], row[2]});
         }
         if (!(flags & kEventAtPoint)) PutFloats(w, {d.eventX, d.eventY});
-        if (!(flags & kContinues)) PutFloats(w, {d.lastX, d.lastY, d.lastPressure, d.stampDistance});
+        if (!(flags & kContinues))
+            PutFloats(w, {d.lastX, d.lastY, d.lastPressure, d.stampDistance});
         if (!(flags & kSameStamp)) PutFloats(w, {d.brushSize, d.stampSpacing, d.stampStrength});
         prev = &d;
     }
@@ -171,9 +175,11 @@ StrokeRecord DecodeStroke(const std::vector<uint8_t>& body) {
     ByteReader r(plain);
     StrokeRecord s;
     CompositeSettings& c = s.composite;
-    for (float* v : {&c.colorR, &c.colorG, &c.colorB, &c.brushOpacity, &c.brushSize, &c.penAltitude})
+    for (float* v :
+         {&c.colorR, &c.colorG, &c.colorB, &c.brushOpacity, &c.brushSize, &c.penAltitude})
         *v = r.Get<float>();
-    for (int32_t* v : {&c.brushCurve, &c.paperStrength, &c.brushRelief, &c.blendMode}) *v = r.Get<int32_t>();
+    for (int32_t* v : {&c.brushCurve, &c.paperStrength, &c.brushRelief, &c.blendMode})
+        *v = r.Get<int32_t>();
     for (float* v : {&s.left, &s.top, &s.right, &s.bottom}) *v = r.Get<float>();
     const auto count = r.Get<uint32_t>();
     if (count > plain.size()) throw std::runtime_error("a journal stroke is damaged");
@@ -181,7 +187,8 @@ StrokeRecord DecodeStroke(const std::vector<uint8_t>& body) {
     for (uint32_t i = 0; i < count; ++i) {
         DrawStep& d = s.draws[i];
         const auto flags = r.Get<uint8_t>();
-        if ((flags & (kRowsFollow | kSameStamp | kContinues)) && i == 0) throw std::runtime_error("a journal stroke is damaged");
+        if ((flags & (kRowsFollow | kSameStamp | kContinues)) && i == 0)
+            throw std::runtime_error("a journal stroke is damaged");
         if (flags & kRowsFollow) {
             const DrawStep& p = s.draws[i - 1];
             d.pointCount = p.pointCount + 1;
@@ -201,7 +208,8 @@ StrokeRecord DecodeStroke(const std::vector<uint8_t>& body) {
         }
         d.continues = (flags & kContinues) != 0;
         if (!d.continues)
-            for (float* v : {&d.lastX, &d.lastY, &d.lastPressure, &d.stampDistance}) *v = r.Get<float>();
+            for (float* v : {&d.lastX, &d.lastY, &d.lastPressure, &d.stampDistance})
+                *v = r.Get<float>();
         if (flags & kSameStamp) {
             d.brushSize = s.draws[i - 1].brushSize;
             d.stampSpacing = s.draws[i - 1].stampSpacing;

@@ -55,7 +55,7 @@ struct PlanesRecord {
 // The inputs of one DrawBrush call.
 struct DrawStep {
     int32_t pointCount = 0;
-    float rows[4][3] = {};  // StrokePoints rows pointCount-3 .. pointCount: x, y, pressure
+    float rows[4][3] = {};         // StrokePoints rows pointCount-3 .. pointCount: x, y, pressure
     float eventX = 0, eventY = 0;  // the event's position in image pixels
     // The last sample and the spacing counter; not kept when `continues`: the call before left
     // them so, and a replay in order finds them there.

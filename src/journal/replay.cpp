@@ -2,12 +2,13 @@
 
 #include <stdexcept>
 
-#include "core/module1.h"
 #include "brush/brush.h"
 #include "brush/commit_stroke.h"
 #include "canvas/buffers.h"
 #include "canvas/image_exchange.h"
 #include "canvas/undo.h"
+#include "core/module1.h"
+#include "core/wiring.h"
 #include "journal/byte_codec.h"
 
 namespace {
@@ -33,7 +34,7 @@ void Draw(const DrawStep& d) {
         throw std::runtime_error("a journal stroke names a point outside the stroke");
     m.PointCount = d.pointCount;
     for (int i = 0; i < 4; ++i)
-        for (int c = 0; c < 3; ++c) m.Stroke(d.pointCount - 3 + i, c) = d.rows[i][c];
+        m.SetStrokePoint(d.pointCount - 3 + i, d.rows[i][0], d.rows[i][1], d.rows[i][2]);
     if (!d.continues) {
         m.LastX = d.lastX;
         m.LastY = d.lastY;
@@ -69,18 +70,22 @@ void RunUndo(const JournalRecord& r) {
 
 JournalHost::JournalHost(const JournalContents& journal) {
     const auto& r = journal.records;
-    if (r.size() < 3 || KindOf(r[0]) != JournalKind::Session || KindOf(r[1]) != JournalKind::BaseImage ||
-        KindOf(r[2]) != JournalKind::Paper)
+    if (r.size() < 3 || KindOf(r[0]) != JournalKind::Session ||
+        KindOf(r[1]) != JournalKind::BaseImage || KindOf(r[2]) != JournalKind::Paper)
         throw std::runtime_error("the journal does not begin with its session, image and paper");
     session_ = DecodeSession(r[0].body);
     image_ = DecodePlanes(r[1].body, 3);
     paper_ = DecodePlanes(r[2].body, 1);
-    if (image_.width <= 0 || image_.height <= 0) throw std::runtime_error("the journal's image is empty");
+    if (image_.width <= 0 || image_.height <= 0)
+        throw std::runtime_error("the journal's image is empty");
 }
 
 ReplayResult ReplayOperations(const JournalContents& journal) {
     ReplayResult result;
     Module1State& m = Module1;
+    // The replay's own changes are the journal's already.
+    JournalTap* const listening = Wiring.Journal;
+    Wiring.Journal = nullptr;
     m.Zoom = 1.0f;
     m.ScrollX = 0;
     m.ScrollY = 0;
@@ -90,22 +95,26 @@ ReplayResult ReplayOperations(const JournalContents& journal) {
         for (; i < journal.records.size(); ++i) {
             const JournalRecord& r = journal.records[i];
             switch (KindOf(r)) {
-            case JournalKind::Stroke:
-                RunStroke(DecodeStroke(r.body));
-                ++result.strokes;
-                break;
-            case JournalKind::Undo: RunUndo(r); break;
-            case JournalKind::Clear: ClearImage(); break;
-            case JournalKind::TakenImage: {
-                PlanesRecord p = DecodePlanes(r.body, 3);
-                if (p.width != m.BufferWidth || p.height != m.BufferHeight)
-                    throw std::runtime_error("an image it took has another size than the canvas");
-                TakeImage(std::move(p.planes[0]), std::move(p.planes[1]), std::move(p.planes[2]));
-                break;
-            }
-            case JournalKind::Paper: TakePaper(std::move(DecodePlanes(r.body, 1).planes[0])); break;
-            case JournalKind::WrittenBack: continue;
-            default: throw std::runtime_error("a record of an unknown kind");
+                case JournalKind::Stroke:
+                    RunStroke(DecodeStroke(r.body));
+                    ++result.strokes;
+                    break;
+                case JournalKind::Undo: RunUndo(r); break;
+                case JournalKind::Clear: ClearImage(); break;
+                case JournalKind::TakenImage: {
+                    PlanesRecord p = DecodePlanes(r.body, 3);
+                    if (p.width != m.BufferWidth || p.height != m.BufferHeight)
+                        throw std::runtime_error(
+                            "an image it took has another size than the canvas");
+                    TakeImage(std::move(p.planes[0]), std::move(p.planes[1]),
+                              std::move(p.planes[2]));
+                    break;
+                }
+                case JournalKind::Paper:
+                    TakePaper(std::move(DecodePlanes(r.body, 1).planes[0]));
+                    break;
+                case JournalKind::WrittenBack: continue;
+                default: throw std::runtime_error("a record of an unknown kind");
             }
             ++result.changes;
         }
@@ -115,5 +124,6 @@ ReplayResult ReplayOperations(const JournalContents& journal) {
     result.recordsUsed = i;
     // The display copy shows what the image holds.
     DisplayCopyFollowsImage();
+    Wiring.Journal = listening;
     return result;
 }

@@ -38,10 +38,10 @@ private:
 };
 
 struct ReplayResult {
-    int strokes = 0;           // strokes committed
-    int changes = 0;           // records that changed the planes
-    size_t recordsUsed = 0;    // the records run (the journal's whole records)
-    std::string problem;       // a record that could not be run, with the reason ("" if none)
+    int strokes = 0;         // strokes committed
+    int changes = 0;         // records that changed the planes
+    size_t recordsUsed = 0;  // the records run (the journal's whole records)
+    std::string problem;     // a record that could not be run, with the reason ("" if none)
 };
 
 // Runs the records after the base image and first paper on the engine, which Main has set up

@@ -71,8 +71,9 @@ std::array<TriVertex, 3> TriangleCorners(int32_t hue, int32_t w, int32_t h) {
     std::array<TriVertex, 3> c{};
     c[0] = {0, 0, ToColor16(65025), ToColor16(65025), ToColor16(65025), 0};
     c[1] = {0, h, ToColor16(0), ToColor16(0), ToColor16(0), 0};
-    c[2] = {w, RoundHalfEven(h / 2.0), ToColor16(r8 * 255), ToColor16(g8 * 255),
-            ToColor16(b8 * 255), 0};
+    c[2] = {
+        w, RoundHalfEven(h / 2.0), ToColor16(r8 * 255), ToColor16(g8 * 255), ToColor16(b8 * 255),
+        0};
     return c;
 }
 
@@ -103,7 +104,8 @@ void FallbackTriangle(PixelSurface& surface, int32_t w, int32_t h, int32_t hue) 
 }
 
 void FallbackMask(PixelSurface& surface, int32_t w, int32_t h) {
-    ForEachFallbackPixel(w, h, [&](int32_t col, int32_t row) { surface.SetPixel(col, row, 0xFFFFFF); });
+    ForEachFallbackPixel(w, h,
+                         [&](int32_t col, int32_t row) { surface.SetPixel(col, row, 0xFFFFFF); });
 }
 
 void DrawTriangle(PixelSurface& picker, int32_t hue) {
@@ -117,9 +119,9 @@ void DrawTriangle(PixelSurface& picker, int32_t hue) {
 void DrawTriangleMask(PixelSurface& mask, int32_t w, int32_t h) {
     try {
         const uint16_t white = ToColor16(65025);
-        const std::array<TriVertex, 3> corners{TriVertex{0, 0, white, white, white, 0},
-                                               TriVertex{0, h, white, white, white, 0},
-                                               TriVertex{w, RoundHalfEven(h / 2.0), white, white, white, 0}};
+        const std::array<TriVertex, 3> corners{
+            TriVertex{0, 0, white, white, white, 0}, TriVertex{0, h, white, white, white, 0},
+            TriVertex{w, RoundHalfEven(h / 2.0), white, white, white, 0}};
         GradientFillTriangle(mask, corners);
     } catch (const MarloError&) {
         FallbackMask(mask, w, h);

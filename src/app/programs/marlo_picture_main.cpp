@@ -9,16 +9,17 @@
 #include <cstdio>
 
 #include "app/qt/application.h"
-#include "core/module1.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/palette_window.h"
+#include "core/module1.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
 #include "palette/qt/trackle.h"
 
 namespace {
 
-void Send(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::MouseButtons held) {
+void Send(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButton button,
+          Qt::MouseButtons held) {
     QMouseEvent e(type, pos, w->mapToGlobal(pos), button, held, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
@@ -27,7 +28,8 @@ void Send(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt
 template <typename F>
 void Stroke(QWidget* view, F f, int steps) {
     Send(view, QEvent::MouseButtonPress, f(0.0), Qt::LeftButton, Qt::LeftButton);
-    for (int i = 1; i < steps; ++i) Send(view, QEvent::MouseMove, f(double(i) / steps), Qt::NoButton, Qt::LeftButton);
+    for (int i = 1; i < steps; ++i)
+        Send(view, QEvent::MouseMove, f(double(i) / steps), Qt::NoButton, Qt::LeftButton);
     Send(view, QEvent::MouseButtonRelease, f(1.0), Qt::LeftButton, Qt::NoButton);
 }
 
@@ -44,7 +46,8 @@ int main(int argc, char** argv) {
     const QString image = dir.filePath("sky.png");
     QImage sky(420, 300, QImage::Format_RGB32);
     for (int y = 0; y < sky.height(); ++y)
-        for (int x = 0; x < sky.width(); ++x) sky.setPixel(x, y, qRgb(200 + y / 6, 220 + y / 12, 250 - y / 10));
+        for (int x = 0; x < sky.width(); ++x)
+            sky.setPixel(x, y, qRgb(200 + y / 6, 220 + y / 12, 250 - y / 10));
     sky.save(image);
 
     CommandLine cl;
@@ -67,18 +70,21 @@ int main(int argc, char** argv) {
     tools->Trackle1->setValue(9);
     tools->SetRed(30), tools->SetGreen(60), tools->SetBlue(140);
     tools->DrawTriangle();
-    Stroke(view, [](double t) { return QPointF(40 + 340 * t, 150 + 70 * std::sin(t * 6.28)); }, 60);
+    Stroke(
+        view, [](double t) { return QPointF(40 + 340 * t, 150 + 70 * std::sin(t * 6.28)); }, 60);
     tools->Trackle1->setValue(6);
     tools->Trackle7->setValue(120);
     tools->SetRed(200), tools->SetGreen(40), tools->SetBlue(30);
     tools->DrawTriangle();
     tools->kt_button7_MouseDown(1, 0, 5, 5);  // the Gel brush
-    Stroke(view, [](double t) { return QPointF(60 + 300 * t, 60 + 160 * t * t); }, 50);
+    Stroke(
+        view, [](double t) { return QPointF(60 + 300 * t, 60 + 160 * t * t); }, 50);
     QApplication::processEvents();
 
     const QPixmap canvas = window->grab();
     const QPixmap palette = window->palette() ? window->palette()->Widget()->grab() : QPixmap();
-    QImage out(canvas.width() + palette.width(), std::max(canvas.height(), palette.height()), QImage::Format_RGB32);
+    QImage out(canvas.width() + palette.width(), std::max(canvas.height(), palette.height()),
+               QImage::Format_RGB32);
     out.fill(QColor(60, 60, 60));
     QPainter p(&out);
     p.drawPixmap(0, 0, canvas);

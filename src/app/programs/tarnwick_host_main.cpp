@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "host/qt/dbus_interface.h"
 #include "app/qt/make_host.h"
+#include "host/qt/dbus_interface.h"
 #include "host/qt/image_file.h"
 #include "host/qt/tarnwick_service.h"
 #include "host/qt/tarnwick_window.h"
@@ -26,7 +26,6 @@ int Fail(const QString& line) {
     return 1;
 }
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,26 +33,34 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Serves IMAGE to Marlo over the D-Bus session bus (name and interface Tarnwick.Tarnwick_Class,\n"
-        "object /Tarnwick_Class). Start it, then run `marlo --dbus`. Marlo's Send image and its closing\n"
-        "keep the file's previous content as IMAGE~ and write IMAGE again."));
+    parser.setApplicationDescription(
+        QStringLiteral("Serves IMAGE to Marlo over the D-Bus session bus (name and interface "
+                       "Tarnwick.Tarnwick_Class,\n"
+                       "object /Tarnwick_Class). Start it, then run `marlo --dbus`. Marlo's Send "
+                       "image and its closing\n"
+                       "keep the file's previous content as IMAGE~ and write IMAGE again."));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Shows this help."));
     parser.addOption(helpOption);
-    parser.addPositionalArgument(QStringLiteral("IMAGE"),
-                                 QStringLiteral("Image file; without it a new white 1024 x 768 untitled.png here."),
-                                 QStringLiteral("[IMAGE]"));
-    const QCommandLineOption paperOption(QStringLiteral("paper"),
-                                         QStringLiteral("Paper texture, read as grey (default: a built-in grain)."),
-                                         QStringLiteral("FILE"));
-    const QCommandLineOption wallpaperOption(QStringLiteral("wallpaper"),
-                                             QStringLiteral("Picture tiled behind Marlo's palette (default: none)."),
-                                             QStringLiteral("FILE"));
+    parser.addPositionalArgument(
+        QStringLiteral("IMAGE"),
+        QStringLiteral("Image file; without it a new white %1 x %2 untitled.png here.")
+            .arg(kNewCanvasWidth)
+            .arg(kNewCanvasHeight),
+        QStringLiteral("[IMAGE]"));
+    const QCommandLineOption paperOption(
+        QStringLiteral("paper"),
+        QStringLiteral("Paper texture, read as grey (default: a built-in grain)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption wallpaperOption(
+        QStringLiteral("wallpaper"),
+        QStringLiteral("Picture tiled behind Marlo's palette (default: none)."),
+        QStringLiteral("FILE"));
     const QCommandLineOption arraysOption(
         QStringLiteral("arrays-only"),
-        QStringLiteral("Serve planes only as (iiay) arrays, not as memory files (the ...Fd methods),\n"
-                       "as a host that cannot pass file descriptors does."));
+        QStringLiteral(
+            "Serve planes only as (iiay) arrays, not as memory files (the ...Fd methods),\n"
+            "as a host that cannot pass file descriptors does."));
     parser.addOption(paperOption);
     parser.addOption(wallpaperOption);
     parser.addOption(arraysOption);
@@ -87,23 +94,26 @@ int main(int argc, char** argv) {
                         .arg(doc.width())
                         .arg(doc.height())
                         .arg(refusal));
-    const QString paperRefusal =
-        arraysOnly ? ArrayPlaneRefusal(document->Tarn_GetPaperWidth(), document->tarn_GetPaperHeight())
-                   : QString();
+    const QString paperRefusal = arraysOnly ? ArrayPlaneRefusal(document->Tarn_GetPaperWidth(),
+                                                                document->tarn_GetPaperHeight())
+                                            : QString();
     if (!paperRefusal.isEmpty())
-        return Fail(QStringLiteral("the paper is too large to serve with --arrays-only (%1)").arg(paperRefusal));
+        return Fail(QStringLiteral("the paper is too large to serve with --arrays-only (%1)")
+                        .arg(paperRefusal));
 
     TarnwickService service(document);
     TarnwickWindow window(document.get(), &service);
-    QObject::connect(&service, &TarnwickService::formReceived, [](const QString& who, const QString& path) {
-        Say(QStringLiteral("canvas window at %1 %2").arg(who, path));
-    });
+    QObject::connect(&service, &TarnwickService::formReceived,
+                     [](const QString& who, const QString& path) {
+                         Say(QStringLiteral("canvas window at %1 %2").arg(who, path));
+                     });
     QObject::connect(&service, &TarnwickService::answered, [&](const QString& method) {
         if (method != QLatin1String("tarn_Refresh")) return;
         window.Redraw();
         Say(QStringLiteral("wrote %1").arg(document->document().path));
     });
-    if (!service.Publish(QDBusConnection::sessionBus(), true, !arraysOnly, &error)) return Fail(error);
+    if (!service.Publish(QDBusConnection::sessionBus(), true, !arraysOnly, &error))
+        return Fail(error);
 
     window.show();
     Say(QStringLiteral("serving %1 (%2 x %3) as %4")

@@ -1,26 +1,31 @@
 #include "app/qt/application.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <exception>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include "core/module1.h"
-#include "host/host.h"
 #include "app/startup.h"
-#include "core/termination.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
+#include "canvas/qt/windows_state.h"
+#include "core/module1.h"
+#include "core/termination.h"
+#include "core/wiring.h"
+#include "host/host.h"
 #include "host/qt/dbus_host.h"
 #include "host/qt/file_host.h"
 #include "palette/qt/form2.h"
 
 namespace {
 
+// The self-pipe of the end signals: the handler may only write to a descriptor, so it stays a
+// plain file-level pair, written from the handler and read by Windows.EndSignalNotifier.
 int signalFds[2] = {-1, -1};
 
 void OnTerminate(int sig) {
@@ -48,31 +53,54 @@ void CatchEndSignals() {
     sigaction(SIGHUP, &sa, nullptr);
 }
 
-namespace {
-QPointer<Form1> signalTarget;
-}  // namespace
-
 // One notifier for the program, owned by the application rather than the window, so that a
 // signal that comes while a box is open after the window has gone still ends that box.
 void CloseOnEndSignals(Form1* window) {
-    signalTarget = window;
-    static QSocketNotifier* notifier = nullptr;
+    Windows.EndSignalTarget = window;
+    QSocketNotifier*& notifier = Windows.EndSignalNotifier;
     if (notifier || signalFds[1] < 0) return;
     notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, qApp);
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char c;
         if (::read(signalFds[1], &c, 1) < 0) return;
         EndMessageBoxes();
-        if (signalTarget) signalTarget->close();
+        if (Windows.EndSignalTarget) Windows.EndSignalTarget->close();
     });
 }
 
+namespace {
+
+// The palette, made by the canvas window as it loads; colour samples go to its sliders while
+// it lives.
+PaletteWindow* MakePalette() {
+    auto* palette = new Form2;
+    ColourSampleTarget* target = palette;
+    Wiring.SampleTarget = target;
+    QObject::connect(palette, &QObject::destroyed, [target] {
+        if (Wiring.SampleTarget == target) Wiring.SampleTarget = nullptr;
+    });
+    return palette;
+}
+
+// The canvas window, wired in: it compresses the undo history in idle turns.
+Form1* MakeCanvas() {
+    auto* window = new Form1;
+    const QPointer<Form1> canvas(window);
+    Wiring.UndoPackingWanted = [canvas] {
+        if (canvas) canvas->WantUndoPacking();
+    };
+    return window;
+}
+
+}  // namespace
+
+// The composition root: the hooks of Wiring (core/wiring.h) are set here and nowhere else.
 Form1* StartMarlo(std::shared_ptr<Host> host, QString* error) {
-    CreatePaletteWindow = [] { return CreateForm2(); };
+    Wiring.CreatePaletteWindow = MakePalette;
     Form1* window = nullptr;
     try {
         Main(std::move(host), [&window]() -> HostCallbackTarget* {
-            window = new Form1;
+            window = MakeCanvas();
             return window;
         });
         return window;
@@ -133,6 +161,13 @@ int RunMarlo(const CommandLine& cl) {
         });
     QApplication::setQuitOnLastWindowClosed(true);
     QObject::connect(window, &QObject::destroyed, qApp, &QCoreApplication::quit);
+    // With MARLO_SAY_READY set, one line on stderr tells whoever started Marlo (the tests, the
+    // screenshot script) that the windows are shown and the event loop runs.
+    if (qEnvironmentVariableIsSet("MARLO_SAY_READY"))
+        QTimer::singleShot(0, qApp, [] {
+            std::fputs("marlo: ready\n", stderr);
+            std::fflush(stderr);
+        });
     QApplication::exec();
     // The close's write-back failed: the painting went to a rescue file, and the message says
     // where. It was printed when it happened; a real display shows it too.

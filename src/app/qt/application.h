@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "app/qt/command_line.h"
-#include "host/host.h"
 #include "app/qt/make_host.h"
+#include "host/host.h"
 
 class Form1;
 

@@ -13,30 +13,45 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("Marlo for Tarnwick Artist - Spline based paint engine.\n"
                        "Paints on IMAGE (any format Qt reads) and writes it back when the canvas "
                        "closes; without IMAGE, a new white canvas untitled.png in this folder."));
-    parser.addPositionalArgument(QStringLiteral("IMAGE"), QStringLiteral("The image file to paint on."));
-    const QCommandLineOption paper(QStringLiteral("paper"), QStringLiteral("A picture file used as the paper texture (as grey)."), QStringLiteral("FILE"));
-    const QCommandLineOption wallpaper(QStringLiteral("wallpaper"), QStringLiteral("A picture tiled behind the tool palette."), QStringLiteral("FILE"));
-    const QCommandLineOption dbus(QStringLiteral("dbus"), QStringLiteral("Attach to a running Tarnwick host on the session bus instead of a file."));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    parser.addPositionalArgument(QStringLiteral("IMAGE"),
+                                 QStringLiteral("The image file to paint on."));
+    const QCommandLineOption paper(
+        QStringLiteral("paper"),
+        QStringLiteral("A picture file used as the paper texture (as grey)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption wallpaper(QStringLiteral("wallpaper"),
+                                       QStringLiteral("A picture tiled behind the tool palette."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption dbus(
+        QStringLiteral("dbus"),
+        QStringLiteral("Attach to a running Tarnwick host on the session bus instead of a file."));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version."));
     parser.addOptions({paper, wallpaper, dbus, help, version});
     // An unknown option is named whole (QCommandLineParser would split "-dash.png" into letters);
     // a file whose name starts with "-" goes after "--".
-    const QStringList known = {QStringLiteral("--paper"), QStringLiteral("--wallpaper"), QStringLiteral("--dbus"),
-                               QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("--version")};
+    const QStringList known = {QStringLiteral("--paper"), QStringLiteral("--wallpaper"),
+                               QStringLiteral("--dbus"),  QStringLiteral("-h"),
+                               QStringLiteral("--help"),  QStringLiteral("--version")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == QLatin1String("--")) break;
         if (!a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) continue;
         const QString name = a.section(QLatin1Char('='), 0, 0);
         if (known.contains(name)) {
-            if ((name == QLatin1String("--paper") || name == QLatin1String("--wallpaper")) && !a.contains('=')) ++i;
+            if ((name == QLatin1String("--paper") || name == QLatin1String("--wallpaper")) &&
+                !a.contains('='))
+                ++i;
             continue;
         }
         cl.exitNow = true;
         cl.exitCode = 2;
-        cl.output = QStringLiteral("marlo: unknown option %1 (see marlo --help; a file whose name starts with "
-                                   "- is opened with marlo -- %1)\n").arg(a);
+        cl.output = QStringLiteral(
+                        "marlo: unknown option %1 (see marlo --help; a file whose name starts with "
+                        "- is opened with marlo -- %1)\n")
+                        .arg(a);
         return cl;
     }
     if (!parser.parse(arguments)) {
@@ -47,7 +62,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(help)) {
         cl.exitNow = true;
-        cl.output = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("marlo"));
+        cl.output =
+            parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("marlo"));
         return cl;
     }
     if (parser.isSet(version)) {
@@ -69,7 +85,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     if (cl.dbus && (!cl.image.isEmpty() || !cl.paper.isEmpty() || !cl.wallpaper.isEmpty())) {
         cl.exitNow = true;
         cl.exitCode = 2;
-        cl.output = QStringLiteral("marlo: with --dbus the host provides the image, paper and wallpaper\n");
+        cl.output =
+            QStringLiteral("marlo: with --dbus the host provides the image, paper and wallpaper\n");
     }
     return cl;
 }

@@ -10,7 +10,7 @@ struct CommandLine {
     bool dbus = false;  // attach to a running host on the session bus
     bool exitNow = false;
     int exitCode = 0;
-    QString output;     // text for --help, --version or a usage error
+    QString output;  // text for --help, --version or a usage error
 };
 
 CommandLine ParseCommandLine(const QStringList& arguments);

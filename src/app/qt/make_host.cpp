@@ -14,8 +14,10 @@ bool AbsoluteImagePath(const QString& image, QString* path, QString* error) {
     }
     const QString here = QDir::currentPath();
     if (here.isEmpty()) {
-        *error = QStringLiteral("%1: the current folder's path is too long for the system to name; "
-                                "start Marlo from a shorter folder or give IMAGE as an absolute path").arg(image);
+        *error = QStringLiteral(
+                     "%1: the current folder's path is too long for the system to name; "
+                     "start Marlo from a shorter folder or give IMAGE as an absolute path")
+                     .arg(image);
         return false;
     }
     *path = QDir(here).absoluteFilePath(image);
@@ -29,20 +31,24 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
     if (cl.image.isEmpty()) {
         const QString here = QDir::currentPath();
         if (here.isEmpty()) {
-            *error = QStringLiteral("the current folder's path is too long for the system to name; start "
-                                    "Marlo from a shorter folder");
+            *error = QStringLiteral(
+                "the current folder's path is too long for the system to name; start "
+                "Marlo from a shorter folder");
             return nullptr;
         }
         const QString path = NewUntitledPath(here);
-        doc = NewWhiteDocument(path, 1024, 768);
+        doc = NewWhiteDocument(path, kNewCanvasWidth, kNewCanvasHeight);
         *notice = QStringLiteral("new canvas %1").arg(path);
     } else {
         QString path;
-        if (!AbsoluteImagePath(cl.image, &path, error) || !LoadImageDocument(path, &doc, error)) return nullptr;
+        if (!AbsoluteImagePath(cl.image, &path, error) || !LoadImageDocument(path, &doc, error))
+            return nullptr;
         *notice = FormatLossNote(doc);
         if (doc.deeper)
-            *notice = QStringLiteral("%1 has more than 8 bits a channel; it is painted and written back at "
-                                     "8 bits, and the original is kept as %1~").arg(cl.image);
+            *notice = QStringLiteral(
+                          "%1 has more than 8 bits a channel; it is painted and written back at "
+                          "8 bits, and the original is kept as %1~")
+                          .arg(cl.image);
     }
     Plane paper;
     if (cl.paper.isEmpty()) {
@@ -55,7 +61,7 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
         return nullptr;
     }
     // Marlo's palette may be shown from another folder: the wallpaper by its absolute path.
-    const QString wallpaper = cl.wallpaper.isEmpty() ? QString() : QFileInfo(cl.wallpaper).absoluteFilePath();
+    const QString wallpaper =
+        cl.wallpaper.isEmpty() ? QString() : QFileInfo(cl.wallpaper).absoluteFilePath();
     return std::make_shared<FileHost>(std::move(doc), std::move(paper), wallpaper);
 }
-

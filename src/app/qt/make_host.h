@@ -7,6 +7,10 @@
 #include "app/qt/command_line.h"
 #include "host/qt/file_host.h"
 
+// The size of the new white canvas made when the command line names no image.
+constexpr int kNewCanvasWidth = 1024;
+constexpr int kNewCanvasHeight = 768;
+
 // The file host for the command line's image, paper and wallpaper. On failure returns null and
 // a one-line reason; *notice gets a line to print at start (a new canvas, a lossy format, a file
 // deeper than 8 bits).

@@ -14,20 +14,20 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/module1.h"
-#include "host/host.h"
 #include "canvas/dibs.h"
+#include "canvas/image_exchange.h"
 #include "canvas/qt/menus.h"
 #include "canvas/qt/report.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
-#include "canvas/image_exchange.h"
+#include "canvas/zoom.h"
+#include "core/module1.h"
+#include "core/wiring.h"
+#include "host/host.h"
 #include "input/qt/mouse_bits.h"
+#include "input/qt/tablet_qt.h"
 #include "input/stroke_capture.h"
 #include "input/tablet_handlers.h"
-#include "input/qt/tablet_qt.h"
-
-std::function<PaletteWindow*()> CreatePaletteWindow;
 
 namespace {
 
@@ -61,7 +61,8 @@ constexpr int64_t kPackPerTurn = int64_t{512} << 10;
 
 // The undo history's steps are compressed in idle turns after they are filed (never within the
 // release), and the painter is told here when steps had to be dropped for the memory budget.
-void PackUndoWhenIdle(Form1* form) {
+// The timer's turns start at WantUndoPacking.
+QTimer* PackUndoWhenIdle(Form1* form) {
     auto* timer = new QTimer(form);
     timer->setInterval(0);
     QObject::connect(timer, &QTimer::timeout, form, [form, timer] {
@@ -74,11 +75,8 @@ void PackUndoWhenIdle(Form1* form) {
         const std::string notice = TakeUndoNotice();
         if (!notice.empty()) ShowMessage(form, QString::fromStdString(notice));
     });
-    const QPointer<QTimer> idle(timer);
-    UndoPackingWanted = [idle] {
-        if (idle && !idle->isActive()) idle->start();
-    };
     UndoBudgetBytes();  // the budget is a share of the memory available at start
+    return timer;
 }
 
 // A rectangle of logical pixels as the device pixels it covers.
@@ -136,7 +134,8 @@ const char* const kKeysText =
     "colour.";
 
 const QString kSizeChangedText =
-    QStringLiteral("Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
+    QStringLiteral(
+        "Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
     QChar(13) + QStringLiteral("Loose all changes?");
 
 }  // namespace
@@ -188,7 +187,8 @@ void CanvasView::mousePressEvent(QMouseEvent* event) {
     penButtonPending_ = false;
     if (event->button() == Qt::LeftButton && spaceHeld_) spacePan_ = true;
     const qreal dpr = Dpr();
-    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    float X = static_cast<float>(event->position().x() * dpr),
+          Y = static_cast<float>(event->position().y() * dpr);
     const int16_t button = ButtonBits(event->button()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseDown(button, shift, X, Y); });
     if (spacePan_) UpdateCursor();
@@ -200,7 +200,8 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const qreal dpr = Dpr();
-    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    float X = static_cast<float>(event->position().x() * dpr),
+          Y = static_cast<float>(event->position().y() * dpr);
     const int16_t buttons = ButtonBits(event->buttons()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseMove(buttons, shift, X, Y); });
     UpdateCursor();  // the zoom of a drag, or a size chosen on the palette meanwhile
@@ -210,7 +211,8 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
     if (!CanvasButton(event->button())) return;
     penButtonPending_ = false;
     const qreal dpr = Dpr();
-    float X = static_cast<float>(event->position().x() * dpr), Y = static_cast<float>(event->position().y() * dpr);
+    float X = static_cast<float>(event->position().x() * dpr),
+          Y = static_cast<float>(event->position().y() * dpr);
     const int16_t button = ButtonBits(event->button()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseUp(button, shift, X, Y); });
     if (event->button() == Qt::LeftButton && spacePan_) {
@@ -231,7 +233,7 @@ void CanvasView::wheelEvent(QWheelEvent* event) {
         if (notches == 0) return;
         wheelRest_.ry() -= notches * 120;
         const double X = event->position().x() * dpr, Y = event->position().y() * dpr;
-        const float zoom = Module1.Zoom + 0.25f * static_cast<float>(notches);
+        const float zoom = Module1.Zoom + kZoomStep * static_cast<float>(notches);
         RunHandler(form_, [&] { ZoomAbout(zoom, X, Y); });
         UpdateCursor();
         return;
@@ -257,7 +259,8 @@ void CanvasView::tabletEvent(QTabletEvent* event) {
     // The packet only refines the pointer event that Qt makes of this tablet event once it
     // is left unaccepted; the stroke handlers work from that pointer event.
     if (form_->Tablet) RunHandler(form_, [&] { RecordTabletEvent(*form_->Tablet, this, *event); });
-    penButtonPending_ = event->type() == QEvent::TabletPress || event->type() == QEvent::TabletRelease;
+    penButtonPending_ =
+        event->type() == QEvent::TabletPress || event->type() == QEvent::TabletRelease;
     penButtonAt_ = event->position();
     event->ignore();
 }
@@ -265,7 +268,9 @@ void CanvasView::tabletEvent(QTabletEvent* event) {
 void CanvasView::UpdateCursor() {
     const Module1State& m = Module1;
     if (m.PickMode || spaceHeld_ || spacePan_) {
-        const Qt::CursorShape shape = m.PickMode ? Qt::ArrowCursor : spacePan_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor;
+        const Qt::CursorShape shape = m.PickMode  ? Qt::ArrowCursor
+                                      : spacePan_ ? Qt::ClosedHandCursor
+                                                  : Qt::OpenHandCursor;
         if (cursor().shape() != shape) setCursor(shape);
         cursorRadius_ = -1;
         return;
@@ -283,7 +288,9 @@ void CanvasView::UpdateCursor() {
     setCursor(BrushPointer(std::min(radius, kLargestBrushPointer), dpr));
 }
 
-int CanvasView::VirtualKey(const QKeyEvent* event) const { return VirtualKeyOf(event, commaScanCode_); }
+int CanvasView::VirtualKey(const QKeyEvent* event) const {
+    return VirtualKeyOf(event, commaScanCode_);
+}
 
 bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
     bool used = false;
@@ -309,7 +316,10 @@ bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
         if (PaletteWindow* palette = form_->palette()) {
             palette->StepSlider(kSizeSlider, step);
         } else {
-            Module1.BrushSize = std::clamp(std::nearbyint(Module1.BrushSize) + static_cast<float>(step), 1.0f, 32.0f);
+            const SliderDesign& size = DesignOf(kSizeSlider);
+            const float stepped = std::nearbyint(Module1.BrushSize) + static_cast<float>(step);
+            Module1.BrushSize =
+                std::clamp(stepped, static_cast<float>(size.min), static_cast<float>(size.max));
         }
         UpdateCursor();
         used = true;
@@ -328,9 +338,9 @@ bool CanvasView::CanvasKeyRelease(QKeyEvent* event) {
     const int16_t shift = ShiftBits(event->modifiers());
     if (vk == kVkComma) {
         Module1.PickMode = kFalse;
-    } else if (vk == kVkPlus && shift == 2) {
+    } else if (vk == kVkPlus && shift == kCtrlOnly) {
         RunHandler(form_, [] { ZoomKeyIn(); });
-    } else if (vk == kVkMinus && shift == 2) {
+    } else if (vk == kVkMinus && shift == kCtrlOnly) {
         RunHandler(form_, [] { ZoomKeyOut(); });
     } else if (event->key() == Qt::Key_Space) {
         if (!spaceHeld_) return false;
@@ -364,7 +374,7 @@ Form1::Form1() {
     // The canvas's keys act while the palette or the menu bar has the keyboard too.
     qApp->installEventFilter(this);
     Dibs.View = this;
-    PackUndoWhenIdle(this);
+    packTimer_ = PackUndoWhenIdle(this);
 }
 
 Form1::~Form1() {
@@ -385,15 +395,18 @@ void Form1::BitBlt(int dx, int dy, int w, int h, int, int) {
 void Form1::FillBackground(int x1, int y1, int x2, int y2) {
     // Both corners included whichever way round they come (QRect::normalized would drop the
     // first column or row of a reversed rectangle: the one next to the image).
-    view_->update(LogicalRect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))),
+    view_->update(LogicalRect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)),
+                                    QPoint(std::max(x1, x2), std::max(y1, y2))),
                               view_->Dpr()));
 }
 
 void Form1::ResizeClient(int w, int h) {
     // w x h device pixels; the client area is the central view, the menu bar sits above it.
     const qreal dpr = view_->Dpr();
-    int cw = static_cast<int>(std::ceil(w / dpr - 1e-9)), ch = static_cast<int>(std::ceil(h / dpr - 1e-9));
-    const int menuHeight = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
+    int cw = static_cast<int>(std::ceil(w / dpr - 1e-9)),
+        ch = static_cast<int>(std::ceil(h / dpr - 1e-9));
+    const int menuHeight =
+        menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
     // Never larger than the screen's available area: a larger image is panned and zoomed.
     if (const QScreen* s = screen()) {
         const QRect available = s->availableGeometry();
@@ -403,6 +416,10 @@ void Form1::ResizeClient(int w, int h) {
     }
     resize(std::max(cw, 1), std::max(ch, 1) + menuHeight);
     KeepOnScreen();
+}
+
+void Form1::WantUndoPacking() {
+    if (!packTimer_->isActive()) packTimer_->start();
 }
 
 void Form1::KeepOnScreen() {
@@ -415,8 +432,10 @@ void Form1::KeepOnScreen() {
     const int h = std::min(height(), available.height() - frameExtra.height());
     if (w != width() || h != height()) resize(std::max(w, 1), std::max(h, 1));
     const QRect frame = frameGeometry();
-    const int x = std::max(std::min(frame.x(), available.right() + 1 - frame.width()), available.left());
-    const int y = std::max(std::min(frame.y(), available.bottom() + 1 - frame.height()), available.top());
+    const int x =
+        std::max(std::min(frame.x(), available.right() + 1 - frame.width()), available.left());
+    const int y =
+        std::max(std::min(frame.y(), available.bottom() + 1 - frame.height()), available.top());
     if (x != frame.x() || y != frame.y()) move(pos() + QPoint(x - frame.x(), y - frame.y()));
 }
 
@@ -437,17 +456,19 @@ void Form1::Form_Load() {
     Module1State& m = Module1;
     loaded_ = true;
     SetCaption(m.CaptionText);
-    m.StrokePoints.assign(static_cast<size_t>(kStrokeRows) * 3, 0.0f);
     ResizeClient(m.BufferWidth, m.BufferHeight);
-    if (CreatePaletteWindow) {
-        palette_ = CreatePaletteWindow();
+    if (Wiring.CreatePaletteWindow) {
+        palette_ = Wiring.CreatePaletteWindow();
         if (palette_) palette_->ShowBeside(this);
     }
     // The brush sliders' values, or their design values while there is no palette.
-    m.StampStrength = palette_ ? palette_->SliderValue(kPressSlider) : 255.0f;
-    m.BrushSize = palette_ ? palette_->SliderValue(kSizeSlider) : 2.0f;
-    m.BrushOpacity = palette_ ? palette_->SliderValue(kOpacitySlider) : 255.0f;
-    m.StampSpacing = palette_ ? palette_->SliderValue(kStepSlider) : 15.0f;
+    auto slider = [this](SliderRole role) {
+        return palette_ ? palette_->SliderValue(role) : static_cast<float>(DesignOf(role).start);
+    };
+    m.StampStrength = slider(kPressSlider);
+    m.BrushSize = slider(kSizeSlider);
+    m.BrushOpacity = slider(kOpacitySlider);
+    m.StampSpacing = slider(kStepSlider);
     displaybuffers();
     m.PenX = m.PenY = 0;
     m.PenPressure = 1.0f;
@@ -522,7 +543,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // The view takes its keys itself; other windows (menus, boxes) keep theirs.
         if (target != view_ && (top == this || (paletteWindow && top == paletteWindow))) {
             auto* key = static_cast<QKeyEvent*>(event);
-            if (type == QEvent::KeyPress ? view_->CanvasKeyPress(key) : view_->CanvasKeyRelease(key)) return true;
+            if (type == QEvent::KeyPress ? view_->CanvasKeyPress(key)
+                                         : view_->CanvasKeyRelease(key))
+                return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);

@@ -9,6 +9,8 @@
 #include "canvas/qt/palette_window.h"
 #include "host/host.h"
 
+class QTimer;
+
 class Form1;
 class CTablet;
 
@@ -97,6 +99,9 @@ public:
 
     // Keeps the window's frame inside the screen's available area.
     void KeepOnScreen();
+    // Schedules the idle turns that compress the undo history (what the composition root
+    // wires to Wiring.UndoPackingWanted); it only schedules, so the release may call it.
+    void WantUndoPacking();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,5 +114,6 @@ private:
 
     CanvasView* view_;
     PaletteWindow* palette_ = nullptr;
+    QTimer* packTimer_ = nullptr;  // the undo packing's idle turns, a child of the window
     bool loaded_ = false;
 };

@@ -7,29 +7,35 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/module1.h"
 #include "brush/tables.h"
+#include "canvas/qt/windows_state.h"
+#include "core/module1.h"
 
 namespace {
 
 struct ModeItem {
     const char* name;  // the menu item's control name
     const char* caption;
-    void (*click)();   // its handler
+    void (*click)();  // its handler
+    BlendModes mode;  // the mode it sets, kept in its action's data
 };
 
 constexpr ModeItem kModeItems[] = {
-    {"ModeDefault", "Default", ModeDefault_Click},     {"ModeAdd", "Add", ModeAdd_Click},
-    {"ModeSub", "Subtract", ModeSub_Click},            {"ModeMult", "Multiply", ModeMult_Click},
-    {"ModeDiv", "Divide", ModeDiv_Click},              {"ModeScreen", "Screen", ModeScreen_Click},
-    {"MenuGreater", "Greater than", MenuGreater_Click}, {"MenuLess", "Less than", MenuLess_Click},
-    {"ModeAnd", "And", ModeAnd_Click},                 {"ModeOr", "Or", ModeOr_Click},
-    {"ModeXor", "Xor", ModeXor_Click},
+    {"ModeDefault", "Default", ModeDefault_Click, kBlendPlain},
+    {"ModeAdd", "Add", ModeAdd_Click, kBlendAdd},
+    {"ModeSub", "Subtract", ModeSub_Click, kBlendSubtract},
+    {"ModeMult", "Multiply", ModeMult_Click, kBlendMultiply},
+    {"ModeDiv", "Divide", ModeDiv_Click, kBlendDivide},
+    {"ModeScreen", "Screen", ModeScreen_Click, kBlendScreen},
+    {"MenuGreater", "Greater than", MenuGreater_Click, kBlendGreater},
+    {"MenuLess", "Less than", MenuLess_Click, kBlendLess},
+    {"ModeAnd", "And", ModeAnd_Click, kBlendAnd},
+    {"ModeOr", "Or", ModeOr_Click, kBlendOr},
+    {"ModeXor", "Xor", ModeXor_Click, kBlendXor},
 };
 
-QPointer<QWidget> menusWindow;
-
 QWidget* Menus() {
+    QPointer<QWidget>& menusWindow = Windows.Menus;
     if (!menusWindow) {
         menusWindow = new QWidget;
         menusWindow->setObjectName("Menus");
@@ -40,14 +46,18 @@ QWidget* Menus() {
             QAction* action = menu->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
             action->setCheckable(true);
+            action->setData(static_cast<int>(item.mode));
             group->addAction(action);
             QObject::connect(action, &QAction::triggered, item.click);
         }
         // The brush-kind buttons set the mode too: the mark is placed as the menu opens.
         QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] {
             const QList<QAction*> actions = menu->actions();
-            const int mode = Module1.BlendMode;
-            if (mode >= 0 && mode < actions.size()) actions[mode]->setChecked(true);
+            QAction* current = nullptr;
+            for (QAction* a : actions)
+                if (a->data().toInt() == Module1.BlendMode) current = a;
+            if (current)
+                current->setChecked(true);
             else
                 for (QAction* a : actions) a->setChecked(false);
         });
@@ -75,8 +85,8 @@ void ShowModeMenu() { ModeMenu()->popup(QCursor::pos()); }
 QMenu* ModeMenu() { return Menus()->findChild<QMenu*>("ModeMenu"); }
 
 void CloseMenus() {
-    if (menusWindow) {
-        menusWindow->close();
-        delete menusWindow;
+    if (QWidget* menus = Windows.Menus) {
+        menus->close();
+        delete menus;
     }
 }

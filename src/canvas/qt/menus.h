@@ -5,8 +5,8 @@
 
 class QMenu;
 
-QMenu* ModeMenu();    // created on first use
-void CloseMenus();    // closing the canvas closes the menu window
+QMenu* ModeMenu();  // created on first use
+void CloseMenus();  // closing the canvas closes the menu window
 // The menu pops up at the pointer (the palette's Mode button).
 void ShowModeMenu();
 

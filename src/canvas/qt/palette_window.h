@@ -3,19 +3,9 @@
 #pragma once
 #include <functional>
 
-class QWidget;
+#include "palette/slider_roles.h"
 
-// The palette's sliders by what they set; the number is N of TrackleN.
-enum SliderRole : int {
-    kSizeSlider = 1,      // BrushSize
-    kRedSlider = 2,       // ColorR
-    kGreenSlider = 3,     // ColorG
-    kBlueSlider = 4,      // ColorB
-    kOpacitySlider = 5,   // BrushOpacity
-    kStepSlider = 6,      // StampSpacing
-    kPaperSlider = 7,     // PaperStrength
-    kPressSlider = 8,     // StampStrength
-};
+class QWidget;
 
 class PaletteWindow {
 public:
@@ -36,5 +26,5 @@ public:
     virtual void ApplyTheme() = 0;
 };
 
-// Creates the palette on first use; empty when the program has no palette.
-extern std::function<PaletteWindow*()> CreatePaletteWindow;
+// Wiring.CreatePaletteWindow (core/wiring.h) creates the palette on first use; it is empty when
+// the program has no palette.

@@ -9,9 +9,9 @@
 #include <new>
 #include <vector>
 
+#include "canvas/qt/windows_state.h"
 #include "core/errors.h"
-
-std::function<bool(const QString& text, bool question)> MessageBoxHook;
+#include "core/wiring.h"
 
 namespace {
 
@@ -24,19 +24,17 @@ QString Shown(const QString& text) {
     return lines;
 }
 
-// The modal boxes now in their own event loops, innermost last. A box lives on the heap behind
-// a guard: whatever closes under it (its parent window, a signal), exec() returns and nothing is
-// freed twice.
-std::vector<QPointer<QMessageBox>> openBoxes;
-bool ending = false;
-
+// A box lives on the heap behind a guard, listed in Windows.OpenBoxes while it runs: whatever
+// closes under it (its parent window, a signal), exec() returns and nothing is freed twice.
 int RunBox(QMessageBox* box) {
+    std::vector<QPointer<QMessageBox>>& openBoxes = Windows.OpenBoxes;
     const QPointer<QMessageBox> guard(box);
     openBoxes.push_back(guard);
     const int answer = box->exec();
-    openBoxes.erase(std::remove_if(openBoxes.begin(), openBoxes.end(),
-                                   [box](const QPointer<QMessageBox>& b) { return b.isNull() || b == box; }),
-                    openBoxes.end());
+    openBoxes.erase(
+        std::remove_if(openBoxes.begin(), openBoxes.end(),
+                       [box](const QPointer<QMessageBox>& b) { return b.isNull() || b == box; }),
+        openBoxes.end());
     delete guard.data();
     return answer;
 }
@@ -44,21 +42,23 @@ int RunBox(QMessageBox* box) {
 }  // namespace
 
 bool MessageBoxesOpen() {
-    return std::any_of(openBoxes.begin(), openBoxes.end(), [](const QPointer<QMessageBox>& b) { return !b.isNull(); });
+    const std::vector<QPointer<QMessageBox>>& openBoxes = Windows.OpenBoxes;
+    return std::any_of(openBoxes.begin(), openBoxes.end(),
+                       [](const QPointer<QMessageBox>& b) { return !b.isNull(); });
 }
 
 void EndMessageBoxes() {
-    ending = true;
-    for (const QPointer<QMessageBox>& b : openBoxes)
+    Windows.Ending = true;
+    for (const QPointer<QMessageBox>& b : Windows.OpenBoxes)
         if (b) b->done(QMessageBox::Cancel);
 }
 
 void ShowMessage(QWidget* parent, const QString& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text, false);
+    if (Wiring.MessageBoxHook) {
+        Wiring.MessageBoxHook(text, false);
         return;
     }
-    if (ending) {
+    if (Windows.Ending) {
         std::fprintf(stderr, "marlo: %s\n", qPrintable(text));
         return;
     }
@@ -66,23 +66,24 @@ void ShowMessage(QWidget* parent, const QString& text) {
 }
 
 void ShowNotice(QWidget* parent, const QString& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text, false);
+    if (Wiring.MessageBoxHook) {
+        Wiring.MessageBoxHook(text, false);
         return;
     }
-    auto* box = new QMessageBox(QMessageBox::Information, QString(), Shown(text), QMessageBox::Ok, parent);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QString(), Shown(text), QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
 }
 
 bool AskYesNo(QWidget* parent, const QString& text) {
-    if (MessageBoxHook) return MessageBoxHook(text, true);
+    if (Wiring.MessageBoxHook) return Wiring.MessageBoxHook(text, true);
     // Ending on a signal, nobody is there to answer: the program goes on to its end.
-    if (ending) return true;
-    const int answer =
-        RunBox(new QMessageBox(QMessageBox::NoIcon, QString(), Shown(text), QMessageBox::Yes | QMessageBox::No, parent));
-    return ending || answer == QMessageBox::Yes;
+    if (Windows.Ending) return true;
+    const int answer = RunBox(new QMessageBox(QMessageBox::NoIcon, QString(), Shown(text),
+                                              QMessageBox::Yes | QMessageBox::No, parent));
+    return Windows.Ending || answer == QMessageBox::Yes;
 }
 
 bool RunHandler(QWidget* parent, const std::function<void()>& handler) {

@@ -21,6 +21,5 @@ bool MessageBoxesOpen();
 // stderr and questions answer Yes (go on to the end), since nobody is there to answer.
 void EndMessageBoxes();
 
-// When set, message boxes are not shown: the hook receives the text and, for a question,
-// returns the answer (true = Yes). Tests and unattended runs use it.
-extern std::function<bool(const QString& text, bool question)> MessageBoxHook;
+// When Wiring.MessageBoxHook (core/wiring.h) is set, message boxes are not shown: the hook
+// receives the text and, for a question, returns the answer (true = Yes).

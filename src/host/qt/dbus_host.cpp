@@ -19,7 +19,8 @@
 namespace {
 
 [[noreturn]] void Fail(const char* method, const QString& why) {
-    throw HostError(QStringLiteral("host call %1: %2").arg(QLatin1String(method), why).toStdString());
+    throw HostError(
+        QStringLiteral("host call %1: %2").arg(QLatin1String(method), why).toStdString());
 }
 
 QString DescribeError(const QDBusMessage& reply) {
@@ -27,19 +28,20 @@ QString DescribeError(const QDBusMessage& reply) {
     if (error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
         return QStringLiteral("the host has left the bus");
     switch (error.type()) {
-    case QDBusError::ServiceUnknown:
-    case QDBusError::Disconnected:
-        return QStringLiteral("the host has left the bus");
-    case QDBusError::NoReply:
-        // The bus says so at once when the host's process ends during the call.
-        if (error.message().contains(QLatin1String("disconnected"), Qt::CaseInsensitive))
-            return QStringLiteral("the host left the bus without answering (%1)").arg(error.message());
-        [[fallthrough]];
-    case QDBusError::Timeout:
-    case QDBusError::TimedOut:
-        return QStringLiteral("the host did not answer (%1)").arg(error.message());
-    default:
-        return QStringLiteral("the host answered with an error: %1: %2").arg(error.name(), error.message());
+        case QDBusError::ServiceUnknown:
+        case QDBusError::Disconnected: return QStringLiteral("the host has left the bus");
+        case QDBusError::NoReply:
+            // The bus says so at once when the host's process ends during the call.
+            if (error.message().contains(QLatin1String("disconnected"), Qt::CaseInsensitive))
+                return QStringLiteral("the host left the bus without answering (%1)")
+                    .arg(error.message());
+            [[fallthrough]];
+        case QDBusError::Timeout:
+        case QDBusError::TimedOut:
+            return QStringLiteral("the host did not answer (%1)").arg(error.message());
+        default:
+            return QStringLiteral("the host answered with an error: %1: %2")
+                .arg(error.name(), error.message());
     }
 }
 
@@ -76,13 +78,15 @@ std::set<QString> FdMethodsIn(const QString& xml) {
     while (!reader.atEnd()) {
         reader.readNext();
         if (reader.isStartElement() && reader.name() == QLatin1String("interface"))
-            inInterface = reader.attributes().value(QLatin1String("name")) == QLatin1String(kTarnwickInterface);
+            inInterface = reader.attributes().value(QLatin1String("name")) ==
+                          QLatin1String(kTarnwickInterface);
         else if (reader.isEndElement() && reader.name() == QLatin1String("interface"))
             inInterface = false;
         else if (inInterface && reader.isStartElement() && reader.name() == QLatin1String("method"))
             method = reader.attributes().value(QLatin1String("name")).toString();
         else if (inInterface && reader.isStartElement() && reader.name() == QLatin1String("arg") &&
-                 reader.attributes().value(QLatin1String("type")) == QLatin1String(kPlaneFdSignature))
+                 reader.attributes().value(QLatin1String("type")) ==
+                     QLatin1String(kPlaneFdSignature))
             methods.insert(method);
     }
     return methods;
@@ -114,9 +118,9 @@ QDBusMessage DbusHost::Exchange(const char* method, const QDBusMessage& call, in
 }
 
 QDBusMessage DbusHost::Call(const char* method, const QVariantList& args, int timeoutMs) {
-    QDBusMessage call = QDBusMessage::createMethodCall(owner_, QLatin1String(kTarnwickPath),
-                                                       QLatin1String(kTarnwickInterface),
-                                                       QLatin1String(method));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(owner_, QLatin1String(kTarnwickPath),
+                                       QLatin1String(kTarnwickInterface), QLatin1String(method));
     call.setArguments(args);
     QDBusMessage reply = Exchange(method, call, timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage) Fail(method, DescribeError(reply));
@@ -126,15 +130,18 @@ QDBusMessage DbusHost::Call(const char* method, const QVariantList& args, int ti
 bool DbusHost::OffersFd(const char* method) {
     if (!fdMethods_) {
         std::set<QString> offered;
-        if (connection_.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing)) {
-            const QDBusMessage reply = Exchange(
-                "Introspect",
-                QDBusMessage::createMethodCall(owner_, QLatin1String(kTarnwickPath),
-                                               QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                                               QStringLiteral("Introspect")),
-                timeouts_.callMs);
+        if (connection_.connectionCapabilities().testFlag(
+                QDBusConnection::UnixFileDescriptorPassing)) {
+            const QDBusMessage reply =
+                Exchange("Introspect",
+                         QDBusMessage::createMethodCall(
+                             owner_, QLatin1String(kTarnwickPath),
+                             QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                             QStringLiteral("Introspect")),
+                         timeouts_.callMs);
             // A host that cannot say what it serves is served the (iiay) way.
-            if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("s"))
+            if (reply.type() == QDBusMessage::ReplyMessage &&
+                reply.signature() == QLatin1String("s"))
                 offered = FdMethodsIn(reply.arguments().front().toString());
         }
         fdMethods_ = std::move(offered);
@@ -155,7 +162,8 @@ int32_t DbusHost::CallSize(const char* method, const char* what, std::optional<i
     if (!value)
         Fail(method, QStringLiteral("the %1 is not a 32-bit number (reply signature \"%2\")")
                          .arg(QLatin1String(what), reply.signature()));
-    if (*value < 0) Fail(method, QStringLiteral("negative %1 %2").arg(QLatin1String(what)).arg(*value));
+    if (*value < 0)
+        Fail(method, QStringLiteral("negative %1 %2").arg(QLatin1String(what)).arg(*value));
     *remember = *value;
     CheckCrossing(method);
     return *value;
@@ -164,8 +172,8 @@ int32_t DbusHost::CallSize(const char* method, const char* what, std::optional<i
 void DbusHost::CheckCrossing(const char* method) {
     // Each size pair is judged once, as soon as it is known: at start, before anything is
     // fetched or allocated. Later a set call judges its own plane.
-    const auto judge = [&](bool* judged, std::optional<int32_t> w, std::optional<int32_t> h, const char* what,
-                           std::initializer_list<const char*> fdMethods) {
+    const auto judge = [&](bool* judged, std::optional<int32_t> w, std::optional<int32_t> h,
+                           const char* what, std::initializer_list<const char*> fdMethods) {
         if (*judged || !w || !h) return;
         *judged = true;
         const QString refusal = ArrayPlaneRefusal(*w, *h);
@@ -174,24 +182,26 @@ void DbusHost::CheckCrossing(const char* method) {
         for (const char* fdMethod : fdMethods)
             if (!OffersFd(fdMethod)) missing << QLatin1String(fdMethod);
         if (missing.isEmpty()) return;
-        Fail(method, QStringLiteral("Tarnwick's %1 of %2 x %3 pixels cannot cross the session bus: %4, and the "
-                                    "host does not offer %5 to hand it over as a memory file")
-                         .arg(QLatin1String(what))
-                         .arg(*w)
-                         .arg(*h)
-                         .arg(refusal, missing.join(QStringLiteral(", "))));
+        Fail(method,
+             QStringLiteral(
+                 "Tarnwick's %1 of %2 x %3 pixels cannot cross the session bus: %4, and the "
+                 "host does not offer %5 to hand it over as a memory file")
+                 .arg(QLatin1String(what))
+                 .arg(*w)
+                 .arg(*h)
+                 .arg(refusal, missing.join(QStringLiteral(", "))));
     };
     judge(&paperJudged_, paperWidth_, paperHeight_, "paper", {"Tarn_GetPaperFd"});
     judge(&imageJudged_, bufferWidth_, bufferHeight_, "image",
-          {"Tarn_GetRBufferFd", "Tarn_GetGBufferFd", "Tarn_GetBBufferFd", "Tarn_SetRbufferFd", "Tarn_SetGbufferFd",
-           "Tarn_SetBbufferFd"});
+          {"Tarn_GetRBufferFd", "Tarn_GetGBufferFd", "Tarn_GetBBufferFd", "Tarn_SetRbufferFd",
+           "Tarn_SetGbufferFd", "Tarn_SetBbufferFd"});
 }
 
 namespace {
 
 // A plane's size must be the one the host reported.
-void CheckReportedSize(const char* method, const char* what, int32_t w, int32_t h, std::optional<int32_t> width,
-                       std::optional<int32_t> height) {
+void CheckReportedSize(const char* method, const char* what, int32_t w, int32_t h,
+                       std::optional<int32_t> width, std::optional<int32_t> height) {
     if ((width && w != *width) || (height && h != *height))
         Fail(method, QStringLiteral("the %1 is %2 x %3 but the host reported %4 x %5")
                          .arg(QLatin1String(what))
@@ -209,7 +219,8 @@ Plane DbusHost::CallPlane(const char* method, const char* fdMethod, const char* 
         const QDBusMessage reply = Call(fdMethod, {}, ImageTimeout(width, height));
         if (reply.signature() != QLatin1String(kPlaneFdSignature))
             Fail(fdMethod, QStringLiteral("the %1 came as \"%2\" instead of \"%3\"")
-                               .arg(QLatin1String(what), reply.signature(), QLatin1String(kPlaneFdSignature)));
+                               .arg(QLatin1String(what), reply.signature(),
+                                    QLatin1String(kPlaneFdSignature)));
         const BusPlaneFd bus = qdbus_cast<BusPlaneFd>(reply.arguments().front());
         CheckReportedSize(fdMethod, what, bus.width, bus.height, width, height);
         Plane plane;
@@ -221,15 +232,18 @@ Plane DbusHost::CallPlane(const char* method, const char* fdMethod, const char* 
     if (width && height) {
         const QString refusal = ArrayPlaneRefusal(*width, *height);
         if (!refusal.isEmpty())
-            Fail(method, QStringLiteral("the %1 cannot cross the session bus: %2").arg(QLatin1String(what), refusal));
+            Fail(method, QStringLiteral("the %1 cannot cross the session bus: %2")
+                             .arg(QLatin1String(what), refusal));
     }
     const QDBusMessage reply = Call(method, {}, ImageTimeout(width, height));
     if (reply.signature() != QLatin1String(kPlaneSignature))
-        Fail(method, QStringLiteral("the %1 came as \"%2\" instead of \"%3\"")
-                         .arg(QLatin1String(what), reply.signature(), QLatin1String(kPlaneSignature)));
+        Fail(method,
+             QStringLiteral("the %1 came as \"%2\" instead of \"%3\"")
+                 .arg(QLatin1String(what), reply.signature(), QLatin1String(kPlaneSignature)));
     const BusPlane bus = qdbus_cast<BusPlane>(reply.arguments().front());
     const QString fault = BusPlaneFault(bus);
-    if (!fault.isEmpty()) Fail(method, QStringLiteral("the %1 is %2").arg(QLatin1String(what), fault));
+    if (!fault.isEmpty())
+        Fail(method, QStringLiteral("the %1 is %2").arg(QLatin1String(what), fault));
     CheckReportedSize(method, what, bus.width, bus.height, width, height);
     return ToPlane(bus);
 }
@@ -248,54 +262,80 @@ void DbusHost::CallSet(const char* method, const char* fdMethod, const Plane& pl
         return;
     }
     const QString refusal = ArrayPlaneRefusal(plane.width, plane.height);
-    if (!refusal.isEmpty()) Fail(method, QStringLiteral("the plane cannot cross the session bus: %1").arg(refusal));
+    if (!refusal.isEmpty())
+        Fail(method, QStringLiteral("the plane cannot cross the session bus: %1").arg(refusal));
     // The plane is borrowed, not copied: it outlives this synchronous call.
     const QVariantList args{QVariant::fromValue(BorrowBusPlane(plane))};
     Call(method, args, ImageTimeout(plane.width, plane.height));
 }
 
-int32_t DbusHost::Tarn_GetPaperWidth() { return CallSize("Tarn_GetPaperWidth", "paper width", &paperWidth_); }
-int32_t DbusHost::tarn_GetPaperHeight() { return CallSize("tarn_GetPaperHeight", "paper height", &paperHeight_); }
+int32_t DbusHost::Tarn_GetPaperWidth() {
+    return CallSize("Tarn_GetPaperWidth", "paper width", &paperWidth_);
+}
+int32_t DbusHost::tarn_GetPaperHeight() {
+    return CallSize("tarn_GetPaperHeight", "paper height", &paperHeight_);
+}
 Plane DbusHost::Tarn_GetPaper() {
     return CallPlane("Tarn_GetPaper", "Tarn_GetPaperFd", "paper", paperWidth_, paperHeight_);
 }
-int32_t DbusHost::Tarn_BufferWidth() { return CallSize("Tarn_BufferWidth", "image width", &bufferWidth_); }
-int32_t DbusHost::Tarn_BufferHeight() { return CallSize("Tarn_BufferHeight", "image height", &bufferHeight_); }
+int32_t DbusHost::Tarn_BufferWidth() {
+    return CallSize("Tarn_BufferWidth", "image width", &bufferWidth_);
+}
+int32_t DbusHost::Tarn_BufferHeight() {
+    return CallSize("Tarn_BufferHeight", "image height", &bufferHeight_);
+}
 Plane DbusHost::Tarn_GetRBuffer() {
-    return CallPlane("Tarn_GetRBuffer", "Tarn_GetRBufferFd", "red plane", bufferWidth_, bufferHeight_);
+    return CallPlane("Tarn_GetRBuffer", "Tarn_GetRBufferFd", "red plane", bufferWidth_,
+                     bufferHeight_);
 }
 Plane DbusHost::Tarn_GetGBuffer() {
-    return CallPlane("Tarn_GetGBuffer", "Tarn_GetGBufferFd", "green plane", bufferWidth_, bufferHeight_);
+    return CallPlane("Tarn_GetGBuffer", "Tarn_GetGBufferFd", "green plane", bufferWidth_,
+                     bufferHeight_);
 }
 Plane DbusHost::Tarn_GetBBuffer() {
-    return CallPlane("Tarn_GetBBuffer", "Tarn_GetBBufferFd", "blue plane", bufferWidth_, bufferHeight_);
+    return CallPlane("Tarn_GetBBuffer", "Tarn_GetBBufferFd", "blue plane", bufferWidth_,
+                     bufferHeight_);
 }
-void DbusHost::Tarn_SaveUndo() { Call("Tarn_SaveUndo", {}, ImageTimeout(bufferWidth_, bufferHeight_)); }
-void DbusHost::Tarn_SetRbuffer(const Plane& plane) { CallSet("Tarn_SetRbuffer", "Tarn_SetRbufferFd", plane); }
-void DbusHost::Tarn_SetGbuffer(const Plane& plane) { CallSet("Tarn_SetGbuffer", "Tarn_SetGbufferFd", plane); }
-void DbusHost::Tarn_SetBbuffer(const Plane& plane) { CallSet("Tarn_SetBbuffer", "Tarn_SetBbufferFd", plane); }
+void DbusHost::Tarn_SaveUndo() {
+    Call("Tarn_SaveUndo", {}, ImageTimeout(bufferWidth_, bufferHeight_));
+}
+void DbusHost::Tarn_SetRbuffer(const Plane& plane) {
+    CallSet("Tarn_SetRbuffer", "Tarn_SetRbufferFd", plane);
+}
+void DbusHost::Tarn_SetGbuffer(const Plane& plane) {
+    CallSet("Tarn_SetGbuffer", "Tarn_SetGbufferFd", plane);
+}
+void DbusHost::Tarn_SetBbuffer(const Plane& plane) {
+    CallSet("Tarn_SetBbuffer", "Tarn_SetBbufferFd", plane);
+}
 // The host writes its file here, which for a large image takes a while.
-void DbusHost::tarn_Refresh() { Call("tarn_Refresh", {}, ImageTimeout(bufferWidth_, bufferHeight_)); }
+void DbusHost::tarn_Refresh() {
+    Call("tarn_Refresh", {}, ImageTimeout(bufferWidth_, bufferHeight_));
+}
 
 std::string DbusHost::Tarn_WallpaperFilename() {
     const QDBusMessage reply = Call("Tarn_WallpaperFilename", {}, timeouts_.callMs);
     if (reply.signature() != QLatin1String("s"))
-        Fail("Tarn_WallpaperFilename",
-             QStringLiteral("the file name came as \"%1\" instead of \"s\"").arg(reply.signature()));
+        Fail(
+            "Tarn_WallpaperFilename",
+            QStringLiteral("the file name came as \"%1\" instead of \"s\"").arg(reply.signature()));
     return reply.arguments().front().toString().toStdString();
 }
 
 void DbusHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
     DropForm();
     form_ = std::make_unique<DbusFormObject>(window);
-    if (!connection_.registerObject(QLatin1String(kFormPath), form_.get(), QDBusConnection::ExportAllSlots)) {
+    if (!connection_.registerObject(QLatin1String(kFormPath), form_.get(),
+                                    QDBusConnection::ExportAllSlots)) {
         form_.reset();
-        Fail("Tarn_SendFormObject", QStringLiteral("cannot export the canvas window at %1: %2")
-                                        .arg(QLatin1String(kFormPath), connection_.lastError().message()));
+        Fail("Tarn_SendFormObject",
+             QStringLiteral("cannot export the canvas window at %1: %2")
+                 .arg(QLatin1String(kFormPath), connection_.lastError().message()));
     }
     try {
         Call("Tarn_SendFormObject",
-             {QVariant::fromValue(QDBusObjectPath(QLatin1String(kFormPath))), QVariant::fromValue(qint16(zero))},
+             {QVariant::fromValue(QDBusObjectPath(QLatin1String(kFormPath))),
+              QVariant::fromValue(qint16(zero))},
              timeouts_.callMs);
     } catch (...) {
         DropForm();
@@ -311,15 +351,20 @@ void DbusHost::DropForm() {
     form_.reset();
 }
 
-std::shared_ptr<Host> ConnectDbusHost(QDBusConnection connection, DbusTimeouts timeouts, QString* error) {
+std::shared_ptr<Host> ConnectDbusHost(QDBusConnection connection, DbusTimeouts timeouts,
+                                      QString* error) {
     if (!connection.isConnected()) {
-        *error = QStringLiteral("cannot reach the D-Bus session bus: %1").arg(connection.lastError().message());
+        *error = QStringLiteral("cannot reach the D-Bus session bus: %1")
+                     .arg(connection.lastError().message());
         return nullptr;
     }
-    const QDBusReply<QString> owner = connection.interface()->serviceOwner(QLatin1String(kTarnwickService));
+    const QDBusReply<QString> owner =
+        connection.interface()->serviceOwner(QLatin1String(kTarnwickService));
     if (!owner.isValid()) {
-        *error = QStringLiteral("no host owns the name %1 on the session bus (start one, e.g. tarnwick-host IMAGE)")
-                     .arg(QLatin1String(kTarnwickService));
+        *error =
+            QStringLiteral(
+                "no host owns the name %1 on the session bus (start one, e.g. tarnwick-host IMAGE)")
+                .arg(QLatin1String(kTarnwickService));
         return nullptr;
     }
     return std::make_shared<DbusHost>(connection, owner.value(), timeouts);

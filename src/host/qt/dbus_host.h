@@ -19,8 +19,8 @@
 class DbusFormObject;
 
 struct DbusTimeouts {
-    int callMs = 5000;            // any call
-    int perMegapixelMs = 1000;    // added for calls that move or write a whole image
+    int callMs = 5000;          // any call
+    int perMegapixelMs = 1000;  // added for calls that move or write a whole image
 };
 
 class DbusHost : public Host {
@@ -59,8 +59,8 @@ private:
     QDBusMessage Exchange(const char* method, const QDBusMessage& call, int timeoutMs);
     QDBusMessage Call(const char* method, const QVariantList& args, int timeoutMs);
     int32_t CallSize(const char* method, const char* what, std::optional<int32_t>* remember);
-    Plane CallPlane(const char* method, const char* fdMethod, const char* what, std::optional<int32_t> width,
-                    std::optional<int32_t> height);
+    Plane CallPlane(const char* method, const char* fdMethod, const char* what,
+                    std::optional<int32_t> width, std::optional<int32_t> height);
     void CallSet(const char* method, const char* fdMethod, const Plane& plane);
     int ImageTimeout(std::optional<int32_t> width, std::optional<int32_t> height) const;
     // Refuses, at the size call that completes it, an image or paper that cannot cross.

@@ -1,13 +1,13 @@
 #include "host/qt/dbus_interface.h"
 
-#include <QDBusMetaType>
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDBusMetaType>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -15,7 +15,10 @@ namespace {
 // lose these seals.
 constexpr int kPlaneSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL;
 
-QString SystemError(const char* what) { return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno))); }
+QString SystemError(const char* what) {
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
+}
 
 }  // namespace
 
@@ -64,7 +67,9 @@ void RegisterBusTypes() {
 
 QString BusPlaneFault(const BusPlane& plane) {
     if (plane.width < 0 || plane.height < 0)
-        return QStringLiteral("a plane of negative size (%1 x %2)").arg(plane.width).arg(plane.height);
+        return QStringLiteral("a plane of negative size (%1 x %2)")
+            .arg(plane.width)
+            .arg(plane.height);
     const qint64 expected = qint64(plane.width) * plane.height;
     if (expected != plane.bytes.size())
         return QStringLiteral("a %1 x %2 plane with %3 bytes instead of %4")
@@ -97,8 +102,9 @@ Plane ToPlane(const BusPlane& bus) {
 QString ArrayPlaneRefusal(qint64 width, qint64 height) {
     const qint64 bytes = width * height;
     if (bytes <= kMaxArrayPlaneBytes) return {};
-    return QStringLiteral("a %1 x %2 plane is %3 bytes, more than the %4 bytes a (iiay) message can carry "
-                          "over the session bus")
+    return QStringLiteral(
+               "a %1 x %2 plane is %3 bytes, more than the %4 bytes a (iiay) message can carry "
+               "over the session bus")
         .arg(width)
         .arg(height)
         .arg(bytes)
@@ -117,8 +123,9 @@ BusPlaneFd SealedPlane(const Plane& plane, QString* error) {
     const size_t size = plane.bytes.size();
     bool written = ::ftruncate(fd, static_cast<off_t>(size)) == 0;
     for (size_t done = 0; written && done < size;) {
-        const ssize_t n = ::pwrite(fd, plane.bytes.data() + done, std::min<size_t>(size - done, size_t(1) << 30),
-                                   static_cast<off_t>(done));
+        const ssize_t n =
+            ::pwrite(fd, plane.bytes.data() + done, std::min<size_t>(size - done, size_t(1) << 30),
+                     static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         written = n > 0;
         if (written) done += static_cast<size_t>(n);
@@ -139,30 +146,39 @@ BusPlaneFd SealedPlane(const Plane& plane, QString* error) {
 
 bool ReadSealedPlane(const BusPlaneFd& bus, Plane* plane, QString* error) {
     if (bus.width < 0 || bus.height < 0) {
-        *error = QStringLiteral("a plane of negative size (%1 x %2)").arg(bus.width).arg(bus.height);
+        *error =
+            QStringLiteral("a plane of negative size (%1 x %2)").arg(bus.width).arg(bus.height);
         return false;
     }
     if (!bus.fd.isValid()) {
-        *error = QStringLiteral("a %1 x %2 plane without a file descriptor").arg(bus.width).arg(bus.height);
+        *error = QStringLiteral("a %1 x %2 plane without a file descriptor")
+                     .arg(bus.width)
+                     .arg(bus.height);
         return false;
     }
     const int fd = bus.fd.fileDescriptor();
     // Seals first: once the size is sealed, the size read next is the size the file keeps.
     const int seals = ::fcntl(fd, F_GET_SEALS);
     if (seals < 0) {
-        *error = QStringLiteral("a %1 x %2 plane in a file that is no sealed memory file").arg(bus.width).arg(bus.height);
-        return false;
-    }
-    if ((seals & kPlaneSeals) != kPlaneSeals) {
-        *error = QStringLiteral("a %1 x %2 plane in a memory file that is not sealed against shrinking, growing, "
-                                "writing and further seals")
+        *error = QStringLiteral("a %1 x %2 plane in a file that is no sealed memory file")
                      .arg(bus.width)
                      .arg(bus.height);
         return false;
     }
+    if ((seals & kPlaneSeals) != kPlaneSeals) {
+        *error =
+            QStringLiteral(
+                "a %1 x %2 plane in a memory file that is not sealed against shrinking, growing, "
+                "writing and further seals")
+                .arg(bus.width)
+                .arg(bus.height);
+        return false;
+    }
     struct stat st = {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        *error = QStringLiteral("a %1 x %2 plane in a file that is no memory file").arg(bus.width).arg(bus.height);
+        *error = QStringLiteral("a %1 x %2 plane in a file that is no memory file")
+                     .arg(bus.width)
+                     .arg(bus.height);
         return false;
     }
     const qint64 expected = qint64(bus.width) * bus.height;
@@ -177,8 +193,9 @@ bool ReadSealedPlane(const BusPlaneFd& bus, Plane* plane, QString* error) {
     Plane result(bus.width, bus.height);
     const size_t size = result.bytes.size();
     for (size_t done = 0; done < size;) {
-        const ssize_t n = ::pread(fd, result.bytes.data() + done, std::min<size_t>(size - done, size_t(1) << 30),
-                                  static_cast<off_t>(done));
+        const ssize_t n =
+            ::pread(fd, result.bytes.data() + done, std::min<size_t>(size - done, size_t(1) << 30),
+                    static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             *error = n < 0 ? SystemError("cannot read the plane's memory file")

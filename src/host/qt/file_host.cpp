@@ -1,9 +1,9 @@
 #include "host/qt/file_host.h"
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
-#include <sys/stat.h>
 
 #include "core/errors.h"
 
@@ -18,7 +18,8 @@ mode_t NewFileMode() {
 // $XDG_DATA_HOME/marlo/rescue, or ~/.local/share/marlo/rescue.
 QString DataRescueFolder() {
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty() || QDir::isRelativePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
+    if (data.isEmpty() || QDir::isRelativePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
     return data + QStringLiteral("/marlo/rescue");
 }
 
@@ -37,7 +38,9 @@ QString RescueName(const QString& folder, const QString& imagePath) {
 }  // namespace
 
 FileHost::FileHost(ImageDocument doc, Plane paper, QString wallpaper)
-    : doc_(std::move(doc)), paper_(std::move(paper)), wallpaper_(std::move(wallpaper)),
+    : doc_(std::move(doc)),
+      paper_(std::move(paper)),
+      wallpaper_(std::move(wallpaper)),
       changed_(!doc_.stamp.exists) {}  // a new canvas is written even when left white
 
 void FileHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
@@ -92,14 +95,18 @@ bool FileHost::WriteBack(QString* error) {
         const QString kept = FreeNumberedBackup(path);
         if (!KeepCopy(path, kept, error)) return false;
         backedUp_ = true;
-        Tell(QStringLiteral("%1 was changed by another program while Marlo had it open; that version "
-                            "is kept as %2").arg(path, kept));
+        Tell(QStringLiteral(
+                 "%1 was changed by another program while Marlo had it open; that version "
+                 "is kept as %2")
+                 .arg(path, kept));
     } else if (disk.exists && !backedUp_) {
         if (!KeepCopy(path, path + QLatin1Char('~'), error)) return false;
         backedUp_ = true;
     }
     // A file deleted meanwhile comes back with the permission bits it had.
-    const mode_t mode = disk.exists ? disk.mode : doc_.stamp.exists ? doc_.stamp.mode : NewFileMode();
+    const mode_t mode = disk.exists         ? disk.mode
+                        : doc_.stamp.exists ? doc_.stamp.mode
+                                            : NewFileMode();
     if (!WriteFileAtomically(path, bytes, mode, error)) return false;
     FileStamp written = StampOf(path, false);
     if (bytes.size() <= kDigestLimit) written.digest = ContentDigest(bytes);
@@ -114,7 +121,8 @@ QString FileHost::Rescue(const QString& error) {
         return error + QStringLiteral(". No rescue copy could be made either (%1)").arg(why);
     const mode_t mode = doc_.stamp.exists ? doc_.stamp.mode : NewFileMode();
     const QString dataFolder = DataRescueFolder();
-    for (const QString& folder : {QFileInfo(doc_.path).absolutePath(), dataFolder, QDir::tempPath()}) {
+    for (const QString& folder :
+         {QFileInfo(doc_.path).absolutePath(), dataFolder, QDir::tempPath()}) {
         if (folder == dataFolder) QDir().mkpath(folder);
         const QString name = RescueName(folder, doc_.path);
         if (WriteFileAtomically(name, png, mode, &why))

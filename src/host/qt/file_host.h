@@ -55,8 +55,8 @@ private:
     Plane paper_;
     QString wallpaper_;
     HostCallbackTarget* window_ = nullptr;
-    bool changed_;            // the planes differ from what the file holds
-    bool backedUp_ = false;   // this session's backup exists
+    bool changed_;           // the planes differ from what the file holds
+    bool backedUp_ = false;  // this session's backup exists
     QString failure_;
     std::function<void(const QString&)> notice_;
 };

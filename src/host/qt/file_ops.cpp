@@ -1,12 +1,12 @@
 #include "host/qt/file_ops.h"
 
-#include <QFileInfo>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xxhash.h>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 
 #include <memory>
 #include <vector>
@@ -29,7 +29,8 @@ FileStamp StampFromStat(const struct stat& st) {
 QString KindReason(const QString& path, mode_t mode) {
     if (S_ISDIR(mode)) return QStringLiteral("%1 is a folder, not a picture file").arg(path);
     if (S_ISFIFO(mode)) return QStringLiteral("%1 is a named pipe, not a picture file").arg(path);
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("%1 is a device, not a picture file").arg(path);
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("%1 is a device, not a picture file").arg(path);
     if (S_ISSOCK(mode)) return QStringLiteral("%1 is a socket, not a picture file").arg(path);
     return QStringLiteral("%1 is not a regular file").arg(path);
 }
@@ -66,7 +67,8 @@ QByteArray DigestBytes(const XXH128_hash_t& h) {
 // Writes all of bytes to fd; false with errno set on failure.
 bool WriteAll(int fd, const char* data, int64_t size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(std::min<int64_t>(size, int64_t(1) << 30)));
+        const ssize_t n =
+            ::write(fd, data, static_cast<size_t>(std::min<int64_t>(size, int64_t(1) << 30)));
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -109,7 +111,8 @@ FileStamp StampOf(const QString& path, bool withDigest) {
         const int fd = OpenRegular(path, &st, &error);
         if (fd < 0) return s;
         s = StampFromStat(st);
-        std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
+        std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(),
+                                                                              XXH3_freeState);
         if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) {
             ::close(fd);
             return s;
@@ -149,13 +152,16 @@ QString NotARegularFile(const QString& path) {
     return {};
 }
 
-bool ReadRegularFile(const QString& path, int64_t maxBytes, QByteArray* bytes, FileStamp* stamp, QString* error) {
+bool ReadRegularFile(const QString& path, int64_t maxBytes, QByteArray* bytes, FileStamp* stamp,
+                     QString* error) {
     struct stat st;
     const int fd = OpenRegular(path, &st, error);
     if (fd < 0) return false;
     if (st.st_size > maxBytes) {
         *error = QStringLiteral("%1: the file has %2 bytes, more than the %3 that can be read")
-                     .arg(path).arg(qint64(st.st_size)).arg(qint64(maxBytes));
+                     .arg(path)
+                     .arg(qint64(st.st_size))
+                     .arg(qint64(maxBytes));
         ::close(fd);
         return false;
     }
@@ -189,15 +195,18 @@ bool ReadRegularFile(const QString& path, int64_t maxBytes, QByteArray* bytes, F
     return true;
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, mode_t mode, QString* error) {
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, mode_t mode,
+                         QString* error) {
     QString temp;
     const int fd = CreateTempBeside(path, &temp);
     if (fd < 0) {
-        *error = QStringLiteral("%1: cannot write in its folder (%2)").arg(path, SystemReason(errno));
+        *error =
+            QStringLiteral("%1: cannot write in its folder (%2)").arg(path, SystemReason(errno));
         return false;
     }
     const QByteArray tempName = Native(temp);
-    bool ok = WriteAll(fd, bytes.constData(), bytes.size()) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, bytes.constData(), bytes.size()) && ::fchmod(fd, mode) == 0 &&
+              ::fsync(fd) == 0;
     int saved = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -230,7 +239,8 @@ bool KeepCopy(const QString& source, const QString& target, QString* error) {
     QString temp;
     const int probe = CreateTempBeside(target, &temp);
     if (probe < 0) {
-        *error = QStringLiteral("%1: cannot write in its folder (%2)").arg(target, SystemReason(errno));
+        *error =
+            QStringLiteral("%1: cannot write in its folder (%2)").arg(target, SystemReason(errno));
         return false;
     }
     ::close(probe);

@@ -2,10 +2,10 @@
 // system's own reason (strerror): reading only regular files, writing a file atomically with
 // the former file's permission bits, and keeping a copy of a file by hard link or byte copy.
 #pragma once
+#include <sys/types.h>
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
-#include <sys/types.h>
 
 // What a file looked like on disk, to tell whether someone else changed it since.
 struct FileStamp {
@@ -32,7 +32,8 @@ QString NotARegularFile(const QString& path);
 
 // Reads a whole regular file without ever blocking on a pipe or device. maxBytes bounds what
 // is read (a larger file is refused with a reason naming both sizes).
-bool ReadRegularFile(const QString& path, int64_t maxBytes, QByteArray* bytes, FileStamp* stamp, QString* error);
+bool ReadRegularFile(const QString& path, int64_t maxBytes, QByteArray* bytes, FileStamp* stamp,
+                     QString* error);
 
 // Writes bytes to path atomically: a temporary file in the same folder, flushed to disk, given
 // mode (the former file's permission bits) and renamed over path. On failure path is untouched.

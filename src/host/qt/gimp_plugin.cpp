@@ -27,7 +27,7 @@ struct Formats {
     const Babl* stored = nullptr;
     const Babl* bytes = nullptr;
     const Babl* floats = nullptr;
-    int colour = 3;  // 3 or 1 (grey)
+    int colour = 3;    // 3 or 1 (grey)
     int channels = 4;  // colour plus alpha
 };
 
@@ -54,12 +54,14 @@ public:
         for (int32_t y0 = 0; y0 < h; y0 += kStripRows) {
             const int rows = std::min(kStripRows, h - y0);
             const GeglRectangle rect = {0, y0, w, rows};
-            gegl_buffer_get(buffer, &rect, 1.0, f.bytes, band.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+            gegl_buffer_get(buffer, &rect, 1.0, f.bytes, band.data(), GEGL_AUTO_ROWSTRIDE,
+                            GEGL_ABYSS_NONE);
             for (int r = 0; r < rows; ++r)
                 for (int c = 0; c < f.colour; ++c) {
                     const uint8_t* in = band.data() + static_cast<size_t>(r) * w * f.channels + c;
                     uint8_t* out = planes[c].row(y0 + r);
-                    for (int32_t x = 0; x < w; ++x) out[x] = in[static_cast<size_t>(x) * f.channels];
+                    for (int32_t x = 0; x < w; ++x)
+                        out[x] = in[static_cast<size_t>(x) * f.channels];
                 }
         }
         g_object_unref(buffer);
@@ -69,17 +71,20 @@ public:
     void BeginUndoStep() override {
         Check();
         undoImage_ = gimp_item_get_image(drawable_);
-        if (!gimp_image_undo_group_start(undoImage_)) throw HostError("GIMP refused to start an undo step.");
+        if (!gimp_image_undo_group_start(undoImage_))
+            throw HostError("GIMP refused to start an undo step.");
     }
     void EndUndoStep() override {
-        if (undoImage_ >= 0 && gimp_image_is_valid(undoImage_)) gimp_image_undo_group_end(undoImage_);
+        if (undoImage_ >= 0 && gimp_image_is_valid(undoImage_))
+            gimp_image_undo_group_end(undoImage_);
         undoImage_ = -1;
     }
 
     void Write(const std::vector<Plane>& planes) override {
         const Formats f = Kind();
         const int32_t w = Width(), h = Height();
-        if (planes.size() != static_cast<size_t>(f.colour)) throw HostError("The layer changed its kind meanwhile.");
+        if (planes.size() != static_cast<size_t>(f.colour))
+            throw HostError("The layer changed its kind meanwhile.");
         for (const Plane& plane : planes)
             if (!plane.sizeIs(w, h)) throw HostError("The layer changed its size meanwhile.");
         const int storedBpp = babl_format_get_bytes_per_pixel(f.stored);
@@ -94,9 +99,12 @@ public:
         for (int32_t y0 = 0; y0 < h; y0 += kStripRows) {
             const int rows = std::min(kStripRows, h - y0);
             const GeglRectangle rect = {0, y0, w, rows};
-            gegl_buffer_get(buffer, &rect, 1.0, f.stored, stored.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
-            gegl_buffer_get(buffer, &rect, 1.0, f.bytes, bytes.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
-            gegl_buffer_get(buffer, &rect, 1.0, f.floats, floats.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+            gegl_buffer_get(buffer, &rect, 1.0, f.stored, stored.data(), GEGL_AUTO_ROWSTRIDE,
+                            GEGL_ABYSS_NONE);
+            gegl_buffer_get(buffer, &rect, 1.0, f.bytes, bytes.data(), GEGL_AUTO_ROWSTRIDE,
+                            GEGL_ABYSS_NONE);
+            gegl_buffer_get(buffer, &rect, 1.0, f.floats, floats.data(), GEGL_AUTO_ROWSTRIDE,
+                            GEGL_ABYSS_NONE);
             bool any = false;
             for (int r = 0; r < rows; ++r)
                 for (int32_t x = 0; x < w; ++x) {
@@ -114,7 +122,8 @@ public:
             if (any) {
                 babl_process(toStored, floats.data(), rebuilt.data(), static_cast<long>(rows) * w);
                 for (size_t i = 0; i < static_cast<size_t>(rows) * w; ++i)
-                    if (changed[i]) std::memcpy(&stored[i * storedBpp], &rebuilt[i * storedBpp], storedBpp);
+                    if (changed[i])
+                        std::memcpy(&stored[i * storedBpp], &rebuilt[i * storedBpp], storedBpp);
             }
             gegl_buffer_set(shadow, &rect, 0, f.stored, stored.data(), GEGL_AUTO_ROWSTRIDE);
         }
@@ -122,7 +131,8 @@ public:
         g_object_unref(buffer);
         // Through the selection, as every filter: GIMP keeps the pixels outside it.
         const bool merged = gimp_drawable_merge_shadow(drawable_, TRUE);
-        gimp_drawable_free_shadow(drawable_);  // a layer's worth of memory in GIMP until the session ends
+        gimp_drawable_free_shadow(
+            drawable_);  // a layer's worth of memory in GIMP until the session ends
         if (!merged) throw HostError("GIMP refused the painted pixels.");
         gimp_drawable_update(drawable_, 0, 0, w, h);
         gimp_displays_flush();
@@ -150,8 +160,10 @@ public:
 
 private:
     void Check() {
-        if (!gimp_item_is_valid(drawable_)) throw HostError("The layer Marlo was started on is gone.");
-        if (gimp_item_is_group(drawable_)) throw HostError("Marlo paints on a layer, not on a layer group.");
+        if (!gimp_item_is_valid(drawable_))
+            throw HostError("The layer Marlo was started on is gone.");
+        if (gimp_item_is_group(drawable_))
+            throw HostError("Marlo paints on a layer, not on a layer group.");
     }
     Formats Kind() {
         Check();
@@ -181,18 +193,21 @@ void Query() {
         {GIMP_PDB_IMAGE, const_cast<gchar*>("image"), const_cast<gchar*>("Input image")},
         {GIMP_PDB_DRAWABLE, const_cast<gchar*>("drawable"), const_cast<gchar*>("Input drawable")},
     };
-    gimp_install_procedure(
-        kProcedure, "Paint on the layer with Marlo, a spline-based paint engine",
-        "Starts Marlo (marlo --dbus; MARLO_EXECUTABLE if set) on the layer and returns when Marlo is closed. "
-        "Each time Marlo sends its image back, the layer takes it through the selection, as one undo step. "
-        "A grey layer is given as three equal planes and takes back their mean. The paper is the current "
-        "pattern, in grey.",
-        "Marlo", "Marlo", "2026", "Marlo paint engine...", "RGB*, GRAY*", GIMP_PLUGIN, G_N_ELEMENTS(args), 0, args,
-        nullptr);
+    gimp_install_procedure(kProcedure, "Paint on the layer with Marlo, a spline-based paint engine",
+                           "Starts Marlo (marlo --dbus; MARLO_EXECUTABLE if set) on the layer and "
+                           "returns when Marlo is closed. "
+                           "Each time Marlo sends its image back, the layer takes it through the "
+                           "selection, as one undo step. "
+                           "A grey layer is given as three equal planes and takes back their mean. "
+                           "The paper is the current "
+                           "pattern, in grey.",
+                           "Marlo", "Marlo", "2026", "Marlo paint engine...", "RGB*, GRAY*",
+                           GIMP_PLUGIN, G_N_ELEMENTS(args), 0, args, nullptr);
     gimp_plugin_menu_register(kProcedure, "<Image>/Filters/Artistic");
 }
 
-void Run(const gchar* name, gint count, const GimpParam* params, gint* resultCount, GimpParam** results) {
+void Run(const gchar* name, gint count, const GimpParam* params, gint* resultCount,
+         GimpParam** results) {
     static GimpParam values[2];
     static std::string error;
     *results = values;

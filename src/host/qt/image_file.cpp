@@ -1,11 +1,11 @@
 #include "host/qt/image_file.h"
 
+#include <zlib.h>
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -38,15 +38,15 @@ bool IsDeeper(const QImage& img) {
         case QImage::Format_RGBA16FPx4_Premultiplied:
         case QImage::Format_RGBX32FPx4:
         case QImage::Format_RGBA32FPx4:
-        case QImage::Format_RGBA32FPx4_Premultiplied:
-            return true;
-        default:
-            return false;
+        case QImage::Format_RGBA32FPx4_Premultiplied: return true;
+        default: return false;
     }
 }
 
 // A colour c of alpha a over white, rounded to nearest.
-inline uint8_t OverWhite(int c, int a) { return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255); }
+inline uint8_t OverWhite(int c, int a) {
+    return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
+}
 
 // A PNG of three 8-bit planes, written for speed: large pictures are written back when the
 // canvas closes, and Qt's encoder (every row tried with all five filters, then deflate at the
@@ -71,7 +71,8 @@ public:
         }
         std::vector<std::thread> helpers;
         try {
-            for (int k = 1; k < bands; ++k) helpers.emplace_back([&, k] { band[k].Deflate(r, g, b); });
+            for (int k = 1; k < bands; ++k)
+                helpers.emplace_back([&, k] { band[k].Deflate(r, g, b); });
         } catch (const std::exception&) {
             for (std::thread& t : helpers) t.join();
             return false;
@@ -85,7 +86,9 @@ public:
         }
         // The whole file in one allocation: the bands, their chunk frames and the rest.
         qsizetype total = 8 + 25 + 14 + 16 + 12;
-        for (const Band& k : band) total += 12 * (1 + static_cast<qsizetype>(k.packedBytes >> 30)) + static_cast<qsizetype>(k.packedBytes);
+        for (const Band& k : band)
+            total += 12 * (1 + static_cast<qsizetype>(k.packedBytes >> 30)) +
+                     static_cast<qsizetype>(k.packedBytes);
         QByteArray png;
         png.reserve(total);
         AdviseLargePages(png.data(), static_cast<size_t>(total));
@@ -93,10 +96,12 @@ public:
         QByteArray header;
         Put32(header, static_cast<uint32_t>(w));
         Put32(header, static_cast<uint32_t>(h));
-        header.append("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, adaptive filters, no interlace
+        header.append("\x08\x02\x00\x00\x00",
+                      5);  // 8 bits, RGB, deflate, adaptive filters, no interlace
         Chunk(png, "IHDR", header.constData(), header.size());
         Chunk(png, "IDAT", "\x78\x01", 2);  // zlib header: deflate, 32 KiB window, fastest
-        for (const Band& k : band) Chunk(png, "IDAT", k.packed.get(), static_cast<qsizetype>(k.packedBytes));
+        for (const Band& k : band)
+            Chunk(png, "IDAT", k.packed.get(), static_cast<qsizetype>(k.packedBytes));
         QByteArray check;
         Put32(check, static_cast<uint32_t>(adler));
         Chunk(png, "IDAT", check.constData(), check.size());
@@ -209,7 +214,8 @@ struct Decoder {
 // Reads path's header and checks that its pixels fit: the format known, the size readable,
 // not empty, and w x h x bytesPerPixel within budget. Returns the size, or an invalid one with
 // *error set.
-QSize CheckedHeader(const QString& path, Decoder& d, int64_t bytesPerPixel, int64_t budget, QString* error) {
+QSize CheckedHeader(const QString& path, Decoder& d, int64_t bytesPerPixel, int64_t budget,
+                    QString* error) {
     const QByteArray format = d.reader.format();
     if (format.isEmpty()) {
         *error = QStringLiteral("%1: not a picture in a format Marlo can read").arg(path);
@@ -222,18 +228,29 @@ QSize CheckedHeader(const QString& path, Decoder& d, int64_t bytesPerPixel, int6
         return {};
     }
     if (size.width() <= 0 || size.height() <= 0) {
-        *error = QStringLiteral("%1: the image has no pixels (%2 x %3)").arg(path).arg(size.width()).arg(size.height());
+        *error = QStringLiteral("%1: the image has no pixels (%2 x %3)")
+                     .arg(path)
+                     .arg(size.width())
+                     .arg(size.height());
         return {};
     }
     const qint64 pixels = qint64(size.width()) * size.height();
     if (pixels > kMaxPixels) {
-        *error = QStringLiteral("%1: the image of %2 x %3 pixels is larger than Marlo can hold (%4 pixels at most)")
-                     .arg(path).arg(size.width()).arg(size.height()).arg(kMaxPixels);
+        *error =
+            QStringLiteral(
+                "%1: the image of %2 x %3 pixels is larger than Marlo can hold (%4 pixels at most)")
+                .arg(path)
+                .arg(size.width())
+                .arg(size.height())
+                .arg(kMaxPixels);
         return {};
     }
     if (pixels * bytesPerPixel > budget) {
-        *error = QStringLiteral("%1: the image of %2 x %3 pixels needs about %4 of memory; %5 is available")
-                     .arg(path).arg(size.width()).arg(size.height())
+        *error = QStringLiteral(
+                     "%1: the image of %2 x %3 pixels needs about %4 of memory; %5 is available")
+                     .arg(path)
+                     .arg(size.width())
+                     .arg(size.height())
                      .arg(QString::fromStdString(MemoryText(pixels * bytesPerPixel)),
                           QString::fromStdString(MemoryText(std::max<int64_t>(budget, 0))));
         return {};
@@ -251,13 +268,15 @@ QImage DecodeTarget(QImageReader& reader) {
     const QImage::Format format = reader.imageFormat();
     if (!size.isValid() || format == QImage::Format_Invalid) return {};
     const int depth = QImage::toPixelFormat(format).bitsPerPixel();
-    const qsizetype line = ((qsizetype(size.width()) * depth + 31) / 32) * 4;  // 32-bit aligned rows
+    const qsizetype line =
+        ((qsizetype(size.width()) * depth + 31) / 32) * 4;  // 32-bit aligned rows
     const size_t bytes = static_cast<size_t>(line) * static_cast<size_t>(size.height());
     if (depth <= 0 || bytes < (size_t(4) << 20)) return {};
     auto* data = static_cast<uchar*>(std::malloc(bytes));
     if (!data) throw std::bad_alloc();
     AdviseLargePages(data, bytes);
-    return QImage(data, size.width(), size.height(), line, format, [](void* p) { std::free(p); }, data);
+    return QImage(
+        data, size.width(), size.height(), line, format, [](void* p) { std::free(p); }, data);
 }
 
 QImage Decode(const QString& path, Decoder& d, QString* error) {
@@ -273,7 +292,8 @@ QImage Decode(const QString& path, Decoder& d, QString* error) {
         return {};
     }
     if (img.isNull())
-        *error = QStringLiteral("%1: the %2 file is damaged (%3)").arg(path, Upper(format), d.reader.errorString());
+        *error = QStringLiteral("%1: the %2 file is damaged (%3)")
+                     .arg(path, Upper(format), d.reader.errorString());
     return img;
 }
 
@@ -287,12 +307,15 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
     Decoder d(std::move(bytes));
     const QByteArray format = d.reader.format();
     if (!format.isEmpty() && !QImageWriter::supportedImageFormats().contains(format)) {
-        *error = QStringLiteral("%1: Marlo can read %2 files but cannot write them back; convert the "
-                                "image to PNG first").arg(path, Upper(format));
+        *error = QStringLiteral(
+                     "%1: Marlo can read %2 files but cannot write them back; convert the "
+                     "image to PNG first")
+                     .arg(path, Upper(format));
         return false;
     }
     // The file's bytes are held while the image is decoded: they count against the budget too.
-    if (!CheckedHeader(path, d, kProgramBytesPerPixel, budget - d.bytes.size(), error).isValid()) return false;
+    if (!CheckedHeader(path, d, kProgramBytesPerPixel, budget - d.bytes.size(), error).isValid())
+        return false;
     QImage img = Decode(path, d, error);
     if (img.isNull()) return false;
     d.buffer.close();
@@ -319,8 +342,11 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
             out.underB = Plane(w, h);
         }
     } catch (const std::bad_alloc&) {
-        *error = QStringLiteral("%1: the image of %2 x %3 pixels is too large for this computer's memory")
-                     .arg(path).arg(w).arg(h);
+        *error = QStringLiteral(
+                     "%1: the image of %2 x %3 pixels is too large for this computer's memory")
+                     .arg(path)
+                     .arg(w)
+                     .arg(h);
         return false;
     }
     for (int y = 0; y < h; ++y) {
@@ -334,7 +360,8 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
             }
             continue;
         }
-        uint8_t *a = out.alpha.row(y), *ur = out.underR.row(y), *ug = out.underG.row(y), *ub = out.underB.row(y);
+        uint8_t *a = out.alpha.row(y), *ur = out.underR.row(y), *ug = out.underG.row(y),
+                *ub = out.underB.row(y);
         for (int x = 0; x < w; ++x) {
             const int av = qAlpha(line[x]);
             a[x] = static_cast<uint8_t>(av);
@@ -359,7 +386,8 @@ ImageDocument NewWhiteDocument(const QString& path, int w, int h) {
     return d;
 }
 
-bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QByteArray* bytes, QString* error) {
+bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QByteArray* bytes,
+                         QString* error) {
     const int w = doc.width(), h = doc.height();
     const bool alpha = doc.alpha.sizeIs(w, h) && w > 0;
     if (format == "png" && !alpha) {
@@ -392,10 +420,11 @@ bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QBy
             continue;
         }
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        const uint8_t *a = doc.alpha.row(y), *ur = doc.underR.row(y), *ug = doc.underG.row(y), *ub = doc.underB.row(y);
+        const uint8_t *a = doc.alpha.row(y), *ur = doc.underR.row(y), *ug = doc.underG.row(y),
+                      *ub = doc.underB.row(y);
         for (int x = 0; x < w; ++x) {
-            const bool untouched = r[x] == OverWhite(ur[x], a[x]) && g[x] == OverWhite(ug[x], a[x]) &&
-                                   b[x] == OverWhite(ub[x], a[x]);
+            const bool untouched = r[x] == OverWhite(ur[x], a[x]) &&
+                                   g[x] == OverWhite(ug[x], a[x]) && b[x] == OverWhite(ub[x], a[x]);
             line[x] = untouched ? qRgba(ur[x], ug[x], ub[x], a[x]) : qRgba(r[x], g[x], b[x], 255);
         }
     }
@@ -429,23 +458,29 @@ QString NewUntitledPath(const QString& folder) {
 QString FormatLossNote(const ImageDocument& doc) {
     const QByteArray& f = doc.format;
     if (f == "jpeg" || f == "jpg" || f == "webp")
-        return QStringLiteral("%1 is a %2 file: it is written back, when you change it, with lossy "
-                              "compression (quality 95); painted pixels will not come back exactly")
+        return QStringLiteral(
+                   "%1 is a %2 file: it is written back, when you change it, with lossy "
+                   "compression (quality 95); painted pixels will not come back exactly")
             .arg(doc.path, Upper(f));
     if (f == "pbm" || f == "xbm")
-        return QStringLiteral("%1 holds only black and white; colours are lost when it is written "
-                              "back").arg(doc.path);
+        return QStringLiteral(
+                   "%1 holds only black and white; colours are lost when it is written "
+                   "back")
+            .arg(doc.path);
     if (f == "pgm")
-        return QStringLiteral("%1 holds only grey; colours are lost when it is written back").arg(doc.path);
+        return QStringLiteral("%1 holds only grey; colours are lost when it is written back")
+            .arg(doc.path);
     return {};
 }
 
-QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budgetBytes, QString* error) {
+QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budgetBytes,
+                       QString* error) {
     QByteArray bytes;
     FileStamp stamp;
     if (!ReadRegularFile(path, budgetBytes, &bytes, &stamp, error)) return {};
     Decoder d(std::move(bytes));
-    if (!CheckedHeader(path, d, bytesPerPixel, budgetBytes - d.bytes.size(), error).isValid()) return {};
+    if (!CheckedHeader(path, d, bytesPerPixel, budgetBytes - d.bytes.size(), error).isValid())
+        return {};
     return Decode(path, d, error);
 }
 
@@ -474,7 +509,9 @@ Plane DefaultPaper() {
     auto lattice = [&](int x, int y, int cell) {
         const int cx = x / cell, cy = y / cell, n = kSize / cell;
         const int fx = x % cell, fy = y % cell;
-        auto v = [&](int i, int j) { return static_cast<int>(hash((i % n) + cell * 977u, (j % n))); };
+        auto v = [&](int i, int j) {
+            return static_cast<int>(hash((i % n) + cell * 977u, (j % n)));
+        };
         const int top = v(cx, cy) * (cell - fx) + v(cx + 1, cy) * fx;
         const int bottom = v(cx, cy + 1) * (cell - fx) + v(cx + 1, cy + 1) * fx;
         return (top * (cell - fy) + bottom * fy) / (cell * cell);

@@ -38,7 +38,8 @@ ImageDocument NewWhiteDocument(const QString& path, int w, int h);
 // The file's bytes for doc's pixels in format ("png" for rescue copies): pixels whose colour
 // differs from what the canvas was handed get alpha 255, the others their original RGBA.
 // Lossy formats are written at quality 95.
-bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QByteArray* bytes, QString* error);
+bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QByteArray* bytes,
+                         QString* error);
 // The first free untitled.png, untitled-1.png, ... in folder.
 QString NewUntitledPath(const QString& folder);
 // A line to announce at start when the file's format cannot hold the painted colours exactly
@@ -46,7 +47,8 @@ QString NewUntitledPath(const QString& folder);
 QString FormatLossNote(const ImageDocument& doc);
 // A picture file (the paper, the wallpaper): a regular file whose header size fits within
 // budgetBytes at bytesPerPixel. Returns a null image with a one-line reason on failure.
-QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budgetBytes, QString* error);
+QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budgetBytes,
+                       QString* error);
 // A grey plane from a picture file (the paper), or the built-in paper grain.
 bool LoadGreyPlane(const QString& path, Plane* plane, QString* error);
 Plane DefaultPaper();

@@ -1,5 +1,6 @@
 #include "host/qt/plugin_host.h"
 
+#include <fcntl.h>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -12,7 +13,6 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
 #include <utility>
 
@@ -43,8 +43,8 @@ void LayerHost::Keep(int c, const Plane& plane) {
         const int32_t w = layer_.Width(), h = layer_.Height();
         if (!plane.sizeIs(w, h))
             throw HostError("The image sent back has " + std::to_string(plane.width) + " x " +
-                            std::to_string(plane.height) + " pixels; the layer has " + std::to_string(w) + " x " +
-                            std::to_string(h) + ".");
+                            std::to_string(plane.height) + " pixels; the layer has " +
+                            std::to_string(w) + " x " + std::to_string(h) + ".");
         sent_[c] = plane;
     } catch (...) {
         // Marlo abandons this write-back: its undo step must not swallow what the user does next.
@@ -89,7 +89,8 @@ void LayerHost::Store() {
             if (current.empty()) current = layer_.Read();
             plane = current[current.size() == 1 ? 0 : &plane - planes.data()];
         } else if (!plane.sizeIs(w, h)) {
-            throw HostError("The layer was resized to " + std::to_string(w) + " x " + std::to_string(h) +
+            throw HostError("The layer was resized to " + std::to_string(w) + " x " +
+                            std::to_string(h) +
                             " before the image came back; nothing was written.");
         }
     }
@@ -97,7 +98,8 @@ void LayerHost::Store() {
         // A grey layer takes back the mean of the three planes, rounded to the nearest.
         Plane grey(w, h);
         for (size_t i = 0; i < grey.bytes.size(); ++i)
-            grey.bytes[i] = static_cast<uint8_t>((planes[0].bytes[i] + planes[1].bytes[i] + planes[2].bytes[i] + 1) / 3);
+            grey.bytes[i] = static_cast<uint8_t>(
+                (planes[0].bytes[i] + planes[1].bytes[i] + planes[2].bytes[i] + 1) / 3);
         planes.assign(1, std::move(grey));
     }
     layer_.Write(planes);
@@ -109,7 +111,8 @@ void LayerHost::Finish() {
     layer_.EndUndoStep();
 }
 
-Plane PatternPaper(const std::vector<uint8_t>& pixels, int32_t width, int32_t height, int32_t channels) {
+Plane PatternPaper(const std::vector<uint8_t>& pixels, int32_t width, int32_t height,
+                   int32_t channels) {
     if (width <= 0 || height <= 0 || channels < 1 || channels > 4 ||
         pixels.size() != static_cast<size_t>(width) * height * channels)
         return {};
@@ -147,14 +150,17 @@ public:
     }
     bool Start(QString* address, QString* error) {
         daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                       QStringLiteral("--print-address=1")});
         if (!daemon_.waitForStarted(10000)) {
-            *error = QStringLiteral("there is no session bus, and dbus-daemon cannot be started (%1)")
-                         .arg(daemon_.errorString());
+            *error =
+                QStringLiteral("there is no session bus, and dbus-daemon cannot be started (%1)")
+                    .arg(daemon_.errorString());
             return false;
         }
         QByteArray out;
-        while (!out.contains('\n') && daemon_.waitForReadyRead(10000)) out += daemon_.readAllStandardOutput();
+        while (!out.contains('\n') && daemon_.waitForReadyRead(10000))
+            out += daemon_.readAllStandardOutput();
         *address = QString::fromUtf8(out.left(out.indexOf('\n')).trimmed());
         if (address->isEmpty()) {
             *error = QStringLiteral("there is no session bus, and dbus-daemon gave no address");
@@ -205,7 +211,8 @@ SessionResult RunMarloSession(PaintLayer& layer) {
     int32_t pw = 0, ph = 0, channels = 0;
     const std::vector<uint8_t> pattern = layer.Pattern(&pw, &ph, &channels);
     Plane paper = PatternPaper(pattern, pw, ph, channels);
-    if (paper.empty() || qint64(paper.width) * paper.height > kMaxBusPlaneBytes) paper = DefaultPaper();
+    if (paper.empty() || qint64(paper.width) * paper.height > kMaxBusPlaneBytes)
+        paper = DefaultPaper();
 
     KeepDescriptorsFromChildren();
     QString error;
@@ -219,15 +226,19 @@ SessionResult RunMarloSession(PaintLayer& layer) {
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
     }
     if (qint64(layer.Width()) * layer.Height() > kMaxBusPlaneBytes)
-        return Failed(QStringLiteral("The layer is %1 x %2 pixels: too large to cross the bus (at most %3 pixels).")
-                          .arg(layer.Width())
-                          .arg(layer.Height())
-                          .arg(kMaxBusPlaneBytes));
+        return Failed(
+            QStringLiteral(
+                "The layer is %1 x %2 pixels: too large to cross the bus (at most %3 pixels).")
+                .arg(layer.Width())
+                .arg(layer.Height())
+                .arg(kMaxBusPlaneBytes));
 
     auto host = std::make_shared<LayerHost>(layer, std::move(paper));
     TarnwickService service(host);
     if (!service.Publish(bus, true, &error))
-        return Failed(QStringLiteral("Marlo cannot start: %1. Close the Marlo session that is open first.").arg(error));
+        return Failed(
+            QStringLiteral("Marlo cannot start: %1. Close the Marlo session that is open first.")
+                .arg(error));
     struct Unpublish {
         QDBusConnection& bus;
         ~Unpublish() {
@@ -238,9 +249,11 @@ SessionResult RunMarloSession(PaintLayer& layer) {
 
     const QString program = MarloExecutable();
     if (program.isEmpty())
-        return Failed(QStringLiteral("Marlo is neither beside the plug-in (%1) nor on PATH; set MARLO_EXECUTABLE "
-                                     "to the marlo program.")
-                          .arg(QCoreApplication::applicationDirPath()));
+        return Failed(
+            QStringLiteral(
+                "Marlo is neither beside the plug-in (%1) nor on PATH; set MARLO_EXECUTABLE "
+                "to the marlo program.")
+                .arg(QCoreApplication::applicationDirPath()));
     QProcess marlo;
     marlo.setProcessEnvironment(environment);
     marlo.setProcessChannelMode(QProcess::ForwardedOutputChannel);
@@ -254,18 +267,21 @@ SessionResult RunMarloSession(PaintLayer& layer) {
     QObject::connect(&marlo, &QProcess::finished, &loop, &QEventLoop::quit);
     marlo.start(program, {QStringLiteral("--dbus")});
     if (!marlo.waitForStarted(30000))
-        return Failed(QStringLiteral("Marlo (%1) cannot be started: %2").arg(program, marlo.errorString()));
+        return Failed(
+            QStringLiteral("Marlo (%1) cannot be started: %2").arg(program, marlo.errorString()));
     if (marlo.state() != QProcess::NotRunning) loop.exec();
     errors += marlo.readAllStandardError();
     host->Finish();
 
     if (marlo.exitStatus() == QProcess::CrashExit)
-        return Failed(QStringLiteral("Marlo (%1) ended abnormally: %2").arg(program, marlo.errorString()));
+        return Failed(
+            QStringLiteral("Marlo (%1) ended abnormally: %2").arg(program, marlo.errorString()));
     if (marlo.exitCode() != 0) {
         const QStringList lines = QString::fromLocal8Bit(errors).trimmed().split(QLatin1Char('\n'));
-        return Failed(QStringLiteral("Marlo ended with exit code %1%2")
-                          .arg(marlo.exitCode())
-                          .arg(lines.back().isEmpty() ? QString() : QStringLiteral(": ") + lines.back()));
+        return Failed(
+            QStringLiteral("Marlo ended with exit code %1%2")
+                .arg(marlo.exitCode())
+                .arg(lines.back().isEmpty() ? QString() : QStringLiteral(": ") + lines.back()));
     }
     return {true, {}};
 }

@@ -77,7 +77,8 @@ private:
 };
 
 // The application's pattern turned to grey, the way Marlo reads a paper file.
-Plane PatternPaper(const std::vector<uint8_t>& pixels, int32_t width, int32_t height, int32_t channels);
+Plane PatternPaper(const std::vector<uint8_t>& pixels, int32_t width, int32_t height,
+                   int32_t channels);
 
 struct SessionResult {
     bool ok = false;

@@ -10,11 +10,14 @@
 #include "core/errors.h"
 
 RemoteForm::RemoteForm(QDBusConnection connection, QString service, QString path, QObject* parent)
-    : QObject(parent), connection_(std::move(connection)), service_(std::move(service)), path_(std::move(path)) {}
+    : QObject(parent),
+      connection_(std::move(connection)),
+      service_(std::move(service)),
+      path_(std::move(path)) {}
 
 void RemoteForm::PrefsCallback() {
-    const QDBusMessage call = QDBusMessage::createMethodCall(service_, path_, QLatin1String(kFormInterface),
-                                                             QStringLiteral("PrefsCallback"));
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        service_, path_, QLatin1String(kFormInterface), QStringLiteral("PrefsCallback"));
     auto* watcher = new QDBusPendingCallWatcher(connection_.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         emit prefsCallbackAnswered(w->isError() ? w->error().message() : QString());
@@ -33,9 +36,11 @@ bool TarnwickService::Publish(QDBusConnection connection, bool claimName, QStrin
     return Publish(std::move(connection), claimName, true, error);
 }
 
-bool TarnwickService::Publish(QDBusConnection connection, bool claimName, bool offerFds, QString* error) {
+bool TarnwickService::Publish(QDBusConnection connection, bool claimName, bool offerFds,
+                              QString* error) {
     if (!connection.isConnected()) {
-        *error = QStringLiteral("cannot reach the D-Bus session bus: %1").arg(connection.lastError().message());
+        *error = QStringLiteral("cannot reach the D-Bus session bus: %1")
+                     .arg(connection.lastError().message());
         return false;
     }
     const QDBusConnection::RegisterOptions exported =
@@ -46,13 +51,15 @@ bool TarnwickService::Publish(QDBusConnection connection, bool claimName, bool o
         return false;
     }
     if (!claimName) return true;
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = connection.interface()->registerService(
-        QLatin1String(kTarnwickService), QDBusConnectionInterface::DontQueueService,
-        QDBusConnectionInterface::DontAllowReplacement);
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        connection.interface()->registerService(QLatin1String(kTarnwickService),
+                                                QDBusConnectionInterface::DontQueueService,
+                                                QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         connection.unregisterObject(QLatin1String(kTarnwickPath));
         *error = reply.isValid()
-                     ? QStringLiteral("another host already owns the name %1").arg(QLatin1String(kTarnwickService))
+                     ? QStringLiteral("another host already owns the name %1")
+                           .arg(QLatin1String(kTarnwickService))
                      : QStringLiteral("cannot own the name %1: %2")
                            .arg(QLatin1String(kTarnwickService), reply.error().message());
         return false;
@@ -79,7 +86,8 @@ auto TarnwickService::Forward(const char* method, F&& body) -> decltype(body()) 
     }
 }
 
-BusPlane TarnwickService::PlaneReply(const char* method, const char* fdMethod, Plane (Host::*get)()) {
+BusPlane TarnwickService::PlaneReply(const char* method, const char* fdMethod,
+                                     Plane (Host::*get)()) {
     return Forward(method, [&] {
         const Plane plane = (host_.get()->*get)();
         // A reply the bus would choke on is refused now, not left to time out at the caller.
@@ -99,26 +107,32 @@ BusPlaneFd TarnwickService::PlaneFdReply(const char* method, Plane (Host::*get)(
     return Forward(method, [&] {
         QString error;
         BusPlaneFd bus = SealedPlane((host_.get()->*get)(), &error);
-        if (!bus.fd.isValid()) throw HostError(QStringLiteral("%1: %2").arg(QLatin1String(method), error).toStdString());
+        if (!bus.fd.isValid())
+            throw HostError(
+                QStringLiteral("%1: %2").arg(QLatin1String(method), error).toStdString());
         return bus;
     });
 }
 
-void TarnwickService::SetPlane(const char* method, const BusPlane& plane, void (Host::*set)(const Plane&)) {
+void TarnwickService::SetPlane(const char* method, const BusPlane& plane,
+                               void (Host::*set)(const Plane&)) {
     const QString fault = BusPlaneFault(plane);
     if (!fault.isEmpty()) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("%1: refused %2").arg(QLatin1String(method), fault));
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("%1: refused %2").arg(QLatin1String(method), fault));
         return;
     }
     Forward(method, [&] { (host_.get()->*set)(ToPlane(plane)); });
 }
 
-void TarnwickService::SetPlaneFd(const char* method, const BusPlaneFd& bus, void (Host::*set)(const Plane&)) {
+void TarnwickService::SetPlaneFd(const char* method, const BusPlaneFd& bus,
+                                 void (Host::*set)(const Plane&)) {
     Plane plane;
     QString fault;
     // The caller's descriptor is checked like any other input before a byte is read.
     if (!ReadSealedPlane(bus, &plane, &fault)) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("%1: refused %2").arg(QLatin1String(method), fault));
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("%1: refused %2").arg(QLatin1String(method), fault));
         return;
     }
     Forward(method, [&] { (host_.get()->*set)(plane); });
@@ -130,8 +144,12 @@ qint32 TarnwickService::Tarn_GetPaperWidth() {
 qint32 TarnwickService::tarn_GetPaperHeight() {
     return Forward("tarn_GetPaperHeight", [&] { return host_->tarn_GetPaperHeight(); });
 }
-BusPlane TarnwickService::Tarn_GetPaper() { return PlaneReply("Tarn_GetPaper", "Tarn_GetPaperFd", &Host::Tarn_GetPaper); }
-BusPlaneFd TarnwickService::Tarn_GetPaperFd() { return PlaneFdReply("Tarn_GetPaperFd", &Host::Tarn_GetPaper); }
+BusPlane TarnwickService::Tarn_GetPaper() {
+    return PlaneReply("Tarn_GetPaper", "Tarn_GetPaperFd", &Host::Tarn_GetPaper);
+}
+BusPlaneFd TarnwickService::Tarn_GetPaperFd() {
+    return PlaneFdReply("Tarn_GetPaperFd", &Host::Tarn_GetPaper);
+}
 qint32 TarnwickService::Tarn_BufferWidth() {
     return Forward("Tarn_BufferWidth", [&] { return host_->Tarn_BufferWidth(); });
 }
@@ -147,9 +165,15 @@ BusPlane TarnwickService::Tarn_GetGBuffer() {
 BusPlane TarnwickService::Tarn_GetBBuffer() {
     return PlaneReply("Tarn_GetBBuffer", "Tarn_GetBBufferFd", &Host::Tarn_GetBBuffer);
 }
-BusPlaneFd TarnwickService::Tarn_GetRBufferFd() { return PlaneFdReply("Tarn_GetRBufferFd", &Host::Tarn_GetRBuffer); }
-BusPlaneFd TarnwickService::Tarn_GetGBufferFd() { return PlaneFdReply("Tarn_GetGBufferFd", &Host::Tarn_GetGBuffer); }
-BusPlaneFd TarnwickService::Tarn_GetBBufferFd() { return PlaneFdReply("Tarn_GetBBufferFd", &Host::Tarn_GetBBuffer); }
+BusPlaneFd TarnwickService::Tarn_GetRBufferFd() {
+    return PlaneFdReply("Tarn_GetRBufferFd", &Host::Tarn_GetRBuffer);
+}
+BusPlaneFd TarnwickService::Tarn_GetGBufferFd() {
+    return PlaneFdReply("Tarn_GetGBufferFd", &Host::Tarn_GetGBuffer);
+}
+BusPlaneFd TarnwickService::Tarn_GetBBufferFd() {
+    return PlaneFdReply("Tarn_GetBBufferFd", &Host::Tarn_GetBBuffer);
+}
 
 void TarnwickService::Tarn_SendFormObject(const QDBusObjectPath& window, qint16 zero) {
     // The window lives in the calling process: reach it at the caller's unique name.
@@ -187,5 +211,6 @@ void TarnwickService::tarn_Refresh() {
     Forward("tarn_Refresh", [&] { host_->tarn_Refresh(); });
 }
 QString TarnwickService::Tarn_WallpaperFilename() {
-    return Forward("Tarn_WallpaperFilename", [&] { return QString::fromStdString(host_->Tarn_WallpaperFilename()); });
+    return Forward("Tarn_WallpaperFilename",
+                   [&] { return QString::fromStdString(host_->Tarn_WallpaperFilename()); });
 }

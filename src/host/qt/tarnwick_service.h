@@ -11,15 +11,16 @@
 #include <QString>
 #include <memory>
 
-#include "host/qt/dbus_interface.h"
 #include "host/host.h"
+#include "host/qt/dbus_interface.h"
 
 // The window Marlo handed over, as the host reaches it: /Form1 at the caller's unique name.
 class RemoteForm : public QObject, public HostCallbackTarget {
     Q_OBJECT
 
 public:
-    RemoteForm(QDBusConnection connection, QString service, QString path, QObject* parent = nullptr);
+    RemoteForm(QDBusConnection connection, QString service, QString path,
+               QObject* parent = nullptr);
     // Calls PrefsCallback without waiting: Marlo may be inside a call to us right now.
     // The outcome arrives as prefsCallbackAnswered.
     void PrefsCallback() override;

@@ -25,7 +25,8 @@ QImage DocumentPicture(const ImageDocument& doc) {
 
 TarnwickWindow::TarnwickWindow(const FileHost* document, TarnwickService* service, QWidget* parent)
     : QMainWindow(parent), document_(document), service_(service), view_(new QLabel) {
-    setWindowTitle(QStringLiteral("tarnwick-host - %1").arg(QFileInfo(document->document().path).fileName()));
+    setWindowTitle(
+        QStringLiteral("tarnwick-host - %1").arg(QFileInfo(document->document().path).fileName()));
     auto* scroll = new QScrollArea;
     scroll->setWidget(view_);
     setCentralWidget(scroll);
@@ -36,15 +37,20 @@ TarnwickWindow::TarnwickWindow(const FileHost* document, TarnwickService* servic
     connect(prefsAction_, &QAction::triggered, this, [this] {
         if (service_->form()) service_->form()->PrefsCallback();
     });
-    connect(service_, &TarnwickService::formReceived, this, [this](const QString& who, const QString& path) {
-        prefsAction_->setEnabled(true);
-        statusBar()->showMessage(QStringLiteral("Marlo canvas window at %1 %2").arg(who, path));
-        if (RemoteForm* form = service_->form())
-            connect(form, &RemoteForm::prefsCallbackAnswered, this, [this](const QString& error) {
-                statusBar()->showMessage(error.isEmpty() ? QStringLiteral("PrefsCallback done")
-                                                         : QStringLiteral("PrefsCallback failed: %1").arg(error));
-            });
-    });
+    connect(
+        service_, &TarnwickService::formReceived, this,
+        [this](const QString& who, const QString& path) {
+            prefsAction_->setEnabled(true);
+            statusBar()->showMessage(QStringLiteral("Marlo canvas window at %1 %2").arg(who, path));
+            if (RemoteForm* form = service_->form())
+                connect(form, &RemoteForm::prefsCallbackAnswered, this,
+                        [this](const QString& error) {
+                            statusBar()->showMessage(
+                                error.isEmpty()
+                                    ? QStringLiteral("PrefsCallback done")
+                                    : QStringLiteral("PrefsCallback failed: %1").arg(error));
+                        });
+        });
     Redraw();
 }
 

@@ -18,11 +18,14 @@ int16_t BitsOf(Flags flags, std::initializer_list<std::pair<Flag, int16_t>> tabl
 }
 
 inline int16_t ButtonBits(Qt::MouseButtons buttons) {
-    return BitsOf<Qt::MouseButtons, Qt::MouseButton>(
-        buttons, {{Qt::LeftButton, kLeftButton}, {Qt::RightButton, kRightButton}, {Qt::MiddleButton, kMiddleButton}});
+    return BitsOf<Qt::MouseButtons, Qt::MouseButton>(buttons, {{Qt::LeftButton, kLeftButton},
+                                                               {Qt::RightButton, kRightButton},
+                                                               {Qt::MiddleButton, kMiddleButton}});
 }
 
 inline int16_t ShiftBits(Qt::KeyboardModifiers modifiers) {
-    return BitsOf<Qt::KeyboardModifiers, Qt::KeyboardModifier>(
-        modifiers, {{Qt::ShiftModifier, kShiftKey}, {Qt::ControlModifier, kCtrlKey}, {Qt::AltModifier, kAltKey}});
+    return BitsOf<Qt::KeyboardModifiers, Qt::KeyboardModifier>(modifiers,
+                                                               {{Qt::ShiftModifier, kShiftKey},
+                                                                {Qt::ControlModifier, kCtrlKey},
+                                                                {Qt::AltModifier, kAltKey}});
 }

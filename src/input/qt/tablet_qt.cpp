@@ -22,7 +22,9 @@ QRect Desktop(const QWidget* w) {
     return screen->virtualGeometry();
 }
 
-QWidget* WindowOf(TabletWindowHandle hWnd) { return hWnd ? QWidget::find(static_cast<WId>(hWnd)) : nullptr; }
+QWidget* WindowOf(TabletWindowHandle hWnd) {
+    return hWnd ? QWidget::find(static_cast<WId>(hWnd)) : nullptr;
+}
 
 // Packets and client positions are in device pixels, as the canvas's client pixels are.
 qreal Dpr(const QWidget* w) { return w ? w->devicePixelRatioF() : 1.0; }
@@ -38,8 +40,10 @@ bool IsTablet(const QInputDevice* d) {
 bool FromRealMouse(const QMouseEvent* e, const QPointF& lastPen) {
     using T = QInputDevice::DeviceType;
     const QInputDevice* d = e->device();
-    return e->source() == Qt::MouseEventNotSynthesized && d && (d->type() == T::Mouse || d->type() == T::TouchPad) &&
-           !(std::abs(e->globalPosition().x() - lastPen.x()) < 1 && std::abs(e->globalPosition().y() - lastPen.y()) < 1);
+    return e->source() == Qt::MouseEventNotSynthesized && d &&
+           (d->type() == T::Mouse || d->type() == T::TouchPad) &&
+           !(std::abs(e->globalPosition().x() - lastPen.x()) < 1 &&
+             std::abs(e->globalPosition().y() - lastPen.y()) < 1);
 }
 
 // The client area of a main window is its central widget: the menu bar lies outside it.
@@ -58,13 +62,17 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         const QEvent::Type type = event->type();
         if (watched == QCoreApplication::instance()) {
-            if (type == QEvent::TabletEnterProximity) tablet_->DeliverProximity(true);
-            else if (type == QEvent::TabletLeaveProximity) tablet_->DeliverProximity(false);
-        } else if (type == QEvent::TabletPress || type == QEvent::TabletMove || type == QEvent::TabletRelease) {
+            if (type == QEvent::TabletEnterProximity)
+                tablet_->DeliverProximity(true);
+            else if (type == QEvent::TabletLeaveProximity)
+                tablet_->DeliverProximity(false);
+        } else if (type == QEvent::TabletPress || type == QEvent::TabletMove ||
+                   type == QEvent::TabletRelease) {
             lastPen_ = static_cast<QTabletEvent*>(event)->globalPosition();
         } else if ((type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
                     type == QEvent::MouseButtonRelease) &&
-                   tablet_->PenInRange() && FromRealMouse(static_cast<QMouseEvent*>(event), lastPen_)) {
+                   tablet_->PenInRange() &&
+                   FromRealMouse(static_cast<QMouseEvent*>(event), lastPen_)) {
             // The mouse is in use: a pen that left without a word is out of range.
             tablet_->DeliverProximity(false);
         }
@@ -90,7 +98,8 @@ public:
     void ClientToScreen(TabletWindowHandle hWnd, double& x, double& y) const override {
         const QWidget* w = WindowOf(hWnd);
         if (!w) throw TabletError("The tablet's window has gone");
-        const QPointF origin = ClientArea(w)->mapToGlobal(QPointF(0, 0)) - QPointF(Desktop(w).topLeft());
+        const QPointF origin =
+            ClientArea(w)->mapToGlobal(QPointF(0, 0)) - QPointF(Desktop(w).topLeft());
         x = origin.x() * Dpr(w);
         y = origin.y() * Dpr(w);
     }
@@ -107,7 +116,8 @@ private:
 }  // namespace
 
 std::unique_ptr<CTablet> CreateQtTablet() {
-    if (!QCoreApplication::instance()) throw TabletError("Tablet events need the application object");
+    if (!QCoreApplication::instance())
+        throw TabletError("Tablet events need the application object");
     return std::make_unique<QtTablet>();
 }
 
@@ -118,7 +128,8 @@ TabletWindowHandle TabletWindowOf(QWidget* w) {
 void RecordTabletEvent(CTablet& tablet, QWidget* receiver, const QTabletEvent& event) {
     // Some drivers never report proximity: a pen that reports is in range.
     if (!tablet.PenInRange()) tablet.DeliverProximity(true);
-    const QPointF at = (event.globalPosition() - QPointF(Desktop(receiver).topLeft())) * Dpr(receiver->window());
+    const QPointF at =
+        (event.globalPosition() - QPointF(Desktop(receiver).topLeft())) * Dpr(receiver->window());
     const bool eraser = event.pointerType() == QPointingDevice::PointerType::Eraser;
     tablet.DeliverPen(TabletWindowOf(receiver), at.x(), at.y(), event.pressure(),
                       AltitudeFromTilt(event.xTilt(), event.yTilt(), eraser));

@@ -4,9 +4,18 @@
 #include <QPixmap>
 
 enum class ButtonIcon {
-    Pen, WaterBrush, Ink, GelBrush,
-    Pan, Zoom, ActualSize, FitWindow,
-    GetImage, SendImage, Undo, Clear,
+    Pen,
+    WaterBrush,
+    Ink,
+    GelBrush,
+    Pan,
+    Zoom,
+    ActualSize,
+    FitWindow,
+    GetImage,
+    SendImage,
+    Undo,
+    Clear,
 };
 
 constexpr int kIconSize = 29;

@@ -14,9 +14,10 @@
 #include "palette/qt/kt_button.h"
 #include "palette/qt/palette_placement.h"
 #include "palette/qt/picture_box.h"
+#include "palette/qt/prefs_callback.h"
 #include "palette/qt/trackle.h"
 #include "palette/qt/wallpaper.h"
-#include "palette/qt/prefs_callback.h"
+#include "palette/slider_roles.h"
 
 namespace {
 
@@ -44,10 +45,11 @@ kt_button* IconButton(QWidget* parent, int x, int y, ButtonIcon icon, const QStr
     return b;
 }
 
-Trackle* Slider(QWidget* parent, int y, double min, double max, double value) {
+Trackle* Slider(QWidget* parent, int y, SliderRole role) {
     auto* t = new Trackle(parent);
     t->setGeometry(50, y, 80, 18);
-    t->SetDesign(min, max, value);
+    const SliderDesign& design = DesignOf(role);
+    t->SetDesign(design.min, design.max, design.start);
     t->setBackColor(kSliderBack);
     t->setForeColor(kSliderFore);
     return t;
@@ -81,13 +83,10 @@ Form2::Form2() : QWidget(nullptr, Qt::Tool) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     BuildControls();
     ConnectHandlers();
-    SampleTarget = this;
     Form_Load();
 }
 
-Form2::~Form2() {
-    if (SampleTarget == this) SampleTarget = nullptr;
-}
+Form2::~Form2() = default;
 
 void Form2::BuildControls() {
     // Created in the window's control order, top to bottom as the design lists them.
@@ -110,15 +109,15 @@ void Form2::BuildControls() {
     kt_button1 = IconButton(this, 72, 72, ButtonIcon::Undo, "Undo");
     kt_button2 = IconButton(this, 104, 72, ButtonIcon::Clear, "Clear");
 
-    Trackle1 = Slider(this, 118, 1, 32, 2);
+    Trackle1 = Slider(this, 118, kSizeSlider);
     Label(this, 4, 118, 40, 19, "Size");
-    Trackle8 = Slider(this, 140, 1, 255, 255);
+    Trackle8 = Slider(this, 140, kPressSlider);
     Label(this, 4, 140, 40, 19, "Press");
-    Trackle5 = Slider(this, 162, 1, 255, 255);
+    Trackle5 = Slider(this, 162, kOpacitySlider);
     Label(this, 4, 162, 40, 19, "Opacity");
-    Trackle6 = Slider(this, 184, 0, 100, 15);  // percent of the radius
+    Trackle6 = Slider(this, 184, kStepSlider);
     Label(this, 4, 184, 40, 19, "Step");
-    Trackle7 = Slider(this, 206, 0, 255, 0);
+    Trackle7 = Slider(this, 206, kPaperSlider);
     Label(this, 4, 206, 40, 19, "Paper");
 
     kt_button15 = new kt_button(this);
@@ -141,11 +140,11 @@ void Form2::BuildControls() {
     Picture1->move(50, 386);
     Label(this, 4, 386, 40, 19, "Hue");
 
-    Trackle2 = Slider(this, 422, 1, 255, 1);
+    Trackle2 = Slider(this, 422, kRedSlider);
     Label(this, 4, 422, 40, 19, "Red");
-    Trackle3 = Slider(this, 444, 1, 255, 1);
+    Trackle3 = Slider(this, 444, kGreenSlider);
     Label(this, 4, 444, 40, 19, "Green");
-    Trackle4 = Slider(this, 466, 1, 255, 1);
+    Trackle4 = Slider(this, 466, kBlueSlider);
     Label(this, 4, 466, 40, 19, "Blue");
 }
 
@@ -195,7 +194,8 @@ void Form2::ShowBeside(QWidget* canvasWindow) {
     if (canvas && canvas != this) {
         canvas->winId();  // both native windows must exist for the palette to be owned
         winId();
-        if (canvas->windowHandle() && windowHandle()) windowHandle()->setTransientParent(canvas->windowHandle());
+        if (canvas->windowHandle() && windowHandle())
+            windowHandle()->setTransientParent(canvas->windowHandle());
         MoveBeside(canvas);
         // A canvas not yet on the screen has no place to stand beside: place again when it shows.
         if (!canvas->isVisible()) {
@@ -218,7 +218,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
     // The canvas is placed by the window manager when it first shows: stand beside it at the
     // show, when it is fitted to the screen, and once more when its place is first reported.
     if (watched == placeAfterShow_ && placeAfterShow_->isVisible() &&
-        (event->type() == QEvent::Show || event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        (event->type() == QEvent::Show || event->type() == QEvent::Move ||
+         event->type() == QEvent::Resize)) {
         MoveBeside(placeAfterShow_);
         if (event->type() == QEvent::Move) {
             placeAfterShow_->removeEventFilter(this);
@@ -236,19 +237,19 @@ void Form2::Close() {
 }
 
 float Form2::SliderValue(int n) const {
-    const Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
-    if (n < 1 || n > 8) return 0.0f;
+    const Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4,
+                                Trackle5, Trackle6, Trackle7, Trackle8};
+    if (n < 1 || n > kSliderCount) return 0.0f;
     return static_cast<float>(sliders[n - 1]->value());
 }
 
 void Form2::StepSlider(int n, int steps) {
-    Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4, Trackle5, Trackle6, Trackle7, Trackle8};
-    if (n >= 1 && n <= 8) sliders[n - 1]->Step(steps);
+    Trackle* sliders[] = {Trackle1, Trackle2, Trackle3, Trackle4,
+                          Trackle5, Trackle6, Trackle7, Trackle8};
+    if (n >= 1 && n <= kSliderCount) sliders[n - 1]->Step(steps);
 }
 
 void Form2::ApplyTheme() {
     PrefsCallback(this);
     SetColor();  // the theme gives the swatch the plain button face; it shows the colour again
 }
-
-PaletteWindow* CreateForm2() { return new Form2(); }

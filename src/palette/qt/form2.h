@@ -77,9 +77,12 @@ public:
     void Picker_Paint();
     void Picker_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
 
-    kt_button *kt_button1 = nullptr, *kt_button2 = nullptr, *kt_button3 = nullptr, *kt_button4 = nullptr;
-    kt_button *kt_button5 = nullptr, *kt_button6 = nullptr, *kt_button7 = nullptr, *kt_button8 = nullptr;
-    kt_button *kt_button9 = nullptr, *kt_button10 = nullptr, *kt_button11 = nullptr, *kt_button12 = nullptr;
+    kt_button *kt_button1 = nullptr, *kt_button2 = nullptr, *kt_button3 = nullptr,
+              *kt_button4 = nullptr;
+    kt_button *kt_button5 = nullptr, *kt_button6 = nullptr, *kt_button7 = nullptr,
+              *kt_button8 = nullptr;
+    kt_button *kt_button9 = nullptr, *kt_button10 = nullptr, *kt_button11 = nullptr,
+              *kt_button12 = nullptr;
     kt_button *kt_button13 = nullptr, *kt_button14 = nullptr, *kt_button15 = nullptr;
     Trackle *Trackle1 = nullptr, *Trackle2 = nullptr, *Trackle3 = nullptr, *Trackle4 = nullptr;
     Trackle *Trackle5 = nullptr, *Trackle6 = nullptr, *Trackle7 = nullptr, *Trackle8 = nullptr;
@@ -104,9 +107,6 @@ private:
     void MoveBeside(QWidget* canvas);
 
     uint32_t backColor_ = 0x808080;
-    bool closing_ = false;  // Close() was called: the window really closes
+    bool closing_ = false;              // Close() was called: the window really closes
     QPointer<QWidget> placeAfterShow_;  // a canvas not yet shown when the palette was
 };
-
-// The factory the application hands to CreatePaletteWindow. The caller owns the window.
-PaletteWindow* CreateForm2();

@@ -1,10 +1,10 @@
 // The palette's upper half: brush kinds, brush sliders, drag handles and command buttons.
 #include <QMenu>
 
-#include "core/module1.h"
 #include "brush/tables.h"
 #include "canvas/qt/menus.h"
 #include "canvas/qt/report.h"
+#include "core/module1.h"
 #include "input/stroke_capture.h"
 #include "palette/colour_model.h"
 #include "palette/qt/form2.h"
@@ -79,10 +79,18 @@ constexpr int32_t kFlat = 0, kRelief = 1;
 
 }  // namespace
 
-void Form2::kt_button8_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button8, kNoCurve, kFlat, kBlendPlain); }       // Pen
-void Form2::kt_button9_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button9, kCurve1, kFlat, kBlendMultiply); }     // Water brush
-void Form2::kt_button6_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button6, kCurve2, kFlat, kBlendMultiply); }     // Ink
-void Form2::kt_button7_MouseDown(int16_t, int16_t, float, float) { BrushKind(kt_button7, kCurve1, kRelief, kBlendPlain); }      // Gel brush
+void Form2::kt_button8_MouseDown(int16_t, int16_t, float, float) {
+    BrushKind(kt_button8, kNoCurve, kFlat, kBlendPlain);
+}  // Pen
+void Form2::kt_button9_MouseDown(int16_t, int16_t, float, float) {
+    BrushKind(kt_button9, kCurve1, kFlat, kBlendMultiply);
+}  // Water brush
+void Form2::kt_button6_MouseDown(int16_t, int16_t, float, float) {
+    BrushKind(kt_button6, kCurve2, kFlat, kBlendMultiply);
+}  // Ink
+void Form2::kt_button7_MouseDown(int16_t, int16_t, float, float) {
+    BrushKind(kt_button7, kCurve1, kRelief, kBlendPlain);
+}  // Gel brush
 
 // Only the movement since the press counts on the canvas, so the handle's own coordinates
 // serve as canvas coordinates.

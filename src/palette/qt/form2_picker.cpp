@@ -10,8 +10,8 @@
 #include "palette/qt/kt_button.h"
 #include "palette/qt/picture_box.h"
 #include "palette/qt/trackle.h"
-#include "palette/triangle_fill.h"
 #include "palette/qt/wallpaper.h"
+#include "palette/triangle_fill.h"
 
 namespace {
 
@@ -43,7 +43,8 @@ void Form2::ColourSliderChanged(float& channel, const Trackle* slider) {
 }
 
 void Form2::GetHSV() {
-    const float r = Module1.ColorR / 255.0f, g = Module1.ColorG / 255.0f, b = Module1.ColorB / 255.0f;
+    const float r = Module1.ColorR / 255.0f, g = Module1.ColorG / 255.0f,
+                b = Module1.ColorB / 255.0f;
     float h, s, v;
     RGB_To_HSV(r, g, b, h, s, v);
     if (HoldHue == 0) Module1.PickerHue = RoundHalfEven(h);

@@ -15,17 +15,32 @@ kt_button::kt_button(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void kt_button::setBorderless(bool on) { borderless_ = on; update(); }
-void kt_button::setCaption(const QString& text) { caption_ = text; update(); }
-void kt_button::setPicture(const QPixmap& icon) { picture_ = icon; update(); }
+void kt_button::setBorderless(bool on) {
+    borderless_ = on;
+    update();
+}
+void kt_button::setCaption(const QString& text) {
+    caption_ = text;
+    update();
+}
+void kt_button::setPicture(const QPixmap& icon) {
+    picture_ = icon;
+    update();
+}
 
 void kt_button::setPictureSource(std::function<QPixmap(qreal)> draw) {
     pictureSource_ = std::move(draw);
     picture_ = pictureSource_ ? pictureSource_(devicePixelRatioF()) : QPixmap();
     update();
 }
-void kt_button::setButton_type(int type) { buttonType_ = type; update(); }
-void kt_button::setValue(bool down) { value_ = down; update(); }
+void kt_button::setButton_type(int type) {
+    buttonType_ = type;
+    update();
+}
+void kt_button::setValue(bool down) {
+    value_ = down;
+    update();
+}
 
 void kt_button::setGradient(double g) {
     // A zero, negative or non-finite factor has no sensible shading: the face is then flat.
@@ -33,14 +48,14 @@ void kt_button::setGradient(double g) {
     update();
 }
 
-bool kt_button::IsShownDown() const {
-    return (held_ && inside_) || (buttonType_ == 1 && value_);
-}
+bool kt_button::IsShownDown() const { return (held_ && inside_) || (buttonType_ == 1 && value_); }
 
 namespace {
 
 QColor Scaled(const QColor& c, double factor) {
-    auto ch = [factor](int v) { return std::clamp(static_cast<int>(std::lrint(v * factor)), 0, 255); };
+    auto ch = [factor](int v) {
+        return std::clamp(static_cast<int>(std::lrint(v * factor)), 0, 255);
+    };
     return QColor(ch(c.red()), ch(c.green()), ch(c.blue()));
 }
 
@@ -76,7 +91,8 @@ void kt_button::paintEvent(QPaintEvent*) {
         picture_ = pictureSource_(devicePixelRatioF());  // moved to a screen of another ratio
     if (!picture_.isNull()) {
         const QSize s = picture_.deviceIndependentSize().toSize();
-        p.drawPixmap((width() - s.width()) / 2 + shift, (height() - s.height()) / 2 + shift, picture_);
+        p.drawPixmap((width() - s.width()) / 2 + shift, (height() - s.height()) / 2 + shift,
+                     picture_);
     }
     if (!caption_.isEmpty()) {
         p.setPen(FromBGR(ForeColor()));
@@ -120,7 +136,8 @@ void kt_button::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void kt_button::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
         emit Click();
         return;
     }

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "palette/qt/pointer_widget.h"
 #include "palette/qt/control_colours.h"
+#include "palette/qt/pointer_widget.h"
 
 class kt_button : public PointerWidget, public ControlColours<kt_button> {
     Q_OBJECT

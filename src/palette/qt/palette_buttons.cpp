@@ -1,9 +1,9 @@
 #include "palette/qt/palette_buttons.h"
 
+#include "canvas/image_exchange.h"
 #include "canvas/qt/menus.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
-#include "canvas/image_exchange.h"
 
 void kt_button1_Click() { PopUndo(); }
 void kt_button2_Click() { ClearImage(); }

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <cmath>
 
-#include "palette/qt/control_colours.h"
 #include "input/qt/mouse_bits.h"
+#include "palette/qt/control_colours.h"
 
 PictureBox::PictureBox(QWidget* parent, int w, int h, uint32_t backColor)
     : PointerWidget(parent), image_(w, h, QImage::Format_RGB32) {
@@ -27,7 +27,8 @@ int32_t PictureBox::Point(float x, float y) const {
     if (!std::isfinite(x) || !std::isfinite(y)) return -1;
     const double fx = std::floor(x), fy = std::floor(y);
     if (fx < 0 || fy < 0 || fx >= image_.width() || fy >= image_.height()) return -1;
-    return static_cast<int32_t>(ToBGR(QColor(image_.pixel(static_cast<int>(fx), static_cast<int>(fy)))));
+    return static_cast<int32_t>(
+        ToBGR(QColor(image_.pixel(static_cast<int>(fx), static_cast<int>(fy)))));
 }
 
 void PictureBox::Refresh() {
@@ -63,6 +64,6 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     clickPending_ = false;
     PointerWidget::mouseReleaseEvent(event);
     if (click)
-        emit Click(ButtonBits(event->button()), ShiftBits(event->modifiers()), static_cast<float>(pos.x()),
-                   static_cast<float>(pos.y()));
+        emit Click(ButtonBits(event->button()), ShiftBits(event->modifiers()),
+                   static_cast<float>(pos.x()), static_cast<float>(pos.y()));
 }

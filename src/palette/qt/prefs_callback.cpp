@@ -70,15 +70,14 @@ void ThemeSlider(Trackle* s, const HostTheme& t) {
 }
 
 bool IsTextLike(QWidget* w) {
-    return qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
-           qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w);
+    return qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) ||
+           qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+           qobject_cast<QAbstractItemView*>(w);
 }
 
 }  // namespace
 
-void PrefsCallback(QWidget* FormObject) {
-    ApplyHostTheme(FormObject, ReadHostTheme());
-}
+void PrefsCallback(QWidget* FormObject) { ApplyHostTheme(FormObject, ReadHostTheme()); }
 
 void ApplyHostTheme(QWidget* FormObject, const HostTheme& theme) {
     if (!FormObject) return;

@@ -41,7 +41,6 @@ void Trackle::setValue(double v) {
     emit Change();
 }
 
-
 double Trackle::ValueAt(double x) const {
     const double track = width() - 2 * kEdge - 1;
     if (track <= 0 || !(max_ > min_)) return min_;

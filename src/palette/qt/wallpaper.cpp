@@ -17,9 +17,11 @@ QImage LoadWallpaper(Host* host) {
         // A name that is no picture (a pipe, a folder, a huge image) is told and left out: the
         // palette goes without. The tiles may take a small share of the memory available.
         QString error;
-        QImage picture = LoadPictureFile(QString::fromStdString(name), 4, AvailableMemoryBytes() / 8, &error);
+        QImage picture =
+            LoadPictureFile(QString::fromStdString(name), 4, AvailableMemoryBytes() / 8, &error);
         if (picture.isNull()) {
-            std::fprintf(stderr, "marlo: %s; the palette has its plain background\n", qPrintable(error));
+            std::fprintf(stderr, "marlo: %s; the palette has its plain background\n",
+                         qPrintable(error));
             return {};
         }
         picture.setDevicePixelRatio(1);  // tiles step in pixels, whatever the file's name says
@@ -52,10 +54,12 @@ std::vector<QPoint> TileOrigins(QSize tile, QSize target, QPoint offset) {
 
 void Draw_Pattern(QPainter& painter, const QWidget& target, const QImage& picture) {
     if (picture.isNull() || !target.isVisible()) return;
-    for (const QPoint& at : TileOrigins(picture.size(), target.size())) painter.drawImage(at, picture);
+    for (const QPoint& at : TileOrigins(picture.size(), target.size()))
+        painter.drawImage(at, picture);
 }
 
 void TileWallpaper(QPainter& painter, const QWidget& box, const QImage& picture) {
     if (picture.isNull() || box.isHidden()) return;
-    for (const QPoint& at : TileOrigins(picture.size(), box.size(), box.pos())) painter.drawImage(at, picture);
+    for (const QPoint& at : TileOrigins(picture.size(), box.size(), box.pos()))
+        painter.drawImage(at, picture);
 }

@@ -40,14 +40,16 @@ int32_t ParseSetting(const QString& text, int32_t fallback) {
     bool ok = false;
     const qlonglong whole = t.toLongLong(&ok, 10);
     if (ok) {
-        if (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max())
+        if (whole < std::numeric_limits<int32_t>::min() ||
+            whole > std::numeric_limits<int32_t>::max())
             return fallback;
         return static_cast<int32_t>(whole);
     }
     const double real = t.toDouble(&ok);
     if (!ok || !std::isfinite(real)) return fallback;
     const double r = std::nearbyint(real);
-    if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max()) return fallback;
+    if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())
+        return fallback;
     return static_cast<int32_t>(r);
 }
 

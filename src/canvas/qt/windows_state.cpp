@@ -1,0 +1,3 @@
+#include "canvas/qt/windows_state.h"
+
+WindowsState Windows;

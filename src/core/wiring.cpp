@@ -1,0 +1,3 @@
+#include "core/wiring.h"
+
+WiringState Wiring;

@@ -1,0 +1,20 @@
+// Test helpers that need Qt: temporary folders, child processes and what they print.
+#pragma once
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+
+#include "test_support.h"
+
+// A temporary folder path for test files.
+QString TempDir();
+
+// Sends sig to a started child process; nothing when it never started (a process id of 0 would
+// signal the whole process group, the test runner included).
+void SignalProcess(const QProcess& process, int sig);
+
+// Reads the process's channel into *seen until it holds text; false if the process ends or
+// timeoutMs runs out first.
+bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text,
+                   QProcess::ProcessChannel channel = QProcess::StandardOutput,
+                   int timeoutMs = 120000);
