@@ -56,6 +56,7 @@ void WriteImageBack() {
     host.Tarn_SetGbuffer(m.GPlane);
     host.Tarn_SetBbuffer(m.BPlane);
     host.tarn_Refresh();
+    if (Wiring.Journal) Wiring.Journal->ImageSentBack();
 }
 
 void GetPaperMenu_Click() {

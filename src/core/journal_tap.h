@@ -16,4 +16,9 @@ public:
     virtual void Cleared() = 0;     // ClearImage made the image white
     virtual void ImageTaken() = 0;  // the host's image replaced the planes (Get image)
     virtual void PaperTaken() = 0;  // the host's paper replaced the paper (Get paper)
+    // The planes went back to the host as they are (Send image, the close); or the painter chose
+    // at the close to lose the changes. Either way nothing is left to rebuild until the next
+    // change.
+    virtual void ImageSentBack() = 0;
+    virtual void ChangesDropped() = 0;
 };

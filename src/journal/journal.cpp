@@ -28,7 +28,7 @@ PlanesRecord PaperNow() {
 
 Journal::Journal(const std::string& path, const SessionRecord& session,
                  std::function<void(const std::string&)> onFailure)
-    : writer_(path, std::move(onFailure)) {
+    : writer_(path, std::move(onFailure)), image_(session.host == "file" ? session.image : "") {
     writer_.Append(Kind(JournalKind::Session), EncodeSession(session), false);
     AppendPlanes(writer_, JournalKind::BaseImage, ImagePlanesNow());
     AppendPlanes(writer_, JournalKind::Paper, PaperNow());
@@ -64,6 +64,7 @@ void Journal::DrawEnded() {
 }
 
 void Journal::Committing(float left, float top, float right, float bottom) {
+    nothingToKeep_ = false;
     const Module1State& m = Module1;
     auto stroke = std::make_shared<StrokeRecord>();
     stroke->draws = std::move(draws_);
@@ -80,27 +81,34 @@ void Journal::Committing(float left, float top, float right, float bottom) {
 }
 
 void Journal::Undoing() {
+    nothingToKeep_ = false;
     // The steps held before the pop: the history may have dropped old steps for its memory
     // budget at moments a replay cannot foresee, and an undo then restores another step.
     ByteWriter w;
     w.Put(static_cast<uint32_t>(Module1.UndoList.size()));
     writer_.Append(Kind(JournalKind::Undo), std::move(w.Bytes()), true);
-    ++strokesSince_;
 }
 
 void Journal::Cleared() {
+    nothingToKeep_ = false;
     writer_.Append(Kind(JournalKind::Clear), {}, true);
-    ++strokesSince_;
 }
 
 void Journal::ImageTaken() {
+    nothingToKeep_ = false;
     AppendPlanes(writer_, JournalKind::TakenImage, ImagePlanesNow());
-    ++strokesSince_;
 }
 
-void Journal::PaperTaken() { AppendPlanes(writer_, JournalKind::Paper, PaperNow()); }
+void Journal::PaperTaken() {
+    nothingToKeep_ = false;
+    AppendPlanes(writer_, JournalKind::Paper, PaperNow());
+}
 
-void Journal::WrittenBack(const FileIdentity& file) {
-    writer_.Append(Kind(JournalKind::WrittenBack), EncodeFileIdentity(file), true);
+void Journal::ImageSentBack() {
+    writer_.Append(Kind(JournalKind::WrittenBack), EncodeFileIdentity(IdentityOfFile(image_)),
+                   true);
     strokesSince_ = 0;
+    nothingToKeep_ = true;
 }
+
+void Journal::ChangesDropped() { nothingToKeep_ = true; }

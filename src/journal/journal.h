@@ -26,11 +26,14 @@ public:
     void Cleared() override;
     void ImageTaken() override;
     void PaperTaken() override;
-    // The image went back to its host; `file` is the file as it is after the write.
-    void WrittenBack(const FileIdentity& file);
+    void ImageSentBack() override;
+    void ChangesDropped() override;
 
     // Strokes committed since the start or the last write-back.
     int StrokesNotWrittenBack() const { return strokesSince_; }
+    // Nothing changed since the image went back or the painter dropped the changes: the journal
+    // holds nothing that is not elsewhere.
+    bool NothingToKeep() const { return nothingToKeep_; }
     const std::string& Path() const { return writer_.Path(); }
     bool Failed() const { return writer_.Failed(); }
     void Drain() { writer_.Drain(); }
@@ -42,7 +45,9 @@ private:
     std::vector<DrawStep> draws_;  // since the last commit
     bool haveEnd_ = false;         // the state the last DrawBrush left, for `continues`
     float endX_ = 0, endY_ = 0, endPressure_ = 0, endDistance_ = 0;
+    std::string image_;  // the session's file, when its host is a file
     int strokesSince_ = 0;
+    bool nothingToKeep_ = true;
 };
 
 // The planes (or the paper) of the engine now, as a record to write.

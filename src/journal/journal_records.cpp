@@ -1,5 +1,6 @@
 #include "journal/journal_records.h"
 
+#include <sys/stat.h>
 #include <zstd.h>
 
 #include <stdexcept>
@@ -61,6 +62,14 @@ void PutFloats(ByteWriter& w, std::initializer_list<float> values) {
 }
 
 }  // namespace
+
+FileIdentity IdentityOfFile(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+            static_cast<uint64_t>(st.st_size),
+            int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, true};
+}
 
 std::vector<uint8_t> EncodeSession(const SessionRecord& s) {
     ByteWriter w;

@@ -38,6 +38,9 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// The identity of the file at path now (known = false when it cannot be read).
+FileIdentity IdentityOfFile(const std::string& path);
+
 struct SessionRecord {
     int64_t pid = 0;
     int64_t startedUnix = 0;  // seconds

@@ -492,6 +492,7 @@ bool Form1::Form_Unload() {
         }
         if (resized) {
             if (AskYesNo(this, kSizeChangedText)) {
+                if (Wiring.Journal) Wiring.Journal->ChangesDropped();
                 ReleaseWindows(false);
                 return true;
             }

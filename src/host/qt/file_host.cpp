@@ -6,36 +6,7 @@
 #include <cstdio>
 
 #include "core/errors.h"
-
-namespace {
-
-mode_t NewFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-// $XDG_DATA_HOME/marlo/rescue, or ~/.local/share/marlo/rescue.
-QString DataRescueFolder() {
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty() || QDir::isRelativePath(data))
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/marlo/rescue");
-}
-
-// A rescue name that fits any file system's name limit, whatever the image's name.
-QString RescueName(const QString& folder, const QString& imagePath) {
-    QString base = QFileInfo(imagePath).completeBaseName();
-    if (base.isEmpty()) base = QStringLiteral("painting");
-    while (base.toUtf8().size() > 180) base.chop(1);
-    const QDir dir(folder);
-    QString name = base + QStringLiteral(".marlo-rescue.png");
-    for (int n = 1; QFileInfo::exists(dir.filePath(name)); ++n)
-        name = base + QStringLiteral(".marlo-rescue-%1.png").arg(n);
-    return dir.filePath(name);
-}
-
-}  // namespace
+#include "host/qt/rescue_copy.h"
 
 FileHost::FileHost(ImageDocument doc, Plane paper, QString wallpaper)
     : doc_(std::move(doc)),
@@ -115,18 +86,8 @@ bool FileHost::WriteBack(QString* error) {
 }
 
 QString FileHost::Rescue(const QString& error) {
-    QByteArray png;
     QString why;
-    if (!EncodeImageDocument(doc_, "png", &png, &why))
-        return error + QStringLiteral(". No rescue copy could be made either (%1)").arg(why);
-    const mode_t mode = doc_.stamp.exists ? doc_.stamp.mode : NewFileMode();
-    const QString dataFolder = DataRescueFolder();
-    for (const QString& folder :
-         {QFileInfo(doc_.path).absolutePath(), dataFolder, QDir::tempPath()}) {
-        if (folder == dataFolder) QDir().mkpath(folder);
-        const QString name = RescueName(folder, doc_.path);
-        if (WriteFileAtomically(name, png, mode, &why))
-            return error + QStringLiteral(". The painting was saved as %1").arg(name);
-    }
-    return error + QStringLiteral(". No rescue copy could be written either (%1)").arg(why);
+    const QString name = WriteRescueCopy(doc_, &why);
+    if (name.isEmpty()) return error + QStringLiteral(". No rescue copy could be %1").arg(why);
+    return error + QStringLiteral(". The painting was saved as %1").arg(name);
 }

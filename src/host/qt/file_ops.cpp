@@ -268,3 +268,9 @@ QString FreeNumberedBackup(const QString& path) {
         if (::lstat(Native(name).constData(), &st) != 0) return name;
     }
 }
+
+mode_t NewFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}

@@ -48,3 +48,6 @@ QString FreeNumberedBackup(const QString& path);
 
 // The reason of the last failed system call, in the system's words.
 QString SystemReason(int error);
+
+// The permission bits a new file gets under the process's umask.
+mode_t NewFileMode();
