@@ -34,6 +34,15 @@ Journal::Journal(const std::string& path, const SessionRecord& session,
     AppendPlanes(writer_, JournalKind::Paper, PaperNow());
 }
 
+Journal::Journal(const std::string& path, const JournalContents& journal,
+                 std::function<void(const std::string&)> onFailure)
+    : writer_(path, journal.wholeBytes, std::move(onFailure)) {
+    const JournalSummary s = SummarizeJournal(journal);
+    if (s.session.host == "file") image_ = s.session.image;
+    strokesSince_ = s.strokesNotSent;
+    nothingToKeep_ = !s.changedSinceSent;
+}
+
 void Journal::DrawStarting(float x, float y) {
     const Module1State& m = Module1;
     DrawStep d;

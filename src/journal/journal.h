@@ -18,6 +18,9 @@ public:
     // that fails later calls onFailure once, on the writer's thread.
     Journal(const std::string& path, const SessionRecord& session,
             std::function<void(const std::string&)> onFailure);
+    // Goes on with a left journal whose painting was just rebuilt from it (`journal` as read).
+    Journal(const std::string& path, const JournalContents& journal,
+            std::function<void(const std::string&)> onFailure);
 
     void DrawStarting(float x, float y) override;
     void DrawEnded() override;

@@ -68,6 +68,7 @@ JournalContents ReadJournal(const std::string& path) {
 
     JournalContents c;
     size_t at = sizeof kJournalMagic;
+    c.wholeBytes = at;
     while (at < all.size()) {
         const size_t left = all.size() - at;
         const uint64_t length = left >= 4 ? GetLE(&all[at], 4) : 0;
@@ -92,6 +93,7 @@ JournalContents ReadJournal(const std::string& path) {
                         all.begin() + static_cast<ptrdiff_t>(at + 8 + length));
         c.records.push_back(std::move(rec));
         at += length + 16;
+        c.wholeBytes = at;
     }
     return c;
 }
@@ -127,6 +129,22 @@ JournalWriter::~JournalWriter() {
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
     if (fd_ >= 0) ::close(fd_);
+}
+
+JournalWriter::JournalWriter(const std::string& path, uint64_t wholeBytes,
+                             std::function<void(const std::string&)> onFailure)
+    : path_(path), onFailure_(std::move(onFailure)) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd_ < 0) throw std::runtime_error(Reason(("cannot open " + path).c_str()));
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 ||
+        ::ftruncate(fd_, static_cast<off_t>(wholeBytes)) != 0 ||
+        ::lseek(fd_, 0, SEEK_END) < 0) {
+        const std::string why = Reason(("cannot take over " + path).c_str());
+        ::close(fd_);
+        fd_ = -1;
+        throw std::runtime_error(why);
+    }
+    thread_ = std::thread([this] { Run(); });
 }
 
 void JournalWriter::Append(uint32_t kind, std::vector<uint8_t> body, bool sync) {

@@ -40,6 +40,7 @@ struct JournalContents {
     bool torn = false;     // the last record was cut short or its check failed: dropped
     bool damaged = false;  // a record with bytes after it failed its check: it and the rest dropped
     std::string problem;   // what was wrong, for the painter ("" when nothing was)
+    uint64_t wholeBytes = 0;  // the file's length up to the end of its last whole record
 };
 
 // Reads a journal. Throws std::runtime_error when the file cannot be read or is no journal.
@@ -56,6 +57,10 @@ class JournalWriter {
 public:
     // Throws std::runtime_error (with the reason) when the file cannot be made or locked.
     JournalWriter(const std::string& path, std::function<void(const std::string&)> onFailure);
+    // Takes over a left journal to go on writing it: locks it, cuts it to its whole records
+    // (`wholeBytes` of ReadJournal) and appends after them.
+    JournalWriter(const std::string& path, uint64_t wholeBytes,
+                  std::function<void(const std::string&)> onFailure);
     ~JournalWriter();  // writes what is queued, then closes (the file stays)
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "journal/byte_codec.h"
+#include "journal/journal_file.h"
 
 namespace {
 
@@ -228,5 +229,33 @@ StrokeRecord DecodeStroke(const std::vector<uint8_t>& body) {
         }
     }
     if (!r.AtEnd()) throw std::runtime_error("a journal stroke is damaged");
+    return s;
+}
+
+JournalSummary SummarizeJournal(const JournalContents& journal) {
+    const auto& records = journal.records;
+    if (records.empty() || records[0].kind != static_cast<uint32_t>(JournalKind::Session))
+        throw std::runtime_error("the journal does not begin with its session");
+    JournalSummary s;
+    s.session = DecodeSession(records[0].body);
+    s.lastFile = s.session.file;
+    for (size_t i = 1; i < records.size(); ++i) {
+        switch (static_cast<JournalKind>(records[i].kind)) {
+            case JournalKind::Stroke:
+                ++s.strokes;
+                ++s.strokesNotSent;
+                s.changedSinceSent = true;
+                break;
+            case JournalKind::Undo:
+            case JournalKind::Clear:
+            case JournalKind::TakenImage: s.changedSinceSent = true; break;
+            case JournalKind::WrittenBack:
+                s.lastFile = DecodeFileIdentity(records[i].body);
+                s.strokesNotSent = 0;
+                s.changedSinceSent = false;
+                break;
+            default: break;
+        }
+    }
     return s;
 }

@@ -91,12 +91,6 @@ ReplayResult ReplayOperations(const JournalContents& journal) {
     m.ScrollY = 0;
     m.PickMode = kFalse;
     size_t i = 3;  // after the session, the base image and the first paper
-    if (!journal.records.empty()) {
-        try {
-            result.lastFile = DecodeSession(journal.records[0].body).file;
-        } catch (const std::exception&) {
-        }
-    }
     try {
         for (; i < journal.records.size(); ++i) {
             const JournalRecord& r = journal.records[i];
@@ -104,7 +98,6 @@ ReplayResult ReplayOperations(const JournalContents& journal) {
                 case JournalKind::Stroke:
                     RunStroke(DecodeStroke(r.body));
                     ++result.strokes;
-                    ++result.strokesNotSent;
                     break;
                 case JournalKind::Undo: RunUndo(r); break;
                 case JournalKind::Clear: ClearImage(); break;
@@ -120,10 +113,7 @@ ReplayResult ReplayOperations(const JournalContents& journal) {
                 case JournalKind::Paper:
                     TakePaper(std::move(DecodePlanes(r.body, 1).planes[0]));
                     break;
-                case JournalKind::WrittenBack:
-                    result.lastFile = DecodeFileIdentity(r.body);
-                    result.strokesNotSent = 0;
-                    continue;
+                case JournalKind::WrittenBack: continue;
                 default: throw std::runtime_error("a record of an unknown kind");
             }
             ++result.changes;

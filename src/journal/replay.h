@@ -39,8 +39,6 @@ private:
 
 struct ReplayResult {
     int strokes = 0;         // strokes committed
-    int strokesNotSent = 0;  // of them, since the image last went back to its host
-    FileIdentity lastFile;   // the file as the session last read or wrote it
     int changes = 0;         // records that changed the planes
     size_t recordsUsed = 0;  // the records run (the journal's whole records)
     std::string problem;     // a record that could not be run, with the reason ("" if none)

@@ -3,13 +3,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <optional>
 
+#include "app/qt/session_journal.h"
 #include "app/startup.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
@@ -129,7 +132,65 @@ void ReportStartFailure(const QString& error) {
 
 }  // namespace
 
+namespace {
+
+// marlo --recover [--list]: every painting left in a journal, saved (or listed) without a canvas.
+int RecoverAll(bool listOnly) {
+    QStringList problems;
+    const std::vector<LeftJournal> left = FindLeftJournals(&problems);
+    for (const QString& p : problems) std::fprintf(stderr, "marlo: %s\n", qPrintable(p));
+    if (left.empty())
+        std::printf("No painting is waiting in a journal (%s).\n", qPrintable(JournalFolder()));
+    for (const LeftJournal& l : left) {
+        if (listOnly) {
+            std::printf("%s\t%s\t%s\t%d strokes (%d not written back)\n", qPrintable(l.path),
+                        l.summary.session.image.c_str(), qPrintable(l.ended), l.summary.strokes,
+                        l.summary.strokesNotSent);
+            continue;
+        }
+        const QString line = RescueLeftJournal(l);
+        std::printf(
+            "%s\n",
+            qPrintable(line.isEmpty()
+                           ? QStringLiteral("%1: nothing to bring back; removed").arg(l.path)
+                           : line));
+    }
+    return 0;
+}
+
+// The journals earlier sessions left: the one of this very file, unchanged since, is offered
+// back (returned when the painter says Yes); every other one is saved as a rescue copy, and
+// what was saved is added to *told.
+std::optional<LeftJournal> SortLeftJournals(const CommandLine& cl, QStringList* told) {
+    QStringList problems;
+    std::vector<LeftJournal> left = FindLeftJournals(&problems);
+    for (const QString& p : problems) std::fprintf(stderr, "marlo: %s\n", qPrintable(p));
+    const QString target =
+        cl.dbus || cl.image.isEmpty() ? QString() : QFileInfo(cl.image).absoluteFilePath();
+    std::optional<LeftJournal> resume;
+    for (LeftJournal& l : left) {
+        const JournalSummary& s = l.summary;
+        const bool same = !resume && !target.isEmpty() && s.session.host == "file" &&
+                          QFile::decodeName(QByteArray::fromStdString(s.session.image)) == target &&
+                          IdentityOfFile(s.session.image) == s.lastFile;
+        if (same && s.changedSinceSent && AskYesNo(nullptr, RecoveryQuestion(l))) {
+            resume = std::move(l);
+            continue;
+        }
+        const QString line = RescueLeftJournal(l);
+        if (line.isEmpty()) continue;
+        std::fprintf(stderr, "marlo: %s\n", qPrintable(line));
+        told->append(line);
+    }
+    return resume;
+}
+
+}  // namespace
+
 int RunMarlo(const CommandLine& cl) {
+    if (cl.recover) return RecoverAll(cl.listOnly);
+    QStringList told;
+    const std::optional<LeftJournal> resume = SortLeftJournals(cl, &told);
     QString error, notice;
     std::shared_ptr<Host> host;
     std::shared_ptr<FileHost> fileHost;
@@ -155,6 +216,23 @@ int RunMarlo(const CommandLine& cl) {
     // kept aside) is shown over the canvas too, not only on stderr.
     const QPointer<Form1> canvas(window);
     if (!notice.isEmpty()) ShowNotice(window, notice);
+    for (const QString& line : told) ShowNotice(window, line);
+    const auto tell = [canvas](const QString& line) {
+        std::fprintf(stderr, "marlo: %s\n", qPrintable(line));
+        if (canvas) ShowNotice(canvas, line);
+    };
+    std::unique_ptr<Journal> journal;
+    if (resume) {
+        journal = ResumeLeftJournal(*resume, tell, &error);
+        if (!journal)
+            tell(QStringLiteral("The painting could not be brought back (%1); its journal is kept "
+                                "as %2")
+                     .arg(error, resume->path));
+    }
+    if (!journal)
+        journal = StartSessionJournal(
+            cl.dbus ? QStringLiteral("dbus") : QStringLiteral("file"),
+            cl.dbus ? QStringLiteral("the host's image") : fileHost->document().path, tell);
     if (fileHost)
         fileHost->SetNoticeSink([canvas](const QString& line) {
             if (canvas) ShowNotice(canvas, line);
@@ -169,6 +247,8 @@ int RunMarlo(const CommandLine& cl) {
             std::fflush(stderr);
         });
     QApplication::exec();
+    const QString kept = EndSessionJournal(std::move(journal), fileHost && fileHost->Rescued());
+    if (!kept.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(kept));
     // The close's write-back failed: the painting went to a rescue file, and the message says
     // where. It was printed when it happened; a real display shows it too.
     if (fileHost && !fileHost->WriteBackFailure().isEmpty()) {

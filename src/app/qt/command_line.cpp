@@ -25,15 +25,22 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption dbus(
         QStringLiteral("dbus"),
         QStringLiteral("Attach to a running Tarnwick host on the session bus instead of a file."));
+    const QCommandLineOption recover(
+        QStringLiteral("recover"),
+        QStringLiteral("Rebuild every painting a Marlo that ended unexpectedly left in its "
+                       "journal, save each as a rescue PNG and say where; no canvas opens."));
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("With --recover: only list those paintings."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Show the version."));
-    parser.addOptions({paper, wallpaper, dbus, help, version});
+    parser.addOptions({paper, wallpaper, dbus, recover, list, help, version});
     // An unknown option is named whole (QCommandLineParser would split "-dash.png" into letters);
     // a file whose name starts with "-" goes after "--".
     const QStringList known = {QStringLiteral("--paper"), QStringLiteral("--wallpaper"),
-                               QStringLiteral("--dbus"),  QStringLiteral("-h"),
+                               QStringLiteral("--dbus"),  QStringLiteral("--recover"),
+                               QStringLiteral("--list"),  QStringLiteral("-h"),
                                QStringLiteral("--help"),  QStringLiteral("--version")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
@@ -82,6 +89,20 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     cl.paper = parser.value(paper);
     cl.wallpaper = parser.value(wallpaper);
     cl.dbus = parser.isSet(dbus);
+    cl.recover = parser.isSet(recover);
+    cl.listOnly = parser.isSet(list);
+    if (cl.listOnly && !cl.recover) {
+        cl.exitNow = true;
+        cl.exitCode = 2;
+        cl.output = QStringLiteral("marlo: --list goes with --recover (see marlo --help)\n");
+        return cl;
+    }
+    if (cl.recover && (cl.dbus || !cl.image.isEmpty())) {
+        cl.exitNow = true;
+        cl.exitCode = 2;
+        cl.output = QStringLiteral("marlo: --recover opens no image (see marlo --help)\n");
+        return cl;
+    }
     if (cl.dbus && (!cl.image.isEmpty() || !cl.paper.isEmpty() || !cl.wallpaper.isEmpty())) {
         cl.exitNow = true;
         cl.exitCode = 2;

@@ -1,13 +1,15 @@
-// marlo [IMAGE] [--paper FILE] [--wallpaper FILE] [--dbus]
+// marlo [IMAGE] [--paper FILE] [--wallpaper FILE] [--dbus], marlo --recover [--list]
 #pragma once
 #include <QString>
 #include <QStringList>
 
 struct CommandLine {
-    QString image;      // empty: a new white canvas
-    QString paper;      // empty: the built-in paper grain
-    QString wallpaper;  // empty: no wallpaper
-    bool dbus = false;  // attach to a running host on the session bus
+    QString image;          // empty: a new white canvas
+    QString paper;          // empty: the built-in paper grain
+    QString wallpaper;      // empty: no wallpaper
+    bool dbus = false;      // attach to a running host on the session bus
+    bool recover = false;   // rebuild the paintings left in journals; no canvas
+    bool listOnly = false;  // with recover: list them only
     bool exitNow = false;
     int exitCode = 0;
     QString output;  // text for --help, --version or a usage error

@@ -40,6 +40,7 @@ void FileHost::tarn_Refresh() {
     if (!changed_ || WriteBack(&error)) {
         changed_ = false;
         failure_.clear();
+        rescued_ = false;
         return;
     }
     failure_ = Rescue(error);
@@ -88,6 +89,7 @@ bool FileHost::WriteBack(QString* error) {
 QString FileHost::Rescue(const QString& error) {
     QString why;
     const QString name = WriteRescueCopy(doc_, &why);
+    rescued_ = !name.isEmpty();
     if (name.isEmpty()) return error + QStringLiteral(". No rescue copy could be %1").arg(why);
     return error + QStringLiteral(". The painting was saved as %1").arg(name);
 }

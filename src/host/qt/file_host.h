@@ -44,6 +44,8 @@ public:
     // file, and the message says where); empty when the last write-back succeeded or had
     // nothing to write.
     const QString& WriteBackFailure() const { return failure_; }
+    // The last write-back failed and the painting went to a rescue copy.
+    bool Rescued() const { return rescued_; }
 
 private:
     void Replace(Plane& target, const Plane& plane);
@@ -58,5 +60,6 @@ private:
     bool changed_;           // the planes differ from what the file holds
     bool backedUp_ = false;  // this session's backup exists
     QString failure_;
+    bool rescued_ = false;
     std::function<void(const QString&)> notice_;
 };
