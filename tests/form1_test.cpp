@@ -60,10 +60,7 @@ TEST_F(CanvasWindow, ShowsEveryPixelExactlyAtZoomOne) {
     const Module1State& m = Module1;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 60; ++x)
-            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, (uint32_t(m.RPlane.at(x, y)) << 16) |
-                                                        (m.GPlane.at(x, y) << 8) |
-                                                        m.BPlane.at(x, y))
-                << x << "," << y;
+            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, ImagePixel(m, x, y)) << x << "," << y;
 }
 
 // Zoomed and scrolled so that the bitmap holds only the window's share, from a display pixel

@@ -161,6 +161,18 @@ uint32_t ScreenSurface::Expected(const std::vector<uint32_t>& whole, int row, in
     return whole[static_cast<size_t>(Y) * row + X] & 0xFFFFFF;
 }
 
+int ScreenSurface::WrongPixels(const std::vector<uint32_t>& whole, int row) const {
+    int wrong = 0;
+    for (int y = 0; y < ch; ++y)
+        for (int x = 0; x < cw; ++x)
+            wrong += screen[static_cast<size_t>(y) * cw + x] != Expected(whole, row, x, y);
+    return wrong;
+}
+
+uint32_t ImagePixel(const Module1State& m, int x, int y) {
+    return (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y);
+}
+
 std::vector<uint32_t> WholeImageRendering(int* row) {
     Dibs.View = nullptr;
     CreateDisplayBitmap();
