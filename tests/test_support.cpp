@@ -34,38 +34,14 @@ void RecordingHost::Call(const char* name) {
     if (failOn == name) throw HostError(std::string("host failed in ") + name);
 }
 
-int32_t RecordingHost::Tarn_GetPaperWidth() {
-    Call("Tarn_GetPaperWidth");
-    return paper.width;
-}
-int32_t RecordingHost::tarn_GetPaperHeight() {
-    Call("tarn_GetPaperHeight");
-    return paper.height;
-}
-Plane RecordingHost::Tarn_GetPaper() {
-    Call("Tarn_GetPaper");
-    return paper;
-}
-int32_t RecordingHost::Tarn_BufferWidth() {
-    Call("Tarn_BufferWidth");
-    return width;
-}
-int32_t RecordingHost::Tarn_BufferHeight() {
-    Call("Tarn_BufferHeight");
-    return height;
-}
-Plane RecordingHost::Tarn_GetRBuffer() {
-    Call("Tarn_GetRBuffer");
-    return r;
-}
-Plane RecordingHost::Tarn_GetGBuffer() {
-    Call("Tarn_GetGBuffer");
-    return g;
-}
-Plane RecordingHost::Tarn_GetBBuffer() {
-    Call("Tarn_GetBBuffer");
-    return b;
-}
+int32_t RecordingHost::Tarn_GetPaperWidth() { return Answer("Tarn_GetPaperWidth", paper.width); }
+int32_t RecordingHost::tarn_GetPaperHeight() { return Answer("tarn_GetPaperHeight", paper.height); }
+Plane RecordingHost::Tarn_GetPaper() { return Answer("Tarn_GetPaper", paper); }
+int32_t RecordingHost::Tarn_BufferWidth() { return Answer("Tarn_BufferWidth", width); }
+int32_t RecordingHost::Tarn_BufferHeight() { return Answer("Tarn_BufferHeight", height); }
+Plane RecordingHost::Tarn_GetRBuffer() { return Answer("Tarn_GetRBuffer", r); }
+Plane RecordingHost::Tarn_GetGBuffer() { return Answer("Tarn_GetGBuffer", g); }
+Plane RecordingHost::Tarn_GetBBuffer() { return Answer("Tarn_GetBBuffer", b); }
 void RecordingHost::Tarn_SendFormObject(HostCallbackTarget* w, int16_t& zero) {
     Call("Tarn_SendFormObject");
     (void)zero;

@@ -43,6 +43,12 @@ public:
 
 private:
     void Call(const char* name);
+    // Records the call, then answers value.
+    template <typename T>
+    T Answer(const char* name, const T& value) {
+        Call(name);
+        return value;
+    }
 };
 
 // A window stand-in: records blits and background fills.
