@@ -214,9 +214,7 @@ TEST(BlitDisplay, FullRedrawAtZoomOneCopiesEveryPixelExactly) {
         for (int y = 0; y < 23; ++y)
             for (int x = 0; x < 37; ++x) {
                 const uint32_t px = Dibs.DisplayBits[y * Dibs.DisplayInfo.biWidth + x];
-                ASSERT_EQ(px, (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) |
-                                  m.BPlane.at(x, y))
-                    << x << "," << y;
+                ASSERT_EQ(px, ImagePixel(m, x, y)) << x << "," << y;
             }
         ASSERT_FALSE(view.blits.empty());
         const auto& b = view.blits.back();
@@ -312,12 +310,7 @@ TEST(BlitDisplay, WindowShowsTheWholeImageRenderingAtEveryZoomAndScroll) {
                             displaybuffers();
                         }
                         // Every pixel the window shows.
-                        int wrong = 0;
-                        for (int y = 0; y < win.ch; ++y)
-                            for (int x = 0; x < win.cw; ++x)
-                                wrong += view.screen[static_cast<size_t>(y) * win.cw + x] !=
-                                         ScreenSurface::Expected(whole, row, x, y);
-                        ASSERT_EQ(wrong, 0);
+                        ASSERT_EQ(view.WrongPixels(whole, row), 0);
                         // The bitmap holds no more than the window's share.
                         EXPECT_LE(Dibs.Storage.size(), 2u * (win.cw + 3) * win.ch + (1u << 16));
                     }

@@ -9,6 +9,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QUuid>
 
+#include "core/errors.h"
 #include "host/qt/dbus_interface.h"
 
 namespace {
@@ -139,4 +140,14 @@ QString FdMethodsXml() {
                 .arg(QLatin1String(set));
     return QStringLiteral("<node><interface name=\"%1\">%2</interface></node>")
         .arg(QLatin1String(kTarnwickInterface), methods);
+}
+
+void ExpectHostError(const std::function<void()>& call, const std::string& words,
+                     const char* noError) {
+    try {
+        call();
+        ADD_FAILURE() << noError;
+    } catch (const HostError& e) {
+        EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+    }
 }

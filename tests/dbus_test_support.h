@@ -9,7 +9,9 @@
 #include <QMutex>
 #include <QThread>
 #include <QVariantList>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "host/qt/dbus_host.h"
 #include "host/qt/tarnwick_service.h"
@@ -65,3 +67,6 @@ QVariant FdPlane(int width, int height, int fd);
 int MemoryFile(int byteCount, int seals);
 // Introspection data offering every ...Fd method.
 QString FdMethodsXml();
+// call() throws a HostError whose text holds `words`; otherwise a failure saying `noError`.
+void ExpectHostError(const std::function<void()>& call, const std::string& words,
+                     const char* noError);

@@ -235,12 +235,7 @@ TEST(DisplayUnionWindow, StrokeShowsWhatTheWholeImageRenderingShows) {
                 p_smoothblit(r.bytes.data(), g.bytes.data(), b.bytes.data(), whole.data(), 0, 0,
                              m.BufferWidth, m.BufferHeight, m.BufferWidth + 1, m.BufferHeight + 1,
                              dw, dh, row, zoom);
-                int wrong = 0;
-                for (int y = 0; y < view.ch; ++y)
-                    for (int x = 0; x < view.cw; ++x)
-                        wrong += view.screen[static_cast<size_t>(y) * view.cw + x] !=
-                                 ScreenSurface::Expected(whole, row, x, y);
-                EXPECT_EQ(wrong, 0);
+                EXPECT_EQ(view.WrongPixels(whole, row), 0);
             };
             m.PenPressure = 1;
             for (int i = 0; i <= 24; ++i) {

@@ -121,6 +121,14 @@ RunResult RunMarlo(const QStringList& args, int signal = 0,
             QString::fromLocal8Bit(err)};
 }
 
+// A case of an input that is refused with a reason holding `words`.
+template <typename Input>
+struct Refusal {
+    const char* name;
+    Input input;
+    const char* words;
+};
+
 }  // namespace
 
 // Pixels come back exactly: with alpha, transparent pixels are shown over white, a painted one
@@ -348,12 +356,7 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
     ASSERT_TRUE(Sample(600, 600, false).save(Path("big.png")));
     QDir().mkpath(Path("a-folder.png"));
     ::mkfifo(QFile::encodeName(Path("pipe.png")).constData(), 0600);
-    struct Case {
-        const char* name;
-        QString path;
-        const char* words;
-    };
-    const Case cases[] = {
+    const Refusal<QString> cases[] = {
         {"missing", Path("missing.png"), "no such file"},
         {"not an image", Path("not-an-image.png"), "not a picture"},
         {"damaged header", Path("damaged.png"), "PNG file is damaged"},
@@ -365,12 +368,12 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
     };
     const KeepEnv keepMemory("MARLO_MEMORY_MB");
     qputenv("MARLO_MEMORY_MB", "1");
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ImageDocument doc;
         QString error;
-        EXPECT_FALSE(LoadImageDocument(c.path, &doc, &error)) << c.name;
+        EXPECT_FALSE(LoadImageDocument(c.input, &doc, &error)) << c.name;
         EXPECT_TRUE(error.contains(c.words)) << c.name << ": " << error.toStdString();
-        EXPECT_TRUE(error.startsWith(c.path)) << c.name << ": " << error.toStdString();
+        EXPECT_TRUE(error.startsWith(c.input)) << c.name << ": " << error.toStdString();
         EXPECT_FALSE(error.contains('\n'));
     }
     Plane paper;
@@ -398,12 +401,7 @@ TEST(FileHost, FormatsThatCannotBeWrittenBackAreRefusedAtStart) {
 TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {
     ASSERT_TRUE(Sample(4, 4, false).save(Path("ok.png")));
     ::mkfifo(QFile::encodeName(Path("pipe-arg.png")).constData(), 0600);
-    struct Case {
-        const char* name;
-        QStringList args;
-        const char* words;
-    };
-    const Case cases[] = {
+    const Refusal<QStringList> cases[] = {
         {"missing image", {Path("nothing-here.png")}, "no such file"},
         {"image is a named pipe", {Path("pipe-arg.png")}, "is a named pipe"},
         {"paper is a named pipe",
@@ -418,9 +416,9 @@ TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {
         {"unknown option like a file", {"-dash.png"}, "unknown option -dash.png"},
         {"file after --", {"--", "-dash.png"}, "-dash.png: no such file"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const RunResult r = RunMarlo(c.args);
+        const RunResult r = RunMarlo(c.input);
         EXPECT_NE(r.exitCode, 0);
         EXPECT_TRUE(r.stderrText.contains(c.words)) << r.stderrText.toStdString();
         // One line of ours (the platform may add its own notes).

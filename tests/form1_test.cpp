@@ -29,6 +29,7 @@
 #include "marlo_window_test.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/trackle.h"
+#include "qt_test_support.h"
 
 namespace {
 
@@ -60,10 +61,7 @@ TEST_F(CanvasWindow, ShowsEveryPixelExactlyAtZoomOne) {
     const Module1State& m = Module1;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 60; ++x)
-            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, (uint32_t(m.RPlane.at(x, y)) << 16) |
-                                                        (m.GPlane.at(x, y) << 8) |
-                                                        m.BPlane.at(x, y))
-                << x << "," << y;
+            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, ImagePixel(m, x, y)) << x << "," << y;
 }
 
 // Zoomed and scrolled so that the bitmap holds only the window's share, from a display pixel
@@ -242,14 +240,7 @@ TEST_F(CanvasWindow, ClosingWritesTheImageBackInOrder) {
 TEST_F(CanvasWindow, ClosingAfterTheHostResizedAsksEveryTime) {
     host->width = 61;
     answerYes = false;
-    EXPECT_FALSE(window->close());
-    EXPECT_TRUE(window->isVisible());
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(
-        messages[0],
-        QStringLiteral(
-            "Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
-            QChar(13) + QStringLiteral("Loose all changes?"));
+    ASSERT_NO_FATAL_FAILURE(ExpectCloseRefusedOverSize(window, messages));
     // Both sizes are asked for, though the width alone has changed.
     EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "Tarn_BufferHeight"), 1);
     // "No" shows the palette again where the user left it.

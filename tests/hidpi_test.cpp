@@ -77,10 +77,7 @@ TEST_F(CanvasAtRatio, DISABLED_OneDisplayPixelIsOneDevicePixel) {
     QImage shown = Shown();
     for (int y = 0; y < 41; ++y)
         for (int x = 0; x < 61; ++x)
-            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, (uint32_t(m.RPlane.at(x, y)) << 16) |
-                                                        (m.GPlane.at(x, y) << 8) |
-                                                        m.BPlane.at(x, y))
-                << x << "," << y;
+            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, ImagePixel(m, x, y)) << x << "," << y;
     struct View {
         float zoom;
         int sx, sy;

@@ -1,8 +1,12 @@
 #include "qt_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <csignal>
+
+#include "canvas/qt/form1.h"
 
 QString TempDir() {
     static QTemporaryDir dir;
@@ -34,4 +38,15 @@ bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text,
     }
     process.setReadChannel(before);
     return seen->contains(text);
+}
+
+void ExpectCloseRefusedOverSize(Form1* window, const QStringList& messages) {
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(
+        messages[0],
+        QStringLiteral(
+            "Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
+            QChar(13) + QStringLiteral("Loose all changes?"));
 }

@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include "test_support.h"
+
+class Form1;
 
 // A temporary folder path for test files.
 QString TempDir();
@@ -18,3 +21,8 @@ void SignalProcess(const QProcess& process, int sig);
 bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text,
                    QProcess::ProcessChannel channel = QProcess::StandardOutput,
                    int timeoutMs = 120000);
+
+// Closing the canvas window after the host's image changed size, answering No (the caller's
+// message box hook collects the questions into messages): the window stays shown and the one
+// question is the size question.
+void ExpectCloseRefusedOverSize(Form1* window, const QStringList& messages);

@@ -34,38 +34,14 @@ void RecordingHost::Call(const char* name) {
     if (failOn == name) throw HostError(std::string("host failed in ") + name);
 }
 
-int32_t RecordingHost::Tarn_GetPaperWidth() {
-    Call("Tarn_GetPaperWidth");
-    return paper.width;
-}
-int32_t RecordingHost::tarn_GetPaperHeight() {
-    Call("tarn_GetPaperHeight");
-    return paper.height;
-}
-Plane RecordingHost::Tarn_GetPaper() {
-    Call("Tarn_GetPaper");
-    return paper;
-}
-int32_t RecordingHost::Tarn_BufferWidth() {
-    Call("Tarn_BufferWidth");
-    return width;
-}
-int32_t RecordingHost::Tarn_BufferHeight() {
-    Call("Tarn_BufferHeight");
-    return height;
-}
-Plane RecordingHost::Tarn_GetRBuffer() {
-    Call("Tarn_GetRBuffer");
-    return r;
-}
-Plane RecordingHost::Tarn_GetGBuffer() {
-    Call("Tarn_GetGBuffer");
-    return g;
-}
-Plane RecordingHost::Tarn_GetBBuffer() {
-    Call("Tarn_GetBBuffer");
-    return b;
-}
+int32_t RecordingHost::Tarn_GetPaperWidth() { return Answer("Tarn_GetPaperWidth", paper.width); }
+int32_t RecordingHost::tarn_GetPaperHeight() { return Answer("tarn_GetPaperHeight", paper.height); }
+Plane RecordingHost::Tarn_GetPaper() { return Answer("Tarn_GetPaper", paper); }
+int32_t RecordingHost::Tarn_BufferWidth() { return Answer("Tarn_BufferWidth", width); }
+int32_t RecordingHost::Tarn_BufferHeight() { return Answer("Tarn_BufferHeight", height); }
+Plane RecordingHost::Tarn_GetRBuffer() { return Answer("Tarn_GetRBuffer", r); }
+Plane RecordingHost::Tarn_GetGBuffer() { return Answer("Tarn_GetGBuffer", g); }
+Plane RecordingHost::Tarn_GetBBuffer() { return Answer("Tarn_GetBBuffer", b); }
 void RecordingHost::Tarn_SendFormObject(HostCallbackTarget* w, int16_t& zero) {
     Call("Tarn_SendFormObject");
     (void)zero;
@@ -159,6 +135,18 @@ uint32_t ScreenSurface::Expected(const std::vector<uint32_t>& whole, int row, in
     const int X = x - Module1.ScrollX, Y = y - Module1.ScrollY;
     if (X < 0 || Y < 0 || X >= Dibs.DisplayWidth || Y >= Dibs.DisplayHeight) return kBackground;
     return whole[static_cast<size_t>(Y) * row + X] & 0xFFFFFF;
+}
+
+int ScreenSurface::WrongPixels(const std::vector<uint32_t>& whole, int row) const {
+    int wrong = 0;
+    for (int y = 0; y < ch; ++y)
+        for (int x = 0; x < cw; ++x)
+            wrong += screen[static_cast<size_t>(y) * cw + x] != Expected(whole, row, x, y);
+    return wrong;
+}
+
+uint32_t ImagePixel(const Module1State& m, int x, int y) {
+    return (uint32_t(m.RPlane.at(x, y)) << 16) | (m.GPlane.at(x, y) << 8) | m.BPlane.at(x, y);
 }
 
 std::vector<uint32_t> WholeImageRendering(int* row) {

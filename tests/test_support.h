@@ -43,6 +43,12 @@ public:
 
 private:
     void Call(const char* name);
+    // Records the call, then answers value.
+    template <typename T>
+    T Answer(const char* name, const T& value) {
+        Call(name);
+        return value;
+    }
 };
 
 // A window stand-in: records blits and background fills.
@@ -84,11 +90,16 @@ public:
     // What a full render of the whole image (whole: its bitmap, rows of row pixels) shows at
     // window pixel (x, y).
     static uint32_t Expected(const std::vector<uint32_t>& whole, int row, int x, int y);
+    // How many pixels of the screen differ from what Expected says.
+    int WrongPixels(const std::vector<uint32_t>& whole, int row) const;
 };
 
 // The whole-image bitmap as a render without a window makes it at the current zoom: the
 // reference for what a window shows. row: its pixels a row. Leaves the engine with no window.
 std::vector<uint32_t> WholeImageRendering(int* row);
+
+// The image's pixel (x, y) in the engine state m as 0xRRGGBB.
+uint32_t ImagePixel(const Module1State& m, int x, int y);
 
 // A fresh engine: tables built, planes of w x h filled by the given pattern (default the
 // recording host's), display bitmap at zoom 1, the brush at its design values.

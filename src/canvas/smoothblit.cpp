@@ -147,6 +147,22 @@ __attribute__((target("avx2,fma"))) int32_t HorizontalWide(const Columns& c, con
 }
 #endif
 
+#ifdef __SSE2__
+// Four display columns at a time from one load of source columns c.index[k] .. + 3: the
+// shuffles kLeft and kRight pick each column's left and right source. Returns where it stopped.
+template <int kLeft, int kRight>
+int32_t HorizontalPhased(const Columns& c, const float* f, float* out, int32_t k, int32_t n) {
+    const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
+    for (; k < n; k += 4) {
+        const __m128 v = _mm_loadu_ps(f + c.index[k]);
+        const __m128 a = _mm_shuffle_ps(v, v, kLeft);
+        const __m128 b = _mm_shuffle_ps(v, v, kRight);
+        _mm_storeu_ps(out + k, _mm_add_ps(_mm_mul_ps(a, w0), _mm_mul_ps(b, w1)));
+    }
+    return k;
+}
+#endif
+
 void Horizontal(const Columns& c, const float* f, float* out) {
     const int32_t n = c.X1 - c.X0;
     int32_t k = 0;
@@ -157,27 +173,14 @@ void Horizontal(const Columns& c, const float* f, float* out) {
 #ifdef __SSE2__
     // The rest of a regular row four columns at a time.
     const int phases = cpu >= CpuLevel::Sse2 ? c.phases : 0;
-    if (phases == 4) {
+    if (phases == 4)
         // Display columns 4c .. 4c + 3 take source columns (c - 1, c), (c - 1, c), (c, c + 1),
         // (c, c + 1) with the weights of their phase.
-        const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
-        for (; k < n; k += 4) {
-            const __m128 v = _mm_loadu_ps(f + c.index[k]);
-            const __m128 a = _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 0, 0));
-            const __m128 b = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 1, 1));
-            _mm_storeu_ps(out + k, _mm_add_ps(_mm_mul_ps(a, w0), _mm_mul_ps(b, w1)));
-        }
-    } else if (phases == 2) {
+        k = HorizontalPhased<_MM_SHUFFLE(1, 1, 0, 0), _MM_SHUFFLE(2, 2, 1, 1)>(c, f, out, k, n);
+    else if (phases == 2)
         // Display columns 2c, 2c + 1, 2c + 2, 2c + 3 take (c - 1, c), (c, c + 1), (c, c + 1),
         // (c + 1, c + 2).
-        const __m128 w0 = _mm_loadu_ps(c.w0.data()), w1 = _mm_loadu_ps(c.w1.data());
-        for (; k < n; k += 4) {
-            const __m128 v = _mm_loadu_ps(f + c.index[k]);
-            const __m128 a = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 1, 1, 0));
-            const __m128 b = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 2, 2, 1));
-            _mm_storeu_ps(out + k, _mm_add_ps(_mm_mul_ps(a, w0), _mm_mul_ps(b, w1)));
-        }
-    }
+        k = HorizontalPhased<_MM_SHUFFLE(2, 1, 1, 0), _MM_SHUFFLE(3, 2, 2, 1)>(c, f, out, k, n);
 #endif
     for (; k < n; ++k) out[k] = f[c.index[k]] * c.w0[k] + f[c.index[k] + 1] * c.w1[k];
 }

@@ -16,24 +16,22 @@ constexpr int kLevel = 1;  // zstd's fastest level that still entropy-codes: 500
 
 // One compression and one decompression context (Scratch.undoPacking; the history is only
 // touched from the user-interface thread), made at the first use.
-ZSTD_CCtx* PackContext() {
-    std::shared_ptr<ZSTD_CCtx_s>& pack = Scratch.undoPacking.pack;
-    if (!pack) {
-        ZSTD_CCtx* c = ZSTD_createCCtx();
+template <typename Context>
+Context* MadeOnce(std::shared_ptr<Context>& held, Context* (*create)(), size_t (*free)(Context*)) {
+    if (!held) {
+        Context* c = create();
         if (!c) throw std::bad_alloc();
-        pack.reset(c, [](ZSTD_CCtx* p) { ZSTD_freeCCtx(p); });
+        held.reset(c, free);
     }
-    return pack.get();
+    return held.get();
+}
+
+ZSTD_CCtx* PackContext() {
+    return MadeOnce(Scratch.undoPacking.pack, ZSTD_createCCtx, ZSTD_freeCCtx);
 }
 
 ZSTD_DCtx* UnpackContext() {
-    std::shared_ptr<ZSTD_DCtx_s>& unpack = Scratch.undoPacking.unpack;
-    if (!unpack) {
-        ZSTD_DCtx* d = ZSTD_createDCtx();
-        if (!d) throw std::bad_alloc();
-        unpack.reset(d, [](ZSTD_DCtx* p) { ZSTD_freeDCtx(p); });
-    }
-    return unpack.get();
+    return MadeOnce(Scratch.undoPacking.unpack, ZSTD_createDCtx, ZSTD_freeDCtx);
 }
 
 }  // namespace

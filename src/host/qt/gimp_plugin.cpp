@@ -31,6 +31,21 @@ struct Formats {
     int channels = 4;  // colour plus alpha
 };
 
+// Calls band(y0, rows, rect) for each band of kStripRows rows of a layer w x h, top first; the
+// last band may be shorter.
+template <typename Band>
+void ForEachBand(int32_t w, int32_t h, Band band) {
+    for (int32_t y0 = 0; y0 < h; y0 += kStripRows) {
+        const int rows = std::min(kStripRows, h - y0);
+        band(y0, rows, GeglRectangle{0, y0, w, rows});
+    }
+}
+
+// The pixels of rect in the given format, rows packed, nothing from beyond the buffer.
+void ReadBand(GeglBuffer* buffer, const GeglRectangle& rect, const Babl* format, void* pixels) {
+    gegl_buffer_get(buffer, &rect, 1.0, format, pixels, GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+}
+
 class GimpLayer : public PaintLayer {
 public:
     GimpLayer(gint32 image, gint32 drawable) : image_(image), drawable_(drawable) {}
@@ -51,11 +66,8 @@ public:
         std::vector<Plane> planes(static_cast<size_t>(f.colour), Plane(w, h));
         std::vector<uint8_t> band(static_cast<size_t>(w) * kStripRows * f.channels);
         GeglBuffer* buffer = gimp_drawable_get_buffer(drawable_);
-        for (int32_t y0 = 0; y0 < h; y0 += kStripRows) {
-            const int rows = std::min(kStripRows, h - y0);
-            const GeglRectangle rect = {0, y0, w, rows};
-            gegl_buffer_get(buffer, &rect, 1.0, f.bytes, band.data(), GEGL_AUTO_ROWSTRIDE,
-                            GEGL_ABYSS_NONE);
+        ForEachBand(w, h, [&](int32_t y0, int rows, const GeglRectangle& rect) {
+            ReadBand(buffer, rect, f.bytes, band.data());
             for (int r = 0; r < rows; ++r)
                 for (int c = 0; c < f.colour; ++c) {
                     const uint8_t* in = band.data() + static_cast<size_t>(r) * w * f.channels + c;
@@ -63,7 +75,7 @@ public:
                     for (int32_t x = 0; x < w; ++x)
                         out[x] = in[static_cast<size_t>(x) * f.channels];
                 }
-        }
+        });
         g_object_unref(buffer);
         return planes;
     }
@@ -96,15 +108,10 @@ public:
         const Babl* toStored = babl_fish(f.floats, f.stored);
         GeglBuffer* buffer = gimp_drawable_get_buffer(drawable_);
         GeglBuffer* shadow = gimp_drawable_get_shadow_buffer(drawable_);
-        for (int32_t y0 = 0; y0 < h; y0 += kStripRows) {
-            const int rows = std::min(kStripRows, h - y0);
-            const GeglRectangle rect = {0, y0, w, rows};
-            gegl_buffer_get(buffer, &rect, 1.0, f.stored, stored.data(), GEGL_AUTO_ROWSTRIDE,
-                            GEGL_ABYSS_NONE);
-            gegl_buffer_get(buffer, &rect, 1.0, f.bytes, bytes.data(), GEGL_AUTO_ROWSTRIDE,
-                            GEGL_ABYSS_NONE);
-            gegl_buffer_get(buffer, &rect, 1.0, f.floats, floats.data(), GEGL_AUTO_ROWSTRIDE,
-                            GEGL_ABYSS_NONE);
+        ForEachBand(w, h, [&](int32_t y0, int rows, const GeglRectangle& rect) {
+            ReadBand(buffer, rect, f.stored, stored.data());
+            ReadBand(buffer, rect, f.bytes, bytes.data());
+            ReadBand(buffer, rect, f.floats, floats.data());
             bool any = false;
             for (int r = 0; r < rows; ++r)
                 for (int32_t x = 0; x < w; ++x) {
@@ -126,7 +133,7 @@ public:
                         std::memcpy(&stored[i * storedBpp], &rebuilt[i * storedBpp], storedBpp);
             }
             gegl_buffer_set(shadow, &rect, 0, f.stored, stored.data(), GEGL_AUTO_ROWSTRIDE);
-        }
+        });
         g_object_unref(shadow);  // sends the shadow's tiles to GIMP
         g_object_unref(buffer);
         // Through the selection, as every filter: GIMP keeps the pixels outside it.

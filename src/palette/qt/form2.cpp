@@ -45,22 +45,24 @@ kt_button* IconButton(QWidget* parent, int x, int y, ButtonIcon icon, const QStr
     return b;
 }
 
-Trackle* Slider(QWidget* parent, int y, SliderRole role) {
-    auto* t = new Trackle(parent);
-    t->setGeometry(50, y, 80, 18);
-    const SliderDesign& design = DesignOf(role);
-    t->SetDesign(design.min, design.max, design.start);
-    t->setBackColor(kSliderBack);
-    t->setForeColor(kSliderFore);
-    return t;
-}
-
 QLabel* Label(QWidget* parent, int x, int y, int w, int h, const QString& text) {
     auto* l = new QLabel(text, parent);
     l->setGeometry(x, y, w, h);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setWordWrap(true);
     return l;
+}
+
+// A slider at row y with its caption on its left.
+Trackle* Slider(QWidget* parent, int y, SliderRole role, const QString& caption) {
+    auto* t = new Trackle(parent);
+    t->setGeometry(50, y, 80, 18);
+    const SliderDesign& design = DesignOf(role);
+    t->SetDesign(design.min, design.max, design.start);
+    t->setBackColor(kSliderBack);
+    t->setForeColor(kSliderFore);
+    Label(parent, 4, y, 40, 19, caption);
+    return t;
 }
 
 kt_button* Swatch(QWidget* parent, int x, uint32_t colour) {
@@ -109,16 +111,11 @@ void Form2::BuildControls() {
     kt_button1 = IconButton(this, 72, 72, ButtonIcon::Undo, "Undo");
     kt_button2 = IconButton(this, 104, 72, ButtonIcon::Clear, "Clear");
 
-    Trackle1 = Slider(this, 118, kSizeSlider);
-    Label(this, 4, 118, 40, 19, "Size");
-    Trackle8 = Slider(this, 140, kPressSlider);
-    Label(this, 4, 140, 40, 19, "Press");
-    Trackle5 = Slider(this, 162, kOpacitySlider);
-    Label(this, 4, 162, 40, 19, "Opacity");
-    Trackle6 = Slider(this, 184, kStepSlider);
-    Label(this, 4, 184, 40, 19, "Step");
-    Trackle7 = Slider(this, 206, kPaperSlider);
-    Label(this, 4, 206, 40, 19, "Paper");
+    Trackle1 = Slider(this, 118, kSizeSlider, "Size");
+    Trackle8 = Slider(this, 140, kPressSlider, "Press");
+    Trackle5 = Slider(this, 162, kOpacitySlider, "Opacity");
+    Trackle6 = Slider(this, 184, kStepSlider, "Step");
+    Trackle7 = Slider(this, 206, kPaperSlider, "Paper");
 
     kt_button15 = new kt_button(this);
     kt_button15->setGeometry(50, 230, 83, 19);
@@ -140,12 +137,9 @@ void Form2::BuildControls() {
     Picture1->move(50, 386);
     Label(this, 4, 386, 40, 19, "Hue");
 
-    Trackle2 = Slider(this, 422, kRedSlider);
-    Label(this, 4, 422, 40, 19, "Red");
-    Trackle3 = Slider(this, 444, kGreenSlider);
-    Label(this, 4, 444, 40, 19, "Green");
-    Trackle4 = Slider(this, 466, kBlueSlider);
-    Label(this, 4, 466, 40, 19, "Blue");
+    Trackle2 = Slider(this, 422, kRedSlider, "Red");
+    Trackle3 = Slider(this, 444, kGreenSlider, "Green");
+    Trackle4 = Slider(this, 466, kBlueSlider, "Blue");
 }
 
 void Form2::Form_Load() {
