@@ -137,8 +137,7 @@ JournalWriter::JournalWriter(const std::string& path, uint64_t wholeBytes,
     fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd_ < 0) throw std::runtime_error(Reason(("cannot open " + path).c_str()));
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 ||
-        ::ftruncate(fd_, static_cast<off_t>(wholeBytes)) != 0 ||
-        ::lseek(fd_, 0, SEEK_END) < 0) {
+        ::ftruncate(fd_, static_cast<off_t>(wholeBytes)) != 0 || ::lseek(fd_, 0, SEEK_END) < 0) {
         const std::string why = Reason(("cannot take over " + path).c_str());
         ::close(fd_);
         fd_ = -1;

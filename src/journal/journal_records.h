@@ -95,10 +95,10 @@ StrokeRecord DecodeStroke(const std::vector<uint8_t>& body);
 // What a journal holds, read without replaying it.
 struct JournalSummary {
     SessionRecord session;
-    int strokes = 0;         // strokes committed
-    int strokesNotSent = 0;  // of them, since the image last went back to its host
+    int strokes = 0;                // strokes committed
+    int strokesNotSent = 0;         // of them, since the image last went back to its host
     bool changedSinceSent = false;  // any change since then (strokes, undo, clear, Get image)
-    FileIdentity lastFile;   // the file as the session last read or wrote it
+    FileIdentity lastFile;          // the file as the session last read or wrote it
 };
 struct JournalContents;
 // Throws std::runtime_error when the journal does not begin with its session.
