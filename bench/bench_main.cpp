@@ -46,6 +46,23 @@ void Stroke(benchmark::State& state, BrushKind kind, int radius, float zoom) {
     TheFigures.strokes.push_back(f);
 }
 
+void JournalCost(benchmark::State& state) {
+    JournalFigures j;
+    for (auto _ : state) {
+        j = MeasureJournal(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+        state.SetIterationTime(j.journalCommitMs * 1e-3);
+    }
+    state.counters["commit_off_ms"] = j.commitMs;
+    state.counters["move_us"] = j.journalMoveMedianUs;
+    state.counters["move_off_us"] = j.moveMedianUs;
+    state.counters["record_bytes"] = static_cast<double>(j.recordBytes);
+    state.counters["recover_1000_ms"] = j.recover1000Ms;
+    TheFigures.journalCommitMs = j.journalCommitMs;
+    TheFigures.journalOffCommitMs = j.commitMs;
+    TheFigures.journalRecordBytes = j.recordBytes;
+    TheFigures.recover1000Ms = j.recover1000Ms;
+}
+
 void Mypaint(benchmark::State& state, int radius) {
     double median = 0;
     for (auto _ : state) {
@@ -131,6 +148,8 @@ void RegisterAll() {
         Once(benchmark::RegisterBenchmark(("mypaint/radius:" + std::to_string(radius)).c_str(),
                                           Mypaint, radius),
              benchmark::kMicrosecond);
+    Once(benchmark::RegisterBenchmark("journal/spiral_commit_and_recover_1000", JournalCost),
+         benchmark::kMillisecond);
     Once(benchmark::RegisterBenchmark("undo/push_whole_image", UndoPush), benchmark::kMillisecond);
     Once(benchmark::RegisterBenchmark("undo/pop_whole_image", UndoPop), benchmark::kMillisecond);
     for (auto [zoom, name] : {std::pair{0.25f, "0.25"}, std::pair{1.0f, "1"}, std::pair{4.0f, "4"}})

@@ -3,12 +3,19 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "app/engine_reset.h"
+#include "app/startup.h"
 #include "canvas/dibs.h"
 #include "canvas/undo.h"
 #include "core/module1.h"
+#include "core/wiring.h"
 #include "input/stroke_capture.h"
+#include "journal/journal.h"
+#include "journal/replay.h"
 
 namespace {
 
@@ -97,11 +104,18 @@ uint64_t StateDigest(int x0, int y0, int x1, int y1) {
 
 }  // namespace
 
-StrokeFigures ReplayStroke(BrushKind kind, float radius, float zoom, std::FILE* trace) {
+StrokeFigures ReplayStroke(BrushKind kind, float radius, float zoom, std::FILE* trace,
+                           const char* journalPath) {
     static BenchSurface surface;
     SetUpEngine(zoom, &surface);
     ChooseBrush(kind, radius);
     Module1State& m = Module1;
+    std::unique_ptr<Journal> journal;
+    if (journalPath) {
+        std::remove(journalPath);
+        journal = std::make_unique<Journal>(journalPath, SessionRecord{}, nullptr);
+        Wiring.Journal = journal.get();
+    }
     const std::vector<StrokePoint>& points = SpiralStroke();
     // Client positions, as the window system would deliver them.
     auto client = [&](const StrokePoint& p, float* X, float* Y) {
@@ -145,6 +159,12 @@ StrokeFigures ReplayStroke(BrushKind kind, float radius, float zoom, std::FILE* 
     std::vector<double> moves;
     moves.reserve(points.size());
     f.firstCommitMs = paint(&moves);
+    if (journal) {
+        journal->Drain();
+        for (const JournalRecord& r : ReadJournal(journalPath).records)
+            if (r.kind == static_cast<uint32_t>(JournalKind::Stroke))
+                f.journalRecordBytes = r.body.size() + 16;
+    }
     // The same stroke again after an undo, five times: each release saves into the arrays the
     // undo gave back, as every release does once the history is in use.
     std::vector<double> commits;
@@ -164,5 +184,55 @@ StrokeFigures ReplayStroke(BrushKind kind, float radius, float zoom, std::FILE* 
     f.memcpyColdMs = MemcpyMs(CommitRect(), true);
     f.digest = StateDigest(0, 0, m.BufferWidth, m.BufferHeight);
     if (trace) std::fprintf(trace, "end %016llx\n", static_cast<unsigned long long>(f.digest));
+    if (journal) {
+        Wiring.Journal = nullptr;
+        journal->Remove();
+    }
     return f;
+}
+
+JournalFigures MeasureJournal(const char* folder) {
+    JournalFigures j;
+    const std::string path = std::string(folder) + "/marlo-bench.journal";
+    const StrokeFigures off = ReplayStroke(BrushKind::Pen, 16, 1.0f, nullptr);
+    const StrokeFigures on = ReplayStroke(BrushKind::Pen, 16, 1.0f, nullptr, path.c_str());
+    j.commitMs = off.commitMs;
+    j.journalCommitMs = on.commitMs;
+    j.moveMedianUs = off.moveMedianUs;
+    j.journalMoveMedianUs = on.moveMedianUs;
+    j.recordBytes = on.journalRecordBytes;
+
+    // 1,000 short strokes of 40 points across the scene, journaled; then rebuilt from the file.
+    static BenchSurface surface;
+    SetUpEngine(1.0f, &surface);
+    ChooseBrush(BrushKind::Gel, 12);
+    std::remove(path.c_str());
+    {
+        Journal journal(path, SessionRecord{}, nullptr);
+        Wiring.Journal = &journal;
+        Module1State& m = Module1;
+        for (int s = 0; s < 1000; ++s) {
+            const float x0 = static_cast<float>(100 + (s * 397) % 3800);
+            const float y0 = static_cast<float>(100 + (s * 211) % 3800);
+            float X = x0 + m.ScrollX, Y = y0 + m.ScrollY;
+            Form_MouseDown(1, 0, X, Y);
+            for (int i = 1; i < 40; ++i) {
+                X = x0 + 3.0f * i + m.ScrollX;
+                Y = y0 + 8 * std::sin(0.3f * i) + m.ScrollY;
+                m.PenPressure = 0.5f + 0.5f * std::sin(0.1f * (i + s));
+                Form_MouseMove(1, 0, X, Y);
+            }
+            Form_MouseUp(1, 0, X, Y);
+        }
+        journal.Drain();
+        Wiring.Journal = nullptr;
+    }
+    const auto t0 = Clock::now();
+    const JournalContents contents = ReadJournal(path);
+    ResetEngine();
+    Main(std::make_shared<JournalHost>(contents), nullptr);
+    ReplayOperations(contents);
+    j.recover1000Ms = Since(t0, 1e3);
+    std::remove(path.c_str());
+    return j;
 }
