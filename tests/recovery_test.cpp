@@ -151,9 +151,9 @@ void StartChild(QProcess& child, const Session& s, const char* role, int ops) {
     ASSERT_TRUE(child.waitForStarted());
 }
 
-// The digest after each operation, from a session that is not killed.
-std::vector<QByteArray> ReferenceDigests() {
-    const Session s = NewSession("recovery-reference");
+// The digest after each operation, from a session on s painted to the end (then killed);
+// what it said on stderr goes to *said.
+std::vector<QByteArray> PaintedDigests(const Session& s, QByteArray* said = nullptr) {
     QProcess child;
     StartChild(child, s, "paint", static_cast<int>(kOperations.size()));
     QByteArray out;
@@ -161,10 +161,15 @@ std::vector<QByteArray> ReferenceDigests() {
     SignalProcess(child, SIGKILL);
     child.waitForFinished();
     out += child.readAllStandardOutput();
+    if (said) *said = child.readAllStandardError();
     std::vector<QByteArray> digests;
     for (const QByteArray& line : out.split('\n'))
         if (line.startsWith("op ")) digests.push_back(line.split(' ').value(2));
     return digests;
+}
+
+std::vector<QByteArray> ReferenceDigests() {
+    return PaintedDigests(NewSession("recovery-reference"));
 }
 
 }  // namespace
@@ -257,17 +262,7 @@ TEST(Recovery, NoJournalIsSaidOnceAndPaintingGoesOn) {
     QFile blocker(s.folder + "/state");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the state folder would be
     blocker.close();
-    QProcess child;
-    StartChild(child, s, "paint", static_cast<int>(kOperations.size()));
-    QByteArray out;
-    ASSERT_TRUE(WaitForOutput(child, &out, QString("op %1 ").arg(kOperations.size()).toLatin1()));
-    SignalProcess(child, SIGKILL);
-    child.waitForFinished();
-    out += child.readAllStandardOutput();
-    std::vector<QByteArray> got;
-    for (const QByteArray& line : out.split('\n'))
-        if (line.startsWith("op ")) got.push_back(line.split(' ').value(2));
-    EXPECT_EQ(got, digests);
-    const QByteArray said = child.readAllStandardError();
+    QByteArray said;
+    EXPECT_EQ(PaintedDigests(s, &said), digests);
     EXPECT_EQ(said.count("The journal that keeps the painting safe"), 1) << said.toStdString();
 }

@@ -51,25 +51,15 @@ void Journal::DrawStarting(float x, float y) {
         for (int c = 0; c < 3; ++c) d.rows[i][c] = Module1.Stroke(m.PointCount - 3 + i, c);
     d.eventX = x;
     d.eventY = y;
-    d.continues = haveEnd_ && !draws_.empty() && m.LastX == endX_ && m.LastY == endY_ &&
-                  m.LastPressure == endPressure_ && m.StampDistance == endDistance_;
-    d.lastX = m.LastX;
-    d.lastY = m.LastY;
-    d.lastPressure = m.LastPressure;
-    d.stampDistance = m.StampDistance;
-    d.brushSize = m.BrushSize;
-    d.stampSpacing = m.StampSpacing;
-    d.stampStrength = m.StampStrength;
+    d.continues = haveEnd_ && !draws_.empty() && SameValues(kDrawStart, m, end_);
+    TakeValues(kDrawStart, m, d);
+    TakeValues(kDrawStamp, m, d);
     draws_.push_back(d);
 }
 
 void Journal::DrawEnded() {
-    const Module1State& m = Module1;
     haveEnd_ = true;
-    endX_ = m.LastX;
-    endY_ = m.LastY;
-    endPressure_ = m.LastPressure;
-    endDistance_ = m.StampDistance;
+    TakeValues(kDrawStart, Module1, end_);
 }
 
 void Journal::Committing(float left, float top, float right, float bottom) {
@@ -78,8 +68,8 @@ void Journal::Committing(float left, float top, float right, float bottom) {
     auto stroke = std::make_shared<StrokeRecord>();
     stroke->draws = std::move(draws_);
     draws_.clear();
-    stroke->composite = {m.ColorR,      m.ColorG,     m.ColorB,        m.BrushOpacity, m.BrushSize,
-                         m.PenAltitude, m.BrushCurve, m.PaperStrength, m.BrushRelief,  m.BlendMode};
+    TakeValues(kCompositeFloats, m, stroke->composite);
+    TakeValues(kCompositeInts, m, stroke->composite);
     stroke->left = left;
     stroke->top = top;
     stroke->right = right;

@@ -47,8 +47,8 @@ private:
     JournalWriter writer_;
     std::vector<DrawStep> draws_;  // since the last commit
     bool haveEnd_ = false;         // the state the last DrawBrush left, for `continues`
-    float endX_ = 0, endY_ = 0, endPressure_ = 0, endDistance_ = 0;
-    std::string image_;  // the session's file, when its host is a file
+    DrawStep end_;                 // its kDrawStart values
+    std::string image_;            // the session's file, when its host is a file
     int strokesSince_ = 0;
     bool nothingToKeep_ = true;
 };

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/module1.h"
 #include "core/plane.h"
 
 enum class JournalKind : uint32_t {
@@ -74,6 +75,53 @@ struct CompositeSettings {
     float brushOpacity = 0, brushSize = 0, penAltitude = 0;
     int32_t brushCurve = 0, paperStrength = 0, brushRelief = 0, blendMode = 0;
 };
+
+// Where a value a record keeps lives in the engine. The journal takes the values and the
+// replay puts them back by the same tables, so the two cannot drift apart.
+template <typename Record, typename T = float>
+struct Place {
+    T Module1State::*engine;
+    T Record::*record;
+};
+// What a DrawBrush call starts from: the last sample and the spacing counter.
+inline constexpr Place<DrawStep> kDrawStart[] = {
+    {&Module1State::LastX, &DrawStep::lastX},
+    {&Module1State::LastY, &DrawStep::lastY},
+    {&Module1State::LastPressure, &DrawStep::lastPressure},
+    {&Module1State::StampDistance, &DrawStep::stampDistance}};
+// Its stamps' size, step and press.
+inline constexpr Place<DrawStep> kDrawStamp[] = {
+    {&Module1State::BrushSize, &DrawStep::brushSize},
+    {&Module1State::StampSpacing, &DrawStep::stampSpacing},
+    {&Module1State::StampStrength, &DrawStep::stampStrength}};
+// What a commit composites with.
+inline constexpr Place<CompositeSettings> kCompositeFloats[] = {
+    {&Module1State::ColorR, &CompositeSettings::colorR},
+    {&Module1State::ColorG, &CompositeSettings::colorG},
+    {&Module1State::ColorB, &CompositeSettings::colorB},
+    {&Module1State::BrushOpacity, &CompositeSettings::brushOpacity},
+    {&Module1State::BrushSize, &CompositeSettings::brushSize},
+    {&Module1State::PenAltitude, &CompositeSettings::penAltitude}};
+inline constexpr Place<CompositeSettings, int32_t> kCompositeInts[] = {
+    {&Module1State::BrushCurve, &CompositeSettings::brushCurve},
+    {&Module1State::PaperStrength, &CompositeSettings::paperStrength},
+    {&Module1State::BrushRelief, &CompositeSettings::brushRelief},
+    {&Module1State::BlendMode, &CompositeSettings::blendMode}};
+
+template <typename Table, typename Record>
+void TakeValues(const Table& table, const Module1State& m, Record& r) {
+    for (const auto& p : table) r.*p.record = m.*p.engine;
+}
+template <typename Table, typename Record>
+void PutValues(const Table& table, const Record& r, Module1State& m) {
+    for (const auto& p : table) m.*p.engine = r.*p.record;
+}
+template <typename Table, typename Record>
+bool SameValues(const Table& table, const Module1State& m, const Record& r) {
+    for (const auto& p : table)
+        if (!(m.*p.engine == r.*p.record)) return false;
+    return true;
+}
 
 struct StrokeRecord {
     std::vector<DrawStep> draws;

@@ -17,15 +17,8 @@ JournalKind KindOf(const JournalRecord& r) { return static_cast<JournalKind>(r.k
 
 void SetComposite(const CompositeSettings& c) {
     Module1State& m = Module1;
-    m.ColorR = c.colorR;
-    m.ColorG = c.colorG;
-    m.ColorB = c.colorB;
-    m.BrushOpacity = c.brushOpacity;
-    m.PenAltitude = c.penAltitude;
-    m.BrushCurve = c.brushCurve;
-    m.PaperStrength = c.paperStrength;
-    m.BrushRelief = c.brushRelief;
-    m.BlendMode = c.blendMode;
+    PutValues(kCompositeFloats, c, m);
+    PutValues(kCompositeInts, c, m);
 }
 
 void Draw(const DrawStep& d) {
@@ -35,15 +28,8 @@ void Draw(const DrawStep& d) {
     m.PointCount = d.pointCount;
     for (int i = 0; i < 4; ++i)
         m.SetStrokePoint(d.pointCount - 3 + i, d.rows[i][0], d.rows[i][1], d.rows[i][2]);
-    if (!d.continues) {
-        m.LastX = d.lastX;
-        m.LastY = d.lastY;
-        m.LastPressure = d.lastPressure;
-        m.StampDistance = d.stampDistance;
-    }
-    m.BrushSize = d.brushSize;
-    m.StampSpacing = d.stampSpacing;
-    m.StampStrength = d.stampStrength;
+    if (!d.continues) PutValues(kDrawStart, d, m);
+    PutValues(kDrawStamp, d, m);
     // At zoom 1 without scroll the event's client position is its image position.
     DrawBrush(d.eventX, d.eventY);
 }
@@ -54,7 +40,6 @@ void RunStroke(const StrokeRecord& s) {
     SetComposite(s.composite);
     for (const DrawStep& d : s.draws) Draw(d);
     SetComposite(s.composite);
-    Module1.BrushSize = s.composite.brushSize;
     CommitStroke(s.left, s.top, s.right, s.bottom);
 }
 
