@@ -122,8 +122,9 @@ TEST(DbusEndToEnd, LargeImagesCrossToMarloAndBackExactly) {
 }
 
 // A host that never answers one call: Marlo waits in it until a signal ends the wait. At
-// start the start fails; while closing, the rest of the write-back is given up and the canvas
-// closes. Either way well before the call's own time-out (5 s and more).
+// start the start fails; while closing, the rest of the write-back is given up, the painting
+// goes to a rescue copy and the canvas closes. Either way well before the call's own time-out
+// (5 s and more).
 TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
     struct Case {
         const char* name;
@@ -134,7 +135,7 @@ TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
     const std::vector<Case> cases = {
         {"at start", "Tarn_GetGBuffer", 1,
          "marlo: host call Tarn_GetGBuffer: stopped by SIGTERM before the host answered"},
-        {"while closing", "Tarn_SetRbuffer", 0, ""},
+        {"while closing", "Tarn_SetRbuffer", 1, "The painting was saved as "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,7 +156,11 @@ TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
         for (const auto& [method, args] : answers)
             if (QLatin1String(method) != QLatin1String(c.hangsIn))
                 scripted.Script(QLatin1String(method), args);
+        QTemporaryDir data;
         QProcess marlo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+        marlo.setProcessEnvironment(env);
         marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
         if (QLatin1String(c.hangsIn) == QLatin1String("Tarn_SetRbuffer")) {
             // Started: ask the window for its call-back, then close it with a first signal.
@@ -203,12 +208,16 @@ TEST(DbusEndToEnd, AKilledHostFailsTheNextCallAtOnce) {
                     "a call to a killed host succeeded");
 }
 
-TEST(DbusEndToEnd, MarloClosesQuietlyAfterItsHostWasKilled) {
+// The painting outlives its host: the close saves it as a rescue copy and says where.
+TEST(DbusEndToEnd, MarloKeepsThePaintingAfterItsHostWasKilled) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("small.png"));
     ASSERT_TRUE(Pattern(3, 2).save(path));
     auto host = std::make_unique<HostProcess>(path);
     QProcess marlo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
+    marlo.setProcessEnvironment(env);
     marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
     ASSERT_TRUE(WaitForOutput(host->process, &host->output, "tarnwick-host: canvas window at"));
     WaitUntilMarloRuns(*host);
@@ -216,8 +225,12 @@ TEST(DbusEndToEnd, MarloClosesQuietlyAfterItsHostWasKilled) {
     SignalProcess(marlo, SIGTERM);
     ASSERT_TRUE(marlo.waitForFinished(60000));
     EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(marlo.exitCode(), 0);
-    EXPECT_FALSE(marlo.readAllStandardError().contains("marlo:"));
+    EXPECT_EQ(marlo.exitCode(), 1);
+    const QString rescue =
+        dir.filePath(QStringLiteral("marlo/rescue/marlo-painting.marlo-rescue.png"));
+    EXPECT_TRUE(QString::fromLocal8Bit(marlo.readAllStandardError())
+                    .contains(QStringLiteral("The painting was saved as ") + rescue));
+    EXPECT_EQ(QImage(rescue).size(), QSize(3, 2));
     EXPECT_FALSE(QFile::exists(path + QLatin1Char('~')));  // nothing was written back
 }
 

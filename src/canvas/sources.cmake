@@ -7,4 +7,4 @@ marlo_library(marlo_canvas
 # The canvas window, its message boxes and the blend-mode menu.
 marlo_library(marlo_canvas_qt
   SOURCES qt/form1.cpp qt/report.cpp qt/menus.cpp qt/windows_state.cpp
-  USES marlo_input_qt marlo_brush Qt6::Widgets)
+  USES marlo_input_qt marlo_host_qt marlo_brush Qt6::Widgets)

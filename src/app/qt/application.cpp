@@ -251,6 +251,10 @@ int RunMarlo(const CommandLine& cl) {
     if (!kept.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(kept));
     // The close's write-back failed: the painting went to a rescue file, and the message says
     // where. It was printed when it happened; a real display shows it too.
+    if (!Windows.LostWriteBack.isEmpty()) {
+        if (OnRealDisplay()) ShowMessage(nullptr, Windows.LostWriteBack);
+        return 1;
+    }
     if (fileHost && !fileHost->WriteBackFailure().isEmpty()) {
         if (OnRealDisplay()) ShowMessage(nullptr, fileHost->WriteBackFailure());
         return 1;

@@ -4,6 +4,7 @@
 // ResetEngine leaves it alone: it tracks windows that are alive.
 #pragma once
 #include <QPointer>
+#include <QString>
 #include <vector>
 
 class Form1;
@@ -20,6 +21,9 @@ struct WindowsState {
     // that reads them (app/qt/application.cpp, CloseOnEndSignals).
     QPointer<Form1> EndSignalTarget;
     QSocketNotifier* EndSignalNotifier = nullptr;
+    // The close could not write the image back to a host other than a file (the file host says
+    // its own): why, and where the painting was saved instead. Shown once the windows are gone.
+    QString LostWriteBack;
 };
 
 extern WindowsState Windows;
