@@ -115,6 +115,9 @@ StrokeFigures ReplayStroke(BrushKind kind, float radius, float zoom, std::FILE* 
         std::remove(journalPath);
         journal = std::make_unique<Journal>(journalPath, SessionRecord{}, nullptr);
         Wiring.Journal = journal.get();
+        // The steady state: the base image is compressed and written before the first point
+        // (that takes the other processor for about a tenth of a second at 4096 x 4096).
+        journal->Drain();
     }
     const std::vector<StrokePoint>& points = SpiralStroke();
     // Client positions, as the window system would deliver them.
@@ -194,8 +197,16 @@ StrokeFigures ReplayStroke(BrushKind kind, float radius, float zoom, std::FILE* 
 JournalFigures MeasureJournal(const char* folder) {
     JournalFigures j;
     const std::string path = std::string(folder) + "/marlo-bench.journal";
-    const StrokeFigures off = ReplayStroke(BrushKind::Pen, 16, 1.0f, nullptr);
-    const StrokeFigures on = ReplayStroke(BrushKind::Pen, 16, 1.0f, nullptr, path.c_str());
+    // Off, on, off again: each side the better of its runs, so that neither gains from going
+    // first on a warm machine.
+    StrokeFigures off = ReplayStroke(BrushKind::Pen, 16, 1.0f, nullptr);
+    StrokeFigures on = ReplayStroke(BrushKind::Pen, 16, 1.0f, nullptr, path.c_str());
+    const StrokeFigures offAgain = ReplayStroke(BrushKind::Pen, 16, 1.0f, nullptr);
+    const StrokeFigures onAgain = ReplayStroke(BrushKind::Pen, 16, 1.0f, nullptr, path.c_str());
+    off.commitMs = std::min(off.commitMs, offAgain.commitMs);
+    off.moveMedianUs = std::min(off.moveMedianUs, offAgain.moveMedianUs);
+    on.commitMs = std::min(on.commitMs, onAgain.commitMs);
+    on.moveMedianUs = std::min(on.moveMedianUs, onAgain.moveMedianUs);
     j.commitMs = off.commitMs;
     j.journalCommitMs = on.commitMs;
     j.moveMedianUs = off.moveMedianUs;

@@ -77,4 +77,5 @@ void CommitStroke(float x1, float y1, float x2, float y2) {
     span(!r.clearing, r.clear.y0, r.clear.y1);
 
     if (from < to) ReleaseRows(r, from, to);
+    if (Wiring.Journal) Wiring.Journal->Committed();
 }

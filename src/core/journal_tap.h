@@ -12,6 +12,7 @@ public:
     virtual void DrawEnded() = 0;
     // CommitStroke is about to merge the rectangle (its arguments).
     virtual void Committing(float left, float top, float right, float bottom) = 0;
+    virtual void Committed() = 0;   // and has, without fault
     virtual void Undoing() = 0;     // PopUndo is about to restore the newest step
     virtual void Cleared() = 0;     // ClearImage made the image white
     virtual void ImageTaken() = 0;  // the host's image replaced the planes (Get image)

@@ -63,17 +63,23 @@ void Journal::DrawEnded() {
 }
 
 void Journal::Committing(float left, float top, float right, float bottom) {
-    nothingToKeep_ = false;
     const Module1State& m = Module1;
-    auto stroke = std::make_shared<StrokeRecord>();
+    commit_ = StrokeRecord{};
+    TakeValues(kCompositeFloats, m, commit_.composite);
+    TakeValues(kCompositeInts, m, commit_.composite);
+    commit_.left = left;
+    commit_.top = top;
+    commit_.right = right;
+    commit_.bottom = bottom;
+}
+
+void Journal::Committed() {
+    // Queued once the release is done, so that the record's compression does not compete with
+    // it; a release that failed queues nothing, and its draws go with the next one.
+    nothingToKeep_ = false;
+    auto stroke = std::make_shared<StrokeRecord>(std::move(commit_));
     stroke->draws = std::move(draws_);
     draws_.clear();
-    TakeValues(kCompositeFloats, m, stroke->composite);
-    TakeValues(kCompositeInts, m, stroke->composite);
-    stroke->left = left;
-    stroke->top = top;
-    stroke->right = right;
-    stroke->bottom = bottom;
     writer_.AppendMade(
         Kind(JournalKind::Stroke), [stroke] { return EncodeStroke(*stroke); }, true);
     ++strokesSince_;

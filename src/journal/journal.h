@@ -25,6 +25,7 @@ public:
     void DrawStarting(float x, float y) override;
     void DrawEnded() override;
     void Committing(float left, float top, float right, float bottom) override;
+    void Committed() override;
     void Undoing() override;
     void Cleared() override;
     void ImageTaken() override;
@@ -48,6 +49,7 @@ private:
     std::vector<DrawStep> draws_;  // since the last commit
     bool haveEnd_ = false;         // the state the last DrawBrush left, for `continues`
     DrawStep end_;                 // its kDrawStart values
+    StrokeRecord commit_;          // the release under way: its rectangle and settings
     std::string image_;            // the session's file, when its host is a file
     int strokesSince_ = 0;
     bool nothingToKeep_ = true;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xxhash.h>
@@ -201,6 +202,8 @@ void JournalWriter::Fail(const std::string& why) {
 }
 
 void JournalWriter::Run() {
+    // The painter's thread comes first: the journal's compression and writing yield to it.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     for (;;) {
         Job job;
         {
