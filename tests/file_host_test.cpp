@@ -50,21 +50,6 @@ void Write(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-// Mounts made by this test process live in a mount namespace of its own: they vanish with it.
-bool CanMount() {
-    static const bool ok = [] {
-        if (::unshare(CLONE_NEWNS) != 0) return false;
-        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-    }();
-    return ok;
-}
-
-// A fresh folder holding a tmpfs of size bytes (read-only when readOnly, after files are put in).
-bool MountTmpfs(const QString& folder, const char* size) {
-    QDir().mkpath(folder);
-    return CanMount() &&
-           ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, size) == 0;
-}
 bool MakeReadOnly(const QString& folder) {
     return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
                    nullptr) == 0;

@@ -1,8 +1,12 @@
 #include "qt_test_support.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -49,4 +53,22 @@ void ExpectCloseRefusedOverSize(Form1* window, const QStringList& messages) {
         QStringLiteral(
             "Can't copy buffer back to Project Tarnwick because the buffer size has changed") +
             QChar(13) + QStringLiteral("Loose all changes?"));
+}
+
+namespace {
+
+bool CanMount() {
+    static const bool ok = [] {
+        if (::unshare(CLONE_NEWNS) != 0) return false;
+        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    }();
+    return ok;
+}
+
+}  // namespace
+
+bool MountTmpfs(const QString& folder, const char* size) {
+    QDir().mkpath(folder);
+    return CanMount() &&
+           ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, size) == 0;
 }

@@ -26,3 +26,8 @@ bool WaitForOutput(QProcess& process, QByteArray* seen, const char* text,
 // message box hook collects the questions into messages): the window stays shown and the one
 // question is the size question.
 void ExpectCloseRefusedOverSize(Form1* window, const QStringList& messages);
+
+// A fresh folder holding a tmpfs of `size` ("size=64k"), mounted in a mount namespace of this
+// test process's own (its mounts vanish with it; children see them). False where mounting is
+// not allowed.
+bool MountTmpfs(const QString& folder, const char* size);

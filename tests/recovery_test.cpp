@@ -112,6 +112,7 @@ void PaintAndReport() {
     for (int k = 0; k < upTo; ++k) {
         kOperations[k](window, palette);
         if (auto* journal = dynamic_cast<Journal*>(Wiring.Journal)) journal->Drain();
+        QCoreApplication::processEvents();  // the event loop's turn between two operations
         std::printf("op %d %llx\n", k + 1, static_cast<unsigned long long>(DigestNow()));
         std::fflush(stdout);
     }
@@ -265,4 +266,15 @@ TEST(Recovery, NoJournalIsSaidOnceAndPaintingGoesOn) {
     QByteArray said;
     EXPECT_EQ(PaintedDigests(s, &said), digests);
     EXPECT_EQ(said.count("The journal that keeps the painting safe"), 1) << said.toStdString();
+}
+
+// A journal whose disk fills while the painter paints: said once, and the painting goes on.
+TEST(Recovery, AFullDiskIsSaidOnceAndPaintingGoesOn) {
+    const std::vector<QByteArray> digests = ReferenceDigests();
+    const Session s = NewSession("recovery-full");
+    if (!MountTmpfs(s.folder + "/state", "size=12k"))
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    QByteArray said;
+    EXPECT_EQ(PaintedDigests(s, &said), digests);
+    EXPECT_EQ(said.count("cannot be written any more"), 1) << said.toStdString();
 }
