@@ -6,5 +6,5 @@ marlo_library(marlo_canvas
   PRIVATE PkgConfig::ZSTD)
 # The canvas window, its message boxes and the blend-mode menu.
 marlo_library(marlo_canvas_qt
-  SOURCES qt/form1.cpp qt/report.cpp qt/menus.cpp qt/windows_state.cpp
+  SOURCES qt/form1.cpp qt/report.cpp qt/menus.cpp qt/windows_state.cpp qt/unsent_painting.cpp
   USES marlo_input_qt marlo_host_qt marlo_brush Qt6::Widgets)

@@ -192,13 +192,14 @@ void JournalWriter::Remove() {
 }
 
 void JournalWriter::Fail(const std::string& why) {
+    // Told before anyone waiting in Drain goes on, so that what they do next can count on it.
+    if (onFailure_) onFailure_(why);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         failed_ = true;
         jobs_.clear();
     }
     idle_.notify_all();
-    if (onFailure_) onFailure_(why);
 }
 
 void JournalWriter::Run() {

@@ -19,6 +19,7 @@
 #include "canvas/image_exchange.h"
 #include "canvas/qt/menus.h"
 #include "canvas/qt/report.h"
+#include "canvas/qt/unsent_painting.h"
 #include "canvas/qt/windows_state.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
@@ -26,8 +27,6 @@
 #include "core/module1.h"
 #include "core/wiring.h"
 #include "host/host.h"
-#include "host/qt/file_host.h"
-#include "host/qt/rescue_copy.h"
 #include "input/qt/mouse_bits.h"
 #include "input/qt/tablet_qt.h"
 #include "input/stroke_capture.h"
@@ -484,28 +483,6 @@ void Form1::Form_KeyPress(int16_t KeyAscii) {
     if (KeyAscii == 117) RunHandler(this, [] { PopUndo(); });
 }
 
-namespace {
-
-void SaveWhatTheHostDidNotTake(const QString& why) {
-    if (dynamic_cast<FileHost*>(Module1.Host.get())) return;
-    const Module1State& m = Module1;
-    ImageDocument doc;
-    doc.path = RescueFolderOfData() + QStringLiteral("/marlo-painting.png");
-    doc.r = m.RPlane;
-    doc.g = m.GPlane;
-    doc.b = m.BPlane;
-    QString failed;
-    const QString saved = WriteRescueCopy(doc, &failed);
-    QString& line = Windows.LostWriteBack;
-    line = QStringLiteral("The image could not be written back to Tarnwick (%1). ").arg(why);
-    line += saved.isEmpty() ? QStringLiteral("No rescue copy could be %1").arg(failed)
-                            : QStringLiteral("The painting was saved as %1").arg(saved);
-    std::fprintf(stderr, "marlo: %s\n", qPrintable(line));
-    if (!saved.isEmpty() && Wiring.Journal) Wiring.Journal->ChangesDropped();
-}
-
-}  // namespace
-
 bool Form1::Form_Unload() {
     const Module1State& m = Module1;
     try {
@@ -529,7 +506,16 @@ bool Form1::Form_Unload() {
     } catch (const std::exception& e) {
         // A host that fails or has gone: the window closes without writing back, and the
         // painting is kept in a rescue copy (a file host has made its own).
-        SaveWhatTheHostDidNotTake(QString::fromLocal8Bit(e.what()));
+        const QString why = QString::fromLocal8Bit(e.what());
+        QString saved;
+        const QString kept = SaveUnsentPainting(&saved);
+        if (!kept.isEmpty()) {
+            Windows.LostWriteBack =
+                QStringLiteral("The image could not be written back to Tarnwick (%1). %2")
+                    .arg(why, kept);
+            std::fprintf(stderr, "marlo: %s\n", qPrintable(Windows.LostWriteBack));
+            if (!saved.isEmpty() && Wiring.Journal) Wiring.Journal->ChangesDropped();
+        }
     }
     ReleaseWindows(true);
     return true;

@@ -1,0 +1,20 @@
+#include "canvas/qt/unsent_painting.h"
+
+#include "core/module1.h"
+#include "host/qt/file_host.h"
+#include "host/qt/rescue_copy.h"
+
+QString SaveUnsentPainting(QString* saved) {
+    saved->clear();
+    if (dynamic_cast<FileHost*>(Module1.Host.get())) return {};
+    const Module1State& m = Module1;
+    ImageDocument doc;
+    doc.path = RescueFolderOfData() + QStringLiteral("/marlo-painting.png");
+    doc.r = m.RPlane;
+    doc.g = m.GPlane;
+    doc.b = m.BPlane;
+    QString failed;
+    *saved = WriteRescueCopy(doc, &failed);
+    return saved->isEmpty() ? QStringLiteral("No rescue copy could be %1").arg(failed)
+                            : QStringLiteral("The painting was saved as %1").arg(*saved);
+}
