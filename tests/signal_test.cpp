@@ -19,6 +19,7 @@
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
+#include "canvas/qt/windows_state.h"
 #include "core/module1.h"
 #include "host/qt/file_host.h"
 #include "palette/qt/form2.h"
@@ -111,6 +112,10 @@ TEST(SignalDuringABox, OneCase) {
         const long saves =
             std::count(recording->calls.begin(), recording->calls.end(), "tarn_Refresh");
         EXPECT_EQ(saves, recording->width == 61 ? 0 : 1);  // no write-back to a resized host
+        // Nobody chose to lose the changes: the painting is kept in a rescue copy.
+        if (recording->width == 61)
+            EXPECT_TRUE(Windows.LostWriteBack.contains("The painting was saved as "))
+                << Windows.LostWriteBack.toStdString();
     }
     if (alive) delete window;
 }

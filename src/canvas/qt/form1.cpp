@@ -495,7 +495,21 @@ bool Form1::Form_Unload() {
         }
         if (resized) {
             if (AskYesNo(this, kSizeChangedText)) {
-                if (Wiring.Journal) Wiring.Journal->ChangesDropped();
+                if (!Windows.Ending) {
+                    if (Wiring.Journal) Wiring.Journal->ChangesDropped();
+                } else {
+                    // A signal answered for the painter, who never chose to lose the changes.
+                    QString saved;
+                    const QString kept = SaveUnsentPainting(&saved);
+                    if (!kept.isEmpty()) {
+                        Windows.LostWriteBack =
+                            QStringLiteral(
+                                "Marlo was ended while it asked whether to lose the "
+                                "changes. %1")
+                                .arg(kept);
+                        std::fprintf(stderr, "marlo: %s\n", qPrintable(Windows.LostWriteBack));
+                    }
+                }
                 ReleaseWindows(false);
                 return true;
             }
