@@ -113,9 +113,10 @@ TEST(SignalDuringABox, OneCase) {
             std::count(recording->calls.begin(), recording->calls.end(), "tarn_Refresh");
         EXPECT_EQ(saves, recording->width == 61 ? 0 : 1);  // no write-back to a resized host
         // Nobody chose to lose the changes: the painting is kept in a rescue copy.
-        if (recording->width == 61)
+        if (recording->width == 61) {
             EXPECT_TRUE(Windows.LostWriteBack.contains("The painting was saved as "))
                 << Windows.LostWriteBack.toStdString();
+        }
     }
     if (alive) delete window;
 }
