@@ -79,18 +79,22 @@ constexpr int32_t kFlat = 0, kRelief = 1;
 
 }  // namespace
 
+// Pen
 void Form2::kt_button8_MouseDown(int16_t, int16_t, float, float) {
     BrushKind(kt_button8, kNoCurve, kFlat, kBlendPlain);
-}  // Pen
+}
+// Water brush
 void Form2::kt_button9_MouseDown(int16_t, int16_t, float, float) {
     BrushKind(kt_button9, kCurve1, kFlat, kBlendMultiply);
-}  // Water brush
+}
+// Ink
 void Form2::kt_button6_MouseDown(int16_t, int16_t, float, float) {
     BrushKind(kt_button6, kCurve2, kFlat, kBlendMultiply);
-}  // Ink
+}
+// Gel brush
 void Form2::kt_button7_MouseDown(int16_t, int16_t, float, float) {
     BrushKind(kt_button7, kCurve1, kRelief, kBlendPlain);
-}  // Gel brush
+}
 
 // Only the movement since the press counts on the canvas, so the handle's own coordinates
 // serve as canvas coordinates.
