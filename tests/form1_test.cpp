@@ -262,7 +262,7 @@ TEST_F(CanvasWindow, TheSizeQuestionShowsTwoLines) {
     Wiring.MessageBoxHook = nullptr;
     QString shown;
     QTimer::singleShot(0, [&shown] {
-        QWidget* modal = QApplication::activeModalWidget();
+        QWidget* modal = OpenMessageBox();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             shown = box->text();
             box->button(QMessageBox::No)->click();

@@ -1,13 +1,18 @@
 // Get image, Send image and the closing write-back, driven through the palette's buttons.
 #include <gtest/gtest.h>
 
+#include <qpa/qwindowsysteminterface.h>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/qt/application.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/report.h"
 #include "canvas/undo.h"
 #include "core/module1.h"
+#include "core/wiring.h"
 #include "marlo_window_test.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
@@ -94,4 +99,46 @@ TEST_F(ImageExchange, NoToTheSizeQuestionKeepsBothWindowsOpen) {
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(palette->isVisible());
+}
+
+// Clear and Get image in a row over a small undo budget (as a large image under a memory limit)
+// bring up the notice that steps were dropped. A close the window system asks for while it waits
+// is carried out once it is answered, never dropped; a click meanwhile is held back.
+TEST_F(ImageExchange, ACloseAskedForUnderABoxIsCarriedOutOnceItIsAnswered) {
+    uint32_t noise = 1;  // the host's image does not compress, as a photograph's grain
+    for (Plane* p : {&host->r, &host->g, &host->b})
+        for (uint8_t& v : p->bytes) {
+            noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
+            v = static_cast<uint8_t>(noise >> 24);
+        }
+    SetUndoBudget(int64_t{30} * 20 * 3 * 3);  // room for about three steps
+    Wiring.MessageBoxHook = nullptr;
+    QString notice;
+    bool clickHeldBack = false, openUnderBox = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QMessageBox* box = OpenMessageBox();
+        if (!box || !notice.isEmpty()) return;
+        notice = box->text();
+        const std::vector<uint8_t> shown = Module1.RPlane.bytes;
+        Click(palette->kt_button2);
+        clickHeldBack = Module1.RPlane.bytes == shown;
+        QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(
+            window->windowHandle());
+        openUnderBox = window->isVisible();
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start(5);
+    for (int i = 0; i < 16 && notice.isEmpty(); ++i) {
+        Click(palette->kt_button2);
+        Click(palette->kt_button3);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notice.isEmpty(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 20000));
+    EXPECT_TRUE(notice.startsWith("Undo keeps the last ")) << notice.toStdString();
+    EXPECT_TRUE(clickHeldBack);
+    EXPECT_TRUE(openUnderBox);
+    EXPECT_EQ(host->calls.back(), "tarn_Refresh");  // the close wrote the image back
+    EXPECT_EQ(host->sentR.bytes, host->r.bytes);
 }

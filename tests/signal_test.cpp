@@ -91,7 +91,7 @@ TEST(SignalDuringABox, OneCase) {
     QTimer::singleShot(0, [&] { c.openBox(window, recording.get()); });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) return;
+        if (!OpenMessageBox()) return;
         poll.stop();
         std::printf("box open\n");
         std::fflush(stdout);

@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -543,14 +544,18 @@ void Form1::ReleaseWindows(bool shutTablet) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // A close that arrives while a box runs its own loop waits for the box to end: closing now
-    // would delete the box's parents under its exec and leave the handler that opened it
-    // running on a closed window.
-    if (MessageBoxesOpen()) {
+    // A close that arrives while a box waits for its answer waits for the box to end (and shows
+    // it, in case it is hidden): closing now would delete the box's parents under its loop and
+    // leave the handler that opened it running on a closed window. Work in hand ends first; the
+    // close is never forgotten.
+    if (QMessageBox* box = OpenMessageBox()) {
         event->ignore();
+        if (!closeWaiting_) BringForward(box);
+        closeWaiting_ = true;
         QTimer::singleShot(20, this, [this] { close(); });
         return;
     }
+    closeWaiting_ = false;
     if (Form_Unload())
         event->accept();
     else

@@ -116,4 +116,5 @@ private:
     PaletteWindow* palette_ = nullptr;
     QTimer* packTimer_ = nullptr;  // the undo packing's idle turns, a child of the window
     bool loaded_ = false;
+    bool closeWaiting_ = false;  // a close waits for an open box to end
 };

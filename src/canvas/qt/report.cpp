@@ -1,5 +1,7 @@
 #include "canvas/qt/report.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>
@@ -24,13 +26,69 @@ QString Shown(const QString& text) {
     return lines;
 }
 
+// The painter's input: what a box holds back from the other windows while it waits.
+bool IsInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd: return true;
+        default: return false;
+    }
+}
+
+// A box waits for its answer the way a modal one does, but without Qt's modality: Qt drops a
+// window system's close request for a window a modal box blocks (it is never delivered, not
+// even later), so a close asked for while a box was open would be forgotten. Instead, while
+// this lives, input for any window but the innermost box is held back, and a press there
+// brings the box forward (it may be hidden under a large canvas).
+class InputHeldForBox : public QObject {
+public:
+    InputHeldForBox() { qApp->installEventFilter(this); }
+    ~InputHeldForBox() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (!IsInput(type) || !watched->isWidgetType()) return false;
+        QMessageBox* box = OpenMessageBox();
+        if (!box || static_cast<QWidget*>(watched)->window() == box) return false;
+        if (type == QEvent::ShortcutOverride) event->accept();  // no shortcut acts either
+        if (type == QEvent::MouseButtonPress || type == QEvent::TabletPress) BringForward(box);
+        return true;
+    }
+};
+
 // A box lives on the heap behind a guard, listed in Windows.OpenBoxes while it runs: whatever
-// closes under it (its parent window, a signal), exec() returns and nothing is freed twice.
+// closes under it (its parent window, a signal), its loop ends and nothing is freed twice.
 int RunBox(QMessageBox* box) {
     std::vector<QPointer<QMessageBox>>& openBoxes = Windows.OpenBoxes;
     const QPointer<QMessageBox> guard(box);
+    const InputHeldForBox held;
     openBoxes.push_back(guard);
-    const int answer = box->exec();
+    int answer = QMessageBox::Cancel;
+    {
+        QEventLoop loop;
+        QObject::connect(box, &QDialog::finished, &loop, [&answer, &loop](int result) {
+            answer = result;
+            loop.quit();
+        });
+        QObject::connect(box, &QObject::destroyed, &loop, &QEventLoop::quit);
+        box->setWindowModality(Qt::NonModal);
+        BringForward(box);
+        loop.exec(QEventLoop::DialogExec);
+    }
     openBoxes.erase(
         std::remove_if(openBoxes.begin(), openBoxes.end(),
                        [box](const QPointer<QMessageBox>& b) { return b.isNull() || b == box; }),
@@ -41,11 +99,20 @@ int RunBox(QMessageBox* box) {
 
 }  // namespace
 
-bool MessageBoxesOpen() {
-    const std::vector<QPointer<QMessageBox>>& openBoxes = Windows.OpenBoxes;
-    return std::any_of(openBoxes.begin(), openBoxes.end(),
-                       [](const QPointer<QMessageBox>& b) { return !b.isNull(); });
+void BringForward(QWidget* box) {
+    box->show();
+    box->raise();
+    box->activateWindow();
 }
+
+QMessageBox* OpenMessageBox() {
+    const std::vector<QPointer<QMessageBox>>& openBoxes = Windows.OpenBoxes;
+    for (auto b = openBoxes.rbegin(); b != openBoxes.rend(); ++b)
+        if (*b) return b->data();
+    return nullptr;
+}
+
+bool MessageBoxesOpen() { return OpenMessageBox() != nullptr; }
 
 void EndMessageBoxes() {
     Windows.Ending = true;

@@ -3,6 +3,7 @@
 #pragma once
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 class QString;
 
@@ -15,8 +16,12 @@ void ShowNotice(QWidget* parent, const QString& text);
 // A Yes / No question; true for Yes.
 bool AskYesNo(QWidget* parent, const QString& text);
 
-// True while a modal message box or question runs its own event loop.
+// True while a message box or question waits for its answer in its own event loop; the
+// innermost such box (null when none), which alone takes the painter's input meanwhile.
 bool MessageBoxesOpen();
+QMessageBox* OpenMessageBox();
+// Shows a window above the others and gives it the keyboard.
+void BringForward(QWidget* box);
 // The program is ending (a signal): open boxes close at once, and from now on messages go to
 // stderr and questions answer Yes (go on to the end), since nobody is there to answer.
 void EndMessageBoxes();
