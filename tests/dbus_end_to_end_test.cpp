@@ -125,17 +125,23 @@ TEST(DbusEndToEnd, LargeImagesCrossToMarloAndBackExactly) {
 // start the start fails; while closing, the rest of the write-back is given up, the painting
 // goes to a rescue copy and the canvas closes. Either way well before the call's own time-out
 // (5 s and more).
-TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
+// A host that hangs in a call (then a signal ends the wait) or refuses one at the close: the
+// painting is kept in a rescue copy and said, and a host left with part of the image is told so.
+TEST(DbusEndToEnd, AHostThatHangsOrRefusesLosesNoPainting) {
     struct Case {
         const char* name;
         const char* hangsIn;
+        const char* refuses;
         int exitCode;
         const char* stderrText;
     };
     const std::vector<Case> cases = {
-        {"at start", "Tarn_GetGBuffer", 1,
+        {"hangs at start", "Tarn_GetGBuffer", "", 1,
          "marlo: host call Tarn_GetGBuffer: stopped by SIGTERM before the host answered"},
-        {"while closing", "Tarn_SetRbuffer", 1, "The painting was saved as "},
+        {"hangs while closing", "Tarn_SetRbuffer", "", 1, "The painting was saved as "},
+        {"refuses the undo step", "", "Tarn_SaveUndo", 1, "The painting was saved as "},
+        {"refuses the blue plane", "", "Tarn_SetBbuffer", 1,
+         "left with only the red and green planes of the painting and nothing more is coming"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -152,17 +158,23 @@ TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
             {"Tarn_SendFormObject", {}},
             {"Tarn_WallpaperFilename", {QString()}},
             {"Tarn_SaveUndo", {}},
+            {"Tarn_SetRbuffer", {}},
+            {"Tarn_SetGbuffer", {}},
+            {"Tarn_SetBbuffer", {}},
+            {"tarn_Refresh", {}},
         };
+        const QLatin1String hangsIn(c.hangsIn);
         for (const auto& [method, args] : answers)
-            if (QLatin1String(method) != QLatin1String(c.hangsIn))
-                scripted.Script(QLatin1String(method), args);
+            if (QLatin1String(method) != hangsIn) scripted.Script(QLatin1String(method), args);
+        if (*c.refuses) scripted.ScriptError(QLatin1String(c.refuses));
         QTemporaryDir data;
         QProcess marlo;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
         marlo.setProcessEnvironment(env);
         marlo.start(Binary("marlo"), {QStringLiteral("--dbus")});
-        if (QLatin1String(c.hangsIn) == QLatin1String("Tarn_SetRbuffer")) {
+        const bool atStart = hangsIn == QLatin1String("Tarn_GetGBuffer");
+        if (!atStart) {
             // Started: ask the window for its call-back, then close it with a first signal.
             ASSERT_TRUE(QTest::qWaitFor(
                 [&] {
@@ -179,17 +191,24 @@ TEST(DbusEndToEnd, ASignalEndsAHostCallThatDoesNotReturn) {
                 << reply.errorMessage().toStdString();
             SignalProcess(marlo, SIGTERM);
         }
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return !scripted.Caller(QLatin1String(c.hangsIn)).isEmpty(); }, 60000))
-            << marlo.readAllStandardError().toStdString();
-        SignalProcess(marlo, SIGTERM);
-        ASSERT_TRUE(marlo.waitForFinished(4000));
+        if (!hangsIn.isEmpty()) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !scripted.Caller(hangsIn).isEmpty(); }, 60000))
+                << marlo.readAllStandardError().toStdString();
+            SignalProcess(marlo, SIGTERM);
+        }
+        ASSERT_TRUE(marlo.waitForFinished(60000));
         EXPECT_EQ(marlo.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(marlo.exitCode(), c.exitCode);
         const QByteArray error = marlo.readAllStandardError();
         EXPECT_TRUE(error.contains(c.stderrText)) << error.toStdString();
-        EXPECT_TRUE(
-            scripted.Caller(QStringLiteral("Tarn_SetGbuffer")).isEmpty());  // nothing more was sent
+        if (!atStart) {
+            const QImage rescue(data.filePath("marlo/rescue/marlo-painting.marlo-rescue.png"));
+            EXPECT_EQ(rescue.size(), QSize(3, 2)) << error.toStdString();
+        }
+        if (!hangsIn.isEmpty()) {  // nothing more was sent after the call that hung
+            EXPECT_TRUE(scripted.Caller(QStringLiteral("Tarn_SetGbuffer")).isEmpty());
+        }
+        EXPECT_TRUE(scripted.Caller(QStringLiteral("tarn_Refresh")).isEmpty());
     }
 }
 

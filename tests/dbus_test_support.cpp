@@ -80,6 +80,11 @@ void ScriptedHost::Script(const QString& method, const QVariantList& args) {
     replies_[method] = args;
 }
 
+void ScriptedHost::ScriptError(const QString& method) {
+    QMutexLocker lock(&mutex_);
+    refused_.insert(method);
+}
+
 QString ScriptedHost::introspect(const QString&) const { return {}; }
 
 QString ScriptedHost::Caller(const QString& method) {
@@ -91,7 +96,11 @@ bool ScriptedHost::handleMessage(const QDBusMessage& message, const QDBusConnect
     QMutexLocker lock(&mutex_);
     if (!callers_.contains(message.member())) callers_[message.member()] = message.service();
     const auto reply = replies_.constFind(message.member());
-    if (reply != replies_.constEnd()) connection.send(message.createReply(*reply));
+    if (refused_.contains(message.member()))
+        connection.send(message.createErrorReply(QStringLiteral("Tarnwick.Error.Refused"),
+                                                 QStringLiteral("the image is locked")));
+    else if (reply != replies_.constEnd())
+        connection.send(message.createReply(*reply));
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QDBusVirtualObject>
 #include <QMap>
 #include <QMutex>
+#include <QSet>
 #include <QThread>
 #include <QVariantList>
 #include <functional>
@@ -43,6 +44,8 @@ public:
     ~ScriptedHost() override;
     // args become the reply to method.
     void Script(const QString& method, const QVariantList& args);
+    // method is answered with an error (a host that refuses it).
+    void ScriptError(const QString& method);
     // The unique name that called `method` first, once it has (empty before).
     QString Caller(const QString& method);
     QString introspect(const QString& path) const override;
@@ -53,6 +56,7 @@ private:
     QThread thread_;
     QMutex mutex_;
     QMap<QString, QVariantList> replies_;
+    QSet<QString> refused_;
     QMap<QString, QString> callers_;
 };
 

@@ -297,16 +297,34 @@ Plane DbusHost::Tarn_GetBBuffer() {
                      bufferHeight_);
 }
 void DbusHost::Tarn_SaveUndo() {
+    planesTaken_ = 0;
     Call("Tarn_SaveUndo", {}, ImageTimeout(bufferWidth_, bufferHeight_));
 }
+
+void DbusHost::SetPlane(int index, const char* method, const char* fdMethod, const Plane& plane) {
+    // A plane set out of turn starts a write-back of its own.
+    if (planesTaken_ != index) planesTaken_ = 0;
+    try {
+        CallSet(method, fdMethod, plane);
+    } catch (const HostError& e) {
+        if (planesTaken_ == 0) throw;
+        // The host holds a half-written image: nothing more is coming, and its undo step (saved
+        // first) takes it back.
+        const char* taken = planesTaken_ == 1 ? "the red plane" : "the red and green planes";
+        throw HostError(std::string(e.what()) + "; the host was left with only " + taken +
+                        " of the painting and nothing more is coming (its Undo takes them back)");
+    }
+    planesTaken_ = index + 1;
+}
+
 void DbusHost::Tarn_SetRbuffer(const Plane& plane) {
-    CallSet("Tarn_SetRbuffer", "Tarn_SetRbufferFd", plane);
+    SetPlane(0, "Tarn_SetRbuffer", "Tarn_SetRbufferFd", plane);
 }
 void DbusHost::Tarn_SetGbuffer(const Plane& plane) {
-    CallSet("Tarn_SetGbuffer", "Tarn_SetGbufferFd", plane);
+    SetPlane(1, "Tarn_SetGbuffer", "Tarn_SetGbufferFd", plane);
 }
 void DbusHost::Tarn_SetBbuffer(const Plane& plane) {
-    CallSet("Tarn_SetBbuffer", "Tarn_SetBbufferFd", plane);
+    SetPlane(2, "Tarn_SetBbuffer", "Tarn_SetBbufferFd", plane);
 }
 // The host writes its file here, which for a large image takes a while.
 void DbusHost::tarn_Refresh() {

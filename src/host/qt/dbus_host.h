@@ -62,6 +62,9 @@ private:
     Plane CallPlane(const char* method, const char* fdMethod, const char* what,
                     std::optional<int32_t> width, std::optional<int32_t> height);
     void CallSet(const char* method, const char* fdMethod, const Plane& plane);
+    // CallSet for the plane at `index` (0 red, 1 green, 2 blue) of a write-back; a failure
+    // after earlier planes of it arrived says what the host was left with.
+    void SetPlane(int index, const char* method, const char* fdMethod, const Plane& plane);
     int ImageTimeout(std::optional<int32_t> width, std::optional<int32_t> height) const;
     // Refuses, at the size call that completes it, an image or paper that cannot cross.
     void CheckCrossing(const char* method);
@@ -77,6 +80,8 @@ private:
     std::optional<std::set<QString>> fdMethods_;
     // Whether the paper's and the image's sizes were judged for crossing the bus.
     bool paperJudged_ = false, imageJudged_ = false;
+    // The planes of the write-back under way (since Tarn_SaveUndo) the host has taken.
+    int planesTaken_ = 0;
 };
 
 // Attaches to the host that owns Tarnwick.Tarnwick_Class on the session bus. On failure
