@@ -40,6 +40,7 @@ void GetImage() {
 void TakeImage(Plane r, Plane g, Plane b) {
     Module1State& m = Module1;
     PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
+    if (Wiring.Journal) Wiring.Journal->PlanesChanging();
     m.RPlane = std::move(r);
     m.GPlane = std::move(g);
     m.BPlane = std::move(b);

@@ -318,6 +318,7 @@ std::string TakeUndoNotice() {
 void ClearImage() {
     Module1State& m = Module1;
     PushUndo(0, 0, static_cast<float>(m.BufferWidth - 1), static_cast<float>(m.BufferHeight - 1));
+    if (Wiring.Journal) Wiring.Journal->PlanesChanging();
     clearbuffer();
     if (Wiring.Journal) Wiring.Journal->Cleared();
     BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);

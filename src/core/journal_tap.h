@@ -12,8 +12,10 @@ public:
     virtual void DrawEnded() = 0;
     // CommitStroke is about to merge the rectangle (its arguments).
     virtual void Committing(float left, float top, float right, float bottom) = 0;
-    virtual void Committed() = 0;   // and has, without fault
-    virtual void Undoing() = 0;     // PopUndo is about to restore the newest step
+    virtual void Committed() = 0;  // and has, without fault
+    virtual void Undoing() = 0;    // PopUndo is about to restore the newest step
+    // Clear or Get image is about to change the planes (after saving its undo step).
+    virtual void PlanesChanging() = 0;
     virtual void Cleared() = 0;     // ClearImage made the image white
     virtual void ImageTaken() = 0;  // the host's image replaced the planes (Get image)
     virtual void PaperTaken() = 0;  // the host's paper replaced the paper (Get paper)

@@ -30,7 +30,7 @@ Journal::Journal(const std::string& path, const SessionRecord& session,
                  std::function<void(const std::string&)> onFailure)
     : writer_(path, std::move(onFailure)), image_(session.host == "file" ? session.image : "") {
     writer_.Append(Kind(JournalKind::Session), EncodeSession(session), false);
-    AppendPlanes(writer_, JournalKind::BaseImage, ImagePlanesNow());
+    AppendImagePlanes(JournalKind::BaseImage);
     AppendPlanes(writer_, JournalKind::Paper, PaperNow());
 }
 
@@ -41,6 +41,30 @@ Journal::Journal(const std::string& path, const JournalContents& journal,
     if (s.session.host == "file") image_ = s.session.image;
     strokesSince_ = s.strokesNotSent;
     nothingToKeep_ = !s.changedSinceSent;
+}
+
+void Journal::AppendImagePlanes(JournalKind kind) {
+    WaitForPlanesRead();
+    // The promise goes with the job: set once the planes are read, or broken (which ends the
+    // wait as well) when the job is dropped because the journal failed or was removed.
+    auto read = std::make_shared<std::promise<void>>();
+    planesRead_ = read->get_future().share();
+    writer_.AppendMade(
+        Kind(kind),
+        [read] {
+            const Module1State& m = Module1;
+            std::vector<uint8_t> body =
+                EncodePlanes(m.BufferWidth, m.BufferHeight, {&m.RPlane, &m.GPlane, &m.BPlane});
+            read->set_value();
+            return body;
+        },
+        true);
+}
+
+void Journal::WaitForPlanesRead() {
+    if (!planesRead_.valid()) return;
+    planesRead_.wait();
+    planesRead_ = {};
 }
 
 void Journal::DrawStarting(float x, float y) {
@@ -63,6 +87,7 @@ void Journal::DrawEnded() {
 }
 
 void Journal::Committing(float left, float top, float right, float bottom) {
+    WaitForPlanesRead();
     const Module1State& m = Module1;
     commit_ = StrokeRecord{};
     TakeValues(kCompositeFloats, m, commit_.composite);
@@ -86,6 +111,7 @@ void Journal::Committed() {
 }
 
 void Journal::Undoing() {
+    WaitForPlanesRead();
     nothingToKeep_ = false;
     // The steps held before the pop: the history may have dropped old steps for its memory
     // budget at moments a replay cannot foresee, and an undo then restores another step.
@@ -99,9 +125,11 @@ void Journal::Cleared() {
     writer_.Append(Kind(JournalKind::Clear), {}, true);
 }
 
+void Journal::PlanesChanging() { WaitForPlanesRead(); }
+
 void Journal::ImageTaken() {
     nothingToKeep_ = false;
-    AppendPlanes(writer_, JournalKind::TakenImage, ImagePlanesNow());
+    AppendImagePlanes(JournalKind::TakenImage);
 }
 
 void Journal::PaperTaken() {

@@ -3,6 +3,7 @@
 // rebuilt after the process died. Lives on the UI thread; the writing happens on the writer's.
 #pragma once
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,8 +15,8 @@
 class Journal : public JournalTap {
 public:
     // Makes `path` and writes the session, the planes and the paper as they are now (compressed
-    // on the writer's thread). Throws std::runtime_error when the file cannot be made; a write
-    // that fails later calls onFailure once, on the writer's thread.
+    // on the writer's thread, which reads the planes in place). Throws std::runtime_error when the
+    // file cannot be made; a write that fails later calls onFailure once, on the writer's thread.
     Journal(const std::string& path, const SessionRecord& session,
             std::function<void(const std::string&)> onFailure);
     // Goes on with a left journal whose painting was just rebuilt from it (`journal` as read).
@@ -27,6 +28,7 @@ public:
     void Committing(float left, float top, float right, float bottom) override;
     void Committed() override;
     void Undoing() override;
+    void PlanesChanging() override;
     void Cleared() override;
     void ImageTaken() override;
     void PaperTaken() override;
@@ -45,12 +47,19 @@ public:
     void Remove() { writer_.Remove(); }
 
 private:
+    // Queues the image planes as a record compressed straight from the engine's planes on the
+    // writer's thread: no copy on the painter's. Until the writer has read them, the next change
+    // to the planes waits (WaitForPlanesRead).
+    void AppendImagePlanes(JournalKind kind);
+    void WaitForPlanesRead();
+
     JournalWriter writer_;
-    std::vector<DrawStep> draws_;  // since the last commit
-    bool haveEnd_ = false;         // the state the last DrawBrush left, for `continues`
-    DrawStep end_;                 // its kDrawStart values
-    StrokeRecord commit_;          // the release under way: its rectangle and settings
-    std::string image_;            // the session's file, when its host is a file
+    std::shared_future<void> planesRead_;  // valid while the writer may still read the planes
+    std::vector<DrawStep> draws_;          // since the last commit
+    bool haveEnd_ = false;                 // the state the last DrawBrush left, for `continues`
+    DrawStep end_;                         // its kDrawStart values
+    StrokeRecord commit_;                  // the release under way: its rectangle and settings
+    std::string image_;                    // the session's file, when its host is a file
     int strokesSince_ = 0;
     bool nothingToKeep_ = true;
 };

@@ -107,12 +107,19 @@ FileIdentity DecodeFileIdentity(const std::vector<uint8_t>& body) {
 }
 
 std::vector<uint8_t> EncodePlanes(const PlanesRecord& p) {
+    std::vector<const Plane*> planes;
+    for (const Plane& plane : p.planes) planes.push_back(&plane);
+    return EncodePlanes(p.width, p.height, planes);
+}
+
+std::vector<uint8_t> EncodePlanes(int32_t width, int32_t height,
+                                  const std::vector<const Plane*>& planes) {
     ByteWriter w;
-    w.Put(p.width);
-    w.Put(p.height);
-    for (const Plane& plane : p.planes) {
+    w.Put(width);
+    w.Put(height);
+    for (const Plane* plane : planes) {
         const std::vector<uint8_t> frame =
-            Compress(plane.bytes.data(), plane.bytes.size(), kPlaneLevel);
+            Compress(plane->bytes.data(), plane->bytes.size(), kPlaneLevel);
         w.Put(static_cast<uint64_t>(frame.size()));
         w.PutBytes(frame.data(), frame.size());
     }

@@ -136,6 +136,8 @@ std::vector<uint8_t> EncodeFileIdentity(const FileIdentity& f);
 FileIdentity DecodeFileIdentity(const std::vector<uint8_t>& body);
 // Planes are compressed; the encoding may take long for a large image (run it off the UI).
 std::vector<uint8_t> EncodePlanes(const PlanesRecord& p);
+std::vector<uint8_t> EncodePlanes(int32_t width, int32_t height,
+                                  const std::vector<const Plane*>& planes);
 PlanesRecord DecodePlanes(const std::vector<uint8_t>& body, size_t planeCount);
 std::vector<uint8_t> EncodeStroke(const StrokeRecord& s);
 StrokeRecord DecodeStroke(const std::vector<uint8_t>& body);
