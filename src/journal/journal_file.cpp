@@ -5,8 +5,10 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#define XXH_STATIC_LINKING_ONLY  // the hash state on the stack
 #include <xxhash.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -58,40 +60,52 @@ std::vector<uint8_t> FrameRecord(uint32_t kind, const std::vector<uint8_t>& body
 }
 
 JournalContents ReadJournal(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    // Record by record straight into the bodies: the file is never held whole beside them.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) throw std::runtime_error(Reason(("cannot open " + path).c_str()));
-    std::vector<uint8_t> all((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-    if (in.bad()) throw std::runtime_error(Reason(("cannot read " + path).c_str()));
-    if (all.size() < sizeof kJournalMagic ||
-        std::memcmp(all.data(), kJournalMagic, sizeof kJournalMagic) != 0)
+    const auto end = static_cast<uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
+    in.seekg(0);
+    auto read = [&in, &path](void* to, uint64_t n) {
+        in.read(static_cast<char*>(to), static_cast<std::streamsize>(n));
+        if (in.bad()) throw std::runtime_error(Reason(("cannot read " + path).c_str()));
+        return static_cast<uint64_t>(in.gcount()) == n;
+    };
+    char magic[sizeof kJournalMagic];
+    if (end < sizeof magic || !read(magic, sizeof magic) ||
+        std::memcmp(magic, kJournalMagic, sizeof magic) != 0)
         throw std::runtime_error(path + " is not a Marlo journal");
 
     JournalContents c;
-    size_t at = sizeof kJournalMagic;
+    uint64_t at = sizeof magic;
     c.wholeBytes = at;
-    while (at < all.size()) {
-        const size_t left = all.size() - at;
-        const uint64_t length = left >= 4 ? GetLE(&all[at], 4) : 0;
-        const bool whole = left >= 8 && length <= kJournalMostBody && length + 16 <= left;
+    while (at < end) {
+        const uint64_t left = end - at;
+        uint8_t head[8] = {}, check[8] = {};
+        const bool headRead = left >= 8 && read(head, 8);
+        const uint64_t length = headRead ? GetLE(head, 4) : 0;
+        const bool whole = headRead && length <= kJournalMostBody && length + 16 <= left;
+        JournalRecord rec;
         bool good = false;
         if (whole) {
-            const uint8_t* r = &all[at];
-            good = XXH64(r, length + 8, 0) == GetLE(r + 8 + length, 8);
+            rec.body.resize(length);
+            if (read(rec.body.data(), length) && read(check, 8)) {
+                XXH64_state_t state;
+                XXH64_reset(&state, 0);
+                XXH64_update(&state, head, 8);
+                XXH64_update(&state, rec.body.data(), length);
+                good = XXH64_digest(&state) == GetLE(check, 8);
+            }
         }
         if (!good) {
             // A bad record at the very end is one the process died writing; past it, damage.
-            const bool last = !whole || at + length + 16 == all.size();
+            const bool last = !whole || at + length + 16 == end;
             (last ? c.torn : c.damaged) = true;
             c.problem = last ? "the last record was cut short and is left out"
                              : "record " + std::to_string(c.records.size() + 1) +
                                    " is damaged; it and everything after it are left out";
             break;
         }
-        JournalRecord rec;
-        rec.kind = static_cast<uint32_t>(GetLE(&all[at + 4], 4));
-        rec.body.assign(all.begin() + static_cast<ptrdiff_t>(at + 8),
-                        all.begin() + static_cast<ptrdiff_t>(at + 8 + length));
+        rec.kind = static_cast<uint32_t>(GetLE(head + 4, 4));
         c.records.push_back(std::move(rec));
         at += length + 16;
         c.wholeBytes = at;
