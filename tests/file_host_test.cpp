@@ -364,6 +364,7 @@ TEST(FileHost, WriteBackKeepsProfileResolutionTextAndExif) {
         EXPECT_EQ(back.dotsPerMeterY(), 11811);
         EXPECT_EQ(back.text("Comment"), "painted at dawn");
         EXPECT_EQ(Bytes(path).contains(exif), jpeg);
+        EXPECT_EQ(Bytes(path).count("pHYs"), jpeg ? 0 : 1);  // Qt's own 96 ppi is not added
         EXPECT_EQ(reader.transformation(), jpeg ? QImageIOHandler::TransformationRotate90
                                                 : QImageIOHandler::TransformationNone);
     }
