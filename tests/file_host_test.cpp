@@ -8,9 +8,12 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
 #include <csignal>
@@ -71,6 +74,20 @@ void SendWithRed(FileHost& host, int x, int y, uint8_t v) {
     host.Tarn_SetGbuffer(host.Tarn_GetGBuffer());
     host.Tarn_SetBbuffer(host.Tarn_GetBBuffer());
     host.tarn_Refresh();
+}
+
+// img encoded in format, with segment (a JPEG's, framed) after Qt's JFIF header.
+QByteArray Encoded(const QImage& img, const char* format, const QByteArray& segment = {}) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(img.save(&buffer, format, 95));
+    return bytes.insert(20, segment);
+}
+
+QByteArray JpegSegment(uchar marker, const QByteArray& data) {
+    const int n = static_cast<int>(data.size()) + 2;
+    return QByteArray{"\xFF"} + char(marker) + char(n >> 8) + char(n & 255) + data;
 }
 
 QString MarloBinary() { return qEnvironmentVariable("MARLO_BINARY_DIR") + "/src/marlo"; }
@@ -314,6 +331,45 @@ TEST(FileHost, FormatsAndNames) {
     EXPECT_TRUE(QFile::exists(Path(QString(180, 'n') + ".marlo-rescue.png")));
 }
 
+// What the file carries besides the pixels comes back after a stroke: the colour profile's
+// bytes, 300 ppi, the text, and in a JPEG the EXIF block (orientation: turned right) as it was.
+TEST(FileHost, WriteBackKeepsProfileResolutionTextAndExif) {
+    // EXIF, big-endian: one tag, Orientation (0x0112), SHORT, 1 value: 6.
+    const QByteArray exif = JpegSegment(
+        0xE1,
+        QByteArray("Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0",
+                   32));
+    for (const auto& [format, alpha] : {std::pair{"png", false}, {"png", true}, {"jpeg", false}}) {
+        SCOPED_TRACE(testing::Message() << format << (alpha ? " alpha" : ""));
+        const bool jpeg = QByteArray(format) == "jpeg";
+        QImage img = Sample(12, 10, alpha);
+        img.setColorSpace(QColorSpace::AdobeRgb);
+        img.setDotsPerMeterX(11811);
+        img.setDotsPerMeterY(11811);
+        img.setText("Comment", "painted at dawn");
+        const QString path = Path(QStringLiteral("extras-%1.%2").arg(alpha).arg(format));
+        QFile::remove(path + "~");
+        const QByteArray original = Encoded(img, format, jpeg ? exif : QByteArray());
+        Write(path, original);
+        FileHost host = Open(path);
+        EXPECT_TRUE(ExtrasLossNote(path, host.document().extras).isEmpty());
+        SendWithRed(host, 5, 4, 3);
+        EXPECT_NE(Bytes(path), original);
+        QImageReader reader(path);
+        reader.setAutoTransform(false);
+        const QImage back = reader.read();
+        EXPECT_TRUE(jpeg || qRed(back.pixel(5, 4)) == 3);
+        EXPECT_EQ(back.colorSpace().iccProfile(), img.colorSpace().iccProfile());
+        EXPECT_EQ(back.dotsPerMeterX(), 11811);
+        EXPECT_EQ(back.dotsPerMeterY(), 11811);
+        EXPECT_EQ(back.text("Comment"), "painted at dawn");
+        EXPECT_EQ(Bytes(path).contains(exif), jpeg);
+        EXPECT_EQ(Bytes(path).count("pHYs"), jpeg ? 0 : 1);  // Qt's own 96 ppi is not added
+        EXPECT_EQ(reader.transformation(), jpeg ? QImageIOHandler::TransformationRotate90
+                                                : QImageIOHandler::TransformationNone);
+    }
+}
+
 TEST(FileHost, UntitledNamesAndDefaultPaper) {
     const QString folder = Path("untitled-folder");
     QDir().mkpath(folder);
@@ -440,6 +496,22 @@ TEST(MarloProgram, ClosingRules) {
     EXPECT_TRUE(r.stderrText.contains("saved as " + blocked + "/untitled.marlo-rescue.png"))
         << r.stderrText.toStdString();
     EXPECT_EQ(QImage(blocked + "/untitled.marlo-rescue.png").size(), QSize(1024, 768));
+}
+
+// A colour profile Qt cannot use (the pixels are written as RGB) is told once at start, and the
+// file written carries none.
+TEST(MarloProgram, TellsAtStartWhatCannotBeWrittenBack) {
+    const QString path = Path("odd-profile.jpg");
+    Write(path, Encoded(Sample(8, 8, false), "jpeg",
+                        JpegSegment(
+                            0xE2, QByteArray("ICC_PROFILE\0\x01\x01", 14) + QByteArray(64, 'x'))));
+    const RunResult r = RunMarlo({path}, SIGTERM);
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText.toStdString();
+    EXPECT_EQ(r.stderrText.count(path + ": its colour profile cannot be written back"), 1)
+        << r.stderrText.toStdString();
+    FileHost host = Open(path);
+    SendWithRed(host, 1, 1, 0);
+    EXPECT_FALSE(Bytes(path).contains("ICC_PROFILE"));
 }
 
 TEST(MarloProgram, HelpAndVersion) {

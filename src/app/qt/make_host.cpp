@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace {
 
@@ -43,12 +44,15 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
         QString path;
         if (!AbsoluteImagePath(cl.image, &path, error) || !LoadImageDocument(path, &doc, error))
             return nullptr;
-        *notice = FormatLossNote(doc);
+        QStringList notes{FormatLossNote(doc)};
         if (doc.deeper)
-            *notice = QStringLiteral(
-                          "%1 has more than 8 bits a channel; it is painted and written back at "
-                          "8 bits, and the original is kept as %1~")
-                          .arg(cl.image);
+            notes = {QStringLiteral(
+                         "%1 has more than 8 bits a channel; it is painted and written back at "
+                         "8 bits, and the original is kept as %1~")
+                         .arg(cl.image)};
+        notes << ExtrasLossNote(doc.path, doc.extras);
+        notes.removeAll(QString());
+        *notice = notes.join(QStringLiteral("; "));
     }
     Plane paper;
     if (cl.paper.isEmpty()) {

@@ -13,5 +13,5 @@ constexpr int kNewCanvasHeight = 768;
 
 // The file host for the command line's image, paper and wallpaper. On failure returns null and
 // a one-line reason; *notice gets a line to print at start (a new canvas, a lossy format, a file
-// deeper than 8 bits).
+// deeper than 8 bits, what the file carries that cannot be written back).
 std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice);

@@ -6,6 +6,8 @@
 // - a file changed on disk by someone else since it was read or written is kept as IMAGE.N~
 //   before it is replaced, and the painter is told;
 // - the file is written atomically in the format its content has, not the one its name says;
+// - what the file carries besides the pixels (colour profile, resolution, text, EXIF) is
+//   written back as read; what cannot be is told at start;
 // - when anything fails the painting goes to a rescue PNG (the image's folder, then
 //   $XDG_DATA_HOME/marlo/rescue, then the temporary folder) and the error says where.
 #pragma once

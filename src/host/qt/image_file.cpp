@@ -58,7 +58,9 @@ inline uint8_t OverWhite(int c, int a) {
 // Qt's default, in a tenth of the time.
 class FastPng {
 public:
-    static bool Encode(const Plane& r, const Plane& g, const Plane& b, QByteArray* out) {
+    // before and after: chunks as they stand in a file, put after IHDR and before IEND.
+    static bool Encode(const Plane& r, const Plane& g, const Plane& b, const QByteArray& before,
+                       const QByteArray& after, QByteArray* out) {
         const int w = r.width, h = r.height;
         if (w <= 0 || h <= 0) return false;
         const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
@@ -85,7 +87,7 @@ public:
             adler = adler32_combine(adler, k.adler, static_cast<z_off_t>(k.rawBytes));
         }
         // The whole file in one allocation: the bands, their chunk frames and the rest.
-        qsizetype total = 8 + 25 + 14 + 16 + 12;
+        qsizetype total = 8 + 25 + before.size() + 14 + 16 + after.size() + 12;
         for (const Band& k : band)
             total += 12 * (1 + static_cast<qsizetype>(k.packedBytes >> 30)) +
                      static_cast<qsizetype>(k.packedBytes);
@@ -99,12 +101,14 @@ public:
         header.append("\x08\x02\x00\x00\x00",
                       5);  // 8 bits, RGB, deflate, adaptive filters, no interlace
         Chunk(png, "IHDR", header.constData(), header.size());
+        png += before;
         Chunk(png, "IDAT", "\x78\x01", 2);  // zlib header: deflate, 32 KiB window, fastest
         for (const Band& k : band)
             Chunk(png, "IDAT", k.packed.get(), static_cast<qsizetype>(k.packedBytes));
         QByteArray check;
         Put32(check, static_cast<uint32_t>(adler));
         Chunk(png, "IDAT", check.constData(), check.size());
+        png += after;
         Chunk(png, "IEND", nullptr, 0);
         *out = std::move(png);
         return true;
@@ -318,12 +322,14 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
         return false;
     QImage img = Decode(path, d, error);
     if (img.isNull()) return false;
+    ImageExtras extras = ReadExtras(d.bytes, format, img, d.reader);
     d.buffer.close();
     d.bytes = QByteArray();  // the encoded file is no longer needed
     ImageDocument out;
     out.path = path;
     out.format = format;
     out.stamp = stamp;
+    out.extras = std::move(extras);
     out.deeper = IsDeeper(img);
     const bool alpha = img.hasAlphaChannel();
     const int w = img.width(), h = img.height();
@@ -390,9 +396,13 @@ bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QBy
                          QString* error) {
     const int w = doc.width(), h = doc.height();
     const bool alpha = doc.alpha.sizeIs(w, h) && w > 0;
+    // A rescue copy in another format than the file's carries none of the file's chunks.
+    const ImageExtras none;
+    const ImageExtras& extras = format == doc.format ? doc.extras : none;
     if (format == "png" && !alpha) {
         try {
-            if (FastPng::Encode(doc.r, doc.g, doc.b, bytes)) return true;
+            if (FastPng::Encode(doc.r, doc.g, doc.b, extras.before, extras.after, bytes))
+                return true;
         } catch (const std::bad_alloc&) {
         }
         *error = QStringLiteral("%1: not enough memory to write the image").arg(doc.path);
@@ -434,6 +444,7 @@ bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QBy
     QImageWriter writer(&buffer, format);
     if (format == "jpeg" || format == "jpg" || format == "webp") writer.setQuality(95);
     if (format == "png") writer.setCompression(15);  // zlib level 1 (Qt maps 0..100 to 0..9)
+    PrepareExtras(extras, format, &img, &writer);
     bool written = false;
     try {
         written = writer.write(img);
@@ -444,7 +455,12 @@ bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QBy
                      .arg(doc.path, Upper(format), writer.errorString());
         return false;
     }
-    *bytes = std::move(out);
+    try {
+        *bytes = SpliceExtras(out, format, extras);
+    } catch (const std::bad_alloc&) {
+        *error = QStringLiteral("%1: not enough memory to write the image").arg(doc.path);
+        return false;
+    }
     return true;
 }
 

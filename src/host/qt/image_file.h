@@ -8,6 +8,7 @@
 
 #include "core/plane.h"
 #include "host/qt/file_ops.h"
+#include "host/qt/image_extras.h"
 
 struct ImageDocument {
     QString path;
@@ -21,6 +22,7 @@ struct ImageDocument {
     Plane underR, underG, underB;
     bool deeper = false;  // more than 8 bits a channel: written back at 8 bits
     FileStamp stamp;      // the file as read (exists = false for a new canvas)
+    ImageExtras extras;   // what the file carries besides the pixels, written back with them
     int width() const { return r.width; }
     int height() const { return r.height; }
 };
@@ -37,7 +39,8 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error);
 ImageDocument NewWhiteDocument(const QString& path, int w, int h);
 // The file's bytes for doc's pixels in format ("png" for rescue copies): pixels whose colour
 // differs from what the canvas was handed get alpha 255, the others their original RGBA.
-// Lossy formats are written at quality 95.
+// Lossy formats are written at quality 95. Written in doc's own format, the file carries
+// doc.extras too.
 bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QByteArray* bytes,
                          QString* error);
 // The first free untitled.png, untitled-1.png, ... in folder.
