@@ -85,11 +85,26 @@ int64_t HeldBytes(const UndoItem& item) {
     return 0;
 }
 
-void DropOldest(Module1State& m) {
-    for (int i = 0; i < kUndoStepItems && !m.UndoList.empty(); ++i) {
-        Keep(std::move(m.UndoList.front()));
-        m.UndoList.pop_front();
+void DropOldest(std::deque<UndoItem>& list) {
+    for (int i = 0; i < kUndoStepItems && !list.empty(); ++i) {
+        Keep(std::move(list.front()));
+        list.pop_front();
     }
+}
+void DropOldest(Module1State& m) { DropOldest(m.UndoList); }
+
+void DropNewest(std::deque<UndoItem>& list) {
+    for (int i = 0; i < kUndoStepItems && !list.empty(); ++i) {
+        Keep(std::move(list.back()));
+        list.pop_back();
+    }
+}
+
+// A new change makes the steps undone unreachable.
+void ForgetRedo(Module1State& m) {
+    if (m.RedoList.empty()) return;
+    while (!m.RedoList.empty()) DropOldest(m.RedoList);
+    GiveBackFreedMemory();
 }
 
 // The steps over the budget, oldest first; the newest step is always kept.
@@ -98,6 +113,13 @@ void DropOverBudget() {
     const int64_t limit = UndoBudgetBytes();
     int64_t held = UndoHistoryBytes();
     bool dropped = false;
+    // The steps undone go first, the farthest from now first; then the oldest steps.
+    while (held > limit && !m.RedoList.empty()) {
+        for (size_t i = 0; i < kUndoStepItems && i < m.RedoList.size(); ++i)
+            held -= HeldBytes(m.RedoList[i]);
+        DropOldest(m.RedoList);
+        dropped = true;
+    }
     while (held > limit && m.UndoList.size() > kUndoStepItems) {
         for (size_t i = 0; i < kUndoStepItems; ++i) held -= HeldBytes(m.UndoList[i]);
         DropOldest(m);
@@ -117,15 +139,16 @@ bool Unpacked(const UndoItem& item) {
 // The oldest plane that is not yet wholly compressed, made ready for compressing; null when
 // there is none. A plain copy still being filled (within the release) is passed over.
 PackedPlane* NextToPack(Module1State& m) {
-    for (UndoItem& item : m.UndoList) {
-        if (PackedPlane* packed = std::get_if<PackedPlane>(&item)) {
-            if (packed->packing()) return packed;
-        } else if (Plane* plane = std::get_if<Plane>(&item)) {
-            if (plane->empty() || !plane->sizeIs(plane->width, plane->height)) continue;
-            item = StartPacking(plane->width, plane->height, std::move(plane->bytes));
-            return &std::get<PackedPlane>(item);
+    for (std::deque<UndoItem>* list : {&m.UndoList, &m.RedoList})
+        for (UndoItem& item : *list) {
+            if (PackedPlane* packed = std::get_if<PackedPlane>(&item)) {
+                if (packed->packing()) return packed;
+            } else if (Plane* plane = std::get_if<Plane>(&item)) {
+                if (plane->empty() || !plane->sizeIs(plane->width, plane->height)) continue;
+                item = StartPacking(plane->width, plane->height, std::move(plane->bytes));
+                return &std::get<PackedPlane>(item);
+            }
         }
-    }
     return nullptr;
 }
 
@@ -148,6 +171,81 @@ void Restore(Plane& image, Plane& display, const Plane& saved, int32_t x0, int32
     }
 }
 
+// The newest step of `list` (at least one step long): its copies as plain planes (red, green,
+// blue), compressed ones unpacked into `unpacked`, and its corner. Nothing changes, so running
+// out of memory here leaves the image and the history as they were.
+struct StepCopies {
+    Plane unpacked[3];
+    const Plane* copies[3] = {};  // red, green, blue
+    int32_t x0 = 0, y0 = 0;
+};
+void ReadNewestStep(const std::deque<UndoItem>& list, StepCopies& s) {
+    const size_t n = list.size();
+    s.x0 = std::get<int32_t>(list[n - 1]);
+    s.y0 = std::get<int32_t>(list[n - 2]);
+    for (int i = 0; i < 3; ++i) {
+        const UndoItem& item = list[n - 3 - static_cast<size_t>(i)];
+        if (const Plane* plane = std::get_if<Plane>(&item)) {
+            s.copies[i] = plane;
+            continue;
+        }
+        const PackedPlane& packed = std::get<PackedPlane>(item);
+        Plane& p = s.unpacked[i];
+        p.bytes = Room(packed.size());
+        p.bytes.resize(packed.size());
+        Unpack(packed, p.bytes.data());
+        p.width = packed.width;
+        p.height = packed.height;
+        s.copies[i] = &p;
+    }
+}
+
+// The image's pixels under a step's copies (clipped to the image, as Restore pastes them) as a
+// step of the same shape: blue, green, red, top, left.
+std::vector<UndoItem> StepOfImageUnder(const StepCopies& s) {
+    const Module1State& m = Module1;
+    const Plane* planes[3] = {&m.BPlane, &m.GPlane, &m.RPlane};
+    const int32_t w = std::max(0, std::min(s.copies[0]->width, m.BufferWidth - s.x0));
+    const int32_t h = std::max(0, std::min(s.copies[0]->height, m.BufferHeight - s.y0));
+    std::vector<UndoItem> step;
+    for (const Plane* source : planes) {
+        Plane p;
+        p.width = w;
+        p.height = h;
+        p.bytes = Room(static_cast<size_t>(w) * static_cast<size_t>(h));
+        p.bytes.clear();
+        if (s.x0 >= 0 && s.y0 >= 0)
+            for (int32_t y = 0; y < h; ++y) {
+                const uint8_t* row = source->row(s.y0 + y) + s.x0;
+                p.bytes.insert(p.bytes.end(), row, row + w);
+            }
+        step.emplace_back(std::move(p));
+    }
+    step.emplace_back(s.y0);
+    step.emplace_back(s.x0);
+    return step;
+}
+
+// Puts the newest step of `from` back into the image, moving the pixels it covers to `to` as a
+// step of their own; the display copy follows.
+void SwapNewestStep(std::deque<UndoItem>& from, std::deque<UndoItem>& to) {
+    Module1State& m = Module1;
+    if (from.size() < kUndoStepItems) return;
+    StepCopies s;
+    ReadNewestStep(from, s);
+    std::vector<UndoItem> under = StepOfImageUnder(s);
+    Restore(m.RPlane, m.RBase, *s.copies[0], s.x0, s.y0);
+    Restore(m.GPlane, m.GBase, *s.copies[1], s.x0, s.y0);
+    Restore(m.BPlane, m.BBase, *s.copies[2], s.x0, s.y0);
+    DropNewest(from);
+    for (UndoItem& item : under) to.push_back(std::move(item));
+    const bool packed = !s.unpacked[0].empty() || !s.unpacked[1].empty() || !s.unpacked[2].empty();
+    for (Plane& p : s.unpacked) Keep(std::move(p.bytes));
+    if (packed) GiveBackFreedMemory();
+    if (Wiring.UndoPackingWanted) Wiring.UndoPackingWanted();
+    BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
+}
+
 }  // namespace
 
 UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
@@ -165,6 +263,7 @@ UndoSave BeginUndo(float x1f, float y1f, float x2f, float y2f) {
     if (l >= r || t >= b) return save;
     for (const Plane* p : {&m.RPlane, &m.GPlane, &m.BPlane})
         if (!p->sizeIs(m.BufferWidth, m.BufferHeight)) return save;
+    ForgetRedo(m);
     if (static_cast<int32_t>(m.UndoList.size() / kUndoStepItems) > m.UndoLimit) DropOldest(m);
     // The step is filed now, its arrays empty with room reserved, so that running out of memory
     // changes nothing else; the rows are appended as they are saved.
@@ -228,40 +327,14 @@ void PushUndo(float x1, float y1, float x2, float y2) {
 void PopUndo() {
     if (Wiring.Journal) Wiring.Journal->Undoing();
     Module1State& m = Module1;
-    const size_t n = m.UndoList.size();
-    if (n < kUndoStepItems) return;
-    const int32_t x0 = std::get<int32_t>(m.UndoList[n - 1]);
-    const int32_t y0 = std::get<int32_t>(m.UndoList[n - 2]);
-    // Compressed copies are unpacked before anything changes: running out of memory here
-    // leaves the image and the history as they were.
-    Plane unpacked[3];
-    const Plane* copies[3];  // red, green, blue
-    for (int i = 0; i < 3; ++i) {
-        const UndoItem& item = m.UndoList[n - 3 - static_cast<size_t>(i)];
-        if (const Plane* plane = std::get_if<Plane>(&item)) {
-            copies[i] = plane;
-            continue;
-        }
-        const PackedPlane& packed = std::get<PackedPlane>(item);
-        Plane& p = unpacked[i];
-        p.bytes = Room(packed.size());
-        p.bytes.resize(packed.size());
-        Unpack(packed, p.bytes.data());
-        p.width = packed.width;
-        p.height = packed.height;
-        copies[i] = &p;
-    }
-    Restore(m.RPlane, m.RBase, *copies[0], x0, y0);
-    Restore(m.GPlane, m.GBase, *copies[1], x0, y0);
-    Restore(m.BPlane, m.BBase, *copies[2], x0, y0);
-    for (int i = 0; i < kUndoStepItems; ++i) {
-        Keep(std::move(m.UndoList.back()));
-        m.UndoList.pop_back();
-    }
-    const bool packed = !unpacked[0].empty() || !unpacked[1].empty() || !unpacked[2].empty();
-    for (Plane& p : unpacked) Keep(std::move(p.bytes));
-    if (packed) GiveBackFreedMemory();
-    BlitDisplay(m.RPlane, m.GPlane, m.BPlane, 0, 0, m.BufferWidth - 1, m.BufferHeight - 1);
+    SwapNewestStep(m.UndoList, m.RedoList);
+}
+
+void PopRedo() {
+    Module1State& m = Module1;
+    if (m.RedoList.size() < kUndoStepItems) return;
+    if (Wiring.Journal) Wiring.Journal->Redoing();
+    SwapNewestStep(m.RedoList, m.UndoList);
 }
 
 int64_t UndoBudgetBytes() {
@@ -279,6 +352,13 @@ void TrimUndoTo(size_t items) {
     GiveBackFreedMemory();
 }
 
+void TrimRedoTo(size_t items) {
+    Module1State& m = Module1;
+    if (m.RedoList.size() <= items) return;
+    while (m.RedoList.size() > items) DropOldest(m.RedoList);
+    GiveBackFreedMemory();
+}
+
 void SetUndoBudget(int64_t bytes) {
     Module1State& m = Module1;
     m.UndoBudget = std::max<int64_t>(bytes, 0);
@@ -288,6 +368,7 @@ void SetUndoBudget(int64_t bytes) {
 int64_t UndoHistoryBytes() {
     int64_t held = 0;
     for (const UndoItem& item : Module1.UndoList) held += HeldBytes(item);
+    for (const UndoItem& item : Module1.RedoList) held += HeldBytes(item);
     return held;
 }
 

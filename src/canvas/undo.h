@@ -27,9 +27,15 @@ UndoSave BeginUndo(float x1, float y1, float x2, float y2);
 void SaveUndoRows(UndoSave& save, int32_t y0, int32_t y1);
 
 void PushUndo(float x1, float y1, float x2, float y2);
+// Undo puts the newest step back and keeps the pixels it replaced as a step to redo; redo puts
+// those back the same way. A new step (a stroke, Clear, Get image) forgets the steps to redo.
+// Both lists together hold at most the history's steps and its memory budget.
 void PopUndo();
+void PopRedo();
 // Drops the oldest steps until the history holds at most `items` items (five a step).
 void TrimUndoTo(size_t items);
+// The same for the steps to redo, the farthest from now first.
+void TrimRedoTo(size_t items);
 // Clear: the whole image saved as one undo step, then white.
 void ClearImage();
 

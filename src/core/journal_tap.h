@@ -14,6 +14,7 @@ public:
     virtual void Committing(float left, float top, float right, float bottom) = 0;
     virtual void Committed() = 0;  // and has, without fault
     virtual void Undoing() = 0;    // PopUndo is about to restore the newest step
+    virtual void Redoing() = 0;    // PopRedo is about to restore the newest step undone
     // Clear or Get image is about to change the planes (after saving its undo step).
     virtual void PlanesChanging() = 0;
     virtual void Cleared() = 0;     // ClearImage made the image white

@@ -32,6 +32,7 @@ struct Module1State {
     Flag PickMode = kFalse;               // comma key held: a press samples a colour
     int32_t UndoLimit = 0;                // set to kUndoLimit (canvas/undo.h) by Main
     std::deque<UndoItem> UndoList;        // position 1 is front()
+    std::deque<UndoItem> RedoList;        // the steps undone, as UndoList's; the next redo last
     int64_t UndoBudget = 0;               // the history's memory budget, bytes; 0 until measured
     bool UndoDropped = false;             // steps have been dropped for the budget in this run
     bool UndoNoticeDue = false;           // and the painter has not been told yet

@@ -125,6 +125,16 @@ void Journal::Cleared() {
     writer_.Append(Kind(JournalKind::Clear), {}, true);
 }
 
+void Journal::Redoing() {
+    WaitForPlanesRead();
+    nothingToKeep_ = false;
+    // Both lists' items before the redo, for the same reason as Undoing's.
+    ByteWriter w;
+    w.Put(static_cast<uint32_t>(Module1.UndoList.size()));
+    w.Put(static_cast<uint32_t>(Module1.RedoList.size()));
+    writer_.Append(Kind(JournalKind::Redo), std::move(w.Bytes()), true);
+}
+
 void Journal::PlanesChanging() { WaitForPlanesRead(); }
 
 void Journal::ImageTaken() {

@@ -28,6 +28,7 @@ public:
     void Committing(float left, float top, float right, float bottom) override;
     void Committed() override;
     void Undoing() override;
+    void Redoing() override;
     void PlanesChanging() override;
     void Cleared() override;
     void ImageTaken() override;

@@ -254,6 +254,7 @@ JournalSummary SummarizeJournal(const JournalContents& journal) {
                 s.changedSinceSent = true;
                 break;
             case JournalKind::Undo:
+            case JournalKind::Redo:
             case JournalKind::Clear:
             case JournalKind::TakenImage: s.changedSinceSent = true; break;
             case JournalKind::WrittenBack:

@@ -29,6 +29,7 @@ enum class JournalKind : uint32_t {
     Clear = 6,
     TakenImage = 7,
     WrittenBack = 8,
+    Redo = 9,
 };
 
 // A file as the file system knows it: the same identity means nobody wrote it since.

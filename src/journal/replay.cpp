@@ -51,6 +51,15 @@ void RunUndo(const JournalRecord& r) {
     PopUndo();
 }
 
+void RunRedo(const JournalRecord& r) {
+    ByteReader in(r.body);
+    const auto held = in.Get<uint32_t>();
+    const auto undone = in.Get<uint32_t>();
+    TrimUndoTo(held);
+    TrimRedoTo(undone);
+    PopRedo();
+}
+
 }  // namespace
 
 JournalHost::JournalHost(const JournalContents& journal) {
@@ -85,6 +94,7 @@ ReplayResult ReplayOperations(const JournalContents& journal) {
                     ++result.strokes;
                     break;
                 case JournalKind::Undo: RunUndo(r); break;
+                case JournalKind::Redo: RunRedo(r); break;
                 case JournalKind::Clear: ClearImage(); break;
                 case JournalKind::TakenImage: {
                     PlanesRecord p = DecodePlanes(r.body, 3);
