@@ -372,7 +372,7 @@ TEST_F(DbusHostTest, BothObjectsServeTheInterfacesWrittenInTheRepository) {
     const QString form = Introspect(
         served.connection(), QDBusConnection::sessionBus().baseService(), QLatin1String(kFormPath));
     const auto hostMethods = Methods(host, QLatin1String(kTarnwickInterface));
-    EXPECT_EQ(hostMethods.size(), 22u);
+    EXPECT_EQ(hostMethods.size(), 23u);
     EXPECT_EQ(hostMethods, Methods(RepositoryXml("Tarnwick.Tarnwick_Class.xml"),
                                    QLatin1String(kTarnwickInterface)));
     EXPECT_EQ(Methods(form, QLatin1String(kFormInterface)),
@@ -390,7 +390,7 @@ TEST_F(DbusHostTest, PlanesCrossAsMemoryFilesWhenOfferedAndAsArraysOtherwise) {
             Methods(Introspect(QDBusConnection::sessionBus(), served.connection().baseService(),
                                QLatin1String(kTarnwickPath)),
                     QLatin1String(kTarnwickInterface));
-        EXPECT_EQ(offered.size(), fds ? 22u : 15u);
+        EXPECT_EQ(offered.size(), fds ? 23u : 16u);
         QMutex mutex;
         QStringList answered;
         QObject::connect(
