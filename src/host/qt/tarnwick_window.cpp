@@ -6,7 +6,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScrollArea>
-#include <QStatusBar>
+#include <QVBoxLayout>
 
 #include "host/qt/file_host.h"
 #include "host/qt/tarnwick_service.h"
@@ -31,9 +31,17 @@ TarnwickWindow::TarnwickWindow(const FileHost* document, TarnwickService* servic
       status_(new QLabel) {
     setWindowTitle(
         QStringLiteral("tarnwick-host - %1").arg(QFileInfo(document->document().path).fileName()));
+    // Above the image, what the host serves and what Marlo does with it, wrapped to the window.
     auto* scroll = new QScrollArea;
     scroll->setWidget(view_);
-    setCentralWidget(scroll);
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    status_->setWordWrap(true);
+    status_->setContentsMargins(6, 4, 6, 4);
+    layout->addWidget(status_);
+    layout->addWidget(scroll, 1);
+    setCentralWidget(central);
 
     QMenu* menu = menuBar()->addMenu(QStringLiteral("&Marlo"));
     prefsAction_ = menu->addAction(QStringLiteral("Apply theme to Marlo"));
@@ -43,13 +51,12 @@ TarnwickWindow::TarnwickWindow(const FileHost* document, TarnwickService* servic
     });
     // What it serves and how to start Marlo beside it, until Marlo comes; then what Marlo does.
     const QString name = QFileInfo(document->document().path).fileName();
-    statusBar()->addWidget(status_, 1);  // a label, which a menu's hover does not clear
     status_->setText(
         QStringLiteral("Serving %1 to Marlo. Start Marlo with: marlo --dbus").arg(name));
     connect(service_, &TarnwickService::formReceived, this, [this, name] {
         prefsAction_->setEnabled(true);
         status_->setText(
-            QStringLiteral("Marlo is painting %1: its Send image and its closing write the file.")
+            QStringLiteral("Marlo is painting %1. Its Send image and its closing write the file.")
                 .arg(name));
         if (RemoteForm* form = service_->form())
             connect(form, &RemoteForm::prefsCallbackAnswered, this, [this](const QString& error) {
