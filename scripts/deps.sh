@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Marlo needs to build, run, test and benchmark, if missing.
+# Installs the Debian 12 packages Marlo needs to build, run, test, package and benchmark, if
+# missing: qt6-wayland runs it on a Wayland desktop, librsvg2-bin draws the icon's sizes, and
+# the rest checks the desktop entry, the metainfo, the manual pages and the Debian package.
 set -euo pipefail
-PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-private-dev libgl-dev
+PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-private-dev libgl-dev qt6-wayland
           libgtest-dev libgmock-dev libbenchmark-dev libmypaint-dev dbus-daemon
-          gimp libgimp2.0-dev libzstd-dev libxxhash-dev clang-format)
+          gimp libgimp2.0-dev libzstd-dev libxxhash-dev clang-format librsvg2-bin
+          desktop-file-utils appstream man-db groff-base dpkg-dev lintian)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

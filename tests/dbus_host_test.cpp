@@ -6,7 +6,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMutex>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -15,6 +17,7 @@
 
 #include "app/engine_reset.h"
 #include "app/qt/application.h"
+#include "app/qt/make_host.h"
 #include "app/startup.h"
 #include "canvas/dibs.h"
 #include "canvas/image_exchange.h"
@@ -372,7 +375,7 @@ TEST_F(DbusHostTest, BothObjectsServeTheInterfacesWrittenInTheRepository) {
     const QString form = Introspect(
         served.connection(), QDBusConnection::sessionBus().baseService(), QLatin1String(kFormPath));
     const auto hostMethods = Methods(host, QLatin1String(kTarnwickInterface));
-    EXPECT_EQ(hostMethods.size(), 22u);
+    EXPECT_EQ(hostMethods.size(), 23u);
     EXPECT_EQ(hostMethods, Methods(RepositoryXml("Tarnwick.Tarnwick_Class.xml"),
                                    QLatin1String(kTarnwickInterface)));
     EXPECT_EQ(Methods(form, QLatin1String(kFormInterface)),
@@ -390,7 +393,7 @@ TEST_F(DbusHostTest, PlanesCrossAsMemoryFilesWhenOfferedAndAsArraysOtherwise) {
             Methods(Introspect(QDBusConnection::sessionBus(), served.connection().baseService(),
                                QLatin1String(kTarnwickPath)),
                     QLatin1String(kTarnwickInterface));
-        EXPECT_EQ(offered.size(), fds ? 22u : 15u);
+        EXPECT_EQ(offered.size(), fds ? 23u : 16u);
         QMutex mutex;
         QStringList answered;
         QObject::connect(
@@ -419,6 +422,46 @@ TEST_F(DbusHostTest, PlanesCrossAsMemoryFilesWhenOfferedAndAsArraysOtherwise) {
             EXPECT_TRUE(answered.contains(QLatin1String(method) + way)) << method;
         EXPECT_EQ(answered.filter(QStringLiteral("Fd")).size(), fds ? 5 : 0);
         lock.unlock();
+        Module1.Host.reset();
+    }
+}
+
+// The host's own words for its image cross the bus, as Tarn_DescribeImage, to the palette's
+// tooltips, also from a host that serves planes as arrays only; a host that does not say goes
+// unnamed.
+TEST_F(DbusHostTest, TheHostsWordsForItsImageReachTheHostButtons) {
+    const QString photo = QDir(TempDir()).filePath(QStringLiteral("photo.png"));
+    QImage white(7, 5, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    ASSERT_TRUE(white.save(photo));
+    CommandLine cl;
+    cl.image = photo;
+    QString error, notice;
+    const std::shared_ptr<Host> file = MakeHost(cl, &error, &notice);
+    ASSERT_NE(file, nullptr) << error.toStdString();
+    struct Case {
+        const char* name;
+        std::shared_ptr<Host> served;
+        bool fds;
+        const char *getTip, *sendTip;
+    };
+    const Case cases[] = {
+        {"a file", file, true, "Get image from Tarnwick (reads photo.png)",
+         "Send image to Tarnwick (writes photo.png)"},
+        {"a file served as arrays only", file, false, "Get image from Tarnwick (reads photo.png)",
+         "Send image to Tarnwick (writes photo.png)"},
+        {"a host that does not say", recorder, true, "Get image from Tarnwick",
+         "Send image to Tarnwick"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetEngine();
+        ServedHost served(c.served, c.fds);
+        FakeWindow canvas;
+        Main(AttachDbusHost(), [&] { return &canvas; });
+        ASSERT_NE(Module1.Host, nullptr);
+        EXPECT_EQ(HostButtonTip(Module1.Host.get(), "Get image from Tarnwick", false), c.getTip);
+        EXPECT_EQ(HostButtonTip(Module1.Host.get(), "Send image to Tarnwick", true), c.sendTip);
         Module1.Host.reset();
     }
 }

@@ -1,5 +1,10 @@
 // StartMarlo on a recording host: every failed start leaves no window and says why.
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QImage>
+#include <QTest>
 #include <cstdlib>
 
 #include "app/engine_reset.h"
@@ -8,6 +13,9 @@
 #include "canvas/qt/form1.h"
 #include "core/errors.h"
 #include "core/module1.h"
+#include "palette/qt/form2.h"
+#include "palette/qt/kt_button.h"
+#include "qt_test_support.h"
 #include "test_support.h"
 
 TEST(Main, BadHostAnswersStopTheStartWithAReason) {
@@ -92,5 +100,49 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
         EXPECT_TRUE(error.contains(QString::fromLatin1(c.refusal))) << error.toStdString();
         EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "Tarn_GetRBuffer"), 0);
         EXPECT_TRUE(Module1.RPlane.empty() && Module1.FXBuffer.empty() && Module1.BBase.empty());
+    }
+}
+
+// Both windows carry the icon the theme installs, and the palette's host buttons keep their
+// captions and name, in their tooltips, what the host says they reach.
+TEST(Main, TheWindowsCarryTheIconAndTheHostButtonsNameTheHostsImage) {
+    UseMarloIcon();
+    const QIcon icon = QApplication::windowIcon();
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+    // The frame of the drawing, at full size, is its solid slate grey.
+    EXPECT_EQ(icon.pixmap(QSize(256, 256), 1.0).toImage().pixel(24, 128), qRgb(0x3a, 0x3f, 0x4a));
+
+    const QString photo = QDir(TempDir()).filePath(QStringLiteral("photo.png"));
+    QImage white(8, 6, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    ASSERT_TRUE(white.save(photo));
+    CommandLine cl;
+    cl.image = photo;
+    QString error, notice;
+    struct Case {
+        const char* name;
+        std::shared_ptr<Host> host;
+        const char *getTip, *sendTip;
+    };
+    const Case cases[] = {
+        {"a file", MakeHost(cl, &error, &notice), "Get image from Tarnwick (reads photo.png)",
+         "Send image to Tarnwick (writes photo.png)"},
+        {"a host that does not say", std::make_shared<RecordingHost>(6, 4),
+         "Get image from Tarnwick", "Send image to Tarnwick"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(c.host, nullptr) << error.toStdString();
+        ResetEngine();
+        std::unique_ptr<Form1> window(StartMarlo(c.host, &error));
+        ASSERT_NE(window, nullptr) << error.toStdString();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        auto* palette = dynamic_cast<Form2*>(window->palette());
+        ASSERT_NE(palette, nullptr);
+        EXPECT_EQ(palette->kt_button3->toolTip().toStdString(), c.getTip);
+        EXPECT_EQ(palette->kt_button4->toolTip().toStdString(), c.sendTip);
+        for (QWidget* w : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(palette)})
+            EXPECT_EQ(w->windowIcon().cacheKey(), icon.cacheKey());
     }
 }

@@ -21,7 +21,9 @@ target_compile_options(marlo-gimp PRIVATE -Wno-deprecated-declarations)
 
 # `cmake --install`: the plug-in and marlo beside it. Without a prefix (CMake's default,
 # /usr/local, where Debian's GIMP does not look) into the user's GIMP folder: GIMP2_DIRECTORY,
-# else ~/.config/GIMP/2.10; with any other prefix under PREFIX/lib/gimp/2.0/plug-ins.
+# else ~/.config/GIMP/2.10, marlo copied beside it; with any other prefix (/usr, the package's)
+# under PREFIX/lib/gimp/2.0/plug-ins, marlo beside it a relative link to the one in PREFIX/bin.
+# `cmake --install BUILD --component gimp` installs the plug-in alone.
 install(CODE "
   if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr/local\")
     if(DEFINED ENV{GIMP2_DIRECTORY})
@@ -31,10 +33,23 @@ install(CODE "
     else()
       set(marlo_gimp_dir \"\$ENV{HOME}/.config/GIMP/2.10\")
     endif()
-    set(marlo_gimp_dir \"\${marlo_gimp_dir}/plug-ins/marlo-gimp\")
+    file(INSTALL \"$<TARGET_FILE:marlo-gimp>\" \"$<TARGET_FILE:marlo>\"
+         DESTINATION \"\${marlo_gimp_dir}/plug-ins/marlo-gimp\" USE_SOURCE_PERMISSIONS)
   else()
     set(marlo_gimp_dir \"\${CMAKE_INSTALL_PREFIX}/lib/gimp/2.0/plug-ins/marlo-gimp\")
+    file(INSTALL \"$<TARGET_FILE:marlo-gimp>\" DESTINATION \"\${marlo_gimp_dir}\"
+         USE_SOURCE_PERMISSIONS)
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" \"\$ENV{DESTDIR}\${marlo_gimp_dir}/marlo-gimp\")
+    endif()
+    if(CMAKE_INSTALL_COMPONENT STREQUAL \"gimp\")
+      file(INSTALL \"$<TARGET_FILE:marlo>\" DESTINATION \"\${marlo_gimp_dir}\"
+           USE_SOURCE_PERMISSIONS)
+    else()
+      file(RELATIVE_PATH marlo_link \"\${marlo_gimp_dir}\"
+           \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/marlo\")
+      message(STATUS \"Installing: \$ENV{DESTDIR}\${marlo_gimp_dir}/marlo -> \${marlo_link}\")
+      file(CREATE_LINK \"\${marlo_link}\" \"\$ENV{DESTDIR}\${marlo_gimp_dir}/marlo\" SYMBOLIC)
+    endif()
   endif()
-  file(INSTALL \"$<TARGET_FILE:marlo-gimp>\" \"$<TARGET_FILE:marlo>\" DESTINATION \"\${marlo_gimp_dir}\"
-       USE_SOURCE_PERMISSIONS)
-")
+" COMPONENT gimp)

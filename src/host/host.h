@@ -33,4 +33,17 @@ public:
     virtual void Tarn_SetBbuffer(const Plane& plane) = 0;
     virtual void tarn_Refresh() = 0;
     virtual std::string Tarn_WallpaperFilename() = 0;
+    // What Get image takes the image from (sending false) and Send image gives it to (true), in
+    // the painter's words: "reads photo.png", "writes photo.png", "GIMP layer Background".
+    // Empty when the host does not say. Never throws.
+    virtual std::string Describe(bool sending) {
+        (void)sending;
+        return {};
+    }
 };
+
+// A host button's tooltip: its caption, and in brackets what the host says the button reaches.
+inline std::string HostButtonTip(Host* host, const std::string& caption, bool sending) {
+    const std::string target = host ? host->Describe(sending) : std::string();
+    return target.empty() ? caption : caption + " (" + target + ")";
+}

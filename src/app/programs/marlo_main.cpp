@@ -17,5 +17,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_CompressTabletEvents, false);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Marlo"));
+    // Wayland names the window's application by its desktop entry, marlo.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("marlo"));
+    UseMarloIcon();
     return RunMarlo(cl);
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/qt/application.h"
 #include "app/qt/make_host.h"
 #include "host/qt/dbus_interface.h"
 #include "host/qt/image_file.h"
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnwick-host"));
+    UseMarloIcon();
     const QStringList images = parser.positionalArguments();
     if (images.size() > 1) return Fail(QStringLiteral("one IMAGE at most (see --help)"));
 

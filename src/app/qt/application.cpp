@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -186,6 +187,13 @@ std::optional<LeftJournal> SortLeftJournals(const CommandLine& cl, QStringList* 
 }
 
 }  // namespace
+
+void UseMarloIcon() {
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/marlo/%1x%1/marlo.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+}
 
 int RunMarlo(const CommandLine& cl) {
     if (cl.recover) return RecoverAll(cl.listOnly);

@@ -20,5 +20,9 @@ Form1* StartMarlo(std::shared_ptr<Host> host, QString* error);
 void CatchEndSignals();
 void CloseOnEndSignals(Form1* window);
 
+// Every window of the program carries Marlo's icon, in each size the theme installs (from the
+// program's resources).
+void UseMarloIcon();
+
 // The whole program after the application object exists; returns the exit code.
 int RunMarlo(const CommandLine& cl);

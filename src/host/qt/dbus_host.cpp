@@ -69,8 +69,9 @@ std::optional<int32_t> ToInt32(const QDBusMessage& reply) {
     return static_cast<int32_t>(n);
 }
 
-// The methods of the host's interface that take or give a plane as (iih), from its introspection.
-std::set<QString> FdMethodsIn(const QString& xml) {
+// The optional methods the host's introspection lists: those that take or give a plane as (iih),
+// and Tarn_DescribeImage.
+std::set<QString> OptionalMethodsIn(const QString& xml) {
     std::set<QString> methods;
     QXmlStreamReader reader(xml);
     bool inInterface = false;
@@ -82,11 +83,14 @@ std::set<QString> FdMethodsIn(const QString& xml) {
                           QLatin1String(kTarnwickInterface);
         else if (reader.isEndElement() && reader.name() == QLatin1String("interface"))
             inInterface = false;
-        else if (inInterface && reader.isStartElement() && reader.name() == QLatin1String("method"))
+        else if (inInterface && reader.isStartElement() &&
+                 reader.name() == QLatin1String("method")) {
             method = reader.attributes().value(QLatin1String("name")).toString();
-        else if (inInterface && reader.isStartElement() && reader.name() == QLatin1String("arg") &&
-                 reader.attributes().value(QLatin1String("type")) ==
-                     QLatin1String(kPlaneFdSignature))
+            if (method == QLatin1String("Tarn_DescribeImage")) methods.insert(method);
+        } else if (inInterface && reader.isStartElement() &&
+                   reader.name() == QLatin1String("arg") &&
+                   reader.attributes().value(QLatin1String("type")) ==
+                       QLatin1String(kPlaneFdSignature))
             methods.insert(method);
     }
     return methods;
@@ -127,7 +131,7 @@ QDBusMessage DbusHost::Call(const char* method, const QVariantList& args, int ti
     return reply;
 }
 
-bool DbusHost::OffersFd(const char* method) {
+bool DbusHost::Offers(const char* method) {
     if (!fdMethods_) {
         std::set<QString> offered;
         if (connection_.connectionCapabilities().testFlag(
@@ -142,7 +146,7 @@ bool DbusHost::OffersFd(const char* method) {
             // A host that cannot say what it serves is served the (iiay) way.
             if (reply.type() == QDBusMessage::ReplyMessage &&
                 reply.signature() == QLatin1String("s"))
-                offered = FdMethodsIn(reply.arguments().front().toString());
+                offered = OptionalMethodsIn(reply.arguments().front().toString());
         }
         fdMethods_ = std::move(offered);
     }
@@ -180,7 +184,7 @@ void DbusHost::CheckCrossing(const char* method) {
         if (refusal.isEmpty()) return;
         QStringList missing;
         for (const char* fdMethod : fdMethods)
-            if (!OffersFd(fdMethod)) missing << QLatin1String(fdMethod);
+            if (!Offers(fdMethod)) missing << QLatin1String(fdMethod);
         if (missing.isEmpty()) return;
         Fail(method,
              QStringLiteral(
@@ -215,7 +219,7 @@ void CheckReportedSize(const char* method, const char* what, int32_t w, int32_t 
 
 Plane DbusHost::CallPlane(const char* method, const char* fdMethod, const char* what,
                           std::optional<int32_t> width, std::optional<int32_t> height) {
-    if (OffersFd(fdMethod)) {
+    if (Offers(fdMethod)) {
         const QDBusMessage reply = Call(fdMethod, {}, ImageTimeout(width, height));
         if (reply.signature() != QLatin1String(kPlaneFdSignature))
             Fail(fdMethod, QStringLiteral("the %1 came as \"%2\" instead of \"%3\"")
@@ -254,7 +258,7 @@ void DbusHost::CallSet(const char* method, const char* fdMethod, const Plane& pl
                          .arg(plane.width)
                          .arg(plane.height)
                          .arg(plane.bytes.size()));
-    if (OffersFd(fdMethod)) {
+    if (Offers(fdMethod)) {
         QString error;
         const BusPlaneFd bus = SealedPlane(plane, &error);
         if (!bus.fd.isValid()) Fail(fdMethod, error);
@@ -329,6 +333,19 @@ void DbusHost::Tarn_SetBbuffer(const Plane& plane) {
 // The host writes its file here, which for a large image takes a while.
 void DbusHost::tarn_Refresh() {
     Call("tarn_Refresh", {}, ImageTimeout(bufferWidth_, bufferHeight_));
+}
+
+std::string DbusHost::Describe(bool sending) {
+    // Asked only of a host that lists it, and only once its introspection was read for the
+    // planes; a host that fails to say is simply not named.
+    if (!fdMethods_ || !Offers("Tarn_DescribeImage")) return {};
+    try {
+        const QDBusMessage reply = Call("Tarn_DescribeImage", {sending}, timeouts_.callMs);
+        if (reply.signature() != QLatin1String("s")) return {};
+        return reply.arguments().front().toString().toStdString();
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 std::string DbusHost::Tarn_WallpaperFilename() {

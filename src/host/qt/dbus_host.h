@@ -47,11 +47,14 @@ public:
     void Tarn_SetBbuffer(const Plane& plane) override;
     void tarn_Refresh() override;
     std::string Tarn_WallpaperFilename() override;
+    // The host's Tarn_DescribeImage, when its introspection lists it; else empty.
+    std::string Describe(bool sending) override;
 
     const QString& owner() const { return owner_; }
-    // Whether the host offers `method` (one of the ...Fd methods) and this connection can pass
-    // file descriptors. The host's introspection is asked once, at the first need.
-    bool OffersFd(const char* method);
+    // Whether the host offers `method` (one of the optional methods: the ...Fd ones,
+    // Tarn_DescribeImage) and this connection can pass file descriptors. The host's
+    // introspection is asked once, at the first need.
+    bool Offers(const char* method);
 
 private:
     // Sends `call` and waits for its answer, whatever it is; only a termination signal during
@@ -76,7 +79,7 @@ private:
     // The sizes the host reported last; planes and paper must agree with them.
     std::optional<int32_t> paperWidth_, paperHeight_, bufferWidth_, bufferHeight_;
     std::unique_ptr<DbusFormObject> form_;
-    // The ...Fd methods the host offers, once asked.
+    // The optional methods the host offers, once asked.
     std::optional<std::set<QString>> fdMethods_;
     // Whether the paper's and the image's sizes were judged for crossing the bus.
     bool paperJudged_ = false, imageJudged_ = false;

@@ -35,6 +35,12 @@ void FileHost::Tell(const QString& line) {
     if (notice_) notice_(line);
 }
 
+std::string FileHost::Describe(bool sending) {
+    return (sending ? QStringLiteral("writes %1") : QStringLiteral("reads %1"))
+        .arg(QFileInfo(doc_.path).fileName())
+        .toStdString();
+}
+
 void FileHost::tarn_Refresh() {
     QString error;
     if (!changed_ || WriteBack(&error)) {

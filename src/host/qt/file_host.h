@@ -37,6 +37,8 @@ public:
     void Tarn_SetBbuffer(const Plane& plane) override { Replace(doc_.b, plane); }
     void tarn_Refresh() override;
     std::string Tarn_WallpaperFilename() override { return wallpaper_.toStdString(); }
+    // "reads NAME" / "writes NAME": the file's name without its folder.
+    std::string Describe(bool sending) override;
 
     const ImageDocument& document() const { return doc_; }
     // Where lines for the painter go that are news, not failures (another program's version

@@ -164,6 +164,13 @@ public:
     }
 
     void Message(const std::string& text) override { gimp_message(text.c_str()); }
+    std::string Describe() override {
+        if (!gimp_item_is_valid(drawable_)) return {};
+        gchar* name = gimp_item_get_name(drawable_);
+        std::string described = std::string("GIMP layer ") + (name ? name : "");
+        g_free(name);
+        return described;
+    }
 
 private:
     void Check() {

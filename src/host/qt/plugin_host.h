@@ -34,6 +34,8 @@ public:
     virtual std::vector<uint8_t> Pattern(int32_t* width, int32_t* height, int32_t* channels) = 0;
     // A line in the application's message area.
     virtual void Message(const std::string& text) = 0;
+    // The layer in the painter's words ("GIMP layer Background"); empty when unknown.
+    virtual std::string Describe() { return {}; }
 };
 
 // The Host a layer makes. A grey layer gives its grey as all three planes and takes back
@@ -58,6 +60,8 @@ public:
     void Tarn_SetBbuffer(const Plane& plane) override { Keep(2, plane); }
     void tarn_Refresh() override;
     std::string Tarn_WallpaperFilename() override { return {}; }
+    // The layer both ways: Get image reads it, Send image writes it.
+    std::string Describe(bool) override { return layer_.Describe(); }
 
     // Closes an undo step Marlo opened and never finished (a write-back that failed half way).
     void Finish();

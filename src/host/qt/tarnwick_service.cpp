@@ -210,6 +210,10 @@ void TarnwickService::Tarn_SetBbufferFd(const BusPlaneFd& plane) {
 void TarnwickService::tarn_Refresh() {
     Forward("tarn_Refresh", [&] { host_->tarn_Refresh(); });
 }
+QString TarnwickService::Tarn_DescribeImage(bool sending) {
+    return Forward("Tarn_DescribeImage",
+                   [&] { return QString::fromStdString(host_->Describe(sending)); });
+}
 QString TarnwickService::Tarn_WallpaperFilename() {
     return Forward("Tarn_WallpaperFilename",
                    [&] { return QString::fromStdString(host_->Tarn_WallpaperFilename()); });

@@ -85,6 +85,8 @@ public slots:
     void Tarn_SetBbufferFd(const BusPlaneFd& plane);
     Q_SCRIPTABLE void tarn_Refresh();
     Q_SCRIPTABLE QString Tarn_WallpaperFilename();
+    // Optional: what Get image reads (sending false) or Send image writes, for Marlo's tooltips.
+    Q_SCRIPTABLE QString Tarn_DescribeImage(bool sending);
 
 private:
     template <typename F>

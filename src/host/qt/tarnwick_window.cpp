@@ -6,7 +6,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScrollArea>
-#include <QStatusBar>
+#include <QVBoxLayout>
 
 #include "host/qt/file_host.h"
 #include "host/qt/tarnwick_service.h"
@@ -24,33 +24,48 @@ QImage DocumentPicture(const ImageDocument& doc) {
 }
 
 TarnwickWindow::TarnwickWindow(const FileHost* document, TarnwickService* service, QWidget* parent)
-    : QMainWindow(parent), document_(document), service_(service), view_(new QLabel) {
+    : QMainWindow(parent),
+      document_(document),
+      service_(service),
+      view_(new QLabel),
+      status_(new QLabel) {
     setWindowTitle(
         QStringLiteral("tarnwick-host - %1").arg(QFileInfo(document->document().path).fileName()));
+    // Above the image, what the host serves and what Marlo does with it, wrapped to the window.
     auto* scroll = new QScrollArea;
     scroll->setWidget(view_);
-    setCentralWidget(scroll);
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    status_->setWordWrap(true);
+    status_->setContentsMargins(6, 4, 6, 4);
+    layout->addWidget(status_);
+    layout->addWidget(scroll, 1);
+    setCentralWidget(central);
 
     QMenu* menu = menuBar()->addMenu(QStringLiteral("&Marlo"));
-    prefsAction_ = menu->addAction(QStringLiteral("Apply theme to Marlo (PrefsCallback)"));
+    prefsAction_ = menu->addAction(QStringLiteral("Apply theme to Marlo"));
     prefsAction_->setEnabled(false);
     connect(prefsAction_, &QAction::triggered, this, [this] {
         if (service_->form()) service_->form()->PrefsCallback();
     });
-    connect(
-        service_, &TarnwickService::formReceived, this,
-        [this](const QString& who, const QString& path) {
-            prefsAction_->setEnabled(true);
-            statusBar()->showMessage(QStringLiteral("Marlo canvas window at %1 %2").arg(who, path));
-            if (RemoteForm* form = service_->form())
-                connect(form, &RemoteForm::prefsCallbackAnswered, this,
-                        [this](const QString& error) {
-                            statusBar()->showMessage(
-                                error.isEmpty()
-                                    ? QStringLiteral("PrefsCallback done")
-                                    : QStringLiteral("PrefsCallback failed: %1").arg(error));
-                        });
-        });
+    // What it serves and how to start Marlo beside it, until Marlo comes; then what Marlo does.
+    const QString name = QFileInfo(document->document().path).fileName();
+    status_->setText(
+        QStringLiteral("Serving %1 to Marlo. Start Marlo with: marlo --dbus").arg(name));
+    connect(service_, &TarnwickService::formReceived, this, [this, name] {
+        prefsAction_->setEnabled(true);
+        status_->setText(
+            QStringLiteral("Marlo is painting %1. Its Send image and its closing write the file.")
+                .arg(name));
+        if (RemoteForm* form = service_->form())
+            connect(form, &RemoteForm::prefsCallbackAnswered, this, [this](const QString& error) {
+                status_->setText(
+                    error.isEmpty()
+                        ? QStringLiteral("Marlo took the theme again.")
+                        : QStringLiteral("Marlo could not take the theme: %1").arg(error));
+            });
+    });
     Redraw();
 }
 

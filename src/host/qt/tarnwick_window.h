@@ -1,5 +1,6 @@
-// The reference host's own window: the image as the host holds it, redrawn on tarn_Refresh,
-// and a menu to call PrefsCallback on the canvas window Marlo handed over.
+// The reference host's own window: the image as the host holds it, redrawn on tarn_Refresh, a
+// line saying what it serves and how to start Marlo beside it, and a menu to call
+// PrefsCallback on the canvas window Marlo handed over ("Apply theme to Marlo").
 #pragma once
 #include <QMainWindow>
 
@@ -22,6 +23,7 @@ private:
     const FileHost* document_;
     TarnwickService* service_;
     QLabel* view_;
+    QLabel* status_;  // what the host serves, and what Marlo does with it
     QAction* prefsAction_;
 };
 

@@ -106,8 +106,12 @@ void Form2::BuildControls() {
     kt_button11 = IconButton(this, 72, 40, ButtonIcon::ActualSize, "Actual size");
     kt_button12 = IconButton(this, 104, 40, ButtonIcon::FitWindow, "Fit to window");
 
-    kt_button3 = IconButton(this, 8, 72, ButtonIcon::GetImage, "Get image from Tarnwick");
-    kt_button4 = IconButton(this, 40, 72, ButtonIcon::SendImage, "Send image to Tarnwick");
+    kt_button3 = IconButton(this, 8, 72, ButtonIcon::GetImage,
+                            QString::fromStdString(HostButtonTip(
+                                Module1.Host.get(), "Get image from Tarnwick", false)));
+    kt_button4 = IconButton(
+        this, 40, 72, ButtonIcon::SendImage,
+        QString::fromStdString(HostButtonTip(Module1.Host.get(), "Send image to Tarnwick", true)));
     kt_button1 = IconButton(this, 72, 72, ButtonIcon::Undo, "Undo");
     kt_button2 = IconButton(this, 104, 72, ButtonIcon::Clear, "Clear");
 
