@@ -3,16 +3,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include "app/qt/application.h"
@@ -28,6 +34,7 @@
 #include "core/wiring.h"
 #include "marlo_window_test.h"
 #include "palette/qt/form2.h"
+#include "palette/qt/kt_button.h"
 #include "palette/qt/trackle.h"
 #include "qt_test_support.h"
 
@@ -44,6 +51,22 @@ protected:
 
     CanvasView* view = nullptr;
 };
+
+// The pointer while the comma key samples: a pipette whose tip, at the lower left, is the hot
+// spot and is drawn there, so the sampled pixel is the one the tip touches.
+void ExpectPicker(const QWidget* view) {
+    const QCursor pointer = view->cursor();
+    ASSERT_EQ(pointer.shape(), Qt::BitmapCursor);
+    const QImage image = pointer.pixmap().toImage();
+    const qreal dpr = pointer.pixmap().devicePixelRatio();
+    const QPoint hot = pointer.hotSpot();
+    EXPECT_LT(hot.x() * dpr, image.width() / 4.0);
+    EXPECT_GT(hot.y() * dpr, image.height() * 3 / 4.0);
+    const QColor tip =
+        image.pixelColor(static_cast<int>(hot.x() * dpr), static_cast<int>(hot.y() * dpr));
+    EXPECT_GT(tip.alpha(), 128);
+    EXPECT_LT(tip.lightness(), 128);
+}
 
 }  // namespace
 
@@ -146,7 +169,7 @@ TEST_F(CanvasWindow, TellsOnceWhenUndoStepsAreDroppedForTheBudget) {
 TEST_F(CanvasWindow, CommaHeldSetsPickMode) {
     QTest::keyPress(view, Qt::Key_Comma);
     EXPECT_TRUE(Module1.PickMode);
-    EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+    ExpectPicker(view);
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(10, 7));
     EXPECT_EQ(Module1.ColorR, Module1.RPlane.at(10, 7));
     EXPECT_EQ(Module1.ColorB, Module1.BPlane.at(10, 7));
@@ -363,10 +386,10 @@ TEST_F(CanvasWindow, BracketsStepTheSizeSliderAndThePointerShowsTheBrush) {
     EXPECT_EQ(view->cursor().pixmap().width(), 2 * 5 + 5);
     for (int i = 0; i < 40; ++i) QTest::keyClicks(view, "]");
     EXPECT_EQ(Module1.BrushSize, 32.0f);
-    QTest::keyPress(view, Qt::Key_Comma);  // picking shows the arrow
-    EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
-    QTest::keyRelease(view, Qt::Key_Comma);
-    EXPECT_EQ(view->cursor().shape(), Qt::BitmapCursor);
+    QTest::keyPress(view, Qt::Key_Comma);  // picking shows the picker
+    ExpectPicker(view);
+    QTest::keyRelease(view, Qt::Key_Comma);  // the brush again: radius 32 x 1.25
+    EXPECT_EQ(view->cursor().pixmap().width(), 2 * 40 + 5);
 }
 
 void Wheel(QWidget* w, QPoint at, QPoint angle, Qt::KeyboardModifiers mods) {
@@ -448,32 +471,206 @@ TEST_F(CanvasWindow, ModeMenuMarksTheModeInEffectAndKeysBoxListsTheGestures) {
         EXPECT_TRUE(messages[0].contains(gesture)) << gesture;
 }
 
-// The offscreen screen is 800 x 600: an image wider or taller than that gets a client area
-// clamped to the screen, and both windows stay on it.
+// The palette's close box only hides it; Tab (on the canvas or on the canvas window's other
+// controls) and Options > Show tools bring it back where it stood.
+TEST_F(CanvasWindow, ClosedPaletteComesBackAtItsPlace) {
+    ASSERT_TRUE(palette->isVisible());
+    QAction* showTools = window->findChild<QAction*>("ShowToolsMenu");
+    ASSERT_NE(showTools, nullptr);
+    EXPECT_EQ(showTools->text(), "Show tools");
+    const struct {
+        const char* how;
+        std::function<void()> bringBack;
+    } ways[] = {
+        {"Tab on the canvas", [&] { QTest::keyClick(view, Qt::Key_Tab); }},
+        {"Tab on the menu bar", [&] { QTest::keyClick(window->menuBar(), Qt::Key_Tab); }},
+        {"Options, Show tools", [&] { showTools->trigger(); }},
+    };
+    int n = 0;
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        palette->move(QPoint(200 + 10 * n, 100 + 20 * n));
+        ++n;
+        const QPoint at = palette->pos();
+        palette->close();  // as the window manager's close box does
+        EXPECT_FALSE(palette->isVisible());
+        EXPECT_TRUE(window->isVisible());
+        way.bringBack();
+        EXPECT_TRUE(palette->isVisible());
+        EXPECT_TRUE(palette->isWindow());
+        EXPECT_EQ(palette->pos(), at);
+    }
+    // Tab with the palette shown leaves it where it is; the keys still reach the canvas.
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_TRUE(palette->isVisible());
+    QTest::keyClick(view, ']');
+    EXPECT_EQ(Module1.BrushSize, 3.0f);
+}
+
+// Docked, the same palette stands in the canvas window at its right edge, its controls in their
+// order and working; the choice is remembered for the next start, and undocking makes it a tool
+// window beside the canvas again.
+TEST_F(CanvasWindow, DockedPaletteSitsAtTheRightEdgeWithItsControls) {
+    QAction* dock = window->findChild<QAction*>("DockToolsMenu");
+    ASSERT_NE(dock, nullptr);
+    EXPECT_EQ(dock->text(), "Dock tools in the canvas window");
+    EXPECT_TRUE(dock->isCheckable());
+    EXPECT_FALSE(dock->isChecked());
+    const int clientWidth = view->width();
+    const QObjectList controls = palette->children();
+    dock->trigger();
+    EXPECT_TRUE(dock->isChecked());
+    EXPECT_FALSE(palette->isWindow());
+    EXPECT_EQ(palette->window(), window);
+    EXPECT_TRUE(palette->isVisible());
+    EXPECT_EQ(palette->size(), QSize(141, 490));
+    EXPECT_EQ(palette->children(), controls);
+    EXPECT_EQ(view->width(), clientWidth);
+    EXPECT_EQ(palette->geometry().topLeft(), QPoint(view->geometry().right() + 1, 0));
+    EXPECT_EQ(palette->geometry().right(), window->centralWidget()->width() - 1);
+    EXPECT_TRUE(window->rect().contains(palette->geometry()));
+    EXPECT_TRUE(QSettings("marlo", "marlo").value("palette/docked").toBool());
+
+    QTest::mouseClick(palette->kt_button6, Qt::LeftButton);  // Ink
+    EXPECT_EQ(Module1.BrushCurve, 2);
+    EXPECT_EQ(Module1.BlendMode, 3);
+    QTest::mouseClick(palette->kt_button8, Qt::LeftButton);  // Pen
+    EXPECT_EQ(Module1.BrushCurve, 0);
+    EXPECT_EQ(Module1.BlendMode, 0);
+    QTest::keyClick(palette->kt_button8, ']');  // the canvas's keys from the docked palette
+    EXPECT_EQ(Module1.BrushSize, 3.0f);
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_FALSE(palette->isWindow());
+    EXPECT_TRUE(palette->isVisible());
+
+    TearDown();
+    StartOn(60, 40);
+    view = window->view();
+    EXPECT_NE(palette, nullptr);
+    dock = window->findChild<QAction*>("DockToolsMenu");
+    EXPECT_TRUE(dock->isChecked());
+    EXPECT_FALSE(palette->isWindow());
+    EXPECT_TRUE(palette->isVisible());
+    EXPECT_EQ(view->width(), 60);
+
+    dock->trigger();
+    EXPECT_FALSE(dock->isChecked());
+    EXPECT_FALSE(QSettings("marlo", "marlo").value("palette/docked").toBool());
+    EXPECT_TRUE(palette->isWindow());
+    EXPECT_TRUE(palette->isVisible());
+    ASSERT_NE(palette->windowHandle(), nullptr);
+    EXPECT_EQ(palette->windowHandle()->transientParent(), window->windowHandle());
+    EXPECT_FALSE(palette->frameGeometry().intersects(window->frameGeometry()));
+    EXPECT_EQ(view->size(), QSize(60, 40));
+}
+
+// Where the windows open, screen by screen: the offscreen platform reads its screen from a file,
+// so each screen runs in a process of its own. Images larger than the room open at the first
+// zoom-out step of the zoom keys that shows them whole (at least 0.25); the palette stands
+// beside the canvas where there is room, else over its edge; both windows stay on the screen.
+struct ScreenCase {
+    const char* name;
+    int w, h;  // device pixels
+    int dpr;
+};
+constexpr ScreenCase kScreens[] = {
+    {"800x600", 800, 600, 1},
+    {"1920x1080", 1920, 1080, 1},
+    {"1366x768", 1366, 768, 1},
+    {"2560x1440@2", 2560, 1440, 2},
+};
+struct PlaceCase {
+    const char* screen;
+    int w, h;  // the image
+    float zoom;
+    bool beside;  // the palette beside the canvas, the whole image in view
+};
+constexpr PlaceCase kPlaces[] = {
+    {"800x600", 640, 100, 1.0f, true},
+    {"800x600", 1900, 300, 0.25f, true},
+    {"800x600", 300, 2000, 0.25f, true},
+    {"1920x1080", 400, 300, 1.0f, true},
+    {"1920x1080", 1600, 1000, 1.0f, true},
+    {"1920x1080", 1800, 500, 1.0f, false},  // no room beside: over the canvas's edge
+    {"1920x1080", 6000, 4000, 0.25f, true},
+    {"1366x768", 400, 300, 1.0f, true},
+    {"1366x768", 1600, 1000, 0.5f, true},
+    {"1366x768", 6000, 4000, 0.25f, false},  // too large even at 0.25: fitted, panned
+    {"2560x1440@2", 400, 300, 1.0f, true},
+    {"2560x1440@2", 1600, 1000, 1.0f, true},
+    {"2560x1440@2", 6000, 4000, 0.25f, true},
+};
+
 class LargeCanvas : public MarloWindowTest {};
 
 TEST_F(LargeCanvas, WindowsStayOnTheScreenWhateverTheImageSize) {
-    struct Case {
-        int w, h;
-        bool fits;
-    };
-    for (const Case& c : {Case{1900, 300, false}, Case{300, 2000, false}, Case{640, 100, true}}) {
-        SCOPED_TRACE(c.w);
+    const QString dir = TempDir();
+    for (const ScreenCase& screen : kScreens) {
+        const QString config = dir + "/" + screen.name + ".json";
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral(R"({"screens": [{"name": "%1", "x": 0, "y": 0, "width": %2,
+            "height": %3, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": %4}]})")
+                       .arg(screen.name)
+                       .arg(screen.w / screen.dpr)  // the platform's screens are in logical pixels
+                       .arg(screen.h / screen.dpr)
+                       .arg(screen.dpr)
+                       .toUtf8());
+        file.close();
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
+        env.insert("MARLO_TEST_SCREEN", screen.name);
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_also_run_disabled_tests", "--gtest_filter=LargeCanvas.DISABLED_*"});
+        ASSERT_TRUE(child.waitForFinished(120000)) << screen.name;
+        const QByteArray out = child.readAll();
+        EXPECT_EQ(child.exitCode(), 0) << screen.name << "\n" << out.toStdString();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test.")) << out.toStdString();
+    }
+}
+
+// Run by the test above with the screen MARLO_TEST_SCREEN names.
+TEST_F(LargeCanvas, DISABLED_PlacedForTheScreen) {
+    const QByteArray name = qgetenv("MARLO_TEST_SCREEN");
+    const auto screen = std::find_if(std::begin(kScreens), std::end(kScreens),
+                                     [&](const ScreenCase& s) { return name == s.name; });
+    ASSERT_NE(screen, std::end(kScreens)) << name.toStdString();
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    ASSERT_EQ(primary->devicePixelRatio(), screen->dpr);
+    ASSERT_EQ(primary->geometry().size() * screen->dpr, QSize(screen->w, screen->h));
+    int rows = 0;
+    for (const PlaceCase& c : kPlaces) {
+        if (name != c.screen) continue;
+        ++rows;
+        SCOPED_TRACE(testing::Message() << c.screen << " " << c.w << "x" << c.h);
         StartOn(c.w, c.h);
-        const QRect screen = window->screen()->availableGeometry();
-        EXPECT_TRUE(screen.contains(window->frameGeometry()));
-        EXPECT_TRUE(screen.contains(palette->frameGeometry()));
-        EXPECT_EQ(
-            window->view()->width(),
-            std::min(c.w, screen.width() - (window->frameGeometry().width() - window->width())));
-        if (c.fits) {
-            EXPECT_EQ(window->view()->size(), QSize(c.w, c.h));
+        const QRect available = window->screen()->availableGeometry();
+        const QRect canvas = window->frameGeometry(), tools = palette->frameGeometry();
+        EXPECT_EQ(Module1.Zoom, c.zoom);
+        EXPECT_TRUE(available.contains(canvas))
+            << canvas.x() << "," << canvas.y() << " " << canvas.width() << "x" << canvas.height();
+        EXPECT_TRUE(available.contains(tools));
+        // A tool window of the canvas, shown.
+        EXPECT_TRUE(palette->isVisible());
+        EXPECT_TRUE(palette->isWindow());
+        ASSERT_NE(palette->windowHandle(), nullptr);
+        EXPECT_EQ(palette->windowHandle()->transientParent(), window->windowHandle());
+        EXPECT_EQ(tools.intersects(canvas), !c.beside)
+            << canvas.x() << "," << canvas.y() << " " << canvas.width() << "x" << canvas.height()
+            << " / " << tools.x() << "," << tools.y() << " " << tools.width() << "x"
+            << tools.height();
+        if (c.beside) {
+            EXPECT_LE(Dibs.DisplayWidth, window->ClientWidth());
+            EXPECT_LE(Dibs.DisplayHeight, window->ClientHeight());
         }
-        // The image can still be seen in full by zooming out.
-        QTest::keyClick(window->view(), Qt::Key_Minus, Qt::ControlModifier);
-        EXPECT_EQ(Module1.Zoom, 0.75f);
+        // Fitted to the image where it fits; never more than the image needs.
+        EXPECT_LE(window->ClientWidth(), std::max(Dibs.DisplayWidth, 1) + screen->dpr);
         TearDown();
     }
+    EXPECT_GT(rows, 0);
 }
 
 }  // namespace
