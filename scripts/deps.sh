@@ -3,8 +3,7 @@
 set -euo pipefail
 PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-private-dev libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev libmypaint-dev dbus-daemon
-          gimp libgimp2.0-dev libzstd-dev libxxhash-dev clang-format
-          xvfb openbox xdotool x11-utils)
+          gimp libgimp2.0-dev libzstd-dev libxxhash-dev clang-format)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
