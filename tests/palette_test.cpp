@@ -200,21 +200,18 @@ TEST_F(PaletteTest, ModeButtonsTipNamesTheModeInEffect) {
     }
 }
 
+// Each slider's tip, which its caption shares, begins with the caption.
 TEST_F(PaletteTest, EverySliderAndItsCaptionSayWhatItSets) {
-    const struct {
-        Trackle* Form2::*slider;
-        const char* words;
-    } cases[] = {{&Form2::Trackle1, "radius"}, {&Form2::Trackle8, "each stamp lifts"},
-                 {&Form2::Trackle5, "colour"}, {&Form2::Trackle6, "between stamps"},
-                 {&Form2::Trackle7, "paper"},  {&Form2::Trackle2, "red"},
-                 {&Form2::Trackle3, "green"},  {&Form2::Trackle4, "blue"}};
-    for (const auto& c : cases) {
-        Trackle* slider = (*form).*c.slider;
-        const QString tip = TipOf(slider);
-        EXPECT_TRUE(tip.contains(QString::fromLatin1(c.words))) << tip.toStdString();
+    const QList<Trackle*> sliders = form->findChildren<Trackle*>();
+    ASSERT_EQ(sliders.size(), 8);
+    for (Trackle* slider : sliders) {
         auto* caption = qobject_cast<QLabel*>(form->childAt(slider->pos() - QPoint(40, 0)));
-        EXPECT_TRUE(caption && caption->toolTip() == tip) << c.words;
+        ASSERT_NE(caption, nullptr);
+        EXPECT_TRUE(TipOf(slider).startsWith(caption->text() + ": "))
+            << caption->text().toStdString();
+        EXPECT_EQ(TipOf(caption), slider->toolTip());
     }
+    EXPECT_TRUE(TipOf(form->Trackle8).contains("each stamp lifts the coverage"));
 }
 
 TEST_F(PaletteTest, BrushSlidersStoreTheirValues) {
