@@ -482,7 +482,9 @@ void Form1::ResizeClient(int w, int h) {
     // Never larger than the screen's available area: a larger image is panned and zoomed.
     if (const QScreen* s = screen()) {
         const QRect available = s->availableGeometry();
-        const QSize frame = frameGeometry().size() - geometry().size();
+        QSize frame = frameGeometry().size() - geometry().size();
+        // A window manager frames the window some time after it shows: leave room for that.
+        if (frame.isNull()) frame = kFrameAllowance;
         cw = std::min(cw, available.width() - frame.width() - docked);
         ch = std::min(ch, available.height() - frame.height() - menuHeight);
     }
@@ -524,7 +526,7 @@ QSize Form1::ClientRoom() const {
     if (!s) return QSize(INT32_MAX, INT32_MAX);
     const QRect available = s->availableGeometry();
     QSize frame = frameGeometry().size() - geometry().size();
-    if (!isVisible() && frame.isNull()) frame = kFrameAllowance;
+    if (frame.isNull()) frame = kFrameAllowance;
     const int w = available.width() - frame.width() - DockedToolsWidth();
     const int h = available.height() - frame.height() - menuBar()->sizeHint().height();
     const qreal dpr = s->devicePixelRatio();
