@@ -12,6 +12,7 @@
 #include "canvas/smoothblit.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
+#include "canvas/zoom.h"
 #include "core/errors.h"
 #include "core/module1.h"
 #include "core/wiring.h"
@@ -163,8 +164,8 @@ TEST(DisplayBitmap, ZoomInThatCannotBeShownKeepsTheLastZoom) {
     EXPECT_EQ(Dibs.DisplayWidth, 500);
     // Room for the whole window: any zoom, however large the zoomed image.
     Dibs.MaxBitmapBytes = 4.0 * 640 * 480;
-    while (Module1.Zoom < 8.0f) ZoomKeyIn();
-    EXPECT_EQ(Dibs.DisplayWidth, 3200);
+    while (Module1.Zoom < kMostZoom) ZoomKeyIn();
+    EXPECT_EQ(Dibs.DisplayWidth, 2400);
     EXPECT_EQ(Dibs.Storage.size(), 640u * 480u);
 }
 
@@ -179,6 +180,12 @@ TEST(DisplayBitmap, ZoomKeys) {
     Module1.ScrollX = 7;
     ZoomKeyIn();
     EXPECT_EQ(Module1.ScrollX, 7);  // the zoom keys keep the scroll
+    // Zooming in they stop where the wheel and the drag stop, from any zoom below it.
+    for (const float from : {5.0f, 5.9f, 6.0f}) {
+        Module1.Zoom = from;
+        for (int i = 0; i < 8; ++i) ZoomKeyIn();
+        EXPECT_EQ(Module1.Zoom, kMostZoom) << from;
+    }
 }
 
 TEST(ViewButtons, FillWindowAndActualSize) {

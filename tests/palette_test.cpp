@@ -174,6 +174,46 @@ TEST_F(PaletteTest, MenuModeAfterABrushKindAndABrushKindAfterAMode) {
     EXPECT_EQ(Module1.BlendMode, 3);
 }
 
+// The tip the window system asks for when the pointer rests on a control.
+QString TipOf(QWidget* w) {
+    QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(w, &help);
+    return w->toolTip();
+}
+
+TEST_F(PaletteTest, ModeButtonsTipNamesTheModeInEffect) {
+    const struct {
+        kt_button* Form2::*button;  // a brush kind pressed, or
+        const char* item;           // a Mode menu item chosen
+        const char* mode;
+    } cases[] = {{nullptr, nullptr, "Default"},
+                 {&Form2::kt_button6, nullptr, "Multiply"},
+                 {nullptr, "MenuGreater", "Greater than"},
+                 {nullptr, "ModeXor", "Xor"},
+                 {&Form2::kt_button7, nullptr, "Default"}};
+    for (const auto& c : cases) {
+        if (c.button) QTest::mouseClick((*form).*c.button, Qt::LeftButton);
+        if (c.item) ModeMenu()->findChild<QAction*>(c.item)->trigger();
+        const QString tip = TipOf(form->kt_button15);
+        EXPECT_TRUE(tip.startsWith(QStringLiteral("Blend mode: %1 (").arg(c.mode)))
+            << tip.toStdString();
+    }
+}
+
+// Each slider's tip, which its caption shares, begins with the caption.
+TEST_F(PaletteTest, EverySliderAndItsCaptionSayWhatItSets) {
+    const QList<Trackle*> sliders = form->findChildren<Trackle*>();
+    ASSERT_EQ(sliders.size(), 8);
+    for (Trackle* slider : sliders) {
+        auto* caption = qobject_cast<QLabel*>(form->childAt(slider->pos() - QPoint(40, 0)));
+        ASSERT_NE(caption, nullptr);
+        EXPECT_TRUE(TipOf(slider).startsWith(caption->text() + ": "))
+            << caption->text().toStdString();
+        EXPECT_EQ(TipOf(caption), slider->toolTip());
+    }
+    EXPECT_TRUE(TipOf(form->Trackle8).contains("each stamp lifts the coverage"));
+}
+
 TEST_F(PaletteTest, BrushSlidersStoreTheirValues) {
     form->Trackle7->setValue(2.5);
     EXPECT_EQ(Module1.PaperStrength, 2);  // halves to even

@@ -40,8 +40,19 @@ void ApplyZoom(float zoom, int32_t scrollX, int32_t scrollY) {
 
 void ZoomKeyIn() {
     const Module1State& m = Module1;
-    ApplyZoom(m.Zoom + kZoomStep, m.ScrollX, m.ScrollY);
-    displaybuffers();
+    if (m.Zoom < kMostZoom) {
+        ApplyZoom(std::min(m.Zoom + kZoomStep, kMostZoom), m.ScrollX, m.ScrollY);
+        displaybuffers();
+    }
+}
+
+float OpeningZoom(int32_t w, int32_t h, int32_t roomW, int32_t roomH) {
+    // The zoom-out steps of the zoom keys, 1 - n x kZoomStep, down to the least.
+    float zoom = 1.0f;
+    while (zoom - kZoomStep >= kLeastZoom &&
+           (std::floor(double{w} * zoom) > roomW || std::floor(double{h} * zoom) > roomH))
+        zoom -= kZoomStep;
+    return zoom;
 }
 
 void ZoomKeyOut() {

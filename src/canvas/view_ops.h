@@ -6,10 +6,14 @@
 // scroll, far inside 32 bits.
 constexpr int32_t kScrollLimit = int32_t{1} << 30;
 
-// Ctrl with plus or minus (key up). When the new zoom cannot be shown the last zoom that
-// worked is restored and MarloError kErrOutOfMemory is raised.
+// Ctrl with plus or minus (key up), within kLeastZoom .. kMostZoom. When the new zoom cannot be
+// shown the last zoom that worked is restored and MarloError kErrOutOfMemory is raised.
 void ZoomKeyIn();
 void ZoomKeyOut();
+// The zoom an image of w x h pixels opens at in a client area of at most roomW x roomH: 1 when
+// it fits, else the first zoom-out step of the zoom keys at which the whole image fits, at
+// least kLeastZoom (a larger image is then panned).
+float OpeningZoom(int32_t w, int32_t h, int32_t roomW, int32_t roomH);
 // Zoom 1 with the window's client area the image's size.
 void ActualSize();
 // The zoom at which the image covers the whole client area (kLeastZoom .. kMostZoom), centred.

@@ -8,7 +8,7 @@
 constexpr float kZoomStep = 0.25f;
 // Fit to window keeps the zoom within least .. most. A zoom drag or the wheel going below the
 // least lands on kDragLeastZoom, above the most on the most. The zoom keys stop zooming out at
-// the least; zooming in they have no upper bound.
+// the least and zooming in at the most, as the wheel and the drag do.
 constexpr float kLeastZoom = 0.25f;
 constexpr float kMostZoom = 6.0f;
 constexpr float kDragLeastZoom = 0.2f;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
@@ -25,6 +27,7 @@
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
 #include "canvas/zoom.h"
+#include "core/errors.h"
 #include "core/module1.h"
 #include "core/wiring.h"
 #include "host/host.h"
@@ -120,6 +123,38 @@ QCursor BrushPointer(qreal radius, qreal dpr) {
     return QCursor(QPixmap::fromImage(image), hot, hot);
 }
 
+// While the comma key is held: a pipette whose tip, the hot spot, is the pixel sampled. Dark
+// inside a light edge, so that it shows on any image.
+QCursor PickerPointer(qreal dpr) {
+    constexpr int kSide = 24;
+    const QPointF tip(1.5, kSide - 1.5), neck(14, 10), bulb(17.5, 6.5);
+    QImage image(static_cast<int>(std::ceil(kSide * dpr)), static_cast<int>(std::ceil(kSide * dpr)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        const QColor light(255, 255, 255, 230), dark(0, 0, 0, 230);
+        p.setPen(QPen(light, 5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(tip, neck);
+        p.setPen(QPen(dark, 3, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(tip, neck);
+        p.setPen(QPen(light, 1.5));
+        p.setBrush(dark);
+        p.drawEllipse(bulb, 5, 5);
+    }
+    image.setDevicePixelRatio(dpr);
+    return QCursor(QPixmap::fromImage(image), 1, kSide - 2);
+}
+
+// The palette's place is remembered under the program's own name, apart from Tarnwick's theme.
+const char* const kSettingsName = "marlo";
+const char* const kDockedKey = "palette/docked";
+
+// Room left for a title bar and borders while the window manager has not yet framed the window.
+constexpr QSize kFrameAllowance(12, 40);
+
 // Everything the painter can do on the canvas, for Options > Keys and gestures.
 const char* const kKeysText =
     "Keys and gestures of the canvas. The keys work while the canvas or the Tools palette is "
@@ -132,7 +167,8 @@ const char* const kKeysText =
     "Ctrl with the mouse wheel: zoom in or out about the pointer.\n"
     "Mouse wheel: scroll up and down; Shift with the mouse wheel: scroll left and right.\n"
     "[ and ]: brush size one step smaller or larger.\n"
-    "u or Ctrl+Z: undo the last step (the same history as the Undo button).\n\n"
+    "u or Ctrl+Z: undo the last step (the same history as the Undo button).\n"
+    "Tab: bring the Tools palette back after its close box hid it (also Options, Show tools).\n\n"
     "On the Tools palette: drag the four-way arrow to pan (with the right button: zoom), drag "
     "the magnifier to zoom; click or drag on the colour triangle or the hue bar to choose a "
     "colour.";
@@ -271,15 +307,21 @@ void CanvasView::tabletEvent(QTabletEvent* event) {
 
 void CanvasView::UpdateCursor() {
     const Module1State& m = Module1;
-    if (m.PickMode || spaceHeld_ || spacePan_) {
-        const Qt::CursorShape shape = m.PickMode  ? Qt::ArrowCursor
-                                      : spacePan_ ? Qt::ClosedHandCursor
-                                                  : Qt::OpenHandCursor;
+    const qreal dpr = Dpr();
+    if (m.PickMode) {
+        if (!pickerShown_ || dpr != cursorDpr_) setCursor(PickerPointer(dpr));
+        pickerShown_ = true;
+        cursorDpr_ = dpr;
+        cursorRadius_ = -1;
+        return;
+    }
+    pickerShown_ = false;
+    if (spaceHeld_ || spacePan_) {
+        const Qt::CursorShape shape = spacePan_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor;
         if (cursor().shape() != shape) setCursor(shape);
         cursorRadius_ = -1;
         return;
     }
-    const qreal dpr = Dpr();
     const qreal radius = static_cast<qreal>(m.BrushSize) * m.Zoom;  // screen pixels
     if (!(radius >= kSmallestBrushPointer)) {
         if (cursorRadius_ != 0) setCursor(Qt::CrossCursor);
@@ -311,6 +353,9 @@ bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
             spaceHeld_ = true;
             UpdateCursor();
         }
+        used = true;
+    } else if (event->key() == Qt::Key_Tab && mods == Qt::NoModifier) {
+        form_->ShowTools();
         used = true;
     } else if (event->key() == Qt::Key_Z && mods == Qt::ControlModifier) {
         RunHandler(form_, [] { PopUndo(); });  // the same history as "u"
@@ -366,12 +411,34 @@ void CanvasView::keyReleaseEvent(QKeyEvent* event) { CanvasKeyRelease(event); }
 Form1::Form1() {
     setObjectName("Form1");
     view_ = new CanvasView(this);
-    setCentralWidget(view_);
+    // The client area: the view, and at its right a docked palette.
+    auto* body = new QWidget(this);
+    body->setObjectName("CanvasBody");
+    row_ = new QHBoxLayout(body);
+    row_->setContentsMargins(0, 0, 0, 0);
+    row_->setSpacing(0);
+    row_->addWidget(view_, 1);
+    setCentralWidget(body);
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     options->setObjectName("OptionsMenu");
     QAction* getPaper = options->addAction(QStringLiteral("Get paper"));
     getPaper->setObjectName("GetPaperMenu");
     connect(getPaper, &QAction::triggered, this, [this] { GetPaperMenu_ClickHandler(); });
+    QAction* showTools = options->addAction(QStringLiteral("Show tools"));
+    showTools->setObjectName("ShowToolsMenu");
+    connect(showTools, &QAction::triggered, this, [this] { ShowTools(); });
+    dockTools_ = options->addAction(QStringLiteral("Dock tools in the canvas window"));
+    dockTools_->setObjectName("DockToolsMenu");
+    dockTools_->setCheckable(true);
+    if (!PlatformPlacesWindows()) {
+        // The compositor places windows where it likes: the palette can only live in here.
+        dockTools_->setChecked(true);
+        dockTools_->setEnabled(false);
+    }
+    connect(dockTools_, &QAction::triggered, this, [this](bool docked) {
+        QSettings(kSettingsName, kSettingsName).setValue(kDockedKey, docked);
+        SetToolsDocked(docked);
+    });
     QAction* keys = options->addAction(QStringLiteral("Keys and gestures..."));
     keys->setObjectName("KeysMenu");
     connect(keys, &QAction::triggered, this, [this] { KeysMenu_Click(); });
@@ -411,14 +478,17 @@ void Form1::ResizeClient(int w, int h) {
         ch = static_cast<int>(std::ceil(h / dpr - 1e-9));
     const int menuHeight =
         menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
+    const int docked = DockedToolsWidth();
     // Never larger than the screen's available area: a larger image is panned and zoomed.
     if (const QScreen* s = screen()) {
         const QRect available = s->availableGeometry();
-        const QSize frame = frameGeometry().size() - geometry().size();
-        cw = std::min(cw, available.width() - frame.width());
+        QSize frame = frameGeometry().size() - geometry().size();
+        // A window manager frames the window some time after it shows: leave room for that.
+        if (frame.isNull()) frame = kFrameAllowance;
+        cw = std::min(cw, available.width() - frame.width() - docked);
         ch = std::min(ch, available.height() - frame.height() - menuHeight);
     }
-    resize(std::max(cw, 1), std::max(ch, 1) + menuHeight);
+    resize(std::max(cw, 1) + docked, std::max(ch, 1) + menuHeight);
     KeepOnScreen();
 }
 
@@ -443,6 +513,68 @@ void Form1::KeepOnScreen() {
     if (x != frame.x() || y != frame.y()) move(pos() + QPoint(x - frame.x(), y - frame.y()));
 }
 
+bool Form1::PlatformPlacesWindows() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+int Form1::DockedToolsWidth() const {
+    return toolsDocked_ && palette_ ? palette_->Widget()->width() : 0;
+}
+
+QSize Form1::ClientRoom() const {
+    const QScreen* s = screen();
+    if (!s) return QSize(INT32_MAX, INT32_MAX);
+    const QRect available = s->availableGeometry();
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isNull()) frame = kFrameAllowance;
+    const int w = available.width() - frame.width() - DockedToolsWidth();
+    const int h = available.height() - frame.height() - menuBar()->sizeHint().height();
+    const qreal dpr = s->devicePixelRatio();
+    return QSize(std::max(1, static_cast<int>(std::floor(w * dpr))),
+                 std::max(1, static_cast<int>(std::floor(h * dpr))));
+}
+
+void Form1::ShowTools() {
+    if (palette_) palette_->ShowAgain();
+}
+
+void Form1::SetToolsDocked(bool docked) {
+    if (!PlatformPlacesWindows()) docked = true;
+    dockTools_->setChecked(docked);
+    if (!palette_ || docked == toolsDocked_) return;
+    QWidget* tools = palette_->Widget();
+    // The view keeps its width; docked it is at least the palette's height, undocked it is
+    // no taller than the image needs again.
+    const int cw = ClientWidth();
+    const int ch =
+        docked ? ClientHeight() : std::min(ClientHeight(), std::max(Dibs.DisplayHeight, 1));
+    toolsDocked_ = docked;
+    if (docked) {
+        toolFlags_ = tools->windowFlags();
+        row_->addWidget(tools, 0, Qt::AlignTop);  // the same widget, its controls as they were
+        tools->show();
+    } else {
+        row_->removeWidget(tools);
+        tools->setParent(nullptr, toolFlags_);
+        palette_->ShowBeside(this);
+    }
+    row_->activate();  // the window's least size follows the palette at once
+    layout()->activate();
+    if (loaded_ && Dibs.View == this) ResizeClient(cw, ch);
+}
+
+void Form1::RaiseTools() {
+    if (!palette_ || toolsDocked_) return;
+    QWidget* tools = palette_->Widget();
+    if (tools->isVisible()) tools->raise();
+}
+
+bool Form1::event(QEvent* event) {
+    // Back on the canvas from another program: the palette comes up with it.
+    if (event->type() == QEvent::WindowActivate) RaiseTools();
+    return QMainWindow::event(event);
+}
+
 void Form1::PrefsCallback() {
     if (palette_) palette_->ApplyTheme();
 }
@@ -452,6 +584,10 @@ void Form1::ShowCanvas() {
     show();
     KeepOnScreen();  // the frame is known once shown
     raise();
+    // Beside the canvas as it now stands (its frame is known), and above it: shown before the
+    // canvas, the palette would be under it without a window manager.
+    if (palette_ && !toolsDocked_ && palette_->Widget()->isVisible()) palette_->ShowBeside(this);
+    RaiseTools();
     activateWindow();
     view_->setFocus();
 }
@@ -460,11 +596,21 @@ void Form1::Form_Load() {
     Module1State& m = Module1;
     loaded_ = true;
     SetCaption(m.CaptionText);
-    ResizeClient(m.BufferWidth, m.BufferHeight);
-    if (Wiring.CreatePaletteWindow) {
-        palette_ = Wiring.CreatePaletteWindow();
-        if (palette_) palette_->ShowBeside(this);
+    if (Wiring.CreatePaletteWindow) palette_ = Wiring.CreatePaletteWindow();
+    if (palette_ && (!PlatformPlacesWindows() ||
+                     QSettings(kSettingsName, kSettingsName).value(kDockedKey, false).toBool()))
+        SetToolsDocked(true);
+    // An image larger than the screen opens zoomed out, the whole window on the screen.
+    const QSize room = ClientRoom();
+    const float zoom = OpeningZoom(m.BufferWidth, m.BufferHeight, room.width(), room.height());
+    if (zoom != m.Zoom) {
+        try {
+            ApplyZoom(zoom, 0, 0);
+        } catch (const MarloError&) {  // kept at zoom 1: the window is fitted, the image panned
+        }
     }
+    ResizeClient(Dibs.DisplayWidth, Dibs.DisplayHeight);
+    if (palette_ && !toolsDocked_) palette_->ShowBeside(this);
     // The brush sliders' values, or their design values while there is no palette.
     auto slider = [this](SliderRole role) {
         return palette_ ? palette_->SliderValue(role) : static_cast<float>(DesignOf(role).start);

@@ -9,6 +9,8 @@
 #include "canvas/qt/palette_window.h"
 #include "host/host.h"
 
+class QAction;
+class QHBoxLayout;
 class QTimer;
 
 class Form1;
@@ -29,7 +31,7 @@ public:
     bool CanvasKeyPress(QKeyEvent* event);
     bool CanvasKeyRelease(QKeyEvent* event);
     // The pointer: a circle of the brush at the current zoom, a cross when that is under four
-    // screen pixels, an arrow while picking colours, a hand while Space is held.
+    // screen pixels, a colour picker while picking colours, a hand while Space is held.
     void UpdateCursor();
 
 protected:
@@ -43,6 +45,8 @@ protected:
     void tabletEvent(QTabletEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // Tab is a key of the canvas (it brings the palette back), not a focus move.
+    bool focusNextPrevChild(bool) override { return false; }
 
 private:
     // Shift bits of a pointer event: Space held, or a drag that began with it, pans as
@@ -59,6 +63,7 @@ private:
     bool spacePan_ = false;  // a left drag begun with Space held: it pans until its release
     QPoint wheelRest_;       // wheel turns of less than a notch, kept for the next event
     qreal cursorRadius_ = -1, cursorDpr_ = 0;  // what the brush pointer was drawn for
+    bool pickerShown_ = false;                 // the colour picker is the pointer
     // From a pen's press or release to the pointer press or release that Qt makes of it: Qt
     // may send a move of its own to the pen's position in between.
     bool penButtonPending_ = false;
@@ -99,6 +104,16 @@ public:
 
     // Keeps the window's frame inside the screen's available area.
     void KeepOnScreen();
+    // The palette brought back (Options > Show tools, Tab): docked, or as a tool window at its
+    // last place, above the canvas.
+    void ShowTools();
+    // The palette inside this window at its right edge, or a tool window of its own beside it.
+    // The view keeps its size. Where the platform cannot place windows the palette stays docked.
+    void SetToolsDocked(bool docked);
+    bool ToolsDocked() const { return toolsDocked_; }
+    // Whether the window system lets a program place its windows (not so under Wayland).
+    static bool PlatformPlacesWindows();
+
     // Schedules the idle turns that compress the undo history (what the composition root
     // wires to Wiring.UndoPackingWanted); it only schedules, so the release may call it.
     void WantUndoPacking();
@@ -106,13 +121,25 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void GetPaperMenu_ClickHandler();
     void KeysMenu_Click();
     void ReleaseWindows(bool shutTablet);
+    // The palette tool window put above the canvas (a window manager may have put another
+    // program's window between them).
+    void RaiseTools();
+    // The largest client area, in device pixels, whose window fits the screen's available area
+    // (beside a docked palette).
+    QSize ClientRoom() const;
+    int DockedToolsWidth() const;
 
     CanvasView* view_;
+    QHBoxLayout* row_ = nullptr;  // the client area: the view, then a docked palette
+    QAction* dockTools_ = nullptr;
+    bool toolsDocked_ = false;
+    Qt::WindowFlags toolFlags_;  // the palette's own window flags, for undocking
     PaletteWindow* palette_ = nullptr;
     QTimer* packTimer_ = nullptr;  // the undo packing's idle turns, a child of the window
     bool loaded_ = false;

@@ -80,6 +80,12 @@ void ModeAnd_Click() { Module1.BlendMode = kBlendAnd; }
 void ModeOr_Click() { Module1.BlendMode = kBlendOr; }
 void ModeXor_Click() { Module1.BlendMode = kBlendXor; }
 
+QString ModeCaption(int mode) {
+    for (const ModeItem& item : kModeItems)
+        if (item.mode == mode) return QString::fromLatin1(item.caption);
+    return {};
+}
+
 void ShowModeMenu() { ModeMenu()->popup(QCursor::pos()); }
 
 QMenu* ModeMenu() { return Menus()->findChild<QMenu*>("ModeMenu"); }

@@ -3,12 +3,17 @@
 // the brush engine's.
 #pragma once
 
+#include <QString>
+
 class QMenu;
 
 QMenu* ModeMenu();  // created on first use
 void CloseMenus();  // closing the canvas closes the menu window
 // The menu pops up at the pointer (the palette's Mode button).
 void ShowModeMenu();
+
+// The caption of the item that sets blend mode `mode` ("Multiply"); empty for no such mode.
+QString ModeCaption(int mode);
 
 // The items' handlers: BlendMode 0 .. 10 in menu order.
 void ModeDefault_Click();

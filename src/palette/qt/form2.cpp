@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "canvas/qt/menus.h"
 #include "core/module1.h"
 #include "host/host.h"
 #include "palette/qt/button_icons.h"
@@ -53,15 +54,17 @@ QLabel* Label(QWidget* parent, int x, int y, int w, int h, const QString& text) 
     return l;
 }
 
-// A slider at row y with its caption on its left.
-Trackle* Slider(QWidget* parent, int y, SliderRole role, const QString& caption) {
+// A slider at row y with its caption on its left; the tip says what it sets, on both.
+Trackle* Slider(QWidget* parent, int y, SliderRole role, const QString& caption,
+                const QString& tip) {
     auto* t = new Trackle(parent);
     t->setGeometry(50, y, 80, 18);
     const SliderDesign& design = DesignOf(role);
     t->SetDesign(design.min, design.max, design.start);
     t->setBackColor(kSliderBack);
     t->setForeColor(kSliderFore);
-    Label(parent, 4, y, 40, 19, caption);
+    t->setToolTip(tip);
+    Label(parent, 4, y, 40, 19, caption)->setToolTip(tip);
     return t;
 }
 
@@ -115,16 +118,23 @@ void Form2::BuildControls() {
     kt_button1 = IconButton(this, 72, 72, ButtonIcon::Undo, "Undo");
     kt_button2 = IconButton(this, 104, 72, ButtonIcon::Clear, "Clear");
 
-    Trackle1 = Slider(this, 118, kSizeSlider, "Size");
-    Trackle8 = Slider(this, 140, kPressSlider, "Press");
-    Trackle5 = Slider(this, 162, kOpacitySlider, "Opacity");
-    Trackle6 = Slider(this, 184, kStepSlider, "Step");
-    Trackle7 = Slider(this, 206, kPaperSlider, "Paper");
+    Trackle1 = Slider(this, 118, kSizeSlider, "Size",
+                      "Size: the brush's radius in image pixels, at full pen pressure");
+    Trackle8 = Slider(this, 140, kPressSlider, "Press",
+                      "Press: how strongly each stamp lifts the coverage (not the pen's "
+                      "pressure)");
+    Trackle5 = Slider(this, 162, kOpacitySlider, "Opacity",
+                      "Opacity: how much of the colour a fully covered pixel takes");
+    Trackle6 = Slider(this, 184, kStepSlider, "Step",
+                      "Step: the distance between stamps, in percent of the radius");
+    Trackle7 = Slider(this, 206, kPaperSlider, "Paper",
+                      "Paper: how much the paper's grain keeps the paint out (0: no grain)");
 
     kt_button15 = new kt_button(this);
     kt_button15->setGeometry(50, 230, 83, 19);
     kt_button15->setCaption("Mode");
     kt_button15->setTag("Setting");
+    kt_button15->installEventFilter(this);  // its tip names the mode in effect
 
     kt_button5 = Swatch(this, 50, 0x000000);
     kt_button10 = Swatch(this, 96, 0xFFFFFF);
@@ -141,9 +151,9 @@ void Form2::BuildControls() {
     Picture1->move(50, 386);
     Label(this, 4, 386, 40, 19, "Hue");
 
-    Trackle2 = Slider(this, 422, kRedSlider, "Red");
-    Trackle3 = Slider(this, 444, kGreenSlider, "Green");
-    Trackle4 = Slider(this, 466, kBlueSlider, "Blue");
+    Trackle2 = Slider(this, 422, kRedSlider, "Red", "Red: the red of the paint colour");
+    Trackle3 = Slider(this, 444, kGreenSlider, "Green", "Green: the green of the paint colour");
+    Trackle4 = Slider(this, 466, kBlueSlider, "Blue", "Blue: the blue of the paint colour");
 }
 
 void Form2::Form_Load() {
@@ -182,7 +192,17 @@ void Form2::closeEvent(QCloseEvent* event) {
     hide();
 }
 
+void Form2::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A tool window's place, for showing it again there; docked it has none of its own.
+    if (isWindow()) {
+        lastPlace_ = pos();
+        placed_ = true;
+    }
+}
+
 void Form2::ShowAgain() {
+    if (isWindow() && placed_) move(lastPlace_);
     show();
     raise();
 }
@@ -213,9 +233,13 @@ void Form2::MoveBeside(QWidget* canvas) {
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == kt_button15 && event->type() == QEvent::ToolTip)
+        kt_button15->setToolTip(QStringLiteral("Blend mode: %1 (click to choose another)")
+                                    .arg(ModeCaption(Module1.BlendMode)));
     // The canvas is placed by the window manager when it first shows: stand beside it at the
     // show, when it is fitted to the screen, and once more when its place is first reported.
-    if (watched == placeAfterShow_ && placeAfterShow_->isVisible() &&
+    // Docked, the canvas window's layout places it.
+    if (watched == placeAfterShow_ && isWindow() && placeAfterShow_->isVisible() &&
         (event->type() == QEvent::Show || event->type() == QEvent::Move ||
          event->type() == QEvent::Resize)) {
         MoveBeside(placeAfterShow_);

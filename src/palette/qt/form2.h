@@ -96,6 +96,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;  // Form_Paint: back colour, wallpaper, lines
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -109,4 +110,6 @@ private:
     uint32_t backColor_ = 0x808080;
     bool closing_ = false;              // Close() was called: the window really closes
     QPointer<QWidget> placeAfterShow_;  // a canvas not yet shown when the palette was
+    QPoint lastPlace_;                  // the tool window's frame position when last hidden
+    bool placed_ = false;
 };
