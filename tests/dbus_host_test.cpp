@@ -38,6 +38,8 @@ const Calls kStartCalls = {"Tarn_GetPaperWidth", "tarn_GetPaperHeight", "Tarn_Ge
 const Calls kWriteBack = {"Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer",
                           "tarn_Refresh"};
 const Calls kSizeCheck = {"Tarn_BufferWidth", "Tarn_BufferHeight"};
+// The host's planes as they are now, fetched before a write-back to merge with.
+const Calls kFetch = {"Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer"};
 
 Calls operator+(Calls a, const Calls& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -130,16 +132,18 @@ TEST_F(DbusHostTest, SendImageAndClosingWriteBackInOrder) {
     StartOnBus();
     Module1.RPlane.at(6, 4) = 200;
     Module1.BPlane.at(0, 0) = 1;
-    WriteImageBack();
-    EXPECT_EQ(recorder->calls, kWriteBack);
+    EXPECT_EQ(WriteImageBack({}), WriteBack::kWritten);
+    EXPECT_EQ(recorder->calls, kFetch + kWriteBack);
     EXPECT_EQ(recorder->sentR.bytes, Module1.RPlane.bytes);
     EXPECT_EQ(recorder->sentG.bytes, Module1.GPlane.bytes);
     EXPECT_EQ(recorder->sentB.bytes, Module1.BPlane.bytes);
     EXPECT_EQ(recorder->sentR.width, 7);
 
     recorder->calls.clear();
+    Module1.GPlane.at(1, 1) = 9;
     EXPECT_TRUE(window->close());
-    EXPECT_EQ(recorder->calls, kSizeCheck + kWriteBack);
+    EXPECT_EQ(recorder->calls, kSizeCheck + kFetch + kWriteBack);
+    EXPECT_EQ(recorder->sentG.at(1, 1), 9);
     EXPECT_TRUE(messages.isEmpty());
 }
 

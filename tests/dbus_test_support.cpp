@@ -80,6 +80,16 @@ void ScriptedHost::Script(const QString& method, const QVariantList& args) {
     replies_[method] = args;
 }
 
+void ScriptedHost::Unscript(const QString& method) {
+    QMutexLocker lock(&mutex_);
+    replies_.remove(method);
+}
+
+int ScriptedHost::Calls(const QString& method) {
+    QMutexLocker lock(&mutex_);
+    return calls_.value(method);
+}
+
 QString ScriptedHost::introspect(const QString&) const { return {}; }
 
 QString ScriptedHost::Caller(const QString& method) {
@@ -90,6 +100,7 @@ QString ScriptedHost::Caller(const QString& method) {
 bool ScriptedHost::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
     QMutexLocker lock(&mutex_);
     if (!callers_.contains(message.member())) callers_[message.member()] = message.service();
+    ++calls_[message.member()];
     const auto reply = replies_.constFind(message.member());
     if (reply != replies_.constEnd()) connection.send(message.createReply(*reply));
     return true;

@@ -43,8 +43,12 @@ public:
     ~ScriptedHost() override;
     // args become the reply to method.
     void Script(const QString& method, const QVariantList& args);
+    // The method is answered no more: its next call waits for ever.
+    void Unscript(const QString& method);
     // The unique name that called `method` first, once it has (empty before).
     QString Caller(const QString& method);
+    // How many times `method` was called.
+    int Calls(const QString& method);
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
@@ -54,6 +58,7 @@ private:
     QMutex mutex_;
     QMap<QString, QVariantList> replies_;
     QMap<QString, QString> callers_;
+    QMap<QString, int> calls_;
 };
 
 // A DbusHost on the test's own session-bus connection, attached to whoever owns the name.

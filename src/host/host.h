@@ -33,4 +33,8 @@ public:
     virtual void Tarn_SetBbuffer(const Plane& plane) = 0;
     virtual void tarn_Refresh() = 0;
     virtual std::string Tarn_WallpaperFilename() = 0;
+    // Names for the painter's questions: the program that holds the image, and the image (or
+    // layer) Marlo paints on. An empty image name: the canvas's caption names it.
+    virtual std::string HostName() { return "Tarnwick"; }
+    virtual std::string ImageName() { return {}; }
 };
