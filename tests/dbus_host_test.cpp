@@ -147,6 +147,27 @@ TEST_F(DbusHostTest, SendImageAndClosingWriteBackInOrder) {
     EXPECT_TRUE(messages.isEmpty());
 }
 
+// Over the bus the close fetches what the host holds now and merges the painting into it; the
+// question names the host and its image as the host gives them.
+TEST_F(DbusHostTest, TheCloseMergesWithTheHostsImageNowAndAsksInItsNames) {
+    ServedHost served(recorder);
+    StartOnBus();
+    recorder->hostName = "GIMP";
+    recorder->imageName = "Background";
+    Module1.RPlane.at(2, 2) = 200;  // painted
+    recorder->r.at(2, 2) = 1;       // changed by the host too
+    recorder->b.at(6, 4) = 3;       // changed by the host alone
+    answerYes = true;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(messages, QStringList{"Background was changed in GIMP while you painted; your "
+                                    "strokes will replace those pixels. Write?"});
+    EXPECT_EQ(recorder->calls, kSizeCheck + kFetch + kWriteBack);
+    Plane r = recorder->r, b = recorder->b;
+    r.at(2, 2) = 200;
+    EXPECT_EQ(recorder->sentR.bytes, r.bytes);
+    EXPECT_EQ(recorder->sentB.bytes, b.bytes);
+}
+
 TEST_F(DbusHostTest, ClosingAgainstAResizedHostAsksAndWritesNothing) {
     ServedHost served(recorder);
     StartOnBus();
@@ -376,7 +397,7 @@ TEST_F(DbusHostTest, BothObjectsServeTheInterfacesWrittenInTheRepository) {
     const QString form = Introspect(
         served.connection(), QDBusConnection::sessionBus().baseService(), QLatin1String(kFormPath));
     const auto hostMethods = Methods(host, QLatin1String(kTarnwickInterface));
-    EXPECT_EQ(hostMethods.size(), 22u);
+    EXPECT_EQ(hostMethods.size(), 23u);
     EXPECT_EQ(hostMethods, Methods(RepositoryXml("Tarnwick.Tarnwick_Class.xml"),
                                    QLatin1String(kTarnwickInterface)));
     EXPECT_EQ(Methods(form, QLatin1String(kFormInterface)),
@@ -394,7 +415,7 @@ TEST_F(DbusHostTest, PlanesCrossAsMemoryFilesWhenOfferedAndAsArraysOtherwise) {
             Methods(Introspect(QDBusConnection::sessionBus(), served.connection().baseService(),
                                QLatin1String(kTarnwickPath)),
                     QLatin1String(kTarnwickInterface));
-        EXPECT_EQ(offered.size(), fds ? 22u : 15u);
+        EXPECT_EQ(offered.size(), fds ? 23u : 16u);
         QMutex mutex;
         QStringList answered;
         QObject::connect(

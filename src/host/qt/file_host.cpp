@@ -20,6 +20,10 @@ void FileHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
     if (window_) window_->ShowCanvas();
 }
 
+std::string FileHost::ImageName() {
+    return QFileInfo(doc_.path).fileName().toLocal8Bit().toStdString();
+}
+
 void FileHost::Replace(Plane& target, const Plane& plane) {
     if (!plane.sizeIs(doc_.width(), doc_.height()))
         throw HostError("The image sent back has " + std::to_string(plane.width) + " x " +

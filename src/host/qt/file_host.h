@@ -35,6 +35,7 @@ public:
     void Tarn_SetBbuffer(const Plane& plane) override { Replace(doc_.b, plane); }
     void tarn_Refresh() override;
     std::string Tarn_WallpaperFilename() override { return wallpaper_.toStdString(); }
+    std::string ImageName() override;
 
     const ImageDocument& document() const { return doc_; }
     // Where lines for the painter go that are news, not failures (another program's version

@@ -164,6 +164,14 @@ public:
     }
 
     void Message(const std::string& text) override { gimp_message(text.c_str()); }
+    std::string Application() override { return "GIMP"; }
+    std::string Name() override {
+        Check();
+        gchar* name = gimp_item_get_name(drawable_);
+        std::string text = name ? name : "";
+        g_free(name);
+        return text;
+    }
 
 private:
     void Check() {

@@ -34,6 +34,9 @@ public:
     virtual std::vector<uint8_t> Pattern(int32_t* width, int32_t* height, int32_t* channels) = 0;
     // A line in the application's message area.
     virtual void Message(const std::string& text) = 0;
+    // The application's name ("GIMP") and the layer's, for the painter's questions.
+    virtual std::string Application() = 0;
+    virtual std::string Name() = 0;
 };
 
 // The Host a layer makes. A grey layer gives its grey as all three planes and takes back
@@ -58,6 +61,8 @@ public:
     void Tarn_SetBbuffer(const Plane& plane) override { Keep(2, plane); }
     void tarn_Refresh() override;
     std::string Tarn_WallpaperFilename() override { return {}; }
+    std::string HostName() override { return layer_.Application(); }
+    std::string ImageName() override { return layer_.Name(); }
 
     // Closes an undo step Marlo opened and never finished (a write-back that failed half way).
     void Finish();

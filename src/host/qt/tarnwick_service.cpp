@@ -210,6 +210,13 @@ void TarnwickService::Tarn_SetBbufferFd(const BusPlaneFd& plane) {
 void TarnwickService::tarn_Refresh() {
     Forward("tarn_Refresh", [&] { host_->tarn_Refresh(); });
 }
+QString TarnwickService::Tarn_GetNames(QString& image) {
+    return Forward("Tarn_GetNames", [&] {
+        image = QString::fromStdString(host_->ImageName());
+        return QString::fromStdString(host_->HostName());
+    });
+}
+
 QString TarnwickService::Tarn_WallpaperFilename() {
     return Forward("Tarn_WallpaperFilename",
                    [&] { return QString::fromStdString(host_->Tarn_WallpaperFilename()); });

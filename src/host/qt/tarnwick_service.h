@@ -85,6 +85,7 @@ public slots:
     void Tarn_SetBbufferFd(const BusPlaneFd& plane);
     Q_SCRIPTABLE void tarn_Refresh();
     Q_SCRIPTABLE QString Tarn_WallpaperFilename();
+    Q_SCRIPTABLE QString Tarn_GetNames(QString& image);
 
 private:
     template <typename F>
