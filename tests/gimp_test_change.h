@@ -26,7 +26,8 @@ inline void PaintKnownChange(Plane& r, Plane& g, Plane& b) {
 }
 
 // The change another editor makes to the layer while Marlo paints on it (the layer named
-// kMergeLayer, the test's case "merge"): rows 8 and up, and the pixel (5, 3) inside the known change.
+// kMergeLayer, the test's case "merge"): rows 8 and up, and the pixel (5, 3) inside the known
+// change.
 inline constexpr char kMergeLayer[] = "merge";
 inline bool InOtherChange(int x, int y) { return y >= 8 || (x == 5 && y == 3); }
 inline void OtherChange(int x, int y, uint8_t* r, uint8_t* g, uint8_t* b) {
