@@ -112,7 +112,7 @@ LargeImageFigures MeasureLargeImage(int size) {
     f.startMs = StartOn(cl).paintMs;
     Module1.RPlane.at(size / 2, size / 2) ^= 1;  // a stroke's worth of change
     const auto t0 = Clock::now();
-    WriteImageBack();
+    WriteImageBack({});
     f.closeMs = MsSince(t0);
     if (!QFileInfo::exists(cl.image + QLatin1Char('~')))
         throw std::runtime_error("the large image was not written back");

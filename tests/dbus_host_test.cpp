@@ -41,6 +41,8 @@ const Calls kStartCalls = {"Tarn_GetPaperWidth", "tarn_GetPaperHeight", "Tarn_Ge
 const Calls kWriteBack = {"Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer",
                           "tarn_Refresh"};
 const Calls kSizeCheck = {"Tarn_BufferWidth", "Tarn_BufferHeight"};
+// The host's planes as they are now, fetched before a write-back to merge with.
+const Calls kFetch = {"Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer"};
 
 Calls operator+(Calls a, const Calls& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -133,17 +135,40 @@ TEST_F(DbusHostTest, SendImageAndClosingWriteBackInOrder) {
     StartOnBus();
     Module1.RPlane.at(6, 4) = 200;
     Module1.BPlane.at(0, 0) = 1;
-    WriteImageBack();
-    EXPECT_EQ(recorder->calls, kWriteBack);
+    EXPECT_EQ(WriteImageBack({}), WriteBack::kWritten);
+    EXPECT_EQ(recorder->calls, kFetch + kWriteBack);
     EXPECT_EQ(recorder->sentR.bytes, Module1.RPlane.bytes);
     EXPECT_EQ(recorder->sentG.bytes, Module1.GPlane.bytes);
     EXPECT_EQ(recorder->sentB.bytes, Module1.BPlane.bytes);
     EXPECT_EQ(recorder->sentR.width, 7);
 
     recorder->calls.clear();
+    Module1.GPlane.at(1, 1) = 9;
     EXPECT_TRUE(window->close());
-    EXPECT_EQ(recorder->calls, kSizeCheck + kWriteBack);
+    EXPECT_EQ(recorder->calls, kSizeCheck + kFetch + kWriteBack);
+    EXPECT_EQ(recorder->sentG.at(1, 1), 9);
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// Over the bus the close fetches what the host holds now and merges the painting into it; the
+// question names the host and its image as the host gives them.
+TEST_F(DbusHostTest, TheCloseMergesWithTheHostsImageNowAndAsksInItsNames) {
+    ServedHost served(recorder);
+    StartOnBus();
+    recorder->hostName = "GIMP";
+    recorder->imageName = "Background";
+    Module1.RPlane.at(2, 2) = 200;  // painted
+    recorder->r.at(2, 2) = 1;       // changed by the host too
+    recorder->b.at(6, 4) = 3;       // changed by the host alone
+    answerYes = true;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(messages, QStringList{"Background was changed in GIMP while you painted; your "
+                                    "strokes will replace those pixels. Write?"});
+    EXPECT_EQ(recorder->calls, kSizeCheck + kFetch + kWriteBack);
+    Plane r = recorder->r, b = recorder->b;
+    r.at(2, 2) = 200;
+    EXPECT_EQ(recorder->sentR.bytes, r.bytes);
+    EXPECT_EQ(recorder->sentB.bytes, b.bytes);
 }
 
 TEST_F(DbusHostTest, ClosingAgainstAResizedHostAsksAndWritesNothing) {
@@ -291,6 +316,25 @@ TEST(DbusHostReplies, SizesInOtherNumberTypesAreConverted) {
     }
 }
 
+// A host that refuses a plane after it took others is left with part of the painting: the error
+// says so, since nothing more will be sent.
+TEST(DbusHostReplies, ARefusedPlaneSaysWhatTheHostWasLeftWith) {
+    ScriptedHost scripted;
+    for (const char* method : {"Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer"})
+        scripted.Script(QLatin1String(method), {});
+    scripted.ScriptError(QStringLiteral("Tarn_SetBbuffer"));
+    auto host = AttachDbusHost();
+    ASSERT_TRUE(host);
+    const Plane plane(3, 2, 9);
+    host->Tarn_SaveUndo();
+    host->Tarn_SetRbuffer(plane);
+    host->Tarn_SetGbuffer(plane);
+    ExpectHostError([&] { host->Tarn_SetBbuffer(plane); },
+                    "left with only the red and green planes of the painting and nothing more is "
+                    "coming",
+                    "accepted");
+}
+
 TEST(DbusService, AHostErrorBecomesAnErrorReplyAndAHostErrorAgain) {
     auto recorder = std::make_shared<RecordingHost>(2, 2);
     recorder->failOn = "Tarn_GetGBuffer";
@@ -375,7 +419,7 @@ TEST_F(DbusHostTest, BothObjectsServeTheInterfacesWrittenInTheRepository) {
     const QString form = Introspect(
         served.connection(), QDBusConnection::sessionBus().baseService(), QLatin1String(kFormPath));
     const auto hostMethods = Methods(host, QLatin1String(kTarnwickInterface));
-    EXPECT_EQ(hostMethods.size(), 23u);
+    EXPECT_EQ(hostMethods.size(), 24u);
     EXPECT_EQ(hostMethods, Methods(RepositoryXml("Tarnwick.Tarnwick_Class.xml"),
                                    QLatin1String(kTarnwickInterface)));
     EXPECT_EQ(Methods(form, QLatin1String(kFormInterface)),
@@ -393,7 +437,7 @@ TEST_F(DbusHostTest, PlanesCrossAsMemoryFilesWhenOfferedAndAsArraysOtherwise) {
             Methods(Introspect(QDBusConnection::sessionBus(), served.connection().baseService(),
                                QLatin1String(kTarnwickPath)),
                     QLatin1String(kTarnwickInterface));
-        EXPECT_EQ(offered.size(), fds ? 23u : 16u);
+        EXPECT_EQ(offered.size(), fds ? 24u : 17u);
         QMutex mutex;
         QStringList answered;
         QObject::connect(

@@ -85,6 +85,16 @@ void ScriptedHost::ScriptError(const QString& method) {
     refused_.insert(method);
 }
 
+void ScriptedHost::Unscript(const QString& method) {
+    QMutexLocker lock(&mutex_);
+    replies_.remove(method);
+}
+
+int ScriptedHost::Calls(const QString& method) {
+    QMutexLocker lock(&mutex_);
+    return calls_.value(method);
+}
+
 QString ScriptedHost::introspect(const QString&) const { return {}; }
 
 QString ScriptedHost::Caller(const QString& method) {
@@ -95,6 +105,7 @@ QString ScriptedHost::Caller(const QString& method) {
 bool ScriptedHost::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
     QMutexLocker lock(&mutex_);
     if (!callers_.contains(message.member())) callers_[message.member()] = message.service();
+    ++calls_[message.member()];
     const auto reply = replies_.constFind(message.member());
     if (refused_.contains(message.member()))
         connection.send(message.createErrorReply(QStringLiteral("Tarnwick.Error.Refused"),

@@ -46,8 +46,12 @@ public:
     void Script(const QString& method, const QVariantList& args);
     // method is answered with an error (a host that refuses it).
     void ScriptError(const QString& method);
+    // The method is answered no more: its next call waits for ever.
+    void Unscript(const QString& method);
     // The unique name that called `method` first, once it has (empty before).
     QString Caller(const QString& method);
+    // How many times `method` was called.
+    int Calls(const QString& method);
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
@@ -58,6 +62,7 @@ private:
     QMap<QString, QVariantList> replies_;
     QSet<QString> refused_;
     QMap<QString, QString> callers_;
+    QMap<QString, int> calls_;
 };
 
 // A DbusHost on the test's own session-bus connection, attached to whoever owns the name.

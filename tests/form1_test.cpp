@@ -246,10 +246,12 @@ TEST_F(CanvasWindow, ADragPaintsAndTheReleaseCommitsOneUndoStep) {
 }
 
 TEST_F(CanvasWindow, ClosingWritesTheImageBackInOrder) {
+    Module1.GPlane.at(3, 3) ^= 1;
     EXPECT_TRUE(window->close());
     const std::vector<std::string> order = {
-        "Tarn_BufferWidth", "Tarn_BufferHeight", "Tarn_SaveUndo", "Tarn_SetRbuffer",
-        "Tarn_SetGbuffer",  "Tarn_SetBbuffer",   "tarn_Refresh"};
+        "Tarn_BufferWidth", "Tarn_BufferHeight", "Tarn_GetRBuffer", "Tarn_GetGBuffer",
+        "Tarn_GetBBuffer",  "Tarn_SaveUndo",     "Tarn_SetRbuffer", "Tarn_SetGbuffer",
+        "Tarn_SetBbuffer",  "tarn_Refresh"};
     EXPECT_EQ(host->calls, order);
     EXPECT_EQ(host->sentG.bytes, Module1.GPlane.bytes);
     EXPECT_TRUE(messages.isEmpty());

@@ -1,8 +1,9 @@
 // marlo-gimp inside a real GIMP 2.10 in batch mode: GIMP gets a profile of its own in a temporary
 // folder whose plug-in path holds only Script-Fu, the PNG plug-in and marlo-gimp. Script-Fu
-// loads a PNG, runs plug-in-marlo on its layer and saves the result; the result is compared
-// pixel by pixel. Marlo is the scripted client (gimp_test_client), the real `marlo --dbus`
-// closed by SIGTERM, or nobody when another host holds the name.
+// loads a PNG, names its layer after the case, runs plug-in-marlo on it and saves the result; the
+// result is compared pixel by pixel. Marlo is the scripted client (gimp_test_client, which runs
+// Marlo's engine for the case "merge"), the real `marlo --dbus` closed by SIGTERM, or nobody when
+// another host holds the name.
 #include <gtest/gtest.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -52,7 +53,9 @@ QImage Input(QImage::Format format) {
 uint8_t To8(uint16_t v) { return static_cast<uint8_t>((v * 2 + 257) / 514); }
 
 enum class Marlo { Client, Real, NameTaken };
-enum class Expect { KnownChange, Unchanged, Refused };
+// Merged: the known change painted by Marlo's engine while another editor changed the layer
+// (OtherChange); both come back, the painting where the two overlap.
+enum class Expect { KnownChange, Merged, Unchanged, Refused };
 
 struct Case {
     const char* name;
@@ -74,6 +77,7 @@ GimpRun RunGimp(const QTemporaryDir& dir, const std::vector<const Case*>& cases,
         "(define (marlo-case name in out sel x y w h)"
         "  (let* ((image (car (gimp-file-load RUN-NONINTERACTIVE in in)))"
         "         (layer (car (gimp-image-get-active-drawable image))))"
+        "    (gimp-item-set-name layer name)"
         "    (if sel (gimp-image-select-rectangle image CHANNEL-OP-REPLACE x y w h))"
         "    (gimp-image-clean-all image)"
         "    (catch (gimp-message (string-append \"marlo-case \" name \": failed\"))"
@@ -142,10 +146,16 @@ void WaitForMarloThenTerminate(const QString& pidFile) {
 // The layer as it must come back: the known change inside the selection, the rest as it was.
 // A channel the change leaves at its 8-bit value keeps its stored value, all 16 bits of it.
 QImage Expected(const Case& c, const QImage& in) {
-    if (c.expect != Expect::KnownChange) return in;
+    if (c.expect != Expect::KnownChange && c.expect != Expect::Merged) return in;
     QImage out = in;
     for (int y = 0; y < in.height(); ++y)
         for (int x = 0; x < in.width(); ++x) {
+            if (c.expect == Expect::Merged && InOtherChange(x, y) && !InKnownChange(x, y)) {
+                uint8_t r = 0, g = 0, b = 0;
+                OtherChange(x, y, &r, &g, &b);
+                out.setPixel(x, y, qRgba(r, g, b, qAlpha(in.pixel(x, y))));
+                continue;
+            }
             if (!InKnownChange(x, y) || (!c.selection.isEmpty() && !c.selection.contains(x, y)))
                 continue;
             const QRgba64 p = in.pixelColor(x, y).rgba64();
@@ -184,6 +194,7 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         {"selection", Marlo::Client, QImage::Format_ARGB32, QRect(9, 4, 6, 4), Expect::KnownChange},
         {"grey", Marlo::Client, QImage::Format_Grayscale8, {}, Expect::KnownChange},
         {"rgba16", Marlo::Client, QImage::Format_RGBA64, {}, Expect::KnownChange},
+        {"merge", Marlo::Client, QImage::Format_ARGB32, {}, Expect::Merged},
         {"real-marlo", Marlo::Real, QImage::Format_RGBA64, {}, Expect::Unchanged},
         {"name-taken", Marlo::NameTaken, QImage::Format_ARGB32, {}, Expect::Refused},
     };
@@ -271,9 +282,19 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
                 << output.toStdString();
             continue;
         }
-        // One write-back, and the image is dirty from it.
-        EXPECT_TRUE(output.contains(done + QStringLiteral("returned, dirty 1")))
+        // One write-back, and the image is dirty from it; Marlo closed without painting writes
+        // nothing, and the image stays clean: no undo step in GIMP.
+        const bool written = c.expect != Expect::Unchanged;
+        EXPECT_TRUE(output.contains(done + QStringLiteral("returned, dirty %1").arg(written)))
             << output.toStdString();
+        if (c.expect == Expect::Merged) {
+            EXPECT_TRUE(output.contains(
+                QStringLiteral(
+                    "client: asked \"%1 was changed in GIMP while you painted; your strokes will "
+                    "replace those pixels. Write?\"")
+                    .arg(QLatin1String(kMergeLayer))))
+                << output.toStdString();
+        }
         if (c.marlo != Marlo::Client) continue;
         // What the client read: the layer's colour (a grey layer three times) and the pattern as
         // paper.

@@ -24,3 +24,14 @@ inline void PaintKnownChange(Plane& r, Plane& g, Plane& b) {
         for (int x = kChangeX0; x < std::min(kChangeX1, r.width); ++x)
             KnownChange(x, y, &r.at(x, y), &g.at(x, y), &b.at(x, y));
 }
+
+// The change another editor makes to the layer while Marlo paints on it (the layer named
+// kMergeLayer, the test's case "merge"): rows 8 and up, and the pixel (5, 3) inside the known
+// change.
+inline constexpr char kMergeLayer[] = "merge";
+inline bool InOtherChange(int x, int y) { return y >= 8 || (x == 5 && y == 3); }
+inline void OtherChange(int x, int y, uint8_t* r, uint8_t* g, uint8_t* b) {
+    *r = static_cast<uint8_t>(x * 11);
+    *g = 200;
+    *b = static_cast<uint8_t>(y * 3);
+}

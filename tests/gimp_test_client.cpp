@@ -1,8 +1,12 @@
 // A scripted Marlo for the GIMP plug-in's tests. Started by the plug-in as `CLIENT --dbus`, it
 // reads the layer and the paper as Marlo does, keeps what it read in $MARLO_TEST_REPORT
 // (read-N.png, paper-N.png for the Nth run), paints the known change and sends the image back.
+// On the layer kMergeLayer it runs Marlo's engine instead: it paints the known change on the
+// canvas, another editor on a connection of its own changes the layer meanwhile (OtherChange),
+// and the engine's write-back merges the two, answering Yes to its question.
 // `CLIENT --grab FILE` saves a picture of the whole screen instead (scripts/gimp-screenshot.sh).
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -12,7 +16,13 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <stdexcept>
 
+#include "app/engine_reset.h"
+#include "app/startup.h"
+#include "canvas/image_exchange.h"
+#include "core/module1.h"
 #include "gimp_test_change.h"
 #include "host/qt/dbus_host.h"
 
@@ -24,6 +34,39 @@ QImage Colour(const Plane& r, const Plane& g, const Plane& b) {
         for (int x = 0; x < r.width; ++x)
             image.setPixel(x, y, qRgb(r.at(x, y), g.at(x, y), b.at(x, y)));
     return image;
+}
+
+// The other editor: fetches the layer as it is, changes it and writes it back.
+void ChangeFromElsewhere() {
+    QString error;
+    const auto other = ConnectDbusHost(
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other")), {},
+        &error);
+    if (!other) throw std::runtime_error("the other editor: " + error.toStdString());
+    Plane r = other->Tarn_GetRBuffer(), g = other->Tarn_GetGBuffer(), b = other->Tarn_GetBBuffer();
+    for (int y = 0; y < r.height; ++y)
+        for (int x = 0; x < r.width; ++x)
+            if (InOtherChange(x, y)) OtherChange(x, y, &r.at(x, y), &g.at(x, y), &b.at(x, y));
+    other->Tarn_SaveUndo();
+    other->Tarn_SetRbuffer(r);
+    other->Tarn_SetGbuffer(g);
+    other->Tarn_SetBbuffer(b);
+    other->tarn_Refresh();
+}
+
+// Marlo's engine on the layer: the painting and the other editor's change merged at the close.
+void PaintWhileTheLayerChanges(std::shared_ptr<Host> host) {
+    ResetEngine();
+    Main(host, nullptr);
+    PaintKnownChange(Module1.RPlane, Module1.GPlane, Module1.BPlane);
+    ChangeFromElsewhere();
+    const WriteBack done = WriteImageBack([](const std::string& question) {
+        std::fprintf(stderr, "client: asked \"%s\"\n", question.c_str());
+        return true;
+    });
+    if (done != WriteBack::kWritten) throw std::runtime_error("the merge was not written");
+    Module1.Host.reset();
+    ResetEngine();
 }
 
 }  // namespace
@@ -60,6 +103,10 @@ int main(int argc, char** argv) {
         if (!grey.save(report.filePath(QStringLiteral("paper-%1.png").arg(run))) ||
             !Colour(r, g, b).save(report.filePath(QStringLiteral("read-%1.png").arg(run))))
             throw std::runtime_error("cannot write the report in " + report.path().toStdString());
+        if (host->ImageName() == kMergeLayer) {
+            PaintWhileTheLayerChanges(host);
+            return 0;
+        }
         PaintKnownChange(r, g, b);
         timer.restart();
         host->Tarn_SaveUndo();

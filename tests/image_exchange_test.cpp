@@ -29,17 +29,111 @@ protected:
 
 }  // namespace
 
-TEST_F(ImageExchange, SendTwiceSavesTheHostsUndoTwice) {
+const std::vector<std::string> kFetch = {"Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer"};
+const std::vector<std::string> kWrite = {"Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer",
+                                         "Tarn_SetBbuffer", "tarn_Refresh"};
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A send writes once per painting: a second send, and a close, with nothing painted since make
+// no host call at all (no undo step in the host, no rewritten layer).
+TEST_F(ImageExchange, EachPaintingIsSentOnceAndNothingPaintedCallsNoHost) {
     Module1.RPlane.at(4, 5) = 250;
     Click(palette->kt_button4);
     Click(palette->kt_button4);
-    const std::vector<std::string> once = {"Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer",
-                                           "Tarn_SetBbuffer", "tarn_Refresh"};
-    std::vector<std::string> twice = once;
-    twice.insert(twice.end(), once.begin(), once.end());
-    EXPECT_EQ(host->calls, twice);
+    EXPECT_EQ(host->calls, kFetch + kWrite);
     EXPECT_EQ(host->sentR.at(4, 5), 250);
+    Module1.BPlane.at(0, 0) = 7;  // painted again: sent again
+    Click(palette->kt_button4);
+    EXPECT_EQ(host->calls, kFetch + kWrite + kFetch + kWrite);
+    EXPECT_EQ(host->sentB.at(0, 0), 7);
+    host->calls.clear();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(host->calls, (std::vector<std::string>{"Tarn_BufferWidth", "Tarn_BufferHeight"}));
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// The host changes its image between Marlo's fetch and the write-back: pixels the painter left
+// alone are written as the host has them now, painted ones as painted; where both changed the
+// painter is asked first, by the close and by Send image alike.
+TEST_F(ImageExchange, WriteBackMergesThePaintingWithTheHostsChanges) {
+    struct Case {
+        const char* name;
+        bool close;           // the close writes back, else Send image
+        uint8_t hostPainted;  // what the host puts at the painted pixel (4, 5) meanwhile
+        bool yes;             // the answer, when asked
+        bool asked, written;
+    };
+    const uint8_t before = Module1.RPlane.at(4, 5);
+    const Case cases[] = {
+        {"changed elsewhere", false, before, false, false, true},
+        {"changed where painted, Yes", false, 99, true, true, true},
+        {"changed where painted, No", false, 99, false, true, false},
+        {"changed where painted to the painter's colour", false, 250, false, false, true},
+        {"closing, changed where painted, No", true, 99, false, true, false},
+        {"closing, changed where painted, Yes", true, 99, true, true, true},
+    };
+    const Plane startR = host->r, startG = host->g, startB = host->b;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host->r = startR, host->g = startG, host->b = startB;
+        Click(palette->kt_button3);  // the host's image as it is: nothing painted since
+        FinishUndoPacking();         // its copy compressed, as idle turns leave it
+        ASSERT_TRUE(Module1.HostImage[1].raw.empty() && !Module1.HostImage[1].packed.empty());
+        Module1.RPlane.at(4, 5) = 250;
+        host->r.at(4, 5) = c.hostPainted;
+        host->g.at(20, 10) = 1;  // the host's stroke away from the painter's
+        host->calls.clear();
+        messages.clear();
+        answerYes = c.yes;
+        const size_t steps = Module1.UndoList.size();
+        EXPECT_EQ(c.close ? window->close() : true, !c.close || c.written);
+        if (!c.close) Click(palette->kt_button4);
+
+        const QString question = QStringLiteral(
+            "Marlo for Tarnwick Artist - Spline based paint engine was changed in Tarnwick while "
+            "you painted; your strokes will replace those pixels. Write?");
+        EXPECT_EQ(messages, c.asked ? QStringList{question} : QStringList{});
+        const auto sizes = std::vector<std::string>{"Tarn_BufferWidth", "Tarn_BufferHeight"};
+        EXPECT_EQ(host->calls, (c.close ? sizes : std::vector<std::string>{}) + kFetch +
+                                   (c.written ? kWrite : std::vector<std::string>{}));
+        EXPECT_EQ(Module1.RPlane.at(4, 5), 250);  // the painting stays on the canvas either way
+        if (!c.written) {
+            EXPECT_EQ(Module1.GPlane.at(20, 10), startG.at(20, 10));
+            EXPECT_EQ(Module1.UndoList.size(), steps);
+            ASSERT_TRUE(window->isVisible());
+            continue;
+        }
+        Plane want = startG;
+        want.at(20, 10) = 1;
+        EXPECT_EQ(host->sentG.bytes, want.bytes);
+        want = startR;
+        want.at(4, 5) = 250;
+        EXPECT_EQ(host->sentR.bytes, want.bytes);
+        EXPECT_EQ(host->sentB.bytes, startB.bytes);
+        if (c.close) break;  // the window is gone
+        // The canvas took the host's stroke as one undo step, so the next write keeps it.
+        EXPECT_EQ(Module1.GPlane.bytes, host->sentG.bytes);
+        EXPECT_EQ(Module1.GBase.bytes, host->sentG.bytes);
+        EXPECT_EQ(Module1.UndoList.size(), steps + 5);
+        host->calls.clear();
+        Click(palette->kt_button4);
+        EXPECT_TRUE(host->calls.empty());
+    }
+}
+
+// A host that cannot give its image at the write-back fails it: nothing is written.
+TEST_F(ImageExchange, AFetchThatFailsAtWriteBackWritesNothing) {
+    Module1.RPlane.at(4, 5) = 250;
+    host->failOn = "Tarn_GetBBuffer";
+    Click(palette->kt_button4);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("host failed in Tarn_GetBBuffer"))
+        << messages[0].toStdString();
+    EXPECT_EQ(host->calls, kFetch);
 }
 
 TEST_F(ImageExchange, GetImageThenUndoRestoresTheFormerImage) {
@@ -83,6 +177,7 @@ TEST_F(ImageExchange, AFailingHostStopsTheHandlerWithAMessage) {
     EXPECT_EQ(Module1.RPlane.bytes, before);
     EXPECT_TRUE(Module1.UndoList.empty());
     host->failOn = "Tarn_SetGbuffer";
+    Module1.RPlane.at(1, 1) ^= 1;
     Click(palette->kt_button4);
     EXPECT_EQ(messages.size(), 2);
     EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "tarn_Refresh"), 0);
@@ -139,6 +234,11 @@ TEST_F(ImageExchange, ACloseAskedForUnderABoxIsCarriedOutOnceItIsAnswered) {
     EXPECT_TRUE(notice.startsWith("Undo keeps the last ")) << notice.toStdString();
     EXPECT_TRUE(clickHeldBack);
     EXPECT_TRUE(openUnderBox);
-    EXPECT_EQ(host->calls.back(), "tarn_Refresh");  // the close wrote the image back
-    EXPECT_EQ(host->sentR.bytes, host->r.bytes);
+    // The close ran its rules: it asked the host's size, and wrote the canvas only if it differs
+    // from the host's image (which the last Get image may have taken).
+    EXPECT_NE(std::find(host->calls.begin(), host->calls.end(), "Tarn_BufferHeight"),
+              host->calls.end());
+    if (host->calls.back() == "tarn_Refresh") {
+        EXPECT_EQ(host->sentR.bytes, Module1.RPlane.bytes);
+    }
 }

@@ -24,6 +24,7 @@ public:
     Plane sentR, sentG, sentB;
     HostCallbackTarget* window = nullptr;
     bool showOnSend = true;
+    std::string hostName = "Tarnwick", imageName;  // answered by HostName, ImageName
 
     int32_t Tarn_GetPaperWidth() override;
     int32_t tarn_GetPaperHeight() override;
@@ -40,6 +41,8 @@ public:
     void Tarn_SetBbuffer(const Plane& p) override;
     void tarn_Refresh() override;
     std::string Tarn_WallpaperFilename() override;
+    std::string HostName() override { return hostName; }
+    std::string ImageName() override { return imageName; }
 
 private:
     void Call(const char* name);

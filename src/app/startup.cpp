@@ -6,6 +6,7 @@
 #include "brush/tables.h"
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "canvas/host_image.h"
 #include "canvas/undo.h"
 #include "core/errors.h"
 #include "core/memory_budget.h"
@@ -94,6 +95,7 @@ void Main(std::shared_ptr<Host> host,
     CreateDisplayBitmap();
     m.CaptionText = kCaptionText;
     HostCallbackTarget* window = createCanvasWindow ? createCanvasWindow() : nullptr;
+    RememberHostImage();  // with the window there to compress it in idle turns
     int16_t zero = 0;
     m.Host->Tarn_SendFormObject(window, zero);
 }

@@ -4,6 +4,7 @@
 
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "canvas/host_image.h"
 #include "canvas/undo.h"
 #include "core/errors.h"
 #include "core/module1.h"
@@ -35,6 +36,7 @@ void GetImage() {
                             ". The image was not taken; the canvas is unchanged.");
     }
     TakeImage(std::move(r), std::move(g), std::move(b));
+    RememberHostImage();
 }
 
 void TakeImage(Plane r, Plane g, Plane b) {
@@ -49,15 +51,39 @@ void TakeImage(Plane r, Plane g, Plane b) {
     displaybuffers();
 }
 
-void WriteImageBack() {
-    const Module1State& m = Module1;
+WriteBack WriteImageBack(const std::function<bool(const std::string& question)>& confirm) {
+    Module1State& m = Module1;
     Host& host = TheHost();
+    if (!PaintedSinceHostImage()) {
+        if (Wiring.Journal) Wiring.Journal->ChangesDropped();  // nothing differs from the host
+        return WriteBack::kNothingPainted;
+    }
+    // The same calls as Get image: a host that cannot give its image now fails the write-back.
+    Plane r = host.Tarn_GetRBuffer();
+    Plane g = host.Tarn_GetGBuffer();
+    Plane b = host.Tarn_GetBBuffer();
+    const bool fits = r.sizeIs(m.BufferWidth, m.BufferHeight) &&
+                      g.sizeIs(m.BufferWidth, m.BufferHeight) &&
+                      b.sizeIs(m.BufferWidth, m.BufferHeight);
+    PaintingMerge merge;
+    if (fits) merge = MergePainting(r, g, b);
+    if (merge.overlap && confirm) {
+        std::string name = host.ImageName();
+        if (name.empty()) name = m.CaptionText;
+        if (!confirm(name + " was changed in " + host.HostName() +
+                     " while you painted; your strokes will replace those pixels. Write?"))
+            return WriteBack::kDeclined;
+    }
     host.Tarn_SaveUndo();
-    host.Tarn_SetRbuffer(m.RPlane);
-    host.Tarn_SetGbuffer(m.GPlane);
-    host.Tarn_SetBbuffer(m.BPlane);
+    host.Tarn_SetRbuffer(fits ? r : m.RPlane);
+    host.Tarn_SetGbuffer(fits ? g : m.GPlane);
+    host.Tarn_SetBbuffer(fits ? b : m.BPlane);
     host.tarn_Refresh();
+    // The host's changes come onto the canvas, so that the next write does not take them back.
+    if (merge.hostChanged) TakeImage(std::move(r), std::move(g), std::move(b));
     if (Wiring.Journal) Wiring.Journal->ImageSentBack();
+    RememberHostImage();
+    return WriteBack::kWritten;
 }
 
 void GetPaperMenu_Click() {

@@ -1,7 +1,7 @@
 # The image's planes in use: display bitmap, scaling, undo, zoom, and the exchange with the host.
 marlo_library(marlo_canvas
   SOURCES buffers.cpp dibs.cpp stroke_display.cpp smoothblit.cpp undo.cpp undo_pack.cpp
-          view_ops.cpp image_exchange.cpp
+          view_ops.cpp image_exchange.cpp host_image.cpp
   USES marlo_host
   PRIVATE PkgConfig::ZSTD)
 # The canvas window, its message boxes and the blend-mode menu.

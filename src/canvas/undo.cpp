@@ -13,6 +13,7 @@
 
 #include "canvas/buffers.h"
 #include "canvas/dibs.h"
+#include "canvas/host_image.h"
 #include "canvas/undo_pack.h"
 #include "core/large_pages.h"
 #include "core/memory_budget.h"
@@ -136,8 +137,9 @@ bool Unpacked(const UndoItem& item) {
     return std::holds_alternative<Plane>(item);
 }
 
-// The oldest plane that is not yet wholly compressed, made ready for compressing; null when
-// there is none. A plain copy still being filled (within the release) is passed over.
+// The oldest plane that is not yet wholly compressed, made ready for compressing, the history's
+// first; null when there is none. A plain copy still being filled (within the release) is passed
+// over.
 PackedPlane* NextToPack(Module1State& m) {
     for (std::deque<UndoItem>* list : {&m.UndoList, &m.RedoList})
         for (UndoItem& item : *list) {
@@ -149,7 +151,7 @@ PackedPlane* NextToPack(Module1State& m) {
                 return &std::get<PackedPlane>(item);
             }
         }
-    return nullptr;
+    return HostImageToPack();  // then the host's image as last fetched or written
 }
 
 // Puts the saved rectangle back into the image plane and makes the display copy equal to the

@@ -78,26 +78,27 @@ size_t PackNextBlock(PackedPlane& plane, std::vector<uint8_t>& freed) {
     return n;
 }
 
-void Unpack(const PackedPlane& plane, uint8_t* out) {
+void UnpackBlock(const PackedPlane& plane, size_t block, uint8_t* out) {
     const size_t size = plane.size();
+    const size_t at = block * kPackBlock, n = std::min(kPackBlock, size - at);
     if (plane.raw.size() == size) {  // not yet wholly packed: the plain bytes are all still there
-        std::memcpy(out, plane.raw.data(), size);
+        std::memcpy(out, plane.raw.data() + at, n);
         return;
     }
-    if (plane.ends.size() != plane.blocks()) throw std::runtime_error("an undo step is damaged");
-    size_t from = 0;
-    for (size_t b = 0; b < plane.ends.size(); ++b) {
-        const size_t at = b * kPackBlock, n = std::min(kPackBlock, size - at);
-        const size_t length = plane.ends[b] - from;
-        uint8_t* dst = out + at;
-        if (length == n) {
-            std::memcpy(dst, plane.packed.data() + from, n);
-        } else {
-            const size_t got =
-                ZSTD_decompressDCtx(UnpackContext(), dst, n, plane.packed.data() + from, length);
-            if (ZSTD_isError(got) || got != n) throw std::runtime_error("an undo step is damaged");
-            for (size_t i = 1; i < n; ++i) dst[i] = static_cast<uint8_t>(dst[i] + dst[i - 1]);
-        }
-        from = plane.ends[b];
+    if (plane.ends.size() != plane.blocks() || block >= plane.ends.size())
+        throw std::runtime_error("an undo step is damaged");
+    const size_t from = block == 0 ? 0 : plane.ends[block - 1];
+    const size_t length = plane.ends[block] - from;
+    if (length == n) {
+        std::memcpy(out, plane.packed.data() + from, n);
+        return;
     }
+    const size_t got =
+        ZSTD_decompressDCtx(UnpackContext(), out, n, plane.packed.data() + from, length);
+    if (ZSTD_isError(got) || got != n) throw std::runtime_error("an undo step is damaged");
+    for (size_t i = 1; i < n; ++i) out[i] = static_cast<uint8_t>(out[i] + out[i - 1]);
+}
+
+void Unpack(const PackedPlane& plane, uint8_t* out) {
+    for (size_t b = 0; b < plane.blocks(); ++b) UnpackBlock(plane, b, out + b * kPackBlock);
 }

@@ -16,3 +16,6 @@ size_t PackNextBlock(PackedPlane& plane, std::vector<uint8_t>& freed);
 // The plane's w * h bytes written to out. Throws std::runtime_error if a stored block does not
 // give back its bytes (which only damaged memory can cause).
 void Unpack(const PackedPlane& plane, uint8_t* out);
+// Block `block` alone (its kPackBlock bytes, the last block's fewer) written to out; throws as
+// Unpack does.
+void UnpackBlock(const PackedPlane& plane, size_t block, uint8_t* out);

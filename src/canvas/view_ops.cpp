@@ -49,8 +49,8 @@ void ZoomKeyIn() {
 float OpeningZoom(int32_t w, int32_t h, int32_t roomW, int32_t roomH) {
     // The zoom-out steps of the zoom keys, 1 - n x kZoomStep, down to the least.
     float zoom = 1.0f;
-    while (zoom - kZoomStep >= kLeastZoom &&
-           (std::floor(double{w} * zoom) > roomW || std::floor(double{h} * zoom) > roomH))
+    while (zoom - kZoomStep >= kLeastZoom && (std::floor(static_cast<double>(w) * zoom) > roomW ||
+                                              std::floor(static_cast<double>(h) * zoom) > roomH))
         zoom -= kZoomStep;
     return zoom;
 }

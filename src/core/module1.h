@@ -78,6 +78,11 @@ struct Module1State {
     int32_t PaperStrength = 0;
     int32_t BrushRelief = 0;
     int32_t BlendMode = 0;  // 0 plain paint, 1..10 BlendTable layers
+    // The host's image (red, green, blue) as Marlo last fetched or wrote it: at start, at each
+    // Get image, after each write-back. The painter's changes are the pixels where the canvas
+    // differs from it. Filed plain and compressed in idle turns, as the undo history's steps
+    // (canvas/host_image.h); empty until the first fetch.
+    PackedPlane HostImage[3];
 
     float Stroke(int point, int component) const {
         return StrokePoints[static_cast<size_t>(component) * kStrokeRows + point];

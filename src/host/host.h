@@ -40,6 +40,10 @@ public:
         (void)sending;
         return {};
     }
+    // Names for the painter's questions: the program that holds the image, and the image (or
+    // layer) Marlo paints on. An empty image name: the canvas's caption names it.
+    virtual std::string HostName() { return "Tarnwick"; }
+    virtual std::string ImageName() { return {}; }
 };
 
 // A host button's tooltip: its caption, and in brackets what the host says the button reaches.

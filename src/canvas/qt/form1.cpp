@@ -663,7 +663,14 @@ bool Form1::Form_Unload() {
             if (palette_) palette_->ShowAgain();
             return false;
         }
-        WriteImageBack();
+        const auto ask = [this](const std::string& question) {
+            return AskYesNo(this, QString::fromStdString(question));
+        };
+        if (WriteImageBack(ask) == WriteBack::kDeclined) {
+            // As No to the size question: the painting stays, and so does the window.
+            if (palette_) palette_->ShowAgain();
+            return false;
+        }
     } catch (const std::exception& e) {
         // A host that fails or has gone: the window closes without writing back, and the
         // painting is kept in a rescue copy (a file host has made its own).

@@ -357,6 +357,26 @@ std::string DbusHost::Tarn_WallpaperFilename() {
     return reply.arguments().front().toString().toStdString();
 }
 
+std::optional<std::pair<std::string, std::string>> DbusHost::Names() {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        owner_, QLatin1String(kTarnwickPath), QLatin1String(kTarnwickInterface), "Tarn_GetNames");
+    const QDBusMessage reply = Exchange("Tarn_GetNames", call, timeouts_.callMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("ss"))
+        return std::nullopt;
+    return std::pair{reply.arguments()[0].toString().toStdString(),
+                     reply.arguments()[1].toString().toStdString()};
+}
+
+std::string DbusHost::HostName() {
+    const auto names = Names();
+    return names && !names->first.empty() ? names->first : Host::HostName();
+}
+
+std::string DbusHost::ImageName() {
+    const auto names = Names();
+    return names ? names->second : Host::ImageName();
+}
+
 void DbusHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
     DropForm();
     form_ = std::make_unique<DbusFormObject>(window);

@@ -49,6 +49,9 @@ public:
     std::string Tarn_WallpaperFilename() override;
     // The host's Tarn_DescribeImage, when its introspection lists it; else empty.
     std::string Describe(bool sending) override;
+    // From Tarn_GetNames; a host that does not serve it has the defaults.
+    std::string HostName() override;
+    std::string ImageName() override;
 
     const QString& owner() const { return owner_; }
     // Whether the host offers `method` (one of the optional methods: the ...Fd ones,
@@ -72,6 +75,8 @@ private:
     // Refuses, at the size call that completes it, an image or paper that cannot cross.
     void CheckCrossing(const char* method);
     void DropForm();
+    // The host's and the image's names, or none when the host does not give them.
+    std::optional<std::pair<std::string, std::string>> Names();
 
     QDBusConnection connection_;
     QString owner_;

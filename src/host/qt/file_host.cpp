@@ -12,12 +12,16 @@ FileHost::FileHost(ImageDocument doc, Plane paper, QString wallpaper)
     : doc_(std::move(doc)),
       paper_(std::move(paper)),
       wallpaper_(std::move(wallpaper)),
-      changed_(!doc_.stamp.exists) {}  // a new canvas is written even when left white
+      changed_(!doc_.stamp.exists) {}  // a new canvas has no file: what comes back is written
 
 void FileHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
     (void)zero;
     window_ = window;
     if (window_) window_->ShowCanvas();
+}
+
+std::string FileHost::ImageName() {
+    return QFileInfo(doc_.path).fileName().toLocal8Bit().toStdString();
 }
 
 void FileHost::Replace(Plane& target, const Plane& plane) {

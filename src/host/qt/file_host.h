@@ -39,6 +39,7 @@ public:
     std::string Tarn_WallpaperFilename() override { return wallpaper_.toStdString(); }
     // "reads NAME" / "writes NAME": the file's name without its folder.
     std::string Describe(bool sending) override;
+    std::string ImageName() override;
 
     const ImageDocument& document() const { return doc_; }
     // Where lines for the painter go that are news, not failures (another program's version

@@ -171,6 +171,14 @@ public:
         g_free(name);
         return described;
     }
+    std::string Application() override { return "GIMP"; }
+    std::string Name() override {
+        Check();
+        gchar* name = gimp_item_get_name(drawable_);
+        std::string text = name ? name : "";
+        g_free(name);
+        return text;
+    }
 
 private:
     void Check() {

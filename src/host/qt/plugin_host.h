@@ -36,6 +36,9 @@ public:
     virtual void Message(const std::string& text) = 0;
     // The layer in the painter's words ("GIMP layer Background"); empty when unknown.
     virtual std::string Describe() { return {}; }
+    // The application's name ("GIMP") and the layer's, for the painter's questions.
+    virtual std::string Application() = 0;
+    virtual std::string Name() = 0;
 };
 
 // The Host a layer makes. A grey layer gives its grey as all three planes and takes back
@@ -62,6 +65,8 @@ public:
     std::string Tarn_WallpaperFilename() override { return {}; }
     // The layer both ways: Get image reads it, Send image writes it.
     std::string Describe(bool) override { return layer_.Describe(); }
+    std::string HostName() override { return layer_.Application(); }
+    std::string ImageName() override { return layer_.Name(); }
 
     // Closes an undo step Marlo opened and never finished (a write-back that failed half way).
     void Finish();

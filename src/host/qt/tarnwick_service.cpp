@@ -214,6 +214,13 @@ QString TarnwickService::Tarn_DescribeImage(bool sending) {
     return Forward("Tarn_DescribeImage",
                    [&] { return QString::fromStdString(host_->Describe(sending)); });
 }
+QString TarnwickService::Tarn_GetNames(QString& image) {
+    return Forward("Tarn_GetNames", [&] {
+        image = QString::fromStdString(host_->ImageName());
+        return QString::fromStdString(host_->HostName());
+    });
+}
+
 QString TarnwickService::Tarn_WallpaperFilename() {
     return Forward("Tarn_WallpaperFilename",
                    [&] { return QString::fromStdString(host_->Tarn_WallpaperFilename()); });

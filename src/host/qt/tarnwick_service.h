@@ -87,6 +87,7 @@ public slots:
     Q_SCRIPTABLE QString Tarn_WallpaperFilename();
     // Optional: what Get image reads (sending false) or Send image writes, for Marlo's tooltips.
     Q_SCRIPTABLE QString Tarn_DescribeImage(bool sending);
+    Q_SCRIPTABLE QString Tarn_GetNames(QString& image);
 
 private:
     template <typename F>

@@ -1,7 +1,10 @@
 #include "palette/qt/palette_buttons.h"
 
+#include <QApplication>
+
 #include "canvas/image_exchange.h"
 #include "canvas/qt/menus.h"
+#include "canvas/qt/report.h"
 #include "canvas/qt/unsent_painting.h"
 #include "canvas/undo.h"
 #include "canvas/view_ops.h"
@@ -12,7 +15,9 @@ void kt_button2_Click() { ClearImage(); }
 void kt_button3_Click() { GetImage(); }
 void kt_button4_Click() {
     try {
-        WriteImageBack();
+        WriteImageBack([](const std::string& question) {
+            return AskYesNo(QApplication::activeWindow(), QString::fromStdString(question));
+        });
     } catch (const HostError& e) {
         // The painting stays on the canvas; a copy is kept too, in case the host has gone.
         QString saved;
