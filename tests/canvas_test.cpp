@@ -548,6 +548,7 @@ TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
                         p->at(x, y) =
                             y < 510 ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>(x / 3 + i);
         }
+        const std::array<Plane, 3> last = Image();
         FinishUndoPacking();
         listen();
         for (const UndoItem& item : m.UndoList) {
@@ -572,6 +573,20 @@ TEST(Undo, CompressedStepsStayExactAndWithinTheBudget) {
         }
         PopUndo();
         ExpectImage(before[before.size() - kept]);
+        // Redo walks forward again exactly, from compressed steps too while they fit.
+        if (!c.drops) FinishUndoPacking();
+        for (size_t k = 1; k <= kept; ++k) {
+            PopRedo();
+            ExpectImage(k < kept ? before[before.size() - kept + k] : last);
+        }
+        PopRedo();
+        ExpectImage(last);
+        // A new step forgets what is left to redo.
+        PopUndo();
+        PushUndo(0, 0, 3, 3);
+        EXPECT_TRUE(m.RedoList.empty());
+        PopRedo();
+        ExpectImage(before[before.size() - 1]);
     }
     // A step undone while it is being packed.
     FreshEngine(n, n);

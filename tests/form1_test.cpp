@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -33,6 +34,7 @@
 #include "canvas/zoom.h"
 #include "core/module1.h"
 #include "core/wiring.h"
+#include "host/qt/rescue_copy.h"
 #include "marlo_window_test.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
@@ -138,6 +140,30 @@ TEST_F(CanvasWindow, LowerCaseUUndoesUpperCaseDoesNot) {
     QTest::keyClicks(view, "u");
     EXPECT_EQ(Module1.RPlane.bytes, before);
     EXPECT_EQ(Shown().pixel(59, 39) >> 16 & 0xFF, before.back());
+}
+
+// Options > "Close without sending back...": No keeps the canvas; Yes closes without a word to
+// the host, the painting kept in a rescue copy.
+TEST_F(CanvasWindow, CloseWithoutSendingBackKeepsARescueCopy) {
+    Module1.RPlane.at(3, 4) = 7;
+    QAction* item = window->findChild<QAction*>("CloseWithoutSendingMenu");
+    ASSERT_NE(item, nullptr);
+    const QDir rescues(RescueFolderOfData());
+    const QStringList before = rescues.entryList({"marlo-painting*.png"});
+    for (const bool yes : {false, true}) {
+        answerYes = yes;
+        item->trigger();
+        ASSERT_EQ(messages.size(), yes ? 2 : 1);
+        EXPECT_TRUE(messages.back().startsWith("Close and leave Marlo for Tarnwick Artist"))
+            << messages.back().toStdString();
+        EXPECT_TRUE(messages.back().endsWith(" as it was? Your painting is not sent back."));
+        EXPECT_EQ(window->isVisible(), !yes);
+    }
+    EXPECT_TRUE(host->calls.empty());
+    QStringList made = rescues.entryList({"marlo-painting*.png"});
+    for (const QString& old : before) made.removeAll(old);
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_EQ(qRed(QImage(rescues.filePath(made[0])).pixel(3, 4)), 7);
 }
 
 // Noise does not compress: each whole-image step keeps 3 x (2400 + 4) bytes, so 20000 bytes hold
@@ -352,7 +378,7 @@ TEST_F(CanvasWindow, CanvasKeysActFromTheMenuBarAndThePalette) {
     EXPECT_EQ(Module1.Zoom, zoom);
 }
 
-TEST_F(CanvasWindow, CtrlZUndoesStepByStepLikeU) {
+TEST_F(CanvasWindow, CtrlZUndoesStepByStepLikeUAndCtrlShiftZOrCtrlYRedo) {
     const std::vector<uint8_t> before = Module1.RPlane.bytes;
     for (uint8_t v : {11, 22}) {
         PushUndo(0, 0, 59, 39);
@@ -360,8 +386,13 @@ TEST_F(CanvasWindow, CtrlZUndoesStepByStepLikeU) {
     }
     QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Module1.RPlane.at(0, 0), 11);
-    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);  // not undo
-    EXPECT_EQ(Module1.RPlane.at(0, 0), 11);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Module1.RPlane.at(0, 0), 22);
+    EXPECT_EQ(Shown().pixel(59, 39) >> 16 & 0xFF, 22u);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Module1.RPlane.at(0, 0), 22);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Module1.RPlane.bytes, before);
     QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);  // nothing left: nothing happens

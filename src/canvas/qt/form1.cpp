@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -168,6 +169,8 @@ const char* const kKeysText =
     "Mouse wheel: scroll up and down; Shift with the mouse wheel: scroll left and right.\n"
     "[ and ]: brush size one step smaller or larger.\n"
     "u or Ctrl+Z: undo the last step (the same history as the Undo button).\n"
+    "Ctrl+Shift+Z or Ctrl+Y: redo what undo took back.\n"
+    "Ctrl+W or Ctrl+Q: close, writing the image back (as the close button does).\n"
     "Tab: bring the Tools palette back after its close box hid it (also Options, Show tools).\n\n"
     "On the Tools palette: drag the four-way arrow to pan (with the right button: zoom), drag "
     "the magnifier to zoom; click or drag on the colour triangle or the hue bar to choose a "
@@ -360,6 +363,15 @@ bool CanvasView::CanvasKeyPress(QKeyEvent* event) {
     } else if (event->key() == Qt::Key_Z && mods == Qt::ControlModifier) {
         RunHandler(form_, [] { PopUndo(); });  // the same history as "u"
         used = true;
+    } else if ((event->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)) ||
+               (event->key() == Qt::Key_Y && mods == Qt::ControlModifier)) {
+        RunHandler(form_, [] { PopRedo(); });
+        used = true;
+    } else if ((event->key() == Qt::Key_W || event->key() == Qt::Key_Q) &&
+               mods == Qt::ControlModifier) {
+        // Queued: the close may ask, and the key's handler should be done by then.
+        QMetaObject::invokeMethod(form_, "close", Qt::QueuedConnection);
+        used = true;
     } else if (event->text() == "[" || event->text() == "]") {
         const int step = event->text() == "[" ? -1 : 1;
         if (PaletteWindow* palette = form_->palette()) {
@@ -421,6 +433,16 @@ Form1::Form1() {
     setCentralWidget(body);
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     options->setObjectName("OptionsMenu");
+    QAction* undo = options->addAction(QStringLiteral("Undo"));
+    undo->setObjectName("UndoMenu");
+    undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    undo->setShortcutContext(Qt::WidgetShortcut);  // the keys themselves are the view's
+    connect(undo, &QAction::triggered, this, [this] { RunHandler(this, [] { PopUndo(); }); });
+    QAction* redo = options->addAction(QStringLiteral("Redo"));
+    redo->setObjectName("RedoMenu");
+    redo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
+    redo->setShortcutContext(Qt::WidgetShortcut);
+    connect(redo, &QAction::triggered, this, [this] { RunHandler(this, [] { PopRedo(); }); });
     QAction* getPaper = options->addAction(QStringLiteral("Get paper"));
     getPaper->setObjectName("GetPaperMenu");
     connect(getPaper, &QAction::triggered, this, [this] { GetPaperMenu_ClickHandler(); });
@@ -439,6 +461,9 @@ Form1::Form1() {
         QSettings(kSettingsName, kSettingsName).setValue(kDockedKey, docked);
         SetToolsDocked(docked);
     });
+    QAction* leave = options->addAction(QStringLiteral("Close without sending back..."));
+    leave->setObjectName("CloseWithoutSendingMenu");
+    connect(leave, &QAction::triggered, this, [this] { CloseWithoutSending(); });
     QAction* keys = options->addAction(QStringLiteral("Keys and gestures..."));
     keys->setObjectName("KeysMenu");
     connect(keys, &QAction::triggered, this, [this] { KeysMenu_Click(); });
@@ -630,8 +655,34 @@ void Form1::Form_KeyPress(int16_t KeyAscii) {
     if (KeyAscii == 117) RunHandler(this, [] { PopUndo(); });
 }
 
+void Form1::CloseWithoutSending() {
+    const Module1State& m = Module1;
+    std::string name = m.Host ? m.Host->ImageName() : std::string();
+    if (name.empty()) name = m.CaptionText;
+    if (!AskYesNo(this, QStringLiteral("Close and leave %1 as it was? Your painting is not sent "
+                                       "back.")
+                            .arg(QString::fromStdString(name))))
+        return;
+    // Nothing is lost by a slip: the painting goes to a rescue copy first, and without one the
+    // canvas stays open.
+    QString saved;
+    const QString kept = KeepPaintingAsRescue(&saved);
+    if (saved.isEmpty()) {
+        ShowMessage(this, kept + QStringLiteral(". The canvas stays open."));
+        return;
+    }
+    std::fprintf(stderr, "marlo: %s\n", qPrintable(kept));
+    if (Wiring.Journal) Wiring.Journal->ChangesDropped();
+    leaveHost_ = true;
+    if (!close()) leaveHost_ = false;
+}
+
 bool Form1::Form_Unload() {
     const Module1State& m = Module1;
+    if (leaveHost_) {
+        ReleaseWindows(true);
+        return true;
+    }
     try {
         // The host is asked for both sizes, whatever the first answer.
         bool resized = false;

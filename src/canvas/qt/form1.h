@@ -107,6 +107,9 @@ public:
     // The palette brought back (Options > Show tools, Tab): docked, or as a tool window at its
     // last place, above the canvas.
     void ShowTools();
+    // Options > "Close without sending back...": asks, keeps the painting as a rescue copy and
+    // closes leaving the host's image as it is.
+    void CloseWithoutSending();
     // The palette inside this window at its right edge, or a tool window of its own beside it.
     // The view keeps its size. Where the platform cannot place windows the palette stays docked.
     void SetToolsDocked(bool docked);
@@ -144,4 +147,5 @@ private:
     QTimer* packTimer_ = nullptr;  // the undo packing's idle turns, a child of the window
     bool loaded_ = false;
     bool closeWaiting_ = false;  // a close waits for an open box to end
+    bool leaveHost_ = false;     // the close writes nothing back (CloseWithoutSending)
 };

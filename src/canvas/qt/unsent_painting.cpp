@@ -7,9 +7,16 @@
 QString SaveUnsentPainting(QString* saved) {
     saved->clear();
     if (dynamic_cast<FileHost*>(Module1.Host.get())) return {};
+    return KeepPaintingAsRescue(saved);
+}
+
+QString KeepPaintingAsRescue(QString* saved) {
+    saved->clear();
     const Module1State& m = Module1;
     ImageDocument doc;
-    doc.path = RescueFolderOfData() + QStringLiteral("/marlo-painting.png");
+    const auto* file = dynamic_cast<FileHost*>(m.Host.get());
+    doc.path =
+        file ? file->document().path : RescueFolderOfData() + QStringLiteral("/marlo-painting.png");
     doc.r = m.RPlane;
     doc.g = m.GPlane;
     doc.b = m.BPlane;

@@ -7,3 +7,6 @@
 // painter ("The painting was saved as FILE" or "No rescue copy could be ..."), "" for a file
 // host; *saved: the copy's path ("" when none was written).
 QString SaveUnsentPainting(QString* saved);
+// The same for any host: a file host's copy goes beside its file (or to the data folder's rescue
+// place when that cannot be written).
+QString KeepPaintingAsRescue(QString* saved);
