@@ -5,8 +5,10 @@
 #include <QTemporaryDir>
 
 int main(int argc, char** argv) {
-    // A child run may bring its own offscreen screens (offscreen:configfile=FILE).
-    if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QLatin1String("offscreen")))
+    // A child run may bring its own offscreen screens (offscreen:configfile=FILE), or run on a
+    // Wayland compositor.
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.startsWith(QLatin1String("offscreen")) && platform != QLatin1String("wayland"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
     QApplication app(argc, argv);
