@@ -479,6 +479,11 @@ TEST(MarloProgram, ClosingRules) {
         "is a named pipe, not a picture file; the palette has its plain background"));
     EXPECT_EQ(Bytes(path), original);
     EXPECT_FALSE(QFile::exists(path + "~"));
+    // The other signals whose default ends a program at once close it the same way.
+    for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
+        r = RunMarlo({path}, sig);
+        EXPECT_EQ(r.exitCode, 0) << strsignal(sig) << ": " << r.stderrText.toStdString();
+    }
 
     // A new canvas left white is not written when the terminal hangs up, nor when something
     // took its name meanwhile: nothing was painted.

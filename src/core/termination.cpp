@@ -23,6 +23,11 @@ const char* LastTerminationSignalName() noexcept {
     switch (last.load(std::memory_order_relaxed)) {
         case SIGINT: return "SIGINT";
         case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+        case SIGQUIT: return "SIGQUIT";
+        case SIGUSR1: return "SIGUSR1";
+        case SIGUSR2: return "SIGUSR2";
+        case SIGALRM: return "SIGALRM";
         default: return "a signal";
     }
 }

@@ -10,5 +10,5 @@ void NoteTerminationSignal(int sig) noexcept;
 // it saw when it began with the current one.
 uint32_t TerminationSignals() noexcept;
 
-// "SIGTERM" or "SIGINT": the last termination signal, for messages.
+// "SIGTERM", "SIGINT", ...: the last termination signal, for messages.
 const char* LastTerminationSignalName() noexcept;

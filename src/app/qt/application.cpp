@@ -41,8 +41,10 @@ void OnTerminate(int sig) {
 
 }  // namespace
 
-// SIGTERM, SIGINT and SIGHUP (the terminal closed) close the canvas window as its close box
-// would: the image is written back.
+// SIGTERM, SIGINT, SIGHUP (the terminal closed), and the other signals whose default would end
+// the program at once (SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM) close the canvas window as its close
+// box would: the image is written back. SIGPIPE is ignored: a write to a closed stderr fails and
+// is dropped, and the painter still sees the message in its box.
 // The handler is installed before the start, so a signal that arrives while the host is being
 // handed the window waits in the socket until the window can act on it.
 void CatchEndSignals() {
@@ -52,9 +54,9 @@ void CatchEndSignals() {
     sa.sa_handler = OnTerminate;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM})
+        sigaction(sig, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 // One notifier for the program, owned by the application rather than the window, so that a
