@@ -70,6 +70,9 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
          "Tarnwick's image of 65536 x 65536 pixels is too large: it needs about 56.0 GiB of memory "
          "and 4.0 GiB is "
          "available."},
+        // The size arithmetic itself must not overflow into a size that passes.
+        {"a host announcing 2147483647 x 2147483647", "4096", 2147483647, 2147483647, 4, 3,
+         "Tarnwick's image of 2147483647 x 2147483647 pixels is too large"},
         {"an image just over the budget", "16", 1200, 1200, 4, 3,
          "image of 1200 x 1200 pixels is too large"},
         {"an image within the budget", "16", 1000, 1000, 4, 3, nullptr},

@@ -28,14 +28,25 @@ Plane Checked(Plane p, int32_t w, int32_t h, const char* what) {
 // the display bitmap at zoom 1 (4 bytes a pixel, rows padded to 4 pixels), and up to three
 // planes in transit while one arrives from the host (the bus's copy, its conversion, and the
 // allocated plane it replaces).
+// Products and sums that do not fit count as more than any memory (INT64_MAX), so that the
+// check refuses them rather than wrapping round to a size that passes.
+int64_t Times(int64_t a, int64_t b) {
+    int64_t product = 0;
+    return a < 0 || b < 0 || __builtin_mul_overflow(a, b, &product) ? INT64_MAX : product;
+}
+int64_t Plus(int64_t a, int64_t b) {
+    int64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? INT64_MAX : sum;
+}
+
 int64_t CanvasBytes(int32_t w, int32_t h) {
-    const int64_t plane = int64_t(w) * h;
-    const int64_t bitmap = (int64_t(w) + 3) / 4 * 4 * h * 4;
-    return 10 * plane + bitmap;
+    const int64_t plane = Times(w, h);
+    const int64_t bitmap = Times(Times((int64_t(w) + 3) / 4 * 4, h), 4);
+    return Plus(Times(10, plane), bitmap);
 }
 
 // The paper and up to three copies of it in transit.
-int64_t PaperBytes(int32_t w, int32_t h) { return 4 * int64_t(w) * h; }
+int64_t PaperBytes(int32_t w, int32_t h) { return Times(4, Times(w, h)); }
 
 // Refuses, before anything of that size is allocated, what the memory left cannot hold.
 void CheckRoom(const char* what, int32_t w, int32_t h, int64_t needed, int64_t available) {
