@@ -626,10 +626,10 @@ TEST(Undo, BudgetIsAQuarterOfTheMemoryOrMarloUndoMb) {
         const char* undoMb;
         int64_t bytes;
     };
-    const Case cases[] = {{"3", int64_t{3} << 20},
-                          {nullptr, int64_t{100} << 20},
-                          {"0", int64_t{100} << 20},
-                          {"many", int64_t{100} << 20}};
+    const Case cases[] = {{"3", int64_t{3} << 20},     {nullptr, int64_t{100} << 20},
+                          {"0", int64_t{100} << 20},   {"many", int64_t{100} << 20},
+                          {"1e1", int64_t{10} << 20},  {" 2.5 ", int64_t{5} << 19},
+                          {"3 MB", int64_t{100} << 20}};
     const KeepEnv undoMb("MARLO_UNDO_MB"), memoryMb("MARLO_MEMORY_MB");
     const AtScopeEnd measureAgain([] { SetUndoBudget(0); });
     setenv("MARLO_MEMORY_MB", "400", 1);

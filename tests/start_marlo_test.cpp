@@ -68,8 +68,7 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
     const Case cases[] = {
         {"a host announcing 65536 x 65536", "4096", 65536, 65536, 4, 3,
          "Tarnwick's image of 65536 x 65536 pixels is too large: it needs about 56.0 GiB of memory "
-         "and 4.0 GiB is "
-         "available."},
+         "and 4.0 GiB is available (the limit MARLO_MEMORY_MB sets)."},
         // The size arithmetic itself must not overflow into a size that passes.
         {"a host announcing 2147483647 x 2147483647", "4096", 2147483647, 2147483647, 4, 3,
          "Tarnwick's image of 2147483647 x 2147483647 pixels is too large"},

@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <cstdlib>
+
 #include <new>
 #include <string>
 
@@ -54,7 +56,10 @@ void CheckRoom(const char* what, int32_t w, int32_t h, int64_t needed, int64_t a
     throw MarloError(kErrImageTooLarge,
                      std::string("Tarnwick's ") + what + " of " + SizeText(w, h) +
                          " pixels is too large: it needs about " + MemoryText(needed) +
-                         " of memory and " + MemoryText(available) + " is available.");
+                         " of memory and " + MemoryText(available) + " is available" +
+                         (std::getenv("MARLO_MEMORY_MB") && EnvMegabytes("MARLO_MEMORY_MB")
+                              ? " (the limit MARLO_MEMORY_MB sets)."
+                              : "."));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "core/memory_budget.h"
 
+#include <cctype>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -80,10 +82,12 @@ int64_t CgroupRoom() {
 int64_t EnvMegabytes(const char* name) {
     const char* text = std::getenv(name);
     if (!text) return 0;
+    // The whole text as a number ("1000", "1e3", "512.5"); anything else is not a setting.
     char* end = nullptr;
-    const long long mb = std::strtoll(text, &end, 10);
-    if (end == text || mb <= 0) return 0;
-    return mb < (int64_t(1) << 40) ? int64_t(mb) << 20 : kUnknown;
+    const double mb = std::strtod(text, &end);
+    while (end && std::isspace(static_cast<unsigned char>(*end))) ++end;
+    if (end == text || !end || *end != '\0' || !(mb >= 1)) return 0;
+    return mb < double(int64_t(1) << 40) ? static_cast<int64_t>(mb * double(1 << 20)) : kUnknown;
 }
 
 int64_t AvailableMemoryBytes() {
