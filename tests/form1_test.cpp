@@ -24,6 +24,7 @@
 #include <random>
 
 #include "app/qt/application.h"
+#include "brush/tables.h"
 #include "canvas/dibs.h"
 #include "canvas/qt/form1.h"
 #include "canvas/qt/menus.h"
@@ -38,6 +39,7 @@
 #include "marlo_window_test.h"
 #include "palette/qt/form2.h"
 #include "palette/qt/kt_button.h"
+#include "palette/qt/picture_box.h"
 #include "palette/qt/trackle.h"
 #include "qt_test_support.h"
 
@@ -549,6 +551,48 @@ TEST_F(CanvasWindow, DockedPaletteSitsAtTheRightEdgeWithItsControls) {
     EXPECT_EQ(palette->windowHandle()->transientParent(), window->windowHandle());
     EXPECT_FALSE(palette->frameGeometry().intersects(window->frameGeometry()));
     EXPECT_EQ(window->view()->size(), QSize(60, 40));
+}
+
+// The brush of one session is the next one's: kind, sliders, colour and mode are kept at the
+// close. A hand-edited store is read safely (numbers clamped to the slider's range, anything
+// else its design value), and Options > Reset brush gives the design values back.
+TEST_F(CanvasWindow, BrushIsKeptBetweenSessionsAndResetFromTheMenu) {
+    const auto brush = [] {
+        const Module1State& m = Module1;
+        const float kind[] = {float(m.BlendMode), float(m.BrushCurve), float(m.BrushRelief)};
+        std::vector<float> v = {m.BrushSize, m.StampStrength, m.BrushOpacity, m.StampSpacing};
+        v.insert(v.end(), {float(m.PaperStrength), m.ColorR, m.ColorG, m.ColorB});
+        v.insert(v.end(), std::begin(kind), std::end(kind));
+        return v;
+    };
+    QTest::mouseClick(palette->kt_button7, Qt::LeftButton);  // Gel brush
+    for (QAction* a : ModeMenu()->actions())
+        if (a->text() == "Screen") a->trigger();
+    QTest::keyClick(palette->Trackle1, Qt::Key_PageUp);                       // Size 2 -> 5
+    QTest::mouseClick(palette->Trackle8, Qt::LeftButton, {}, QPoint(40, 9));  // Press
+    QTest::mouseClick(palette->Trackle5, Qt::LeftButton, {}, QPoint(20, 9));  // Opacity
+    QTest::keyClick(palette->Trackle6, Qt::Key_End);                          // Step 100
+    QTest::keyClick(palette->Trackle7, Qt::Key_Right);                        // Paper 1
+    QTest::mouseClick(palette->Picker, Qt::LeftButton, {}, QPoint(40, 30));   // a colour
+    const std::vector<float> chosen = brush();
+    EXPECT_TRUE(chosen[0] == 5 && chosen[5] > 1 && chosen[8] == kBlendScreen);
+    for (int session = 0; session < 2; ++session) {
+        ASSERT_TRUE(window->close());
+        if (session == 1)  // damaged by hand
+            for (const char* kv : {"kind=broom", "mode=99", "size=1000", "press=-7", "opacity=x",
+                                   "step=nan", "paper=2.6", "red=300"}) {
+                const QStringList pair = QString(kv).split('=');
+                QSettings(kSettingsName, kSettingsName).setValue("brush/" + pair[0], pair[1]);
+            }
+        delete window;
+        StartOn(60, 40, true);
+        const std::vector<float> clamped = {32, 1, 255, 15, 3, 255, chosen[6], chosen[7], 0, 0, 0};
+        EXPECT_EQ(brush(), session == 0 ? chosen : clamped) << session;
+        EXPECT_EQ(palette->kt_button7->value(), session == 0) << session;
+        EXPECT_EQ(palette->SliderValue(kRedSlider), session == 0 ? chosen[5] : 255) << session;
+    }
+    window->findChild<QAction*>("ResetBrushMenu")->trigger();
+    EXPECT_EQ(brush(), std::vector<float>({2, 255, 255, 15, 0, 1, 1, 1, 0, 0, 0}));
 }
 
 // Where the windows open, screen by screen (each in a process of its own: the offscreen

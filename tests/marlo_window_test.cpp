@@ -1,7 +1,10 @@
 #include "marlo_window_test.h"
-#include "app/engine_reset.h"
 
+#include <QSettings>
 #include <QTest>
+
+#include "app/engine_reset.h"
+#include "canvas/qt/palette_window.h"
 
 #include "app/qt/application.h"
 #include "canvas/qt/form1.h"
@@ -10,8 +13,9 @@
 #include "core/wiring.h"
 #include "palette/qt/form2.h"
 
-void MarloWindowTest::StartOn(int w, int h) {
+void MarloWindowTest::StartOn(int w, int h, bool keepBrush) {
     ResetEngine();
+    if (!keepBrush) QSettings(kSettingsName, kSettingsName).remove("brush");
     host = std::make_shared<RecordingHost>(w, h);
     QString error;
     window = StartMarlo(host, &error);

@@ -14,8 +14,9 @@ class Form2;
 
 class MarloWindowTest : public ::testing::Test {
 protected:
-    // Starts Marlo on a w x h recording host; call it from SetUp.
-    void StartOn(int w, int h);
+    // Starts Marlo on a w x h recording host; call it from SetUp. The brush of an earlier
+    // session is forgotten unless keepBrush.
+    void StartOn(int w, int h, bool keepBrush = false);
     void TearDown() override;
 
     std::shared_ptr<RecordingHost> host;

@@ -150,7 +150,6 @@ QCursor PickerPointer(qreal dpr) {
 }
 
 // The palette's place is remembered under the program's own name, apart from Tarnwick's theme.
-const char* const kSettingsName = "marlo";
 const char* const kDockedKey = "palette/docked";
 
 // Room left for a title bar and borders while the window manager has not yet framed the window.
@@ -461,6 +460,11 @@ Form1::Form1() {
         QSettings(kSettingsName, kSettingsName).setValue(kDockedKey, docked);
         SetToolsDocked(docked);
     });
+    QAction* resetBrush = options->addAction(QStringLiteral("Reset brush"));
+    resetBrush->setObjectName("ResetBrushMenu");
+    connect(resetBrush, &QAction::triggered, this, [this] {
+        if (palette_) palette_->ResetBrush();
+    });
     QAction* leave = options->addAction(QStringLiteral("Close without sending back..."));
     leave->setObjectName("CloseWithoutSendingMenu");
     connect(leave, &QAction::triggered, this, [this] { CloseWithoutSending(); });
@@ -636,6 +640,7 @@ void Form1::Form_Load() {
     }
     ResizeClient(Dibs.DisplayWidth, Dibs.DisplayHeight);
     if (palette_ && !toolsDocked_) palette_->ShowBeside(this);
+    if (palette_) palette_->RestoreBrush();  // the brush of the last session
     // The brush sliders' values, or their design values while there is no palette.
     auto slider = [this](SliderRole role) {
         return palette_ ? palette_->SliderValue(role) : static_cast<float>(DesignOf(role).start);
@@ -744,7 +749,10 @@ void Form1::ReleaseWindows(bool shutTablet) {
     DeleteDisplayBitmap();
     if (shutTablet) CloseTablet(Tablet.get());
     CloseMenus();
-    if (palette_) palette_->Close();
+    if (palette_) {
+        palette_->SaveBrush();
+        palette_->Close();
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

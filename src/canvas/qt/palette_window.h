@@ -7,6 +7,9 @@
 
 class QWidget;
 
+// The program's own settings store (organisation and application), apart from Tarnwick's theme.
+inline constexpr const char* kSettingsName = "marlo";
+
 class PaletteWindow {
 public:
     virtual ~PaletteWindow() = default;
@@ -24,6 +27,12 @@ public:
     virtual QWidget* Widget() = 0;
     // The host's theme (PrefsCallback) applied again.
     virtual void ApplyTheme() = 0;
+    // The brush kind, the brush sliders, the colour and the blend mode: kept in the settings
+    // store, taken back from it (each value checked; a bad one keeps its design value, a number
+    // out of range is clamped), and returned to the design values.
+    virtual void SaveBrush() const = 0;
+    virtual void RestoreBrush() = 0;
+    virtual void ResetBrush() = 0;
 };
 
 // Wiring.CreatePaletteWindow (core/wiring.h) creates the palette on first use; it is empty when

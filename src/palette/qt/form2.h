@@ -33,6 +33,9 @@ public:
     void StepSlider(int n, int steps) override;
     QWidget* Widget() override { return this; }
     void ApplyTheme() override;
+    void SaveBrush() const override;
+    void RestoreBrush() override;
+    void ResetBrush() override;
 
     // ColourSampleTarget: the colour sliders written from outside, then the triangle.
     void SetRed(float value) override;

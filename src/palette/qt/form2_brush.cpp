@@ -1,8 +1,12 @@
 // The palette's upper half: brush kinds, brush sliders, drag handles and command buttons.
 #include <QMenu>
+#include <QSettings>
+#include <algorithm>
+#include <cmath>
 
 #include "brush/tables.h"
 #include "canvas/qt/menus.h"
+#include "canvas/qt/palette_window.h"
 #include "canvas/qt/report.h"
 #include "core/module1.h"
 #include "input/stroke_capture.h"
@@ -12,6 +16,7 @@
 #include "palette/qt/palette_buttons.h"
 #include "palette/qt/picture_box.h"
 #include "palette/qt/trackle.h"
+#include "palette/slider_roles.h"
 
 void Form2::ConnectHandlers() {
     connect(kt_button8, &kt_button::MouseDown, this, &Form2::kt_button8_MouseDown);
@@ -132,3 +137,73 @@ void Form2::Trackle5_Change() { Module1.BrushOpacity = static_cast<float>(Trackl
 void Form2::Trackle6_Change() { Module1.StampSpacing = static_cast<float>(Trackle6->value()); }
 void Form2::Trackle7_Change() { Module1.PaperStrength = RoundHalfEven(Trackle7->value()); }
 void Form2::Trackle8_Change() { Module1.StampStrength = static_cast<float>(Trackle8->value()); }
+
+namespace {
+
+// The brush as the settings store keeps it: the kind by its button's name, the mode by number,
+// each slider by its caption.
+const char* const kKindKey = "brush/kind";
+const char* const kModeKey = "brush/mode";
+
+struct KindEntry {
+    const char* name;
+    kt_button* Form2::*button;
+    void (Form2::*press)(int16_t, int16_t, float, float);
+};
+const KindEntry kKinds[] = {
+    {"pen", &Form2::kt_button8, &Form2::kt_button8_MouseDown},  // the design's kind: first
+    {"water brush", &Form2::kt_button9, &Form2::kt_button9_MouseDown},
+    {"ink", &Form2::kt_button6, &Form2::kt_button6_MouseDown},
+    {"gel brush", &Form2::kt_button7, &Form2::kt_button7_MouseDown},
+};
+
+struct SliderEntry {
+    const char* key;
+    Trackle* Form2::*slider;
+    SliderRole role;
+};
+// The colour last, so that the picker is drawn once the brush is in place.
+const SliderEntry kBrushSliders[] = {
+    {"brush/size", &Form2::Trackle1, kSizeSlider},
+    {"brush/press", &Form2::Trackle8, kPressSlider},
+    {"brush/opacity", &Form2::Trackle5, kOpacitySlider},
+    {"brush/step", &Form2::Trackle6, kStepSlider},
+    {"brush/paper", &Form2::Trackle7, kPaperSlider},
+    {"brush/red", &Form2::Trackle2, kRedSlider},
+    {"brush/green", &Form2::Trackle3, kGreenSlider},
+    {"brush/blue", &Form2::Trackle4, kBlueSlider},
+};
+
+}  // namespace
+
+void Form2::SaveBrush() const {
+    QSettings store(kSettingsName, kSettingsName);
+    for (const KindEntry& k : kKinds)
+        if ((this->*k.button)->value()) store.setValue(kKindKey, k.name);
+    store.setValue(kModeKey, Module1.BlendMode);
+    for (const SliderEntry& e : kBrushSliders) store.setValue(e.key, (this->*e.slider)->value());
+}
+
+void Form2::RestoreBrush() {
+    const QSettings store(kSettingsName, kSettingsName);
+    if (!store.contains(kKindKey)) return;  // never saved: the design values stand
+    const QString kind = store.value(kKindKey).toString();
+    const KindEntry* chosen = &kKinds[0];
+    for (const KindEntry& k : kKinds)
+        if (kind == k.name) chosen = &k;
+    (this->*chosen->press)(0, 0, 0, 0);
+    bool ok = false;
+    const int mode = store.value(kModeKey).toInt(&ok);
+    if (ok && mode >= kBlendPlain && mode <= kBlendXor) Module1.BlendMode = mode;
+    for (const SliderEntry& e : kBrushSliders) {
+        const SliderDesign& design = DesignOf(e.role);
+        const double v = store.value(e.key).toDouble(&ok);
+        const double whole = ok && std::isfinite(v) ? std::round(v) : design.start;
+        (this->*e.slider)->setValue(std::clamp<double>(whole, design.min, design.max));
+    }
+}
+
+void Form2::ResetBrush() {
+    (this->*kKinds[0].press)(0, 0, 0, 0);
+    for (const SliderEntry& e : kBrushSliders) (this->*e.slider)->setValue(DesignOf(e.role).start);
+}
