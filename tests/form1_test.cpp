@@ -575,7 +575,7 @@ TEST_F(CanvasWindow, BrushIsKeptBetweenSessionsAndResetFromTheMenu) {
     QTest::keyClick(palette->Trackle7, Qt::Key_Right);                        // Paper 1
     QTest::mouseClick(palette->Picker, Qt::LeftButton, {}, QPoint(40, 30));   // a colour
     const std::vector<float> chosen = brush();
-    EXPECT_TRUE(chosen[0] == 5 && chosen[5] > 1 && chosen[8] == kBlendScreen);
+    EXPECT_TRUE(chosen[0] == 5 && chosen[5] > 1 && chosen[8] == static_cast<float>(kBlendScreen));
     for (int session = 0; session < 2; ++session) {
         ASSERT_TRUE(window->close());
         if (session == 1)  // damaged by hand

@@ -394,8 +394,10 @@ std::string TakeUndoNotice() {
     // Said once the history has settled, with the number of steps it then keeps.
     if (!m.UndoNoticeDue || std::any_of(m.UndoList.begin(), m.UndoList.end(), Unpacked)) return {};
     m.UndoNoticeDue = false;
-    return "Undo keeps the last " + std::to_string(m.UndoList.size() / kUndoStepItems) +
-           " steps: the image is too large for " + std::to_string(m.UndoLimit + 1);
+    const size_t kept = m.UndoList.size() / kUndoStepItems;
+    return (kept == 1 ? std::string("Undo keeps the last step")
+                      : "Undo keeps the last " + std::to_string(kept) + " steps") +
+           ": the image is too large for " + std::to_string(m.UndoLimit + 1);
 }
 
 void ClearImage() {
