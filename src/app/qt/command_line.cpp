@@ -95,6 +95,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return cl;
     }
     if (!positional.isEmpty()) cl.image = positional.first();
+    cl.newIfMissing = true;
     cl.paper = parser.value(paper);
     cl.wallpaper = parser.value(wallpaper);
     cl.dbus = parser.isSet(dbus);

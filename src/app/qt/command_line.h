@@ -5,8 +5,9 @@
 #include <QStringList>
 
 struct CommandLine {
-    QString image;  // empty, or a file that does not exist: a new white canvas
-    int width = 0;  // --size of the new canvas; 0 when not given
+    QString image;              // empty, or a file that does not exist: a new white canvas
+    bool newIfMissing = false;  // marlo's rule: an IMAGE that does not exist is a new canvas
+    int width = 0;              // --size of the new canvas; 0 when not given
     int height = 0;
     QString paper;          // empty: the built-in paper grain
     QString wallpaper;      // empty: no wallpaper

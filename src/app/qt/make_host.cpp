@@ -95,8 +95,9 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
         QString path;
         if (!AbsoluteImagePath(cl.image, &path, error)) return nullptr;
         const QFileInfo file(path);
-        // A name that holds nothing yet (not even a dangling link) is a new canvas.
-        if (!file.exists() && !file.isSymLink()) {
+        // For marlo, a name that holds nothing yet (not even a dangling link) is a new canvas;
+        // tarnwick-host serves only files that exist.
+        if (cl.newIfMissing && !file.exists() && !file.isSymLink()) {
             if (!NewCanvas(cl, path, &doc, error)) return nullptr;
             const QString loss = FormatLossNote(doc);
             *notice = QStringLiteral("new canvas %1").arg(path) +
