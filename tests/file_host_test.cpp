@@ -18,6 +18,8 @@
 #include <QProcess>
 #include <csignal>
 
+#include "app/qt/command_line.h"
+#include "app/qt/make_host.h"
 #include "core/errors.h"
 #include "host/qt/file_host.h"
 #include "host/qt/image_file.h"
@@ -443,7 +445,16 @@ TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {
     ASSERT_TRUE(Sample(4, 4, false).save(Path("ok.png")));
     ::mkfifo(QFile::encodeName(Path("pipe-arg.png")).constData(), 0600);
     const Refusal<QStringList> cases[] = {
-        {"missing image", {Path("nothing-here.png")}, "no such file"},
+        {"new image in a missing folder",
+         {Path("no-folder/nothing-here.png")},
+         "no-folder/nothing-here.png: the folder"},
+        {"size not WxH", {"--size", "640", Path("new.png")}, "--size 640 is not a size"},
+        {"size of no pixels", {"--size=0x10", Path("new.png")}, "--size 0x10 is not a size"},
+        {"size past any number", {"--size", "9999999999x2"}, "is too large for a canvas"},
+        {"size past the memory",
+         {"--size", "100000x100000", Path("new.png")},
+         "A new canvas of 100000 x 100000 pixels is too large: it needs about"},
+        {"size for an existing image", {Path("ok.png"), "--size", "8x8"}, "--size is for a new"},
         {"image is a named pipe", {Path("pipe-arg.png")}, "is a named pipe"},
         {"paper is a named pipe",
          {Path("ok.png"), "--paper", Path("pipe-arg.png")},
@@ -455,7 +466,7 @@ TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {
         {"two images", {Path("ok.png"), Path("ok.png")}, "only one IMAGE"},
         {"unknown option", {"--frobnicate"}, "unknown option --frobnicate"},
         {"unknown option like a file", {"-dash.png"}, "unknown option -dash.png"},
-        {"file after --", {"--", "-dash.png"}, "-dash.png: no such file"},
+        {"file after --", {"--", "-dash/x.png"}, "-dash/x.png: the folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -498,6 +509,11 @@ TEST(MarloProgram, ClosingRules) {
         {}, SIGTERM, [&] { QDir().mkpath(blocked + "/untitled.png"); }, blocked);
     EXPECT_EQ(r.exitCode, 0) << r.stderrText.toStdString();
     EXPECT_FALSE(QFile::exists(blocked + "/untitled.marlo-rescue.png"));
+    // Nor a named new canvas.
+    r = RunMarlo({"new.png", "--size", "40x30"}, SIGHUP, {}, folder);
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText.toStdString();
+    EXPECT_TRUE(r.stderrText.contains("new canvas " + folder + "/new.png"));
+    EXPECT_TRUE(QDir(folder).isEmpty(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot));
 }
 
 // A colour profile Qt cannot use (the pixels are written as RGB) is told once at start, and the
@@ -519,4 +535,42 @@ TEST(MarloProgram, TellsAtStartWhatCannotBeWrittenBack) {
 TEST(MarloProgram, HelpAndVersion) {
     EXPECT_EQ(RunMarlo({"--version"}).exitCode, 0);
     EXPECT_EQ(RunMarlo({"--help"}).exitCode, 0);
+    const CommandLine help = ParseCommandLine({"marlo", "--help"});
+    EXPECT_TRUE(help.output.contains(" [options] [IMAGE]\n")) << help.output.toStdString();
+    EXPECT_TRUE(help.output.contains("--size <WxH>"));
+    EXPECT_EQ(RunMarlo({"--size", "4x", Path("x.png")}).exitCode, 2);  // a usage error
+}
+
+// A name that holds no file yet is a white canvas of --size (1024 x 768 without), written once
+// painted, in the format its name says.
+TEST(MarloProgram, NewImageIsWrittenOncePainted) {
+    struct Case {
+        const char* name;
+        QStringList size;
+        int w, h;
+        const char* format;
+    };
+    const Case cases[] = {{"fresh.png", {"--size", "37x5"}, 37, 5, "png"},
+                          {"fresh-default.png", {}, 1024, 768, "png"},
+                          {"fresh.jpg", {"--size=3X2"}, 3, 2, "jpeg"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Path(c.name);
+        QString error, notice;
+        const std::shared_ptr<FileHost> host =
+            MakeHost(ParseCommandLine(QStringList{"marlo", path} + c.size), &error, &notice);
+        ASSERT_TRUE(host) << error.toStdString();
+        EXPECT_TRUE(notice.startsWith("new canvas " + path)) << notice.toStdString();
+        EXPECT_FALSE(QFile::exists(path));  // nothing until it comes back painted
+        SendWithRed(*host, c.w - 1, c.h - 1, 0);
+        QImageReader reader(path);
+        EXPECT_EQ(reader.format(), c.format);
+        const QImage img = reader.read();
+        ASSERT_EQ(img.size(), QSize(c.w, c.h));
+        if (QByteArray(c.format) == "png") {  // exact; JPEG only near
+            EXPECT_EQ(img.pixel(0, 0), qRgb(255, 255, 255));
+            EXPECT_EQ(img.pixel(c.w - 1, c.h - 1), qRgb(0, 255, 255));
+        }
+        EXPECT_FALSE(QFile::exists(path + "~"));  // there was nothing to keep
+    }
 }

@@ -51,18 +51,22 @@ int64_t CanvasBytes(int32_t w, int32_t h) {
 int64_t PaperBytes(int32_t w, int32_t h) { return Times(4, Times(w, h)); }
 
 // Refuses, before anything of that size is allocated, what the memory left cannot hold.
-void CheckRoom(const char* what, int32_t w, int32_t h, int64_t needed, int64_t available) {
+void CheckRoom(const std::string& what, int32_t w, int32_t h, int64_t needed, int64_t available) {
     if (needed <= available) return;
     throw MarloError(kErrImageTooLarge,
-                     std::string("Tarnwick's ") + what + " of " + SizeText(w, h) +
-                         " pixels is too large: it needs about " + MemoryText(needed) +
-                         " of memory and " + MemoryText(available) + " is available" +
+                     what + " of " + SizeText(w, h) + " pixels is too large: it needs about " +
+                         MemoryText(needed) + " of memory and " + MemoryText(available) +
+                         " is available" +
                          (std::getenv("MARLO_MEMORY_MB") && EnvMegabytes("MARLO_MEMORY_MB")
                               ? " (the limit MARLO_MEMORY_MB sets)."
                               : "."));
 }
 
 }  // namespace
+
+void CheckNewCanvasRoom(int32_t w, int32_t h) {
+    CheckRoom("A new canvas", w, h, CanvasBytes(w, h), AvailableMemoryBytes());
+}
 
 void Main(std::shared_ptr<Host> host,
           const std::function<HostCallbackTarget*()>& createCanvasWindow) {
@@ -84,8 +88,8 @@ void Main(std::shared_ptr<Host> host,
     if (m.PaperWidth < 0 || m.PaperHeight < 0)
         throw HostError("Tarnwick announced a paper of " + SizeText(m.PaperWidth, m.PaperHeight) +
                         " pixels.");
-    CheckRoom("paper", m.PaperWidth, m.PaperHeight, PaperBytes(m.PaperWidth, m.PaperHeight),
-              available);
+    CheckRoom("Tarnwick's paper", m.PaperWidth, m.PaperHeight,
+              PaperBytes(m.PaperWidth, m.PaperHeight), available);
     available -= int64_t(m.PaperWidth) * m.PaperHeight;
     m.Paper = Checked(m.Host->Tarn_GetPaper(), m.PaperWidth, m.PaperHeight, "paper");
 
@@ -95,8 +99,8 @@ void Main(std::shared_ptr<Host> host,
         throw HostError("Tarnwick announced an image of " +
                         SizeText(m.BufferWidth, m.BufferHeight) +
                         " pixels; there is nothing to paint on.");
-    CheckRoom("image", m.BufferWidth, m.BufferHeight, CanvasBytes(m.BufferWidth, m.BufferHeight),
-              available);
+    CheckRoom("Tarnwick's image", m.BufferWidth, m.BufferHeight,
+              CanvasBytes(m.BufferWidth, m.BufferHeight), available);
     try {
         AllocateBuffers();
         m.RPlane = Checked(m.Host->Tarn_GetRBuffer(), m.BufferWidth, m.BufferHeight, "red plane");

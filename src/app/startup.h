@@ -9,5 +9,9 @@
 
 constexpr const char* kCaptionText = "Marlo for Tarnwick Artist - Spline based paint engine";
 
+// Throws MarloError when a new w x h canvas needs more memory than is left, before any of it
+// is made; the same measure Main applies to the host's image.
+void CheckNewCanvasRoom(int32_t w, int32_t h);
+
 void Main(std::shared_ptr<Host> host,
           const std::function<HostCallbackTarget*()>& createCanvasWindow);

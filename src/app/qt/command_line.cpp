@@ -1,6 +1,7 @@
 #include "app/qt/command_line.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 #ifndef MARLO_VERSION
 #define MARLO_VERSION "0"
@@ -13,8 +14,15 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("Marlo for Tarnwick Artist - Spline based paint engine.\n"
                        "Paints on IMAGE (any format Qt reads) and writes it back when the canvas "
                        "closes; without IMAGE, a new white canvas untitled.png in this folder."));
-    parser.addPositionalArgument(QStringLiteral("IMAGE"),
-                                 QStringLiteral("The image file to paint on."));
+    parser.addPositionalArgument(
+        QStringLiteral("IMAGE"),
+        QStringLiteral("The image file to paint on; one that does not exist yet is a new white "
+                       "canvas, written at close if painted."),
+        QStringLiteral("[IMAGE]"));
+    const QCommandLineOption size(
+        QStringLiteral("size"),
+        QStringLiteral("The size of a new canvas in pixels (default 1024x768)."),
+        QStringLiteral("WxH"));
     const QCommandLineOption paper(
         QStringLiteral("paper"),
         QStringLiteral("A picture file used as the paper texture (as grey)."),
@@ -35,20 +43,21 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Show the version."));
-    parser.addOptions({paper, wallpaper, dbus, recover, list, help, version});
+    parser.addOptions({size, paper, wallpaper, dbus, recover, list, help, version});
     // An unknown option is named whole (QCommandLineParser would split "-dash.png" into letters);
     // a file whose name starts with "-" goes after "--".
-    const QStringList known = {QStringLiteral("--paper"), QStringLiteral("--wallpaper"),
-                               QStringLiteral("--dbus"),  QStringLiteral("--recover"),
-                               QStringLiteral("--list"),  QStringLiteral("-h"),
-                               QStringLiteral("--help"),  QStringLiteral("--version")};
+    const QStringList known = {
+        QStringLiteral("--size"), QStringLiteral("--paper"),   QStringLiteral("--wallpaper"),
+        QStringLiteral("--dbus"), QStringLiteral("--recover"), QStringLiteral("--list"),
+        QStringLiteral("-h"),     QStringLiteral("--help"),    QStringLiteral("--version")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == QLatin1String("--")) break;
         if (!a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) continue;
         const QString name = a.section(QLatin1Char('='), 0, 0);
         if (known.contains(name)) {
-            if ((name == QLatin1String("--paper") || name == QLatin1String("--wallpaper")) &&
+            if ((name == QLatin1String("--paper") || name == QLatin1String("--wallpaper") ||
+                 name == QLatin1String("--size")) &&
                 !a.contains('='))
                 ++i;
             continue;
@@ -86,11 +95,44 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return cl;
     }
     if (!positional.isEmpty()) cl.image = positional.first();
+    cl.newIfMissing = true;
     cl.paper = parser.value(paper);
     cl.wallpaper = parser.value(wallpaper);
     cl.dbus = parser.isSet(dbus);
     cl.recover = parser.isSet(recover);
     cl.listOnly = parser.isSet(list);
+    if (parser.isSet(size)) {
+        const QString text = parser.value(size);
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^\\s*(\\d+)\\s*[xX]\\s*(\\d+)\\s*$")).match(text);
+        bool wOk = false, hOk = false;
+        if (m.hasMatch()) {
+            cl.width = m.captured(1).toInt(&wOk);
+            cl.height = m.captured(2).toInt(&hOk);
+        }
+        if (m.hasMatch() && (!wOk || !hOk)) {  // beyond what a number of pixels can be
+            cl.exitNow = true;
+            cl.exitCode = 2;
+            cl.output = QStringLiteral("marlo: --size %1 is too large for a canvas\n").arg(text);
+            return cl;
+        }
+        if (!m.hasMatch() || cl.width == 0 || cl.height == 0) {
+            cl.exitNow = true;
+            cl.exitCode = 2;
+            cl.output = QStringLiteral(
+                            "marlo: --size %1 is not a size: give the width and height in "
+                            "pixels, at least 1 each, such as --size 1024x768\n")
+                            .arg(text);
+            return cl;
+        }
+    }
+    if (cl.width > 0 && (cl.dbus || cl.recover)) {
+        cl.exitNow = true;
+        cl.exitCode = 2;
+        cl.output = QStringLiteral("marlo: --size is for a new canvas, not with %1\n")
+                        .arg(cl.dbus ? QStringLiteral("--dbus") : QStringLiteral("--recover"));
+        return cl;
+    }
     if (cl.listOnly && !cl.recover) {
         cl.exitNow = true;
         cl.exitCode = 2;

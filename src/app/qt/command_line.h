@@ -1,10 +1,14 @@
-// marlo [IMAGE] [--paper FILE] [--wallpaper FILE] [--dbus], marlo --recover [--list]
+// marlo [IMAGE] [--size WxH] [--paper FILE] [--wallpaper FILE] [--dbus],
+// marlo --recover [--list]
 #pragma once
 #include <QString>
 #include <QStringList>
 
 struct CommandLine {
-    QString image;          // empty: a new white canvas
+    QString image;              // empty, or a file that does not exist: a new white canvas
+    bool newIfMissing = false;  // marlo's rule: an IMAGE that does not exist is a new canvas
+    int width = 0;              // --size of the new canvas; 0 when not given
+    int height = 0;
     QString paper;          // empty: the built-in paper grain
     QString wallpaper;      // empty: no wallpaper
     bool dbus = false;      // attach to a running host on the session bus

@@ -2,7 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QStringList>
+
+#include "app/startup.h"
+#include "core/errors.h"
 
 namespace {
 
@@ -25,6 +29,53 @@ bool AbsoluteImagePath(const QString& image, QString* path, QString* error) {
     return true;
 }
 
+// A new white canvas at path, of the command line's size. Refused when the memory left cannot
+// hold it, or when its folder could not take the file at close.
+bool NewCanvas(const CommandLine& cl, const QString& path, ImageDocument* doc, QString* error) {
+    const int w = cl.width > 0 ? cl.width : kNewCanvasWidth;
+    const int h = cl.height > 0 ? cl.height : kNewCanvasHeight;
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (!folder.isDir()) {
+        *error = QStringLiteral("%1: the folder %2 does not exist")
+                     .arg(path, QDir::toNativeSeparators(folder.filePath()));
+        return false;
+    }
+    if (!folder.isWritable()) {
+        *error = QStringLiteral(
+                     "%1: the folder %2 is not writable, so the new canvas could not "
+                     "be written there")
+                     .arg(path, QDir::toNativeSeparators(folder.filePath()));
+        return false;
+    }
+    // Written in the format its name says (PNG when the name says none Qt writes).
+    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format == "jpg") format = "jpeg";
+    if (!QImageWriter::supportedImageFormats().contains(format)) {
+        if (!format.isEmpty() && format != "png") {
+            *error = QStringLiteral("%1: Marlo cannot write %2 files; name the new canvas .png")
+                         .arg(path, QString::fromLatin1(format.toUpper()));
+            return false;
+        }
+        format = "png";
+    }
+    try {
+        CheckNewCanvasRoom(w, h);
+        *doc = NewWhiteDocument(path, w, h);
+    } catch (const MarloError& e) {
+        *error = QString::fromStdString(e.what());
+        return false;
+    } catch (const std::bad_alloc&) {
+        *error = QStringLiteral(
+                     "a new canvas of %1 x %2 pixels is too large for this computer's "
+                     "memory")
+                     .arg(w)
+                     .arg(h);
+        return false;
+    }
+    doc->format = format;
+    return true;
+}
+
 }  // namespace
 
 std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
@@ -38,12 +89,27 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
             return nullptr;
         }
         const QString path = NewUntitledPath(here);
-        doc = NewWhiteDocument(path, kNewCanvasWidth, kNewCanvasHeight);
+        if (!NewCanvas(cl, path, &doc, error)) return nullptr;
         *notice = QStringLiteral("new canvas %1").arg(path);
     } else {
         QString path;
-        if (!AbsoluteImagePath(cl.image, &path, error) || !LoadImageDocument(path, &doc, error))
+        if (!AbsoluteImagePath(cl.image, &path, error)) return nullptr;
+        const QFileInfo file(path);
+        // For marlo, a name that holds nothing yet (not even a dangling link) is a new canvas;
+        // tarnwick-host serves only files that exist.
+        if (cl.newIfMissing && !file.exists() && !file.isSymLink()) {
+            if (!NewCanvas(cl, path, &doc, error)) return nullptr;
+            const QString loss = FormatLossNote(doc);
+            *notice = QStringLiteral("new canvas %1").arg(path) +
+                      (loss.isEmpty() ? QString() : QStringLiteral("; ") + loss);
+        } else if (cl.width > 0) {
+            *error = QStringLiteral("%1 exists; --size is for a new canvas").arg(cl.image);
             return nullptr;
+        } else if (!LoadImageDocument(path, &doc, error)) {
+            return nullptr;
+        }
+    }
+    if (doc.stamp.exists) {
         QStringList notes{FormatLossNote(doc)};
         if (doc.deeper)
             notes = {QStringLiteral(
