@@ -7,6 +7,18 @@
 #define MARLO_VERSION "0"
 #endif
 
+namespace {
+
+// A command line that cannot be run: the program says why and exits with 2.
+CommandLine Refused(CommandLine cl, const QString& why) {
+    cl.exitNow = true;
+    cl.exitCode = 2;
+    cl.output = why;
+    return cl;
+}
+
+}  // namespace
+
 CommandLine ParseCommandLine(const QStringList& arguments) {
     CommandLine cl;
     QCommandLineParser parser;
@@ -62,19 +74,15 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                 ++i;
             continue;
         }
-        cl.exitNow = true;
-        cl.exitCode = 2;
-        cl.output = QStringLiteral(
-                        "marlo: unknown option %1 (see marlo --help; a file whose name starts with "
-                        "- is opened with marlo -- %1)\n")
-                        .arg(a);
-        return cl;
+        return Refused(
+            cl, QStringLiteral(
+                    "marlo: unknown option %1 (see marlo --help; a file whose name starts with "
+                    "- is opened with marlo -- %1)\n")
+                    .arg(a));
     }
     if (!parser.parse(arguments)) {
-        cl.exitNow = true;
-        cl.exitCode = 2;
-        cl.output = QStringLiteral("marlo: %1 (see marlo --help)\n").arg(parser.errorText());
-        return cl;
+        return Refused(cl,
+                       QStringLiteral("marlo: %1 (see marlo --help)\n").arg(parser.errorText()));
     }
     if (parser.isSet(help)) {
         cl.exitNow = true;
@@ -89,10 +97,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {
-        cl.exitNow = true;
-        cl.exitCode = 2;
-        cl.output = QStringLiteral("marlo: only one IMAGE may be given (see marlo --help)\n");
-        return cl;
+        return Refused(cl,
+                       QStringLiteral("marlo: only one IMAGE may be given (see marlo --help)\n"));
     }
     if (!positional.isEmpty()) cl.image = positional.first();
     cl.newIfMissing = true;
@@ -111,45 +117,32 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             cl.height = m.captured(2).toInt(&hOk);
         }
         if (m.hasMatch() && (!wOk || !hOk)) {  // beyond what a number of pixels can be
-            cl.exitNow = true;
-            cl.exitCode = 2;
-            cl.output = QStringLiteral("marlo: --size %1 is too large for a canvas\n").arg(text);
-            return cl;
+            return Refused(
+                cl, QStringLiteral("marlo: --size %1 is too large for a canvas\n").arg(text));
         }
         if (!m.hasMatch() || cl.width == 0 || cl.height == 0) {
-            cl.exitNow = true;
-            cl.exitCode = 2;
-            cl.output = QStringLiteral(
-                            "marlo: --size %1 is not a size: give the width and height in "
-                            "pixels, at least 1 each, such as --size 1024x768\n")
-                            .arg(text);
-            return cl;
+            return Refused(
+                cl, QStringLiteral("marlo: --size %1 is not a size: give the width and height in "
+                                   "pixels, at least 1 each, such as --size 1024x768\n")
+                        .arg(text));
         }
     }
     if (cl.width > 0 && (cl.dbus || cl.recover)) {
-        cl.exitNow = true;
-        cl.exitCode = 2;
-        cl.output = QStringLiteral("marlo: --size is for a new canvas, not with %1\n")
-                        .arg(cl.dbus ? QStringLiteral("--dbus") : QStringLiteral("--recover"));
-        return cl;
+        return Refused(cl,
+                       QStringLiteral("marlo: --size is for a new canvas, not with %1\n")
+                           .arg(cl.dbus ? QStringLiteral("--dbus") : QStringLiteral("--recover")));
     }
     if (cl.listOnly && !cl.recover) {
-        cl.exitNow = true;
-        cl.exitCode = 2;
-        cl.output = QStringLiteral("marlo: --list goes with --recover (see marlo --help)\n");
-        return cl;
+        return Refused(cl,
+                       QStringLiteral("marlo: --list goes with --recover (see marlo --help)\n"));
     }
     if (cl.recover && (cl.dbus || !cl.image.isEmpty())) {
-        cl.exitNow = true;
-        cl.exitCode = 2;
-        cl.output = QStringLiteral("marlo: --recover opens no image (see marlo --help)\n");
-        return cl;
+        return Refused(cl, QStringLiteral("marlo: --recover opens no image (see marlo --help)\n"));
     }
     if (cl.dbus && (!cl.image.isEmpty() || !cl.paper.isEmpty() || !cl.wallpaper.isEmpty())) {
-        cl.exitNow = true;
-        cl.exitCode = 2;
-        cl.output =
-            QStringLiteral("marlo: with --dbus the host provides the image, paper and wallpaper\n");
+        return Refused(
+            cl, QStringLiteral(
+                    "marlo: with --dbus the host provides the image, paper and wallpaper\n"));
     }
     return cl;
 }
