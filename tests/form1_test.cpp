@@ -553,9 +553,9 @@ TEST_F(CanvasWindow, DockedPaletteSitsAtTheRightEdgeWithItsControls) {
     EXPECT_EQ(window->view()->size(), QSize(60, 40));
 }
 
-// The brush of one session is the next one's: kind, sliders, colour and mode are kept at the
-// close. A hand-edited store is read safely (numbers clamped to the slider's range, anything
-// else its design value), and Options > Reset brush gives the design values back.
+// The brush of one session is the next one's: kind, sliders, colour and mode are kept after each
+// stroke and at the close. A hand-edited store is read safely (numbers clamped to the slider's
+// range, anything else its design value), and Options > Reset brush gives the design values back.
 TEST_F(CanvasWindow, BrushIsKeptBetweenSessionsAndResetFromTheMenu) {
     const auto brush = [] {
         const Module1State& m = Module1;
@@ -576,6 +576,13 @@ TEST_F(CanvasWindow, BrushIsKeptBetweenSessionsAndResetFromTheMenu) {
     QTest::mouseClick(palette->Picker, Qt::LeftButton, {}, QPoint(40, 30));   // a colour
     const std::vector<float> chosen = brush();
     EXPECT_TRUE(chosen[0] == 5 && chosen[5] > 1 && chosen[8] == static_cast<float>(kBlendScreen));
+    // On the disk after a stroke, before any close: a process killed now keeps it.
+    QTest::mouseClick(window->view(), Qt::LeftButton, {}, QPoint(10, 10));
+    const QString store = QSettings(kSettingsName, kSettingsName).fileName();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        QFile file(store);
+        return file.open(QIODevice::ReadOnly) && file.readAll().contains("kind=gel brush");
+    }));
     for (int session = 0; session < 2; ++session) {
         ASSERT_TRUE(window->close());
         if (session == 1)  // damaged by hand

@@ -53,9 +53,10 @@ QImage Input(QImage::Format format) {
 uint8_t To8(uint16_t v) { return static_cast<uint8_t>((v * 2 + 257) / 514); }
 
 enum class Marlo { Client, Real, NameTaken };
-// Merged: the known change painted by Marlo's engine while another editor changed the layer
-// (OtherChange); both come back, the painting where the two overlap.
-enum class Expect { KnownChange, Merged, Unchanged, Refused };
+// Merged: the known change painted by Marlo's engine while GIMP changed the layer (OtherChange);
+// both come back, the painting where the two overlap. Rescued: the layer was removed while Marlo
+// painted; the painting is in a rescue copy.
+enum class Expect { KnownChange, Merged, Unchanged, Refused, Rescued };
 
 struct Case {
     const char* name;
@@ -84,7 +85,8 @@ GimpRun RunGimp(const QTemporaryDir& dir, const std::vector<const Case*>& cases,
         "      (plug-in-marlo RUN-NONINTERACTIVE image layer)"
         "      (gimp-message (string-append \"marlo-case \" name \": returned, dirty \""
         "                                   (number->string (car (gimp-image-is-dirty image))))))"
-        "    (gimp-file-save RUN-NONINTERACTIVE image layer out out)"
+        "    (if (= TRUE (car (gimp-item-is-valid layer)))"
+        "        (gimp-file-save RUN-NONINTERACTIVE image layer out out))"
         "    (gimp-image-delete image)))"
         "(let ((info (gimp-pattern-get-info (car (gimp-context-get-pattern)))))"
         "  (gimp-message (string-append \"marlo-pattern \" (number->string (car info)) \"x\""
@@ -152,7 +154,7 @@ QImage Expected(const Case& c, const QImage& in) {
         for (int x = 0; x < in.width(); ++x) {
             if (c.expect == Expect::Merged && InOtherChange(x, y) && !InKnownChange(x, y)) {
                 uint8_t r = 0, g = 0, b = 0;
-                OtherChange(x, y, &r, &g, &b);
+                OtherChange(&r, &g, &b);
                 out.setPixel(x, y, qRgba(r, g, b, qAlpha(in.pixel(x, y))));
                 continue;
             }
@@ -195,6 +197,7 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         {"grey", Marlo::Client, QImage::Format_Grayscale8, {}, Expect::KnownChange},
         {"rgba16", Marlo::Client, QImage::Format_RGBA64, {}, Expect::KnownChange},
         {"merge", Marlo::Client, QImage::Format_ARGB32, {}, Expect::Merged},
+        {"layer-gone", Marlo::Client, QImage::Format_ARGB32, {}, Expect::Rescued},
         {"real-marlo", Marlo::Real, QImage::Format_RGBA64, {}, Expect::Unchanged},
         {"name-taken", Marlo::NameTaken, QImage::Format_ARGB32, {}, Expect::Refused},
     };
@@ -207,8 +210,9 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
     for (const char* plugIn : {"script-fu", "file-png"})
         ASSERT_TRUE(QFile::link(QStringLiteral(MARLO_GIMP_PLUGIN_DIR "/") + QLatin1String(plugIn),
                                 dir.filePath(QStringLiteral("plug-ins/") + QLatin1String(plugIn))));
-    ASSERT_TRUE(QFile::link(Built(QStringLiteral("gimp-plug-in/marlo-gimp")),
-                            dir.filePath(QStringLiteral("plug-ins/marlo-gimp"))));
+    for (const char* plugIn : {"marlo-gimp", "marlo-test-gimp-side"})
+        ASSERT_TRUE(QFile::link(Built(QStringLiteral("gimp-plug-in/") + QLatin1String(plugIn)),
+                                dir.filePath(QStringLiteral("plug-ins/") + QLatin1String(plugIn))));
     {
         QFile rc(dir.filePath(QStringLiteral("profile/gimprc")));
         ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
@@ -234,6 +238,7 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("GIMP2_DIRECTORY"), dir.filePath(QStringLiteral("profile")));
     env.insert(QStringLiteral("MARLO_TEST_REPORT"), dir.filePath(QStringLiteral("report")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
     std::map<Marlo, GimpRun> runs;
     for (Marlo marlo : {Marlo::Client, Marlo::Real, Marlo::NameTaken}) {
         std::vector<const Case*> group;
@@ -271,6 +276,25 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         SCOPED_TRACE(c.name);
         const QString& output = runs[c.marlo].output;
         const QImage in = Input(c.format);
+        if (c.expect == Expect::Rescued) {
+            // The known change on the layer's colour, as Marlo saw it.
+            const QString said = QStringLiteral("client: The painting was saved as ");
+            const qsizetype at = output.indexOf(said);
+            ASSERT_GE(at, 0) << output.toStdString();
+            const QString rescue =
+                output.mid(at + said.size()).section(QLatin1Char('\n'), 0, 0).trimmed();
+            QImage want = in.convertToFormat(QImage::Format_RGB32);
+            for (int y = kChangeY0; y < kChangeY1; ++y)
+                for (int x = kChangeX0; x < kChangeX1; ++x) {
+                    const QRgb p = want.pixel(x, y);
+                    uint8_t r = qRed(p), g = qGreen(p), b = qBlue(p);
+                    KnownChange(x, y, &r, &g, &b);
+                    want.setPixel(x, y, qRgb(r, g, b));
+                }
+            ExpectSamePixels(QImage(rescue).convertToFormat(QImage::Format_RGB32), want);
+            ++clientRun;
+            continue;
+        }
         ExpectSamePixels(QImage(dir.filePath(QLatin1String(c.name) + QStringLiteral("-out.png")))
                              .convertToFormat(c.format),
                          Expected(c, in));

@@ -25,13 +25,22 @@ inline void PaintKnownChange(Plane& r, Plane& g, Plane& b) {
             KnownChange(x, y, &r.at(x, y), &g.at(x, y), &b.at(x, y));
 }
 
-// The change another editor makes to the layer while Marlo paints on it (the layer named
-// kMergeLayer, the test's case "merge"): rows 8 and up, and the pixel (5, 3) inside the known
-// change.
+// The change GIMP makes to the layer while Marlo paints on it (the layer named kMergeLayer, the
+// test's case "merge"; marlo-test-gimp-side carries it out): GIMP's fill with one colour over the
+// rows from kGimpSideRow down and the pixel (kGimpSidePixelX, kGimpSidePixelY) inside the known
+// change, the layer's alpha kept.
 inline constexpr char kMergeLayer[] = "merge";
-inline bool InOtherChange(int x, int y) { return y >= 8 || (x == 5 && y == 3); }
-inline void OtherChange(int x, int y, uint8_t* r, uint8_t* g, uint8_t* b) {
-    *r = static_cast<uint8_t>(x * 11);
-    *g = 200;
-    *b = static_cast<uint8_t>(y * 3);
+inline constexpr int kGimpSideRow = 8, kGimpSidePixelX = 5, kGimpSidePixelY = 3;
+inline constexpr uint8_t kGimpSideColour[3] = {11, 200, 33};
+inline bool InOtherChange(int x, int y) {
+    return y >= kGimpSideRow || (x == kGimpSidePixelX && y == kGimpSidePixelY);
 }
+inline void OtherChange(uint8_t* r, uint8_t* g, uint8_t* b) {
+    *r = kGimpSideColour[0];
+    *g = kGimpSideColour[1];
+    *b = kGimpSideColour[2];
+}
+
+// The layer taken out of its image while Marlo paints on it (the case "layer-gone"): the painting
+// goes to a rescue copy.
+inline constexpr char kGoneLayer[] = "layer-gone";

@@ -1,9 +1,10 @@
 // A scripted Marlo for the GIMP plug-in's tests. Started by the plug-in as `CLIENT --dbus`, it
 // reads the layer and the paper as Marlo does, keeps what it read in $MARLO_TEST_REPORT
 // (read-N.png, paper-N.png for the Nth run), paints the known change and sends the image back.
-// On the layer kMergeLayer it runs Marlo's engine instead: it paints the known change on the
-// canvas, another editor on a connection of its own changes the layer meanwhile (OtherChange),
-// and the engine's write-back merges the two, answering Yes to its question.
+// On the layers kMergeLayer and kGoneLayer it runs Marlo's engine instead: it paints the known
+// change on the canvas, has GIMP change the layer or remove it meanwhile (marlo-test-gimp-side),
+// and closes as Marlo does: the write-back merges the two, answering Yes to its question, or the
+// painting goes to a rescue copy.
 // `CLIENT --grab FILE` saves a picture of the whole screen instead (scripts/gimp-screenshot.sh).
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -13,6 +14,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QThread>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -22,6 +24,7 @@
 #include "app/engine_reset.h"
 #include "app/startup.h"
 #include "canvas/image_exchange.h"
+#include "canvas/qt/unsent_painting.h"
 #include "core/module1.h"
 #include "gimp_test_change.h"
 #include "host/qt/dbus_host.h"
@@ -36,37 +39,59 @@ QImage Colour(const Plane& r, const Plane& g, const Plane& b) {
     return image;
 }
 
-// The other editor: fetches the layer as it is, changes it and writes it back.
-void ChangeFromElsewhere() {
-    QString error;
-    const auto other = ConnectDbusHost(
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other")), {},
-        &error);
-    if (!other) throw std::runtime_error("the other editor: " + error.toStdString());
-    Plane r = other->Tarn_GetRBuffer(), g = other->Tarn_GetGBuffer(), b = other->Tarn_GetBBuffer();
-    for (int y = 0; y < r.height; ++y)
-        for (int x = 0; x < r.width; ++x)
-            if (InOtherChange(x, y)) OtherChange(x, y, &r.at(x, y), &g.at(x, y), &b.at(x, y));
-    other->Tarn_SaveUndo();
-    other->Tarn_SetRbuffer(r);
-    other->Tarn_SetGbuffer(g);
-    other->Tarn_SetBbuffer(b);
-    other->tarn_Refresh();
+// Asks marlo-test-gimp-side to do `request` in GIMP and waits for it to be done.
+void InGimp(const QString& request) {
+    const QDir report(qEnvironmentVariable("MARLO_TEST_REPORT"));
+    QFile part(report.filePath(QStringLiteral("gimp-side.part")));
+    if (!part.open(QIODevice::WriteOnly) || part.write(request.toUtf8()) < 0)
+        throw std::runtime_error("cannot write the request for GIMP");
+    part.close();
+    QFile::remove(report.filePath(QStringLiteral("gimp-side.done")));
+    part.rename(report.filePath(QStringLiteral("gimp-side.request")));
+    QFile done(report.filePath(QStringLiteral("gimp-side.done")));
+    QElapsedTimer timer;
+    timer.start();
+    while (!done.open(QIODevice::ReadOnly)) {
+        if (timer.elapsed() > 30000)
+            throw std::runtime_error("GIMP did not do " + request.toStdString());
+        QThread::msleep(20);
+    }
+    const QByteArray answer = done.readAll();
+    if (answer != "ok") throw std::runtime_error("GIMP: " + answer.toStdString());
 }
 
-// Marlo's engine on the layer: the painting and the other editor's change merged at the close.
-void PaintWhileTheLayerChanges(std::shared_ptr<Host> host) {
+// Marlo's engine on the layer while GIMP changes it, closed as Marlo closes: the write-back
+// merges the painting and GIMP's change ("merge"), or, the layer gone ("layer-gone"), fails and
+// the painting goes to a rescue copy.
+int PaintWhileTheLayerChanges(std::shared_ptr<Host> host) {
+    const bool remove = host->ImageName() == kGoneLayer;
     ResetEngine();
     Main(host, nullptr);
     PaintKnownChange(Module1.RPlane, Module1.GPlane, Module1.BPlane);
-    ChangeFromElsewhere();
-    const WriteBack done = WriteImageBack([](const std::string& question) {
-        std::fprintf(stderr, "client: asked \"%s\"\n", question.c_str());
-        return true;
-    });
-    if (done != WriteBack::kWritten) throw std::runtime_error("the merge was not written");
+    InGimp(QStringLiteral("%1 %2").arg(remove ? QStringLiteral("remove") : QStringLiteral("fill"),
+                                       QString::fromStdString(host->ImageName())));
+    bool written = false;
+    try {
+        written = WriteBack::kWritten == WriteImageBack([](const std::string& question) {
+                      std::fprintf(stderr, "client: asked \"%s\"\n", question.c_str());
+                      return true;
+                  });
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "client: the write-back failed: %s\n", e.what());
+    }
+    int status = 0;
+    if (remove) {
+        QString saved;
+        const QString said = SaveUnsentPainting(&saved);
+        std::fprintf(stderr, "client: %s\n", qPrintable(said));
+        status = written || saved.isEmpty() ? 4 : 0;
+    } else if (!written) {
+        std::fprintf(stderr, "client: the merge was not written\n");
+        status = 4;
+    }
     Module1.Host.reset();
     ResetEngine();
+    return status;
 }
 
 }  // namespace
@@ -103,10 +128,8 @@ int main(int argc, char** argv) {
         if (!grey.save(report.filePath(QStringLiteral("paper-%1.png").arg(run))) ||
             !Colour(r, g, b).save(report.filePath(QStringLiteral("read-%1.png").arg(run))))
             throw std::runtime_error("cannot write the report in " + report.path().toStdString());
-        if (host->ImageName() == kMergeLayer) {
-            PaintWhileTheLayerChanges(host);
-            return 0;
-        }
+        if (host->ImageName() == kMergeLayer || host->ImageName() == kGoneLayer)
+            return PaintWhileTheLayerChanges(host);
         PaintKnownChange(r, g, b);
         timer.restart();
         host->Tarn_SaveUndo();

@@ -2,7 +2,7 @@
 # its own (gimp-plug-in/marlo-gimp/marlo-gimp), the layout GIMP looks for in a plug-in folder.
 find_package(PkgConfig QUIET)
 if(PkgConfig_FOUND)
-  pkg_check_modules(GIMP2 IMPORTED_TARGET gimp-2.0>=2.10)
+  pkg_check_modules(GIMP2 IMPORTED_TARGET GLOBAL gimp-2.0>=2.10)
 endif()
 if(NOT GIMP2_FOUND)
   message(STATUS "libgimp 2.10 not found: the GIMP plug-in marlo-gimp is not built")

@@ -257,6 +257,7 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
           Y = static_cast<float>(event->position().y() * dpr);
     const int16_t button = ButtonBits(event->button()), shift = PointerShift(event);
     RunHandler(form_, [&] { Form_MouseUp(button, shift, X, Y); });
+    form_->KeepBrushSoon();
     if (event->button() == Qt::LeftButton && spacePan_) {
         spacePan_ = false;
         UpdateCursor();
@@ -743,6 +744,13 @@ bool Form1::Form_Unload() {
     }
     ReleaseWindows(true);
     return true;
+}
+
+void Form1::KeepBrushSoon() {
+    // After the release has been shown: the settings store may have to go to the disk.
+    QTimer::singleShot(0, this, [this] {
+        if (palette_) palette_->SaveBrush();
+    });
 }
 
 void Form1::ReleaseWindows(bool shutTablet) {

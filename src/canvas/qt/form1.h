@@ -120,6 +120,9 @@ public:
     // Schedules the idle turns that compress the undo history (what the composition root
     // wires to Wiring.UndoPackingWanted); it only schedules, so the release may call it.
     void WantUndoPacking();
+    // Keeps the brush in the settings store once the event in hand is done (after each stroke,
+    // so that a killed process still starts next time with the brush it painted with).
+    void KeepBrushSoon();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -6,6 +6,7 @@
 #pragma once
 #include <QImage>
 #include <QPointer>
+#include <QVariantMap>
 #include <QWidget>
 #include <cstdint>
 
@@ -103,6 +104,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QVariantMap BrushNow() const;  // what SaveBrush keeps, by settings key
     void BuildControls();
     void ConnectHandlers();
     void BrushKind(kt_button* pressed, int32_t curve, int32_t relief, int32_t mode);
@@ -114,5 +116,6 @@ private:
     bool closing_ = false;              // Close() was called: the window really closes
     QPointer<QWidget> placeAfterShow_;  // a canvas not yet shown when the palette was
     QPoint lastPlace_;                  // the tool window's frame position when last hidden
+    mutable QVariantMap savedBrush_;    // the brush as the settings store last took it
     bool placed_ = false;
 };

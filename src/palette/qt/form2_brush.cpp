@@ -176,12 +176,24 @@ const SliderEntry kBrushSliders[] = {
 
 }  // namespace
 
-void Form2::SaveBrush() const {
-    QSettings store(kSettingsName, kSettingsName);
+QVariantMap Form2::BrushNow() const {
+    QVariantMap now;
     for (const KindEntry& k : kKinds)
-        if ((this->*k.button)->value()) store.setValue(kKindKey, k.name);
-    store.setValue(kModeKey, Module1.BlendMode);
-    for (const SliderEntry& e : kBrushSliders) store.setValue(e.key, (this->*e.slider)->value());
+        if ((this->*k.button)->value()) now.insert(QLatin1String(kKindKey), QLatin1String(k.name));
+    now.insert(QLatin1String(kModeKey), Module1.BlendMode);
+    for (const SliderEntry& e : kBrushSliders)
+        now.insert(QLatin1String(e.key), (this->*e.slider)->value());
+    return now;
+}
+
+void Form2::SaveBrush() const {
+    // Called after every stroke, so that a process killed later still has the brush it
+    // painted with; the store is written only when something changed.
+    QVariantMap now = BrushNow();
+    if (now == savedBrush_) return;
+    QSettings store(kSettingsName, kSettingsName);
+    for (auto v = now.cbegin(); v != now.cend(); ++v) store.setValue(v.key(), v.value());
+    savedBrush_ = std::move(now);
 }
 
 void Form2::RestoreBrush() {
@@ -201,6 +213,7 @@ void Form2::RestoreBrush() {
         const double whole = ok && std::isfinite(v) ? std::round(v) : design.start;
         (this->*e.slider)->setValue(std::clamp<double>(whole, design.min, design.max));
     }
+    savedBrush_ = BrushNow();
 }
 
 void Form2::ResetBrush() {
