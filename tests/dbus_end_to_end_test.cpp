@@ -268,12 +268,21 @@ TEST(DbusEndToEnd, StartsThatCannotWorkSayWhyAndExitNonZero) {
          "tarnwick-host",
          {image},
          "another host already owns the name Tarnwick.Tarnwick_Class"},
+        // Told, rather than a bus daemon started that outlives it.
+        {"no session bus", false, "marlo", {"--dbus"}, "there is no D-Bus session bus"},
+        {"host without a session bus", false, "tarnwick-host", {image}, "no D-Bus session bus"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::unique_ptr<HostProcess> host;
         if (c.hostRunning) host = std::make_unique<HostProcess>(image);
         QProcess process;
+        if (QLatin1String(c.name).contains(QLatin1String("session bus"))) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+            process.setProcessEnvironment(env);
+        }
         process.start(Binary(c.program), c.args);
         ASSERT_TRUE(process.waitForFinished(60000));
         EXPECT_NE(process.exitCode(), 0);

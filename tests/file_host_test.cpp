@@ -12,6 +12,7 @@
 #include <QColorSpace>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -484,10 +485,22 @@ TEST(MarloProgram, ClosingRules) {
     const QString path = Path("closing.png");
     ASSERT_TRUE(Sample(40, 30, true).save(path));
     const QByteArray original = Bytes(path);
+    // Settings stores that are named pipes are left alone too: opening one would never end.
+    const KeepEnv keepConfig("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", Path("fifo-config").toLocal8Bit());
+    for (const char* store : {"tarnwick/tarnwick.ini", "marlo/marlo.conf"}) {
+        QDir().mkpath(QFileInfo(Path("fifo-config/") + store).path());
+        ::mkfifo(QFile::encodeName(Path("fifo-config/") + store).constData(), 0600);
+    }
     RunResult r = RunMarlo({path, "--wallpaper", Path("pipe-arg.png")}, SIGTERM);
     EXPECT_EQ(r.exitCode, 0) << r.stderrText.toStdString();
     EXPECT_TRUE(r.stderrText.contains(
         "is a named pipe, not a picture file; the palette has its plain background"));
+    for (const char* store : {"tarnwick/tarnwick.ini", "marlo/marlo.conf"})
+        EXPECT_EQ(r.stderrText.count(QStringLiteral("the settings file %1 is not a regular file")
+                                         .arg(Path("fifo-config/") + store)),
+                  1)
+            << r.stderrText.toStdString();
     EXPECT_EQ(Bytes(path), original);
     EXPECT_FALSE(QFile::exists(path + "~"));
     // The other signals whose default ends a program at once close it the same way.

@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         // Every test gets a store of its own, so that no cached file is read twice.
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
         ResetEngine();
     }
     void WriteStore(const QByteArray& startup) {
@@ -83,7 +83,7 @@ TEST_F(ThemeTest, ValuesThatAreNotNumbersTakeTheDefault) {
     WriteStore(
         "Shine_Color=light\nShadow_Color=\nButton_Fill_Color=\" 65280 \"\n"
         "Special_Setting_Color=1,2\nScroll_Bar_Color=99999999999\nSpecial_Tool_Color=12.5\n");
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "tarnwick", "tarnwick");
+    QSettings store(dir.filePath("tarnwick/tarnwick.ini"), QSettings::IniFormat);
     const HostTheme t = ReadHostTheme(store);
     EXPECT_EQ(t.Shine_Color, 14737632);
     EXPECT_EQ(t.Shadow_Color, 2105376);

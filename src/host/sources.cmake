@@ -5,6 +5,6 @@ marlo_library(marlo_host INTERFACE USES marlo_core)
 marlo_library(marlo_host_qt
   SOURCES qt/file_host.cpp qt/rescue_copy.cpp qt/file_ops.cpp qt/image_file.cpp
           qt/image_extras.cpp qt/dbus_interface.cpp qt/dbus_form.cpp qt/dbus_host.cpp
-          qt/tarnwick_service.cpp
+          qt/tarnwick_service.cpp qt/session_bus.cpp
   USES marlo_host Qt6::Widgets Qt6::DBus
   PRIVATE ZLIB::ZLIB PkgConfig::XXHASH)

@@ -11,6 +11,7 @@
 #include "app/qt/make_host.h"
 #include "host/qt/dbus_interface.h"
 #include "host/qt/image_file.h"
+#include "host/qt/session_bus.h"
 #include "host/qt/tarnwick_service.h"
 #include "host/qt/tarnwick_window.h"
 
@@ -114,6 +115,8 @@ int main(int argc, char** argv) {
         window.Redraw();
         Say(QStringLiteral("wrote %1").arg(document->document().path));
     });
+    QString noBus;
+    if (!FindSessionBus(&noBus)) return Fail(noBus);
     if (!service.Publish(QDBusConnection::sessionBus(), true, !arraysOnly, &error))
         return Fail(error);
 

@@ -458,7 +458,7 @@ Form1::Form1() {
         dockTools_->setEnabled(false);
     }
     connect(dockTools_, &QAction::triggered, this, [this](bool docked) {
-        QSettings(kSettingsName, kSettingsName).setValue(kDockedKey, docked);
+        if (const auto store = MarloSettings()) store->setValue(kDockedKey, docked);
         SetToolsDocked(docked);
     });
     QAction* resetBrush = options->addAction(QStringLiteral("Reset brush"));
@@ -627,8 +627,8 @@ void Form1::Form_Load() {
     loaded_ = true;
     SetCaption(m.CaptionText);
     if (Wiring.CreatePaletteWindow) palette_ = Wiring.CreatePaletteWindow();
-    if (palette_ && (!PlatformPlacesWindows() ||
-                     QSettings(kSettingsName, kSettingsName).value(kDockedKey, false).toBool()))
+    const std::unique_ptr<QSettings> store = MarloSettings();
+    if (palette_ && (!PlatformPlacesWindows() || (store && store->value(kDockedKey).toBool())))
         SetToolsDocked(true);
     // An image larger than the screen opens zoomed out, the whole window on the screen.
     const QSize room = ClientRoom();

@@ -4,11 +4,9 @@
 #include <functional>
 
 #include "palette/slider_roles.h"
+#include "theme/qt/settings_store.h"
 
 class QWidget;
-
-// The program's own settings store (organisation and application), apart from Tarnwick's theme.
-inline constexpr const char* kSettingsName = "marlo";
 
 class PaletteWindow {
 public:

@@ -15,6 +15,7 @@
 #include "core/termination.h"
 #include "host/qt/dbus_form.h"
 #include "host/qt/dbus_interface.h"
+#include "host/qt/session_bus.h"
 
 namespace {
 
@@ -426,5 +427,10 @@ std::shared_ptr<Host> ConnectDbusHost(QDBusConnection connection, DbusTimeouts t
 }
 
 std::shared_ptr<Host> ConnectDbusHost(QString* error) {
+    QString why;
+    if (!FindSessionBus(&why)) {
+        *error = QStringLiteral("cannot reach Tarnwick: %1").arg(why);
+        return nullptr;
+    }
     return ConnectDbusHost(QDBusConnection::sessionBus(), DbusTimeouts{}, error);
 }

@@ -19,6 +19,7 @@
 #include "core/errors.h"
 #include "host/qt/dbus_interface.h"
 #include "host/qt/image_file.h"
+#include "host/qt/session_bus.h"
 #include "host/qt/tarnwick_service.h"
 
 LayerHost::LayerHost(PaintLayer& layer, Plane paper) : layer_(layer), paper_(std::move(paper)) {}
@@ -218,7 +219,9 @@ SessionResult RunMarloSession(PaintLayer& layer) {
     QString error;
     PrivateBus privateBus;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QString noBus;
+    QDBusConnection bus = FindSessionBus(&noBus) ? QDBusConnection::sessionBus()
+                                                 : QDBusConnection(QStringLiteral("no-bus"));
     if (!bus.isConnected()) {
         QString address;
         if (!privateBus.Start(&address, &error)) return Failed(error);

@@ -191,14 +191,16 @@ void Form2::SaveBrush() const {
     // painted with; the store is written only when something changed.
     QVariantMap now = BrushNow();
     if (now == savedBrush_) return;
-    QSettings store(kSettingsName, kSettingsName);
-    for (auto v = now.cbegin(); v != now.cend(); ++v) store.setValue(v.key(), v.value());
+    const std::unique_ptr<QSettings> store = MarloSettings();
+    if (!store) return;
+    for (auto v = now.cbegin(); v != now.cend(); ++v) store->setValue(v.key(), v.value());
     savedBrush_ = std::move(now);
 }
 
 void Form2::RestoreBrush() {
-    const QSettings store(kSettingsName, kSettingsName);
-    if (!store.contains(kKindKey)) return;  // never saved: the design values stand
+    const std::unique_ptr<QSettings> kept = MarloSettings();
+    if (!kept || !kept->contains(kKindKey)) return;  // never saved: the design values stand
+    const QSettings& store = *kept;
     const QString kind = store.value(kKindKey).toString();
     const KindEntry* chosen = &kKinds[0];
     for (const KindEntry& k : kKinds)

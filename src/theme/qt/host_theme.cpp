@@ -1,5 +1,7 @@
 #include "theme/qt/host_theme.h"
 
+#include "theme/qt/settings_store.h"
+
 #include <QSettings>
 #include <cmath>
 #include <limits>
@@ -56,13 +58,13 @@ int32_t ParseSetting(const QString& text, int32_t fallback) {
 }  // namespace
 
 QString HostThemeStorePath() {
-    const QSettings store(QSettings::IniFormat, QSettings::UserScope, "tarnwick", "tarnwick");
-    return store.fileName();
+    return SettingsStorePath(QSettings::IniFormat, QStringLiteral("tarnwick"));
 }
 
 HostTheme ReadHostTheme() {
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "tarnwick", "tarnwick");
-    return ReadHostTheme(store);
+    const std::unique_ptr<QSettings> store =
+        OpenSettingsStore(QSettings::IniFormat, QStringLiteral("tarnwick"));
+    return store ? ReadHostTheme(*store) : HostTheme{};
 }
 
 HostTheme ReadHostTheme(QSettings& store) {
