@@ -16,12 +16,14 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
+#include <QtEndian>
 #include <csignal>
 
 #include "app/qt/command_line.h"
 #include "app/qt/make_host.h"
 #include "core/errors.h"
 #include "host/qt/file_host.h"
+#include "host/qt/file_name.h"
 #include "host/qt/image_file.h"
 #include "qt_test_support.h"
 
@@ -39,9 +41,11 @@ QImage Sample(int w, int h, bool alpha) {
     return img;
 }
 
+// Through the file's own bytes, so any name the file system holds will do.
 QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QFile f;
+    const int fd = ::open(NativeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    return f.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle) ? f.readAll() : QByteArray();
 }
 
 mode_t Mode(const QString& path) {
@@ -50,8 +54,10 @@ mode_t Mode(const QString& path) {
 }
 
 void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QFile f;
+    const int fd =
+        ::open(NativeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_TRUE(f.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle));
     f.write(bytes);
 }
 
@@ -90,6 +96,70 @@ QByteArray Encoded(const QImage& img, const char* format, const QByteArray& segm
 QByteArray JpegSegment(uchar marker, const QByteArray& data) {
     const int n = static_cast<int>(data.size()) + 2;
     return QByteArray{"\xFF"} + char(marker) + char(n >> 8) + char(n & 255) + data;
+}
+
+// A PNG chunk: length, type, data and the CRC-32 of type and data.
+QByteArray PngChunk(const char* type, const QByteArray& data) {
+    QByteArray c = QByteArray(4, 0) + type + data;
+    qToBigEndian<quint32>(data.size(), c.data());
+    quint32 crc = 0xFFFFFFFF;
+    for (qsizetype i = 4; i < c.size(); ++i) {
+        crc ^= uchar(c[i]);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    QByteArray tail(4, 0);
+    qToBigEndian<quint32>(~crc, tail.data());
+    return c + tail;
+}
+
+// An animated PNG of `frames` frames of 8 x 6, the first its default image; each frame's data
+// is the IDAT of Qt's PNG for it.
+QByteArray AnimatedPng(int frames) {
+    const auto pixels = [](int f) {
+        const QByteArray png =
+            Encoded(f % 2 ? Sample(8, 6, false).mirrored() : Sample(8, 6, false), "png");
+        const qsizetype at = png.indexOf("IDAT") - 4;
+        return std::pair{png, png.mid(at + 8, qFromBigEndian<quint32>(png.constData() + at))};
+    };
+    const QByteArray first = pixels(0).first;
+    QByteArray count(8, 0);
+    qToBigEndian<quint32>(frames, count.data());
+    QByteArray out = first.left(first.indexOf("IDAT") - 4) + PngChunk("acTL", count);
+    // fcTL after its sequence number: 8 x 6 at (0, 0), shown 1/10 s, no disposal, no blending.
+    const QByteArray control("\0\0\0\x08\0\0\0\x06\0\0\0\0\0\0\0\0\0\x01\0\x0a\0\0", 22);
+    quint32 sequence = 0;
+    for (int f = 0; f < frames; ++f) {
+        QByteArray seq(4, 0);
+        qToBigEndian<quint32>(sequence++, seq.data());
+        out += PngChunk("fcTL", seq + control);
+        if (f == 0) {
+            out += PngChunk("IDAT", pixels(f).second);
+            continue;
+        }
+        qToBigEndian<quint32>(sequence++, seq.data());
+        out += PngChunk("fdAT", seq + pixels(f).second);
+    }
+    return out + PngChunk("IEND", {});
+}
+
+// An icon file with one PNG picture for each size.
+QByteArray IconOfSizes(const QList<int>& sizes) {
+    QByteArray head(6, 0), pictures;
+    head[2] = 1;
+    head[4] = char(sizes.size());
+    quint32 at = 6 + 16 * quint32(sizes.size());
+    for (int s : sizes) {
+        const QByteArray png = Encoded(Sample(s, s, true), "png");
+        QByteArray entry(16, 0);
+        entry[0] = entry[1] = char(s & 255);  // 0 for 256
+        entry[4] = 1;
+        entry[6] = 32;
+        qToLittleEndian<quint32>(png.size(), entry.data() + 8);
+        qToLittleEndian<quint32>(at + pictures.size(), entry.data() + 12);
+        head += entry;
+        pictures += png;
+    }
+    return head + pictures;
 }
 
 QString MarloBinary() { return qEnvironmentVariable("MARLO_BINARY_DIR") + "/src/marlo"; }
@@ -399,10 +469,16 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
     ASSERT_TRUE(Sample(600, 600, false).save(Path("big.png")));
     QDir().mkpath(Path("a-folder.png"));
     ::mkfifo(QFile::encodeName(Path("pipe.png")).constData(), 0600);
+    Write(Path("cut-header.png"), Bytes(Path("good.png")).left(24));
+    Write(Path("animated.png"), AnimatedPng(3));
+    Write(Path("sizes.ico"), IconOfSizes({16, 32, 64, 256}));
     const Refusal<QString> cases[] = {
         {"missing", Path("missing.png"), "no such file"},
         {"not an image", Path("not-an-image.png"), "not a picture"},
         {"damaged header", Path("damaged.png"), "PNG file is damaged"},
+        {"header cut short", Path("cut-header.png"), "ends at byte 24, inside its header"},
+        {"animated PNG", Path("animated.png"), "holds 3 frames; Marlo would paint the first"},
+        {"icon of four sizes", Path("sizes.ico"), "holds 4 icons of different sizes"},
         {"a folder", Path("a-folder.png"), "is a folder"},
         {"a named pipe", Path("pipe.png"), "is a named pipe"},
         {"a device", "/dev/null", "is a device"},
@@ -418,11 +494,71 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
         EXPECT_TRUE(error.contains(c.words)) << c.name << ": " << error.toStdString();
         EXPECT_TRUE(error.startsWith(c.input)) << c.name << ": " << error.toStdString();
         EXPECT_FALSE(error.contains('\n'));
+        EXPECT_FALSE(error.contains("Unknown error")) << c.name << ": " << error.toStdString();
     }
     Plane paper;
     QString error;
     EXPECT_FALSE(LoadGreyPlane(Path("big.png"), &paper, &error));
     EXPECT_TRUE(error.contains("600 x 600")) << error.toStdString();
+}
+
+// Files that open though Qt reads them in part, or with a name that is no UTF-8: the damage
+// told with the reader's reason, the rows the file does not hold white, the rest exact.
+TEST(FileHost, FilesReadInPartOpenWithTheirDamageTold) {
+    const QImage sample = Sample(8, 6, false);
+    const QByteArray bmp = Encoded(sample, "bmp");  // 24 bits a pixel: rows of 24 bytes
+    QByteArray topDown = bmp;
+    qToLittleEndian<qint32>(-6, topDown.data() + 22);
+    for (int y = 0; y < 6; ++y) topDown.replace(54 + 24 * y, 24, bmp.mid(54 + 24 * (5 - y), 24));
+    QByteArray farOffset = bmp;
+    qToLittleEndian<quint32>(5000, farOffset.data() + 10);
+    const QByteArray jpeg = Encoded(Sample(64, 64, false), "jpeg");
+    const QByteArray png = Encoded(Sample(64, 64, false), "png");
+    struct Case {
+        const char* name;
+        QByteArray fileName, bytes;
+        const char* damage;  // words of the reason, nullptr when read whole
+        int white;           // white rows at the top, or with a minus sign at the bottom
+        bool exact;          // the other rows are the sample's
+    };
+    const Case cases[] = {
+        {"top-down BMP", "top-down.bmp", topDown, nullptr, 0, true},
+        {"non-UTF-8 name", "caf\xe9-\xff.png", Encoded(sample, "png"), nullptr, 0, true},
+        {"BMP cut short", "cut.bmp", bmp.left(bmp.size() - 53), "it ends after 3 of its 6 rows", 3,
+         true},
+        {"BMP pixels past its end", "far.bmp", farOffset, "past its end at 198", 0, false},
+        {"JPEG cut short", "cut.jpg", jpeg.left(jpeg.size() / 2), "premature end", 0, false},
+        {"PNG cut short", "cut.png", png.left(png.size() / 2), "Unable to read image data", -1,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Path(NameFromNative(c.fileName));
+        Write(path, c.bytes);
+        ImageDocument doc;
+        QString error;
+        ASSERT_TRUE(LoadImageDocument(path, &doc, &error)) << Shown(error).toStdString();
+        const QString note = DamageNote(doc);
+        EXPECT_EQ(note.isEmpty(), c.damage == nullptr) << note.toStdString();
+        if (c.damage) {
+            EXPECT_TRUE(note.startsWith(path + " is damaged: part of it could not be read (") &&
+                        note.contains(c.damage) &&
+                        note.endsWith("). Writing back replaces it with what you see."))
+                << note.toStdString();
+        }
+        const QImage want = Sample(doc.width(), doc.height(), false);
+        for (int y = 0; y < want.height(); ++y) {
+            const bool blank = c.white > 0 ? y < c.white : y >= want.height() + c.white;
+            for (int x = 0; x < want.width() && (blank || c.exact); ++x)
+                ASSERT_EQ(doc.r.at(x, y), blank ? 255 : qRed(want.pixel(x, y))) << x << "," << y;
+        }
+        FileHost host(std::move(doc), DefaultPaper(), QString());
+        SendWithRed(host, 0, 0, host.Tarn_GetRBuffer().at(0, 0));
+        EXPECT_EQ(Bytes(path), c.bytes);  // not written back without a change
+        SendWithRed(host, 0, 0, 1);
+        EXPECT_EQ(::access((NativeName(path) + '~').constData(), F_OK), 0);
+    }
+    EXPECT_TRUE(Shown(Path(NameFromNative("caf\xe9-\xff.png"))).endsWith("/caf\\xE9-\\xFF.png"));
 }
 
 TEST(FileHost, FormatsThatCannotBeWrittenBackAreRefusedAtStart) {

@@ -3,10 +3,11 @@
 
 #include "app/qt/application.h"
 #include "app/qt/command_line.h"
+#include "host/qt/file_name.h"
 
 int main(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << NameFromNative(argv[i]);
     const CommandLine cl = ParseCommandLine(arguments);
     if (cl.exitNow) {
         std::fputs(qPrintable(cl.output), cl.exitCode == 0 ? stdout : stderr);
