@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) arguments << NameFromNative(argv[i]);
     const CommandLine cl = ParseCommandLine(arguments);
     if (cl.exitNow) {
-        std::fputs(qPrintable(cl.output), cl.exitCode == 0 ? stdout : stderr);
+        std::fputs(qPrintable(Shown(cl.output)), cl.exitCode == 0 ? stdout : stderr);
         return cl.exitCode;
     }
     // Every pointer and tablet move is a stroke point: no merging of high-rate events.

@@ -40,10 +40,13 @@ ReaderWarnings::~ReaderWarnings() {
 void ReaderWarnings::Handle(QtMsgType type, const QMessageLogContext& context,
                             const QString& text) {
     ReaderWarnings* self = innermost;
-    // The PNG reader tells libpng's errors as information of its own category.
-    const bool reader =
-        context.category && std::strncmp(context.category, "qt.gui.imageio", 14) == 0;
-    if (self && (type == QtWarningMsg || type == QtCriticalMsg || (type == QtInfoMsg && reader)) &&
+    // The PNG reader tells libpng's errors as information of its own category. A colour
+    // profile Qt cannot use is no damage to the pixels (and is told as not written back).
+    const char* category = context.category ? context.category : "";
+    const bool reader = std::strncmp(category, "qt.gui.imageio", 14) == 0;
+    const bool warning = (type == QtWarningMsg || type == QtCriticalMsg) &&
+                         std::strncmp(category, "qt.gui.icc", 10) != 0;
+    if (self && (warning || (type == QtInfoMsg && reader)) &&
         std::this_thread::get_id() == self->thread_) {
         self->lines_ << text.trimmed();
         return;
@@ -123,6 +126,8 @@ BmpRows ReadBmpRows(const QByteArray& bytes) {
     if (width <= 0 || height == 0 || height == INT32_MIN || bits <= 0 || bits > 32) return rows;
     rows.plain = true;
     rows.offset = Le(bytes, 10, 4);
+    rows.fileBytes = bytes.size();
+    rows.startsPastEnd = rows.offset >= bytes.size();
     rows.topDown = height < 0;
     rows.height = static_cast<int>(std::abs(height));
     const int64_t stride = (width * bits + 31) / 32 * 4;
@@ -131,12 +136,12 @@ BmpRows ReadBmpRows(const QByteArray& bytes) {
     return rows;
 }
 
-QString BmpShortfall(const BmpRows& rows, qint64 fileBytes) {
+QString BmpShortfall(const BmpRows& rows) {
     if (!rows.plain) return {};
-    if (rows.offset >= fileBytes)
+    if (rows.startsPastEnd)
         return QStringLiteral("its pixels are said to start at byte %1, past its end at %2")
             .arg(rows.offset)
-            .arg(fileBytes);
+            .arg(rows.fileBytes);
     if (rows.rowsInFile < rows.height)
         return QStringLiteral("it ends after %1 of its %2 rows")
             .arg(rows.rowsInFile)
@@ -146,7 +151,7 @@ QString BmpShortfall(const BmpRows& rows, qint64 fileBytes) {
 
 QImage WhitenMissingRows(QImage img, const BmpRows& rows) {
     // Past its end the reader read from wherever it stood: what it made of that is left as is.
-    if (!rows.plain || rows.rowsInFile >= rows.height || rows.rowsInFile == 0 ||
+    if (!rows.plain || rows.startsPastEnd || rows.rowsInFile >= rows.height ||
         img.height() != rows.height)
         return img;
     img = std::move(img).convertToFormat(img.hasAlphaChannel() ? QImage::Format_ARGB32

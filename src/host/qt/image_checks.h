@@ -13,6 +13,7 @@ class QImageReader;
 
 // The warnings Qt prints on this thread while this lives, kept instead of printed. The readers
 // say what stopped them this way only ("Corrupt JPEG data: premature end of data segment").
+// Readers run on one thread at a time (the program's main thread).
 class ReaderWarnings {
 public:
     ReaderWarnings();
@@ -44,15 +45,18 @@ QString HeaderFault(const QByteArray& bytes, const QByteArray& format);
 // really holds. For other files, and compressed rows, `plain` is false.
 struct BmpRows {
     bool plain = false;
-    qint64 offset = 0;
-    int height = 0;        // rows the header announces
-    int rowsInFile = 0;    // whole rows the bytes hold
-    bool topDown = false;  // a negative height in the header: the first row is the top one
+    qint64 offset = 0, fileBytes = 0;
+    bool startsPastEnd = false;  // the reader then reads on from the end of the header
+    int height = 0;              // rows the header announces
+    int rowsInFile = 0;          // whole rows the bytes hold
+    bool topDown = false;        // a negative height in the header: the first row is the top one
 };
 BmpRows ReadBmpRows(const QByteArray& bytes);
-// Why a BMP whose rows are laid out as rows says was read only in part; empty when whole.
-QString BmpShortfall(const BmpRows& rows, qint64 fileBytes);
-// img with the rows the file did not hold made white (Qt leaves them as memory held).
+// Why a BMP with plain rows could be read only in part (they start past its end, or it ends
+// before the last); empty when it holds them all.
+QString BmpShortfall(const BmpRows& rows);
+// img with the rows the file did not hold made white (Qt leaves them as whatever the memory
+// held).
 QImage WhitenMissingRows(QImage img, const BmpRows& rows);
 
 // "ico" for an icon or cursor file, whose reader finds the format but does not name it.

@@ -313,7 +313,7 @@ QImage Decode(const QString& path, Decoder& d, QString* error, QString* damage) 
         whole = d.reader.read(&img);
         if (!whole && img.size() != announced) img = QImage();
         const BmpRows rows = format == "bmp" ? ReadBmpRows(d.bytes) : BmpRows();
-        const QString shortfall = BmpShortfall(rows, d.bytes.size());
+        const QString shortfall = BmpShortfall(rows);
         if (!img.isNull() && !shortfall.isEmpty()) {
             img = WhitenMissingRows(std::move(img), rows);
             *damage = ReaderReason(d.reader, d.warnings, shortfall);
