@@ -170,8 +170,7 @@ std::optional<LeftJournal> SortLeftJournals(const CommandLine& cl, QStringList* 
     QStringList problems;
     std::vector<LeftJournal> left = FindLeftJournals(&problems);
     for (const QString& p : problems) std::fprintf(stderr, "marlo: %s\n", qPrintable(p));
-    const QString target =
-        cl.dbus || cl.image.isEmpty() ? QString() : QFileInfo(cl.image).absoluteFilePath();
+    const QString target = cl.dbus || cl.image.isEmpty() ? QString() : AbsoluteName(cl.image);
     std::optional<LeftJournal> resume;
     for (LeftJournal& l : left) {
         const JournalSummary& s = l.summary;

@@ -147,8 +147,7 @@ std::unique_ptr<Journal> StartSessionJournal(const QString& hostKind, const QStr
     s.pid = ::getpid();
     s.startedUnix = static_cast<int64_t>(std::time(nullptr));
     s.host = hostKind.toStdString();
-    s.image =
-        Local(hostKind == QLatin1String("file") ? QFileInfo(image).absoluteFilePath() : image);
+    s.image = Local(hostKind == QLatin1String("file") ? AbsoluteName(image) : image);
     if (hostKind == QLatin1String("file")) s.file = IdentityOfFile(s.image);
     s.undoBudget = UndoBudgetBytes();
     const QString path =

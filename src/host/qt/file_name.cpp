@@ -1,6 +1,7 @@
 #include "host/qt/file_name.h"
 
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <cstdlib>
@@ -84,6 +85,10 @@ QString CurrentFolder() {
         buffer.resize(buffer.size() * 2);
     }
     return NameFromNative(QByteArray(buffer.data()));
+}
+
+QString AbsoluteName(const QString& name) {
+    return QDir::cleanPath(QDir::isAbsolutePath(name) ? name : CurrentFolder() + '/' + name);
 }
 
 QString CanonicalPath(const QString& path) {

@@ -15,5 +15,8 @@ bool HasUndecodedBytes(const QString& name);
 QString Shown(const QString& text);
 // The current folder, decoded as above; empty when the system cannot name it.
 QString CurrentFolder();
+// name made absolute against the current folder and cleaned of "." and "..", as QFileInfo's
+// absoluteFilePath would, but without passing it through Qt's codec (which loses such bytes).
+QString AbsoluteName(const QString& name);
 // path with every link and "." or ".." resolved, as realpath gives it; empty when it cannot be.
 QString CanonicalPath(const QString& path);

@@ -1,5 +1,6 @@
 #include "host/qt/image_file.h"
 
+#include <sys/stat.h>
 #include <zlib.h>
 #include <QBuffer>
 #include <QDir>
@@ -18,6 +19,7 @@
 
 #include "core/large_pages.h"
 #include "core/memory_budget.h"
+#include "host/qt/file_name.h"
 #include "host/qt/image_checks.h"
 
 namespace {
@@ -514,7 +516,9 @@ bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QBy
 QString NewUntitledPath(const QString& folder) {
     const QDir dir(folder);
     QString name = QStringLiteral("untitled.png");
-    for (int n = 1; dir.exists(name); ++n) name = QStringLiteral("untitled-%1.png").arg(n);
+    struct stat st;
+    for (int n = 1; ::lstat(NativeName(dir.absoluteFilePath(name)).constData(), &st) == 0; ++n)
+        name = QStringLiteral("untitled-%1.png").arg(n);
     return dir.absoluteFilePath(name);
 }
 
