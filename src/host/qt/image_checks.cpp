@@ -3,14 +3,16 @@
 #include <zlib.h>
 #include <QImageReader>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-// The innermost ReaderWarnings alive: the message handler is one for the whole program.
-ReaderWarnings* innermost = nullptr;
+// The innermost ReaderWarnings alive: the message handler is one for the whole program, and
+// other threads' messages pass through it too.
+std::atomic<ReaderWarnings*> innermost = nullptr;
 
 uint32_t Le(const QByteArray& b, qsizetype at, int bytes) {
     uint32_t v = 0;
@@ -25,16 +27,15 @@ uint32_t Be32(const QByteArray& b, qsizetype at) {
 
 }  // namespace
 
-ReaderWarnings::ReaderWarnings()
-    : previous_(qInstallMessageHandler(Handle)),
-      thread_(std::this_thread::get_id()),
-      outer_(innermost) {
+// The outermost installs the handler and puts the program's back; the others pass on to it.
+ReaderWarnings::ReaderWarnings() : thread_(std::this_thread::get_id()), outer_(innermost) {
+    previous_ = outer_ ? outer_->previous_ : qInstallMessageHandler(Handle);
     innermost = this;
 }
 
 ReaderWarnings::~ReaderWarnings() {
     innermost = outer_;
-    qInstallMessageHandler(previous_);
+    if (!outer_) qInstallMessageHandler(previous_);
 }
 
 void ReaderWarnings::Handle(QtMsgType type, const QMessageLogContext& context,

@@ -26,9 +26,9 @@ public:
 
 private:
     static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& text);
-    QtMessageHandler previous_;
     std::thread::id thread_;
     ReaderWarnings* outer_;
+    QtMessageHandler previous_;  // the program's handler
     QStringList lines_;
 };
 
