@@ -8,6 +8,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 #include <QBuffer>
 #include <QColorSpace>
 #include <QDir>
@@ -17,12 +18,14 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
+#include <QtEndian>
 #include <csignal>
 
 #include "app/qt/command_line.h"
 #include "app/qt/make_host.h"
 #include "core/errors.h"
 #include "host/qt/file_host.h"
+#include "host/qt/file_name.h"
 #include "host/qt/image_file.h"
 #include "qt_test_support.h"
 
@@ -40,9 +43,11 @@ QImage Sample(int w, int h, bool alpha) {
     return img;
 }
 
+// Through the file's own bytes, so any name the file system holds will do.
 QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QFile f;
+    const int fd = ::open(NativeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    return f.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle) ? f.readAll() : QByteArray();
 }
 
 mode_t Mode(const QString& path) {
@@ -51,8 +56,10 @@ mode_t Mode(const QString& path) {
 }
 
 void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QFile f;
+    const int fd =
+        ::open(NativeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_TRUE(f.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle));
     f.write(bytes);
 }
 
@@ -93,6 +100,55 @@ QByteArray JpegSegment(uchar marker, const QByteArray& data) {
     return QByteArray{"\xFF"} + char(marker) + char(n >> 8) + char(n & 255) + data;
 }
 
+QByteArray BigEndian32(quint32 v) {
+    QByteArray b(4, 0);
+    qToBigEndian(v, b.data());
+    return b;
+}
+
+// A PNG chunk: length, type, data and the CRC-32 of type and data.
+QByteArray PngChunk(const char* type, const QByteArray& data) {
+    const QByteArray typed = type + data;
+    return BigEndian32(data.size()) + typed +
+           BigEndian32(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), typed.size()));
+}
+
+// An animated PNG of `frames` frames of 8 x 6, the first its default image, all of the same
+// pixels (the IDAT of Qt's PNG).
+QByteArray AnimatedPng(int frames) {
+    const QByteArray png = Encoded(Sample(8, 6, false), "png");
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    const QByteArray pixels = png.mid(idat + 8, qFromBigEndian<quint32>(png.constData() + idat));
+    QByteArray out = png.left(idat) + PngChunk("acTL", BigEndian32(frames) + QByteArray(4, 0));
+    // fcTL after its sequence number: 8 x 6 at (0, 0), shown 1/10 s, no disposal, no blending.
+    const QByteArray control("\0\0\0\x08\0\0\0\x06\0\0\0\0\0\0\0\0\0\x01\0\x0a\0\0", 22);
+    for (quint32 f = 0, seq = 0; f < quint32(frames); ++f) {
+        out += PngChunk("fcTL", BigEndian32(seq++) + control);
+        out += f == 0 ? PngChunk("IDAT", pixels) : PngChunk("fdAT", BigEndian32(seq++) + pixels);
+    }
+    return out + PngChunk("IEND", {});
+}
+
+// An icon file with one PNG picture for each size.
+QByteArray IconOfSizes(const QList<int>& sizes) {
+    QByteArray head(6, 0), pictures;
+    head[2] = 1;
+    head[4] = char(sizes.size());
+    quint32 at = 6 + 16 * quint32(sizes.size());
+    for (int s : sizes) {
+        const QByteArray png = Encoded(Sample(s, s, true), "png");
+        QByteArray entry(16, 0);
+        entry[0] = entry[1] = char(s & 255);  // 0 for 256
+        entry[4] = 1;
+        entry[6] = 32;
+        qToLittleEndian<quint32>(png.size(), entry.data() + 8);
+        qToLittleEndian<quint32>(at + pictures.size(), entry.data() + 12);
+        head += entry;
+        pictures += png;
+    }
+    return head + pictures;
+}
+
 QString MarloBinary() { return qEnvironmentVariable("MARLO_BINARY_DIR") + "/src/marlo"; }
 
 struct RunResult {
@@ -104,7 +160,7 @@ struct RunResult {
 // beforeSignal runs).
 RunResult RunMarlo(const QStringList& args, int signal = 0,
                    const std::function<void()>& beforeSignal = {},
-                   const QString& folder = TempDir()) {
+                   const QString& folder = TempDir(), const QString& program = MarloBinary()) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -112,7 +168,7 @@ RunResult RunMarlo(const QStringList& args, int signal = 0,
     if (signal != 0) env.insert("MARLO_SAY_READY", "1");
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(folder);
-    p.start(MarloBinary(), args);
+    p.start(program, args);
     EXPECT_TRUE(p.waitForStarted());
     QByteArray err;
     if (signal != 0 && WaitForOutput(p, &err, "marlo: ready\n", QProcess::StandardError)) {
@@ -400,10 +456,16 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
     ASSERT_TRUE(Sample(600, 600, false).save(Path("big.png")));
     QDir().mkpath(Path("a-folder.png"));
     ::mkfifo(QFile::encodeName(Path("pipe.png")).constData(), 0600);
+    Write(Path("cut-header.png"), Bytes(Path("good.png")).left(24));
+    Write(Path("animated.png"), AnimatedPng(3));
+    Write(Path("sizes.ico"), IconOfSizes({16, 32, 64, 256}));
     const Refusal<QString> cases[] = {
         {"missing", Path("missing.png"), "no such file"},
         {"not an image", Path("not-an-image.png"), "not a picture"},
         {"damaged header", Path("damaged.png"), "PNG file is damaged"},
+        {"header cut short", Path("cut-header.png"), "ends at byte 24, inside its header"},
+        {"animated PNG", Path("animated.png"), "holds 3 frames; Marlo would paint the first"},
+        {"icon of four sizes", Path("sizes.ico"), "holds 4 icons of different sizes"},
         {"a folder", Path("a-folder.png"), "is a folder"},
         {"a named pipe", Path("pipe.png"), "is a named pipe"},
         {"a device", "/dev/null", "is a device"},
@@ -419,11 +481,73 @@ TEST(FileHost, LoadFailuresGiveOneLineReasons) {
         EXPECT_TRUE(error.contains(c.words)) << c.name << ": " << error.toStdString();
         EXPECT_TRUE(error.startsWith(c.input)) << c.name << ": " << error.toStdString();
         EXPECT_FALSE(error.contains('\n'));
+        EXPECT_FALSE(error.contains("Unknown error")) << c.name << ": " << error.toStdString();
     }
     Plane paper;
     QString error;
     EXPECT_FALSE(LoadGreyPlane(Path("big.png"), &paper, &error));
     EXPECT_TRUE(error.contains("600 x 600")) << error.toStdString();
+}
+
+// Files that open though Qt reads them in part, or with a name that is no UTF-8: the damage
+// told with the reader's reason, the rows the file does not hold white, the rest exact.
+TEST(FileHost, FilesReadInPartOpenWithTheirDamageTold) {
+    const QImage sample = Sample(8, 6, false);
+    const QByteArray bmp = Encoded(sample, "bmp");  // 24 bits a pixel: rows of 24 bytes
+    QByteArray topDown = bmp;
+    qToLittleEndian<qint32>(-6, topDown.data() + 22);
+    for (int y = 0; y < 6; ++y) topDown.replace(54 + 24 * y, 24, bmp.mid(54 + 24 * (5 - y), 24));
+    QByteArray farOffset = bmp;
+    qToLittleEndian<quint32>(5000, farOffset.data() + 10);
+    const QByteArray jpeg = Encoded(Sample(64, 64, false), "jpeg");
+    const QByteArray png = Encoded(Sample(64, 64, false), "png");
+    struct Case {
+        const char* name;
+        QByteArray fileName, bytes;
+        const char* damage;  // words of the reason, nullptr when read whole
+        int white;           // white rows at the top, or with a minus sign at the bottom
+        bool exact;          // the other rows are the sample's
+    };
+    const Case cases[] = {
+        {"top-down BMP", "top-down.bmp", topDown, nullptr, 0, true},
+        {"non-UTF-8 name", "caf\xe9-\xff.png", Encoded(sample, "png"), nullptr, 0, true},
+        {"BMP cut short", "cut.bmp", bmp.left(bmp.size() - 53), "it ends after 3 of its 6 rows", 3,
+         true},
+        {"BMP pixels past its end", "far.bmp", farOffset, "past its end at 198", 0, false},
+        {"JPEG cut short", "cut.jpg", jpeg.left(jpeg.size() / 2), "premature end", 0, false},
+        {"PNG cut short", "cut.png", png.left(png.size() / 2), "Unable to read image data", -1,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Path(NameFromNative(c.fileName));
+        Write(path, c.bytes);
+        ImageDocument doc;
+        QString error;
+        ASSERT_TRUE(LoadImageDocument(path, &doc, &error)) << Shown(error).toStdString();
+        const QString note = DamageNote(doc);
+        EXPECT_EQ(note.isEmpty(), c.damage == nullptr) << note.toStdString();
+        if (c.damage) {
+            EXPECT_TRUE(note.startsWith(path + " is damaged: part of it could not be read (") &&
+                        note.contains(c.damage) &&
+                        note.endsWith("). Writing back replaces it with what you see."))
+                << note.toStdString();
+        }
+        const QImage want = Sample(doc.width(), doc.height(), false);
+        for (int y = 0; y < want.height(); ++y) {
+            const bool blank = c.white > 0 ? y < c.white : y >= want.height() + c.white;
+            for (int x = 0; x < want.width() && (blank || c.exact); ++x)
+                ASSERT_EQ(doc.r.at(x, y), blank ? 255 : qRed(want.pixel(x, y))) << x << "," << y;
+        }
+        FileHost host(std::move(doc), DefaultPaper(), QString());
+        SendWithRed(host, 0, 0, host.Tarn_GetRBuffer().at(0, 0));
+        EXPECT_EQ(Bytes(path), c.bytes);  // not written back without a change
+        SendWithRed(host, 0, 0, 1);
+        // Qt's temporary folder cannot remove what it cannot name.
+        EXPECT_EQ(::unlink((NativeName(path) + '~').constData()), 0);
+        ::unlink(NativeName(path).constData());
+    }
+    EXPECT_TRUE(Shown(Path(NameFromNative("caf\xe9-\xff.png"))).endsWith("/caf\\xE9-\\xFF.png"));
 }
 
 TEST(FileHost, FormatsThatCannotBeWrittenBackAreRefusedAtStart) {
@@ -543,6 +667,20 @@ TEST(MarloProgram, TellsAtStartWhatCannotBeWrittenBack) {
     FileHost host = Open(path);
     SendWithRed(host, 1, 1, 0);
     EXPECT_FALSE(Bytes(path).contains("ICC_PROFILE"));
+
+    // A JPEG cut short, named with bytes that are no UTF-8 (passed as such by the shell).
+    const QString cut = Path(NameFromNative("cut-\xff.jpg"));
+    const QByteArray jpeg = Encoded(Sample(64, 64, false), "jpeg");
+    Write(cut, jpeg.left(jpeg.size() / 2));
+    const RunResult damaged =
+        RunMarlo({"-c", "exec \"$0\" \"$(printf 'cut-\\377.jpg')\"", MarloBinary()}, SIGTERM, {},
+                 TempDir(), "/bin/sh");
+    EXPECT_EQ(damaged.exitCode, 0) << damaged.stderrText.toStdString();
+    EXPECT_TRUE(damaged.stderrText.contains(Shown(cut) + " is damaged: part of it could not be "
+                                                         "read (Corrupt JPEG data"))
+        << damaged.stderrText.toStdString();
+    EXPECT_EQ(Bytes(cut), jpeg.left(jpeg.size() / 2));
+    ::unlink(NativeName(cut).constData());
 }
 
 TEST(MarloProgram, HelpAndVersion) {

@@ -3,13 +3,14 @@
 
 #include "app/qt/application.h"
 #include "app/qt/command_line.h"
+#include "host/qt/file_name.h"
 
 int main(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << NameFromNative(argv[i]);
     const CommandLine cl = ParseCommandLine(arguments);
     if (cl.exitNow) {
-        std::fputs(qPrintable(cl.output), cl.exitCode == 0 ? stdout : stderr);
+        std::fputs(qPrintable(Shown(cl.output)), cl.exitCode == 0 ? stdout : stderr);
         return cl.exitCode;
     }
     // Every pointer and tablet move is a stroke point: no merging of high-rate events.

@@ -10,6 +10,7 @@
 #include "app/qt/application.h"
 #include "app/qt/make_host.h"
 #include "host/qt/dbus_interface.h"
+#include "host/qt/file_name.h"
 #include "host/qt/image_file.h"
 #include "host/qt/session_bus.h"
 #include "host/qt/tarnwick_service.h"
@@ -19,12 +20,12 @@ namespace {
 
 // One line on stdout, flushed at once: people and scripts watch for these.
 void Say(const QString& line) {
-    std::fprintf(stdout, "tarnwick-host: %s\n", line.toLocal8Bit().constData());
+    std::fprintf(stdout, "tarnwick-host: %s\n", Shown(line).toLocal8Bit().constData());
     std::fflush(stdout);
 }
 
 int Fail(const QString& line) {
-    std::fprintf(stderr, "tarnwick-host: %s\n", line.toLocal8Bit().constData());
+    std::fprintf(stderr, "tarnwick-host: %s\n", Shown(line).toLocal8Bit().constData());
     return 1;
 }
 
@@ -33,7 +34,7 @@ int Fail(const QString& line) {
 int main(int argc, char** argv) {
     // The command line is read before the window system is: --help works without a display.
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << NameFromNative(argv[i]);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Serves IMAGE to Marlo over the D-Bus session bus (name and interface "

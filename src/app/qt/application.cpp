@@ -24,6 +24,7 @@
 #include "host/host.h"
 #include "host/qt/dbus_host.h"
 #include "host/qt/file_host.h"
+#include "host/qt/file_name.h"
 #include "palette/qt/form2.h"
 
 namespace {
@@ -128,7 +129,8 @@ bool OnRealDisplay() {
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
 
-void ReportStartFailure(const QString& error) {
+void ReportStartFailure(const QString& failure) {
+    const QString error = Shown(failure);
     std::fprintf(stderr, "marlo: %s\n", qPrintable(error));
     if (OnRealDisplay()) ShowMessage(nullptr, QStringLiteral("Marlo could not start: ") + error);
 }
@@ -168,19 +170,18 @@ std::optional<LeftJournal> SortLeftJournals(const CommandLine& cl, QStringList* 
     QStringList problems;
     std::vector<LeftJournal> left = FindLeftJournals(&problems);
     for (const QString& p : problems) std::fprintf(stderr, "marlo: %s\n", qPrintable(p));
-    const QString target =
-        cl.dbus || cl.image.isEmpty() ? QString() : QFileInfo(cl.image).absoluteFilePath();
+    const QString target = cl.dbus || cl.image.isEmpty() ? QString() : AbsoluteName(cl.image);
     std::optional<LeftJournal> resume;
     for (LeftJournal& l : left) {
         const JournalSummary& s = l.summary;
         const bool same = !resume && !target.isEmpty() && s.session.host == "file" &&
-                          QFile::decodeName(QByteArray::fromStdString(s.session.image)) == target &&
+                          NameFromNative(QByteArray::fromStdString(s.session.image)) == target &&
                           IdentityOfFile(s.session.image) == s.lastFile;
         if (same && s.changedSinceSent && AskYesNo(nullptr, RecoveryQuestion(l))) {
             resume = std::move(l);
             continue;
         }
-        const QString line = RescueLeftJournal(l);
+        const QString line = Shown(RescueLeftJournal(l));
         if (line.isEmpty()) continue;
         std::fprintf(stderr, "marlo: %s\n", qPrintable(line));
         told->append(line);
@@ -213,6 +214,7 @@ int RunMarlo(const CommandLine& cl) {
         ReportStartFailure(error);
         return 1;
     }
+    notice = Shown(notice);
     if (!notice.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(notice));
     CatchEndSignals();
     Form1* window = StartMarlo(host, &error);
@@ -227,7 +229,8 @@ int RunMarlo(const CommandLine& cl) {
     const QPointer<Form1> canvas(window);
     if (!notice.isEmpty()) ShowNotice(window, notice);
     for (const QString& line : told) ShowNotice(window, line);
-    const auto tell = [canvas](const QString& line) {
+    const auto tell = [canvas](const QString& text) {
+        const QString line = Shown(text);
         std::fprintf(stderr, "marlo: %s\n", qPrintable(line));
         if (canvas) ShowNotice(canvas, line);
     };
@@ -258,7 +261,7 @@ int RunMarlo(const CommandLine& cl) {
         });
     QApplication::exec();
     const QString kept = EndSessionJournal(std::move(journal), fileHost && fileHost->Rescued());
-    if (!kept.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(kept));
+    if (!kept.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(Shown(kept)));
     // The close's write-back failed: the painting went to a rescue file, and the message says
     // where. It was printed when it happened; a real display shows it too.
     if (!Windows.LostWriteBack.isEmpty()) {

@@ -1,12 +1,16 @@
 #include "app/qt/make_host.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QStringList>
+#include <cerrno>
 
 #include "app/startup.h"
 #include "core/errors.h"
+#include "host/qt/file_name.h"
 
 namespace {
 
@@ -17,7 +21,7 @@ bool AbsoluteImagePath(const QString& image, QString* path, QString* error) {
         *path = QDir::cleanPath(image);
         return true;
     }
-    const QString here = QDir::currentPath();
+    const QString here = CurrentFolder();
     if (here.isEmpty()) {
         *error = QStringLiteral(
                      "%1: the current folder's path is too long for the system to name; "
@@ -34,17 +38,17 @@ bool AbsoluteImagePath(const QString& image, QString* path, QString* error) {
 bool NewCanvas(const CommandLine& cl, const QString& path, ImageDocument* doc, QString* error) {
     const int w = cl.width > 0 ? cl.width : kNewCanvasWidth;
     const int h = cl.height > 0 ? cl.height : kNewCanvasHeight;
-    const QFileInfo folder(QFileInfo(path).absolutePath());
-    if (!folder.isDir()) {
-        *error = QStringLiteral("%1: the folder %2 does not exist")
-                     .arg(path, QDir::toNativeSeparators(folder.filePath()));
+    const QString folder = QFileInfo(path).absolutePath();
+    struct stat st;
+    if (::stat(NativeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        *error = QStringLiteral("%1: the folder %2 does not exist").arg(path, folder);
         return false;
     }
-    if (!folder.isWritable()) {
+    if (::access(NativeName(folder).constData(), W_OK) != 0) {
         *error = QStringLiteral(
                      "%1: the folder %2 is not writable, so the new canvas could not "
                      "be written there")
-                     .arg(path, QDir::toNativeSeparators(folder.filePath()));
+                     .arg(path, folder);
         return false;
     }
     // Written in the format its name says (PNG when the name says none Qt writes).
@@ -81,7 +85,7 @@ bool NewCanvas(const CommandLine& cl, const QString& path, ImageDocument* doc, Q
 std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
     ImageDocument doc;
     if (cl.image.isEmpty()) {
-        const QString here = QDir::currentPath();
+        const QString here = CurrentFolder();
         if (here.isEmpty()) {
             *error = QStringLiteral(
                 "the current folder's path is too long for the system to name; start "
@@ -94,10 +98,10 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
     } else {
         QString path;
         if (!AbsoluteImagePath(cl.image, &path, error)) return nullptr;
-        const QFileInfo file(path);
         // For marlo, a name that holds nothing yet (not even a dangling link) is a new canvas;
         // tarnwick-host serves only files that exist.
-        if (cl.newIfMissing && !file.exists() && !file.isSymLink()) {
+        struct stat st;
+        if (cl.newIfMissing && ::lstat(NativeName(path).constData(), &st) != 0 && errno == ENOENT) {
             if (!NewCanvas(cl, path, &doc, error)) return nullptr;
             const QString loss = FormatLossNote(doc);
             *notice = QStringLiteral("new canvas %1").arg(path) +
@@ -118,7 +122,10 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
                          .arg(cl.image)};
         notes << ExtrasLossNote(doc.path, doc.extras);
         notes.removeAll(QString());
-        *notice = notes.join(QStringLiteral("; "));
+        // The damage first: a sentence of its own.
+        *notice = QStringList({DamageNote(doc), notes.join(QStringLiteral("; "))})
+                      .join(QLatin1Char(' '))
+                      .trimmed();
     }
     Plane paper;
     if (cl.paper.isEmpty()) {
@@ -131,7 +138,8 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
         return nullptr;
     }
     // Marlo's palette may be shown from another folder: the wallpaper by its absolute path.
-    const QString wallpaper =
-        cl.wallpaper.isEmpty() ? QString() : QFileInfo(cl.wallpaper).absoluteFilePath();
+    QString wallpaper;
+    if (!cl.wallpaper.isEmpty() && !AbsoluteImagePath(cl.wallpaper, &wallpaper, error))
+        return nullptr;
     return std::make_shared<FileHost>(std::move(doc), std::move(paper), wallpaper);
 }

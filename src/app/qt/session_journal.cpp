@@ -15,13 +15,14 @@
 #include "canvas/undo.h"
 #include "core/module1.h"
 #include "core/wiring.h"
+#include "host/qt/file_name.h"
 #include "host/qt/rescue_copy.h"
 #include "journal/replay.h"
 
 namespace {
 
-std::string Local(const QString& s) { return QFile::encodeName(s).toStdString(); }
-QString FromLocal(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
+std::string Local(const QString& s) { return NativeName(s).toStdString(); }
+QString FromLocal(const std::string& s) { return NameFromNative(QByteArray::fromStdString(s)); }
 
 // The writer's thread says a failure once; the painter hears it on the UI thread.
 std::function<void(const std::string&)> OnUiThread(std::function<void(const QString&)> tell) {
@@ -146,8 +147,7 @@ std::unique_ptr<Journal> StartSessionJournal(const QString& hostKind, const QStr
     s.pid = ::getpid();
     s.startedUnix = static_cast<int64_t>(std::time(nullptr));
     s.host = hostKind.toStdString();
-    s.image =
-        Local(hostKind == QLatin1String("file") ? QFileInfo(image).absoluteFilePath() : image);
+    s.image = Local(hostKind == QLatin1String("file") ? AbsoluteName(image) : image);
     if (hostKind == QLatin1String("file")) s.file = IdentityOfFile(s.image);
     s.undoBudget = UndoBudgetBytes();
     const QString path =

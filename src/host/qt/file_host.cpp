@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/errors.h"
+#include "host/qt/file_name.h"
 #include "host/qt/rescue_copy.h"
 
 FileHost::FileHost(ImageDocument doc, Plane paper, QString wallpaper)
@@ -20,9 +21,7 @@ void FileHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
     if (window_) window_->ShowCanvas();
 }
 
-std::string FileHost::ImageName() {
-    return QFileInfo(doc_.path).fileName().toLocal8Bit().toStdString();
-}
+std::string FileHost::ImageName() { return Shown(QFileInfo(doc_.path).fileName()).toStdString(); }
 
 void FileHost::Replace(Plane& target, const Plane& plane) {
     if (!plane.sizeIs(doc_.width(), doc_.height()))
@@ -35,13 +34,13 @@ void FileHost::Replace(Plane& target, const Plane& plane) {
 }
 
 void FileHost::Tell(const QString& line) {
-    std::fprintf(stderr, "marlo: %s\n", qPrintable(line));
-    if (notice_) notice_(line);
+    std::fprintf(stderr, "marlo: %s\n", qPrintable(Shown(line)));
+    if (notice_) notice_(Shown(line));
 }
 
 std::string FileHost::Describe(bool sending) {
     return (sending ? QStringLiteral("writes %1") : QStringLiteral("reads %1"))
-        .arg(QFileInfo(doc_.path).fileName())
+        .arg(Shown(QFileInfo(doc_.path).fileName()))
         .toStdString();
 }
 
@@ -53,14 +52,14 @@ void FileHost::tarn_Refresh() {
         rescued_ = false;
         return;
     }
-    failure_ = Rescue(error);
+    failure_ = Shown(Rescue(error));
     std::fprintf(stderr, "marlo: %s\n", qPrintable(failure_));
     throw HostError(failure_.toStdString());
 }
 
 bool FileHost::WriteBack(QString* error) {
     // Through a symbolic link the file it points to is written; the link stays a link.
-    const QString resolved = QFileInfo(doc_.path).canonicalFilePath();
+    const QString resolved = CanonicalPath(doc_.path);
     const QString path = resolved.isEmpty() ? doc_.path : resolved;
     QByteArray bytes;
     if (!EncodeImageDocument(doc_, doc_.format, &bytes, error)) return false;

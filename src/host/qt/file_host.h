@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "host/host.h"
+#include "host/qt/file_name.h"
 #include "host/qt/image_file.h"
 
 class FileHost : public Host {
@@ -36,7 +37,7 @@ public:
     void Tarn_SetGbuffer(const Plane& plane) override { Replace(doc_.g, plane); }
     void Tarn_SetBbuffer(const Plane& plane) override { Replace(doc_.b, plane); }
     void tarn_Refresh() override;
-    std::string Tarn_WallpaperFilename() override { return wallpaper_.toStdString(); }
+    std::string Tarn_WallpaperFilename() override { return NativeName(wallpaper_).toStdString(); }
     // "reads NAME" / "writes NAME": the file's name without its folder.
     std::string Describe(bool sending) override;
     std::string ImageName() override;

@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "core/large_pages.h"
+#include "host/qt/file_name.h"
 
 namespace {
 
-QByteArray Native(const QString& path) { return QFile::encodeName(path); }
+QByteArray Native(const QString& path) { return NativeName(path); }
 
 FileStamp StampFromStat(const struct stat& st) {
     FileStamp s;
@@ -85,7 +86,7 @@ int CreateTempBeside(const QString& path, QString* temp) {
     const QString folder = QFileInfo(path).absolutePath();
     QByteArray pattern = Native(folder + QStringLiteral("/.marlo-XXXXXX"));
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd >= 0) *temp = QFile::decodeName(pattern);
+    if (fd >= 0) *temp = NameFromNative(pattern);
     return fd;
 }
 

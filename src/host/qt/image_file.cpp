@@ -1,5 +1,6 @@
 #include "host/qt/image_file.h"
 
+#include <sys/stat.h>
 #include <zlib.h>
 #include <QBuffer>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <thread>
@@ -17,6 +19,8 @@
 
 #include "core/large_pages.h"
 #include "core/memory_budget.h"
+#include "host/qt/file_name.h"
+#include "host/qt/image_checks.h"
 
 namespace {
 
@@ -202,8 +206,10 @@ private:
 
 QString Upper(const QByteArray& format) { return QString::fromLatin1(format).toUpper(); }
 
-// The decoder for bytes, its format found from the content (never from the file's name).
+// The decoder for bytes, its format found from the content (never from the file's name). What
+// Qt warns while it reads is kept as the reader's reasons.
 struct Decoder {
+    ReaderWarnings warnings;
     QByteArray bytes;
     QBuffer buffer;
     QImageReader reader;
@@ -213,6 +219,12 @@ struct Decoder {
         reader.setDecideFormatFromContent(true);
         reader.setAutoTransform(false);
     }
+    QByteArray Format() {
+        const QByteArray named = reader.format();
+        if (!named.isEmpty()) return named;
+        const QByteArray sniffed = SniffedFormat(bytes);
+        return !sniffed.isEmpty() && reader.canRead() ? sniffed : QByteArray();
+    }
 };
 
 // Reads path's header and checks that its pixels fit: the format known, the size readable,
@@ -220,15 +232,19 @@ struct Decoder {
 // *error set.
 QSize CheckedHeader(const QString& path, Decoder& d, int64_t bytesPerPixel, int64_t budget,
                     QString* error) {
-    const QByteArray format = d.reader.format();
+    const QByteArray format = d.Format();
     if (format.isEmpty()) {
         *error = QStringLiteral("%1: not a picture in a format Marlo can read").arg(path);
         return {};
     }
-    const QSize size = d.reader.size();
+    QSize size = d.reader.size();
+    // A top-down BMP: Qt's reader gives the header's negative height as the size, and reads the
+    // rows in their order.
+    if (format == "bmp" && size.height() < 0) size.setHeight(-size.height());
     if (!size.isValid()) {
+        const QString ours = HeaderFault(d.bytes, format);
         *error = QStringLiteral("%1: the %2 file is damaged; its size cannot be read (%3)")
-                     .arg(path, Upper(format), d.reader.errorString());
+                     .arg(path, Upper(format), ReaderReason(d.reader, d.warnings, ours));
         return {};
     }
     if (size.width() <= 0 || size.height() <= 0) {
@@ -262,10 +278,11 @@ QSize CheckedHeader(const QString& path, Decoder& d, int64_t bytesPerPixel, int6
     return size;
 }
 
-// For a large PNG, an image of the size and pixel format the reader announces, over memory that
-// asked for large pages, for the reader to decode into (the PNG reader fills every pixel of
-// the image it is given when size and format agree, else it makes its own); otherwise a null
-// image, and the reader makes its own.
+// For a PNG, an image of the size and pixel format the reader announces, over memory that asked
+// for large pages, for the reader to decode into (the PNG reader fills every pixel of the image
+// it is given when size and format agree, else it makes its own); otherwise a null image, and
+// the reader makes its own. It starts white (all bits set is white in every format but the
+// indexed ones, which are left to the reader): rows a damaged file does not hold stay so.
 QImage DecodeTarget(QImageReader& reader) {
     if (reader.format() != "png") return {};
     const QSize size = reader.size();
@@ -275,29 +292,43 @@ QImage DecodeTarget(QImageReader& reader) {
     const qsizetype line =
         ((qsizetype(size.width()) * depth + 31) / 32) * 4;  // 32-bit aligned rows
     const size_t bytes = static_cast<size_t>(line) * static_cast<size_t>(size.height());
-    if (depth <= 0 || bytes < (size_t(4) << 20)) return {};
+    if (depth < 8 || format == QImage::Format_Indexed8) return {};
     auto* data = static_cast<uchar*>(std::malloc(bytes));
     if (!data) throw std::bad_alloc();
     AdviseLargePages(data, bytes);
+    std::memset(data, 0xFF, bytes);
     return QImage(
         data, size.width(), size.height(), line, format, [](void* p) { std::free(p); }, data);
 }
 
-QImage Decode(const QString& path, Decoder& d, QString* error) {
-    const QByteArray format = d.reader.format();
+// The image as far as the reader could read it. A reader that stopped after decoding some of
+// it, warned, or was handed a BMP shorter than its rows leaves the reason in *damage.
+QImage Decode(const QString& path, Decoder& d, QString* error, QString* damage) {
+    const QByteArray format = d.Format();
     // Our own size check came first; Qt's allocation guard would refuse large images it allows.
     QImageReader::setAllocationLimit(0);
     QImage img;
+    bool whole = false;
     try {
+        const QSize announced = d.reader.size();  // a reader that failed no longer tells it
         img = DecodeTarget(d.reader);
-        if (!d.reader.read(&img)) img = QImage();
+        whole = d.reader.read(&img);
+        if (!whole && img.size() != announced) img = QImage();
+        const BmpRows rows = format == "bmp" ? ReadBmpRows(d.bytes) : BmpRows();
+        const QString shortfall = BmpShortfall(rows);
+        if (!img.isNull() && !shortfall.isEmpty()) {
+            img = WhitenMissingRows(std::move(img), rows);
+            *damage = ReaderReason(d.reader, d.warnings, shortfall);
+        } else if (!img.isNull() && (!whole || !d.warnings.Damage().isEmpty())) {
+            *damage = ReaderReason(d.reader, d.warnings);
+        }
     } catch (const std::bad_alloc&) {
         *error = QStringLiteral("%1: not enough memory to decode the image").arg(path);
         return {};
     }
     if (img.isNull())
         *error = QStringLiteral("%1: the %2 file is damaged (%3)")
-                     .arg(path, Upper(format), d.reader.errorString());
+                     .arg(path, Upper(format), ReaderReason(d.reader, d.warnings));
     return img;
 }
 
@@ -309,7 +340,7 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
     FileStamp stamp;
     if (!ReadRegularFile(path, budget, &bytes, &stamp, error)) return false;
     Decoder d(std::move(bytes));
-    const QByteArray format = d.reader.format();
+    const QByteArray format = d.Format();
     if (!format.isEmpty() && !QImageWriter::supportedImageFormats().contains(format)) {
         *error = QStringLiteral(
                      "%1: Marlo can read %2 files but cannot write them back; convert the "
@@ -320,7 +351,24 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
     // The file's bytes are held while the image is decoded: they count against the budget too.
     if (!CheckedHeader(path, d, kProgramBytesPerPixel, budget - d.bytes.size(), error).isValid())
         return false;
-    QImage img = Decode(path, d, error);
+    // Marlo paints one image and writes back one: the others would be in IMAGE~ only until the
+    // next session's first write replaced it, so such a file is not taken at all.
+    const int images = ImagesInFile(d.bytes, format, d.reader);
+    if (images > 1) {
+        const QString what = format == "ico"    ? QStringLiteral("icons of different sizes")
+                             : format == "tiff" ? QStringLiteral("pages")
+                                                : QStringLiteral("frames");
+        *error = QStringLiteral(
+                     "%1 holds %2 %3; Marlo would paint the first and write back only that "
+                     "one, so the others would be lost; save the one to paint as a file of "
+                     "its own first")
+                     .arg(path)
+                     .arg(images)
+                     .arg(what);
+        return false;
+    }
+    QString damage;
+    QImage img = Decode(path, d, error, &damage);
     if (img.isNull()) return false;
     ImageExtras extras = ReadExtras(d.bytes, format, img, d.reader);
     d.buffer.close();
@@ -329,6 +377,7 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
     out.path = path;
     out.format = format;
     out.stamp = stamp;
+    out.damage = damage;
     out.extras = std::move(extras);
     out.deeper = IsDeeper(img);
     const bool alpha = img.hasAlphaChannel();
@@ -467,7 +516,9 @@ bool EncodeImageDocument(const ImageDocument& doc, const QByteArray& format, QBy
 QString NewUntitledPath(const QString& folder) {
     const QDir dir(folder);
     QString name = QStringLiteral("untitled.png");
-    for (int n = 1; dir.exists(name); ++n) name = QStringLiteral("untitled-%1.png").arg(n);
+    struct stat st;
+    for (int n = 1; ::lstat(NativeName(dir.absoluteFilePath(name)).constData(), &st) == 0; ++n)
+        name = QStringLiteral("untitled-%1.png").arg(n);
     return dir.absoluteFilePath(name);
 }
 
@@ -489,6 +540,14 @@ QString FormatLossNote(const ImageDocument& doc) {
     return {};
 }
 
+QString DamageNote(const ImageDocument& doc) {
+    if (doc.damage.isEmpty()) return {};
+    return QStringLiteral(
+               "%1 is damaged: part of it could not be read (%2). Writing back replaces it "
+               "with what you see.")
+        .arg(doc.path, doc.damage);
+}
+
 QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budgetBytes,
                        QString* error) {
     QByteArray bytes;
@@ -497,7 +556,8 @@ QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budge
     Decoder d(std::move(bytes));
     if (!CheckedHeader(path, d, bytesPerPixel, budgetBytes - d.bytes.size(), error).isValid())
         return {};
-    return Decode(path, d, error);
+    QString damage;  // a picture behind the painting: what could be read of it serves
+    return Decode(path, d, error, &damage);
 }
 
 bool LoadGreyPlane(const QString& path, Plane* plane, QString* error) {

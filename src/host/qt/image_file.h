@@ -22,6 +22,7 @@ struct ImageDocument {
     Plane underR, underG, underB;
     bool deeper = false;  // more than 8 bits a channel: written back at 8 bits
     FileStamp stamp;      // the file as read (exists = false for a new canvas)
+    QString damage;       // why the reader read only part of the file; empty when it read all
     ImageExtras extras;   // what the file carries besides the pixels, written back with them
     int width() const { return r.width; }
     int height() const { return r.height; }
@@ -48,6 +49,8 @@ QString NewUntitledPath(const QString& folder);
 // A line to announce at start when the file's format cannot hold the painted colours exactly
 // (lossy or fewer colours); empty otherwise.
 QString FormatLossNote(const ImageDocument& doc);
+// A line to announce at start when the file could be read only in part; empty otherwise.
+QString DamageNote(const ImageDocument& doc);
 // A picture file (the paper, the wallpaper): a regular file whose header size fits within
 // budgetBytes at bytesPerPixel. Returns a null image with a one-line reason on failure.
 QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budgetBytes,

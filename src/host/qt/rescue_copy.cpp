@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "host/qt/file_name.h"
 #include "host/qt/file_ops.h"
 
 namespace {
@@ -20,10 +21,11 @@ QString DataRescueFolder() {
 QString RescueName(const QString& folder, const QString& imagePath) {
     QString base = QFileInfo(imagePath).completeBaseName();
     if (base.isEmpty()) base = QStringLiteral("painting");
-    while (base.toUtf8().size() > 180) base.chop(1);
+    while (NativeName(base).size() > 180) base.chop(1);
     const QDir dir(folder);
     QString name = base + QStringLiteral(".marlo-rescue.png");
-    for (int n = 1; QFileInfo::exists(dir.filePath(name)); ++n)
+    struct stat st;
+    for (int n = 1; ::lstat(NativeName(dir.filePath(name)).constData(), &st) == 0; ++n)
         name = base + QStringLiteral(".marlo-rescue-%1.png").arg(n);
     return dir.filePath(name);
 }

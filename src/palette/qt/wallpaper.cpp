@@ -7,6 +7,7 @@
 
 #include "core/memory_budget.h"
 #include "host/host.h"
+#include "host/qt/file_name.h"
 #include "host/qt/image_file.h"
 
 QImage LoadWallpaper(Host* host) {
@@ -17,11 +18,11 @@ QImage LoadWallpaper(Host* host) {
         // A name that is no picture (a pipe, a folder, a huge image) is told and left out: the
         // palette goes without. The tiles may take a small share of the memory available.
         QString error;
-        QImage picture =
-            LoadPictureFile(QString::fromStdString(name), 4, AvailableMemoryBytes() / 8, &error);
+        QImage picture = LoadPictureFile(NameFromNative(QByteArray::fromStdString(name)), 4,
+                                         AvailableMemoryBytes() / 8, &error);
         if (picture.isNull()) {
             std::fprintf(stderr, "marlo: %s; the palette has its plain background\n",
-                         qPrintable(error));
+                         qPrintable(Shown(error)));
             return {};
         }
         picture.setDevicePixelRatio(1);  // tiles step in pixels, whatever the file's name says
