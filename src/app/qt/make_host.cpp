@@ -4,9 +4,11 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QStringList>
+#include <cstdio>
 
 #include "app/startup.h"
 #include "core/errors.h"
+#include "host/qt/temp_files.h"
 
 namespace {
 
@@ -76,6 +78,21 @@ bool NewCanvas(const CommandLine& cl, const QString& path, ImageDocument* doc, Q
     return true;
 }
 
+// A Marlo killed while it wrote (SIGKILL, a crash) leaves its temporary file beside the image,
+// or beside the file a link names: removed at the next start on it (host/qt/temp_files.h).
+void RemoveTemporaryFilesLeftBeside(const QString& image) {
+    QStringList folders{QFileInfo(image).absolutePath()};
+    const QString target = QFileInfo(image).canonicalFilePath();
+    if (!target.isEmpty()) folders << QFileInfo(target).absolutePath();
+    folders.removeDuplicates();
+    for (const QString& folder : folders)
+        for (const QString& left : RemoveLeftTemporaryFiles(folder))
+            std::fprintf(stderr,
+                         "marlo: removed %s, a temporary file that a Marlo which ended while "
+                         "writing left there\n",
+                         qPrintable(left));
+}
+
 }  // namespace
 
 std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
@@ -109,7 +126,8 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
             return nullptr;
         }
     }
-    if (doc.stamp.exists) {
+    RemoveTemporaryFilesLeftBeside(doc.path);
+    if (doc.stamp.exists()) {
         QStringList notes{FormatLossNote(doc)};
         if (doc.deeper)
             notes = {QStringLiteral(

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 #include "host/qt/file_ops.h"
 
@@ -37,15 +38,17 @@ QString WriteRescueCopy(const ImageDocument& doc, QString* why) {
         *why = QStringLiteral("made either (%1)").arg(reason);
         return {};
     }
-    const mode_t mode = doc.stamp.exists ? doc.stamp.mode : NewFileMode();
+    const mode_t mode = doc.stamp.exists() ? doc.stamp.mode : NewFileMode();
     const QString dataFolder = DataRescueFolder();
+    QStringList tried;
     for (const QString& folder :
          {QFileInfo(doc.path).absolutePath(), dataFolder, QDir::tempPath()}) {
         if (folder == dataFolder) QDir().mkpath(folder);
         const QString name = RescueName(folder, doc.path);
         if (WriteFileAtomically(name, png, mode, &reason)) return name;
+        tried << reason;
     }
-    *why = QStringLiteral("written either (%1)").arg(reason);
+    *why = QStringLiteral("written either (%1)").arg(tried.join(QStringLiteral("; ")));
     return {};
 }
 
