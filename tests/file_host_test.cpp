@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,11 +54,6 @@ void Write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
-}
-
-bool MakeReadOnly(const QString& folder) {
-    return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
-                   nullptr) == 0;
 }
 
 FileHost Open(const QString& path) {
@@ -174,7 +170,7 @@ TEST(FileHost, WriteBackRules) {
         const char* mount;  // tmpfs size for the image's folder, or nullptr
         std::function<void(const QString& image)> fault;  // done after the image is opened
         bool fails;            // the write-back fails and the painting is rescued
-        const char* rescueIn;  // "image", "data" or "temp"
+        const char* rescueIn;  // "image", "data" or "temp"; nullptr: nowhere to write
     };
     const QString data = Path("wb-data");
     const QString temp = Path("wb-temp");
@@ -216,6 +212,20 @@ TEST(FileHost, WriteBackRules) {
              ASSERT_TRUE(MountTmpfs(data, "size=64k") && MakeReadOnly(data));
          },
          true, "temp"},
+        {"replaced by a link to another file", nullptr,
+         [](const QString& image) {
+             Write(QFileInfo(image).path() + "/victim.txt", "not a picture");
+             QFile::remove(image);
+             ASSERT_TRUE(QFile::link("victim.txt", image));
+         },
+         true, "image"},
+        {"nowhere to write", "1m",
+         [&](const QString& image) {
+             ASSERT_TRUE(MakeReadOnly(QFileInfo(image).path()));
+             ASSERT_TRUE(MountTmpfs(data, "size=64k") && MakeReadOnly(data));
+             ASSERT_TRUE(MountTmpfs(temp, "size=64k") && MakeReadOnly(temp));
+         },
+         true, nullptr},
     };
     const KeepEnv keepData("XDG_DATA_HOME"), keepTemp("TMPDIR");
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
@@ -225,7 +235,8 @@ TEST(FileHost, WriteBackRules) {
         for (int i = 0; i < n; ++i)
             ::umount2(QFile::encodeName(Path(QStringLiteral("wb-%1").arg(i))).constData(),
                       MNT_DETACH);
-        ::umount2(QFile::encodeName(data).constData(), MNT_DETACH);
+        for (const QString& mounted : {data, temp})
+            ::umount2(QFile::encodeName(mounted).constData(), MNT_DETACH);
     });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -255,11 +266,30 @@ TEST(FileHost, WriteBackRules) {
 
         if (c.fault) c.fault(image);
         const QByteArray onDisk = QFileInfo(image).isFile() ? Bytes(image) : QByteArray();
+        const auto entries = [&] {  // but the backup and the rescue copy
+            QStringList names =
+                QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            names.removeAll("paint.png~");
+            names.removeAll("paint.marlo-rescue.png");
+            return names.join(' ').toStdString();
+        };
+        const std::string beforeFailure = entries();
         if (c.fails) {
             try {
                 SendWithRed(host, 3, 2, 201);
                 ADD_FAILURE() << "the write-back did not fail";
             } catch (const HostError& e) {
+                // Nothing new beside the image: no backup of a file Marlo did not open, no
+                // temporary file.
+                EXPECT_EQ(entries(), beforeFailure);
+                if (!c.rescueIn) {
+                    // Every place tried is named, with its reason.
+                    EXPECT_TRUE(host.RescuedAs().isEmpty());
+                    for (const QString& place : {folder, data + "/marlo/rescue", temp})
+                        EXPECT_TRUE(QString(e.what()).contains(place)) << e.what();
+                    EXPECT_EQ(QString(e.what()).count("(Read-only file system)"), 4) << e.what();
+                    continue;
+                }
                 const QString folderOf = QString(c.rescueIn) == "image"  ? folder
                                          : QString(c.rescueIn) == "data" ? data + "/marlo/rescue"
                                                                          : temp;
@@ -490,6 +520,21 @@ TEST(MarloProgram, ClosingRules) {
         "is a named pipe, not a picture file; the palette has its plain background"));
     EXPECT_EQ(Bytes(path), original);
     EXPECT_FALSE(QFile::exists(path + "~"));
+    // What a Marlo killed while it wrote left beside the image goes at the next start; a
+    // temporary file its live writer holds locked stays, however old.
+    const QString left = Path(".marlo-Left01"), held = Path(".marlo-Held01");
+    const struct timespec longAgo[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    for (const QString& f : {left, held}) {
+        Write(f, "half a picture");
+        ::utimensat(AT_FDCWD, QFile::encodeName(f).constData(), longAgo, 0);
+    }
+    const int writer = ::open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+    r = RunMarlo({path}, SIGTERM);
+    ::close(writer);
+    EXPECT_FALSE(QFile::exists(left));
+    EXPECT_TRUE(QFile::exists(held));
+    EXPECT_TRUE(r.stderrText.contains("removed " + left)) << r.stderrText.toStdString();
     // The other signals whose default ends a program at once close it the same way.
     for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
         r = RunMarlo({path}, sig);
