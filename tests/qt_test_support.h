@@ -31,5 +31,3 @@ void ExpectCloseRefusedOverSize(Form1* window, const QStringList& messages);
 // test process's own (its mounts vanish with it; children see them). False where mounting is
 // not allowed.
 bool MountTmpfs(const QString& folder, const char* size);
-// Remounts the tmpfs at folder (MountTmpfs) read-only.
-bool MakeReadOnly(const QString& folder);
