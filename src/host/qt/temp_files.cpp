@@ -68,10 +68,9 @@ TempBeside::TempBeside(const QString& path) {
         gone_ = true;
         return;
     }
-    // Exclusive, so that a start elsewhere that probes it leaves it alone. On a file system
-    // without locks the file's age still keeps it.
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
+    // Exclusive, so that a start elsewhere that probes it leaves it alone. Where it cannot be
+    // had (a file system without locks), the file's age still keeps it.
+    ::flock(fd_, LOCK_EX | LOCK_NB);
 }
 
 TempBeside::~TempBeside() {
