@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -231,7 +232,7 @@ TEST(FileHost, WriteBackRules) {
         const char* mount;  // tmpfs size for the image's folder, or nullptr
         std::function<void(const QString& image)> fault;  // done after the image is opened
         bool fails;            // the write-back fails and the painting is rescued
-        const char* rescueIn;  // "image", "data" or "temp"
+        const char* rescueIn;  // "image", "data" or "temp"; nullptr: nowhere to write
     };
     const QString data = Path("wb-data");
     const QString temp = Path("wb-temp");
@@ -273,6 +274,20 @@ TEST(FileHost, WriteBackRules) {
              ASSERT_TRUE(MountTmpfs(data, "size=64k") && MakeReadOnly(data));
          },
          true, "temp"},
+        {"replaced by a link to another file", nullptr,
+         [](const QString& image) {
+             Write(QFileInfo(image).path() + "/victim.txt", "not a picture");
+             QFile::remove(image);
+             ASSERT_TRUE(QFile::link("victim.txt", image));
+         },
+         true, "image"},
+        {"nowhere to write", "1m",
+         [&](const QString& image) {
+             ASSERT_TRUE(MakeReadOnly(QFileInfo(image).path()));
+             ASSERT_TRUE(MountTmpfs(data, "size=64k") && MakeReadOnly(data));
+             ASSERT_TRUE(MountTmpfs(temp, "size=64k") && MakeReadOnly(temp));
+         },
+         true, nullptr},
     };
     const KeepEnv keepData("XDG_DATA_HOME"), keepTemp("TMPDIR");
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
@@ -282,7 +297,8 @@ TEST(FileHost, WriteBackRules) {
         for (int i = 0; i < n; ++i)
             ::umount2(QFile::encodeName(Path(QStringLiteral("wb-%1").arg(i))).constData(),
                       MNT_DETACH);
-        ::umount2(QFile::encodeName(data).constData(), MNT_DETACH);
+        for (const QString& mounted : {data, temp})
+            ::umount2(QFile::encodeName(mounted).constData(), MNT_DETACH);
     });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -317,6 +333,16 @@ TEST(FileHost, WriteBackRules) {
                 SendWithRed(host, 3, 2, 201);
                 ADD_FAILURE() << "the write-back did not fail";
             } catch (const HostError& e) {
+                // No temporary file is left, and no backup made of a file Marlo did not open.
+                EXPECT_EQ(QDir(folder)
+                              .entryList({".marlo-*", "victim.txt?*"}, QDir::Files | QDir::Hidden)
+                              .join(' ')
+                              .toStdString(),
+                          "");
+                if (!c.rescueIn) {  // the backup and the three places tried, each with its reason
+                    EXPECT_EQ(QString(e.what()).count("(Read-only file system)"), 4) << e.what();
+                    continue;
+                }
                 const QString folderOf = QString(c.rescueIn) == "image"  ? folder
                                          : QString(c.rescueIn) == "data" ? data + "/marlo/rescue"
                                                                          : temp;
@@ -627,6 +653,19 @@ TEST(MarloProgram, ClosingRules) {
             << r.stderrText.toStdString();
     EXPECT_EQ(Bytes(path), original);
     EXPECT_FALSE(QFile::exists(path + "~"));
+    // A temporary file that a Marlo killed while writing left beside the image goes at the next
+    // start; one its live writer holds locked stays, however old.
+    const QString left = Path(".marlo-Left01"), held = Path(".marlo-Held01");
+    const struct timespec longAgo[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    for (const QString& f : {left, held}) {
+        Write(f, "half a picture");
+        ::utimensat(AT_FDCWD, QFile::encodeName(f).constData(), longAgo, 0);
+    }
+    const int writer = ::open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+    r = RunMarlo({path}, SIGTERM);
+    EXPECT_FALSE(QFile::exists(left)) << r.stderrText.toStdString();
+    EXPECT_TRUE(QFile::exists(held) && ::close(writer) == 0);
     // The other signals whose default ends a program at once close it the same way.
     for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
         r = RunMarlo({path}, sig);

@@ -325,8 +325,25 @@ TEST_F(CanvasWindow, TheSizeQuestionShowsTwoLines) {
               "Loose all changes?");
 }
 
+// The painting then goes to a rescue copy. Where not even that can be written (a file in the
+// way of the data and temporary folders), the canvas stays open and says where it tried and why.
 TEST_F(CanvasWindow, ClosingWithAFailingHostClosesSilently) {
     host->failOn = "Tarn_SetGbuffer";
+    Module1.RPlane.at(1, 1) ^= 1;
+    {
+        const QString file = QDir(TempDir()).filePath("in-the-way");
+        QFile(file).open(QIODevice::WriteOnly);
+        const KeepEnv keepData("XDG_DATA_HOME"), keepTemp("TMPDIR");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(file + "/data"));
+        qputenv("TMPDIR", QFile::encodeName(file + "/temp"));
+        EXPECT_FALSE(window->close() || window->isHidden());
+        ASSERT_EQ(messages.size(), 1);
+        const QString why =
+            file + "/data/marlo/rescue: cannot make the folder (Not a directory); " + file +
+            "/temp/marlo-painting.marlo-rescue.png: cannot write in its folder (Not a directory)";
+        EXPECT_TRUE(messages[0].contains(why)) << messages[0].toStdString();
+        messages.clear();
+    }
     EXPECT_TRUE(window->close());
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "tarn_Refresh"), 0);

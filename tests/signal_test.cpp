@@ -3,6 +3,8 @@
 // started again for one case): once a signal has come, a program is ending and its boxes no
 // longer wait for answers.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <random>
 
 #include "app/engine_reset.h"
 #include "app/qt/application.h"
@@ -140,5 +143,61 @@ TEST(SignalDuringABox, EndsTheProgramByTheCloseRules) {
         EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(child.exitCode(), 0)
             << out.toStdString() << child.readAllStandardError().toStdString();
+    }
+}
+
+// Started by the test below with MARLO_WRITE_BACK_IMAGE set: a canvas on that file, painted.
+TEST(SignalDuringAWriteBack, OneRun) {
+    const QString image = qEnvironmentVariable("MARLO_WRITE_BACK_IMAGE");
+    if (image.isEmpty()) GTEST_SKIP() << "run by LeavesNoTemporaryFile";
+    ResetEngine();
+    ImageDocument doc;
+    QString error;
+    ASSERT_TRUE(LoadImageDocument(image, &doc, &error)) << error.toStdString();
+    CatchEndSignals();
+    Form1* window =
+        StartMarlo(std::make_shared<FileHost>(std::move(doc), DefaultPaper(), QString()), &error);
+    ASSERT_NE(window, nullptr) << error.toStdString();
+    CloseOnEndSignals(window);
+    Module1.RPlane.at(1, 1) ^= 1;
+    std::printf("painted\n");
+    std::fflush(stdout);
+    QEventLoop loop;
+    QObject::connect(window, &Form1::destroyed, &loop, &QEventLoop::quit);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    loop.exec();
+}
+
+// SIGTERM closes the canvas, and each signal whose default would end the program comes as the
+// close makes its first temporary file (nothing else is made in the folder). The close goes on:
+// the painting is written, and no temporary file is left.
+TEST(SignalDuringAWriteBack, LeavesNoTemporaryFile) {
+    const QString folder = QDir(TempDir()).filePath("write-back");
+    QDir().mkpath(folder);
+    const QString image = folder + "/noise.png";
+    QImage noise(1200, 1200, QImage::Format_RGB32);  // some 4 MiB that deflate cannot shrink
+    std::generate_n(reinterpret_cast<uint32_t*>(noise.bits()), 1200 * 1200, std::mt19937(1));
+    ASSERT_TRUE(noise.save(image));
+    const KeepEnv keep("MARLO_WRITE_BACK_IMAGE");
+    qputenv("MARLO_WRITE_BACK_IMAGE", QFile::encodeName(image));
+    for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
+        const int red = qRed(QImage(image).pixel(1, 1));
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        ::inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_CREATE);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=SignalDuringAWriteBack.OneRun"});
+        QByteArray out;
+        ASSERT_TRUE(WaitForOutput(child, &out, "painted")) << out.toStdString();
+        SignalProcess(child, SIGTERM);
+        pollfd made{watch, POLLIN, 0};
+        EXPECT_EQ(::poll(&made, 1, 60000), 1);
+        SignalProcess(child, sig);
+        ::close(watch);
+        ASSERT_TRUE(child.waitForFinished(60000));
+        EXPECT_EQ(child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, 0) << sig;
+        EXPECT_EQ(qRed(QImage(image).pixel(1, 1)), red ^ 1) << sig;
+        EXPECT_TRUE(QDir(folder).entryList({".marlo-*"}, QDir::Files | QDir::Hidden).isEmpty())
+            << sig;
     }
 }

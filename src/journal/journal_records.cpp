@@ -67,6 +67,10 @@ void PutFloats(ByteWriter& w, std::initializer_list<float> values) {
 FileIdentity IdentityOfFile(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return IdentityOfStat(st);
+}
+
+FileIdentity IdentityOfStat(const struct stat& st) {
     return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
             static_cast<uint64_t>(st.st_size),
             int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, true};

@@ -20,6 +20,8 @@
 #include "core/module1.h"
 #include "core/plane.h"
 
+struct stat;
+
 enum class JournalKind : uint32_t {
     Session = 1,
     BaseImage = 2,
@@ -42,6 +44,8 @@ struct FileIdentity {
 
 // The identity of the file at path now (known = false when it cannot be read).
 FileIdentity IdentityOfFile(const std::string& path);
+// The same from a status already taken (stat, lstat or fstat).
+FileIdentity IdentityOfStat(const struct stat& st);
 
 struct SessionRecord {
     int64_t pid = 0;

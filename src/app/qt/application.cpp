@@ -260,7 +260,7 @@ int RunMarlo(const CommandLine& cl) {
             std::fflush(stderr);
         });
     QApplication::exec();
-    const QString kept = EndSessionJournal(std::move(journal), fileHost && fileHost->Rescued());
+    const QString kept = EndSessionJournal(std::move(journal));
     if (!kept.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(Shown(kept)));
     // The close's write-back failed: the painting went to a rescue file, and the message says
     // where. It was printed when it happened; a real display shows it too.

@@ -7,10 +7,12 @@
 #include <QImageWriter>
 #include <QStringList>
 #include <cerrno>
+#include <cstdio>
 
 #include "app/startup.h"
 #include "core/errors.h"
 #include "host/qt/file_name.h"
+#include "host/qt/temp_files.h"
 
 namespace {
 
@@ -80,6 +82,25 @@ bool NewCanvas(const CommandLine& cl, const QString& path, ImageDocument* doc, Q
     return true;
 }
 
+// A Marlo killed while it wrote (SIGKILL, a crash) leaves its temporary file beside the image,
+// or beside the file a link names: removed at the next start on it (host/qt/temp_files.h).
+void RemoveTemporaryFilesLeftBeside(const QString& image) {
+    const auto folderOf = [](const QString& name) {
+        const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+        return slash <= 0 ? QStringLiteral("/") : name.left(slash);
+    };
+    QStringList folders{folderOf(AbsoluteName(image))};
+    const QString target = CanonicalPath(image);
+    if (!target.isEmpty()) folders << folderOf(target);
+    folders.removeDuplicates();
+    for (const QString& folder : folders)
+        for (const QString& left : RemoveLeftTemporaryFiles(folder))
+            std::fprintf(stderr,
+                         "marlo: removed %s, a temporary file that a Marlo which ended while "
+                         "writing left there\n",
+                         qPrintable(Shown(left)));
+}
+
 }  // namespace
 
 std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice) {
@@ -113,7 +134,8 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
             return nullptr;
         }
     }
-    if (doc.stamp.exists) {
+    RemoveTemporaryFilesLeftBeside(doc.path);
+    if (doc.stamp.exists()) {
         QStringList notes{FormatLossNote(doc)};
         if (doc.deeper)
             notes = {QStringLiteral(

@@ -199,11 +199,11 @@ std::unique_ptr<Journal> ResumeLeftJournal(const LeftJournal& left,
     }
 }
 
-QString EndSessionJournal(std::unique_ptr<Journal> journal, bool rescued) {
+QString EndSessionJournal(std::unique_ptr<Journal> journal) {
     Wiring.Journal = nullptr;
     if (!journal) return {};
     journal->Drain();
-    if (journal->NothingToKeep() || rescued) {
+    if (journal->NothingToKeep()) {
         journal->Remove();
         return {};
     }

@@ -55,6 +55,6 @@ std::unique_ptr<Journal> ResumeLeftJournal(const LeftJournal& left,
                                            QString* error);
 
 // The end of the session: the journal is deleted when it keeps nothing that is not elsewhere
-// (`rescued`: the painting went to a rescue copy); otherwise it stays for the next start, and
-// the returned line says so ("" when deleted).
-QString EndSessionJournal(std::unique_ptr<Journal> journal, bool rescued);
+// (the image written back, or a rescue copy made, or the changes dropped); otherwise it stays
+// for the next start, and the returned line says so ("" when deleted).
+QString EndSessionJournal(std::unique_ptr<Journal> journal);

@@ -704,7 +704,7 @@ bool Form1::Form_Unload() {
                 } else {
                     // A signal answered for the painter, who never chose to lose the changes.
                     QString saved;
-                    const QString kept = SaveUnsentPainting(&saved);
+                    const QString kept = SaveUnsentPainting(QString(), &saved);
                     if (!kept.isEmpty()) {
                         Windows.LostWriteBack =
                             QStringLiteral(
@@ -733,14 +733,28 @@ bool Form1::Form_Unload() {
         // painting is kept in a rescue copy (a file host has made its own).
         const QString why = QString::fromLocal8Bit(e.what());
         QString saved;
-        const QString kept = SaveUnsentPainting(&saved);
-        if (!kept.isEmpty()) {
-            Windows.LostWriteBack =
-                QStringLiteral("The image could not be written back to Tarnwick (%1). %2")
-                    .arg(why, kept);
-            std::fprintf(stderr, "marlo: %s\n", qPrintable(Windows.LostWriteBack));
-            if (!saved.isEmpty() && Wiring.Journal) Wiring.Journal->ChangesDropped();
+        const QString kept = SaveUnsentPainting(why, &saved);
+        const QString told =
+            kept.isEmpty()
+                ? why
+                : QStringLiteral("The image could not be written back to Tarnwick (%1). %2")
+                      .arg(why, kept);
+        if (saved.isEmpty() && !Windows.Ending) {
+            // Not even a rescue copy: the painting is only here, so the canvas stays while the
+            // painter makes room. A signal still closes it (nobody is there to answer); the
+            // journal then keeps the painting for the next start.
+            ShowMessage(this,
+                        told + QStringLiteral(". The canvas stays open with your painting: free "
+                                              "some space or make one of those folders writable, "
+                                              "then close it again."));
+            if (palette_) palette_->ShowAgain();
+            return false;
         }
+        if (!kept.isEmpty()) {
+            Windows.LostWriteBack = told;
+            std::fprintf(stderr, "marlo: %s\n", qPrintable(Windows.LostWriteBack));
+        }
+        if (!saved.isEmpty() && Wiring.Journal) Wiring.Journal->ChangesDropped();
     }
     ReleaseWindows(true);
     return true;

@@ -4,9 +4,15 @@
 #include "host/qt/file_host.h"
 #include "host/qt/rescue_copy.h"
 
-QString SaveUnsentPainting(QString* saved) {
+QString SaveUnsentPainting(const QString& why, QString* saved) {
     saved->clear();
-    if (dynamic_cast<FileHost*>(Module1.Host.get())) return {};
+    // The file host's failure is its own message; one from before its write (a fetch, the
+    // memory) finds the painting saved by nobody yet.
+    const auto* file = dynamic_cast<FileHost*>(Module1.Host.get());
+    if (file && !why.isEmpty() && why == file->WriteBackFailure()) {
+        *saved = file->RescuedAs();
+        return {};
+    }
     return KeepPaintingAsRescue(saved);
 }
 

@@ -13,7 +13,7 @@ FileHost::FileHost(ImageDocument doc, Plane paper, QString wallpaper)
     : doc_(std::move(doc)),
       paper_(std::move(paper)),
       wallpaper_(std::move(wallpaper)),
-      changed_(!doc_.stamp.exists) {}  // a new canvas has no file: what comes back is written
+      changed_(!doc_.stamp.exists()) {}  // a new canvas has no file: what comes back is written
 
 void FileHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
     (void)zero;
@@ -46,10 +46,18 @@ std::string FileHost::Describe(bool sending) {
 
 void FileHost::tarn_Refresh() {
     QString error;
-    if (!changed_ || WriteBack(&error)) {
+    rescuedAs_.clear();
+    bool written = !changed_;
+    if (!written) {
+        try {
+            written = WriteBack(&error);
+        } catch (const std::bad_alloc&) {
+            error = QStringLiteral("%1: not enough memory to write it").arg(doc_.path);
+        }
+    }
+    if (written) {
         changed_ = false;
         failure_.clear();
-        rescued_ = false;
         return;
     }
     failure_ = Shown(Rescue(error));
@@ -57,20 +65,32 @@ void FileHost::tarn_Refresh() {
     throw HostError(failure_.toStdString());
 }
 
-bool FileHost::WriteBack(QString* error) {
-    // Through a symbolic link the file it points to is written; the link stays a link.
+// Where the bytes go: through the link Marlo opened, the file it points to (the link stays a
+// link, even when its file has gone meanwhile).
+QString FileHost::WritePath() const {
     const QString resolved = CanonicalPath(doc_.path);
-    const QString path = resolved.isEmpty() ? doc_.path : resolved;
+    if (!resolved.isEmpty()) return resolved;
+    const QFileInfo name(doc_.path);
+    return name.isSymLink() ? name.symLinkTarget() : doc_.path;
+}
+
+bool FileHost::WriteBack(QString* error) {
     QByteArray bytes;
     if (!EncodeImageDocument(doc_, doc_.format, &bytes, error)) return false;
-    FileStamp disk = StampOf(path, false);
-    bool theirs = disk.exists != doc_.stamp.exists || disk.size != doc_.stamp.size ||
-                  disk.mtimeNs != doc_.stamp.mtimeNs;
-    if (disk.exists && !theirs && !doc_.stamp.digest.isEmpty()) {
-        disk = StampOf(path, true);
+    FileStamp disk = StampOf(doc_.path, false);
+    // Marlo writes only the file it opened or last wrote: a new link or another file under the
+    // name is left alone, and the painting goes to a rescue copy instead.
+    *error = Replacement(doc_.path, doc_.stamp, disk);
+    if (!error->isEmpty()) return false;
+    const QString path = WritePath();
+    const FileIdentity& was = doc_.stamp.file;
+    bool theirs = disk.exists() != doc_.stamp.exists() || disk.file.size != was.size ||
+                  disk.file.modifiedNs != was.modifiedNs;
+    if (disk.exists() && !theirs && !doc_.stamp.digest.isEmpty()) {
+        disk = StampOf(doc_.path, true);
         theirs = !SameContent(disk, doc_.stamp);
     }
-    if (disk.exists && theirs) {
+    if (disk.exists() && theirs) {
         // Someone else wrote the file since we read or wrote it: their version is kept, and it
         // stands for this session's backup (IMAGE~ may hold another session's original).
         const QString kept = FreeNumberedBackup(path);
@@ -80,16 +100,16 @@ bool FileHost::WriteBack(QString* error) {
                  "%1 was changed by another program while Marlo had it open; that version "
                  "is kept as %2")
                  .arg(path, kept));
-    } else if (disk.exists && !backedUp_) {
+    } else if (disk.exists() && !backedUp_) {
         if (!KeepCopy(path, path + QLatin1Char('~'), error)) return false;
         backedUp_ = true;
     }
     // A file deleted meanwhile comes back with the permission bits it had.
-    const mode_t mode = disk.exists         ? disk.mode
-                        : doc_.stamp.exists ? doc_.stamp.mode
-                                            : NewFileMode();
+    const mode_t mode = disk.exists()         ? disk.mode
+                        : doc_.stamp.exists() ? doc_.stamp.mode
+                                              : NewFileMode();
     if (!WriteFileAtomically(path, bytes, mode, error)) return false;
-    FileStamp written = StampOf(path, false);
+    FileStamp written = StampOf(doc_.path, false);
     if (bytes.size() <= kDigestLimit) written.digest = ContentDigest(bytes);
     doc_.stamp = written;
     return true;
@@ -98,7 +118,7 @@ bool FileHost::WriteBack(QString* error) {
 QString FileHost::Rescue(const QString& error) {
     QString why;
     const QString name = WriteRescueCopy(doc_, &why);
-    rescued_ = !name.isEmpty();
+    rescuedAs_ = name;
     if (name.isEmpty()) return error + QStringLiteral(". No rescue copy could be %1").arg(why);
     return error + QStringLiteral(". The painting was saved as %1").arg(name);
 }

@@ -5,6 +5,8 @@
 //   copy, same permission bits); later writes of the session leave that backup alone;
 // - a file changed on disk by someone else since it was read or written is kept as IMAGE.N~
 //   before it is replaced, and the painter is told;
+// - only the file opened (or last written) is written: a name that now leads elsewhere (a new
+//   symbolic link, another file, a folder) is left as it is, and the painting is rescued;
 // - the file is written atomically in the format its content has, not the one its name says;
 // - what the file carries besides the pixels (colour profile, resolution, text, EXIF) is
 //   written back as read; what cannot be is told at start;
@@ -50,12 +52,14 @@ public:
     // file, and the message says where); empty when the last write-back succeeded or had
     // nothing to write.
     const QString& WriteBackFailure() const { return failure_; }
-    // The last write-back failed and the painting went to a rescue copy.
-    bool Rescued() const { return rescued_; }
+    // The rescue copy the last write-back made when it failed; empty when it did not fail, or
+    // when not even a rescue copy could be written.
+    const QString& RescuedAs() const { return rescuedAs_; }
 
 private:
     void Replace(Plane& target, const Plane& plane);
     bool WriteBack(QString* error);
+    QString WritePath() const;
     QString Rescue(const QString& error);
     void Tell(const QString& line);
 
@@ -66,6 +70,6 @@ private:
     bool changed_;           // the planes differ from what the file holds
     bool backedUp_ = false;  // this session's backup exists
     QString failure_;
-    bool rescued_ = false;
+    QString rescuedAs_;
     std::function<void(const QString&)> notice_;
 };

@@ -1,6 +1,7 @@
 #include "host/qt/file_ops.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xxhash.h>
@@ -13,6 +14,7 @@
 
 #include "core/large_pages.h"
 #include "host/qt/file_name.h"
+#include "host/qt/temp_files.h"
 
 namespace {
 
@@ -20,11 +22,24 @@ QByteArray Native(const QString& path) { return NativeName(path); }
 
 FileStamp StampFromStat(const struct stat& st) {
     FileStamp s;
-    s.exists = true;
-    s.size = st.st_size;
-    s.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.file = IdentityOfStat(st);
     s.mode = st.st_mode & 07777;
     return s;
+}
+
+// Where path is a symbolic link: the link itself and what it says, into *s.
+void StampLink(const QString& path, FileStamp* s) {
+    const QByteArray name = Native(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return;
+    s->link = IdentityOfStat(st);
+    QByteArray text(4096, '\0');
+    const ssize_t n = ::readlink(name.constData(), text.data(), static_cast<size_t>(text.size()));
+    if (n >= 0) s->linkText = text.left(n);
+}
+
+bool SameInode(const FileIdentity& a, const FileIdentity& b) {
+    return a.known == b.known && a.device == b.device && a.inode == b.inode;
 }
 
 QString KindReason(const QString& path, mode_t mode) {
@@ -80,16 +95,6 @@ bool WriteAll(int fd, const char* data, int64_t size) {
     return true;
 }
 
-// A temporary file beside path, opened for writing with mode; its name in *temp. The name is
-// short so that it fits where path's own name only just does.
-int CreateTempBeside(const QString& path, QString* temp) {
-    const QString folder = QFileInfo(path).absolutePath();
-    QByteArray pattern = Native(folder + QStringLiteral("/.marlo-XXXXXX"));
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd >= 0) *temp = NameFromNative(pattern);
-    return fd;
-}
-
 }  // namespace
 
 QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
@@ -104,14 +109,18 @@ QByteArray ContentDigest(const QByteArray& bytes) {
 
 FileStamp StampOf(const QString& path, bool withDigest) {
     struct stat st;
-    if (::stat(Native(path).constData(), &st) != 0) return {};
-    FileStamp s = StampFromStat(st);
-    if (withDigest && S_ISREG(st.st_mode) && st.st_size <= kDigestLimit) {
+    FileStamp s;
+    if (::stat(Native(path).constData(), &st) == 0) s = StampFromStat(st);
+    StampLink(path, &s);
+    if (s.exists() && withDigest && S_ISREG(st.st_mode) && st.st_size <= kDigestLimit) {
         // Read in pieces into the digest: no buffer the size of the file.
         QString error;
         const int fd = OpenRegular(path, &st, &error);
         if (fd < 0) return s;
-        s = StampFromStat(st);
+        FileStamp opened = StampFromStat(st);
+        opened.link = s.link;
+        opened.linkText = s.linkText;
+        s = opened;
         std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(),
                                                                               XXH3_freeState);
         if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) {
@@ -128,17 +137,31 @@ FileStamp StampOf(const QString& path, bool withDigest) {
             done += n;
         }
         ::close(fd);
-        s.size = done;
+        s.file.size = static_cast<uint64_t>(done);
         if (done <= kDigestLimit) s.digest = DigestBytes(XXH3_128bits_digest(state.get()));
     }
     return s;
 }
 
 bool SameContent(const FileStamp& a, const FileStamp& b) {
-    if (a.exists != b.exists) return false;
-    if (!a.exists) return true;
+    if (a.exists() != b.exists()) return false;
+    if (!a.exists()) return true;
     if (!a.digest.isEmpty() && !b.digest.isEmpty()) return a.digest == b.digest;
-    return a.size == b.size && a.mtimeNs == b.mtimeNs;
+    return a.file.size == b.file.size && a.file.modifiedNs == b.file.modifiedNs;
+}
+
+QString Replacement(const QString& path, const FileStamp& then, const FileStamp& now) {
+    QString what;
+    if (now.link.known && (!SameInode(now.link, then.link) || now.linkText != then.linkText))
+        what = QStringLiteral("a symbolic link to %1").arg(NameFromNative(now.linkText));
+    else if (now.exists() && !SameInode(now.file, then.file))
+        what =
+            QFileInfo(path).isDir() ? QStringLiteral("a folder") : QStringLiteral("another file");
+    if (what.isEmpty()) return {};
+    return QStringLiteral(
+               "%1 was replaced by another program while Marlo had it open (it is now %2); "
+               "Marlo writes only the file it opened, so it was left as it is")
+        .arg(path, what);
 }
 
 QString NotARegularFile(const QString& path) {
@@ -190,7 +213,8 @@ bool ReadRegularFile(const QString& path, int64_t maxBytes, QByteArray* bytes, F
     data.resize(static_cast<qsizetype>(done));
     ::close(fd);
     *stamp = StampFromStat(st);
-    stamp->size = done;
+    StampLink(path, stamp);
+    stamp->file.size = static_cast<uint64_t>(done);
     if (done <= kDigestLimit) stamp->digest = ContentDigest(data);
     *bytes = std::move(data);
     return true;
@@ -198,30 +222,17 @@ bool ReadRegularFile(const QString& path, int64_t maxBytes, QByteArray* bytes, F
 
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, mode_t mode,
                          QString* error) {
-    QString temp;
-    const int fd = CreateTempBeside(path, &temp);
-    if (fd < 0) {
+    TempBeside temp(path);
+    if (temp.fd() < 0) {
         *error =
             QStringLiteral("%1: cannot write in its folder (%2)").arg(path, SystemReason(errno));
         return false;
     }
-    const QByteArray tempName = Native(temp);
-    bool ok = WriteAll(fd, bytes.constData(), bytes.size()) && ::fchmod(fd, mode) == 0 &&
-              ::fsync(fd) == 0;
-    int saved = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && ::rename(tempName.constData(), Native(path).constData()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        ::unlink(tempName.constData());
-        *error = QStringLiteral("%1: cannot write (%2)").arg(path, SystemReason(saved));
-    }
-    return ok;
+    if (WriteAll(temp.fd(), bytes.constData(), bytes.size()) && ::fchmod(temp.fd(), mode) == 0 &&
+        ::fsync(temp.fd()) == 0 && temp.RenameOver(Native(path)))
+        return true;
+    *error = QStringLiteral("%1: cannot write (%2)").arg(path, SystemReason(errno));
+    return false;
 }
 
 bool KeepCopy(const QString& source, const QString& target, QString* error) {
@@ -237,29 +248,29 @@ bool KeepCopy(const QString& source, const QString& target, QString* error) {
     }
     // A hard link keeps the bytes and the permission bits for nothing; where links are not
     // allowed, a byte copy with the same bits.
-    QString temp;
-    const int probe = CreateTempBeside(target, &temp);
-    if (probe < 0) {
+    TempBeside temp(target);
+    if (temp.fd() < 0) {
         *error =
             QStringLiteral("%1: cannot write in its folder (%2)").arg(target, SystemReason(errno));
         return false;
     }
-    ::close(probe);
-    const QByteArray tempName = Native(temp);
-    ::unlink(tempName.constData());
-    if (::link(Native(source).constData(), tempName.constData()) != 0) {
+    // While the link has only its temporary name, a shared lock on the source (the same file)
+    // keeps another start from taking it for one a dead Marlo left.
+    const int held = ::open(Native(source).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (held >= 0) ::flock(held, LOCK_SH | LOCK_NB);
+    if (!temp.BecomeLinkTo(Native(source))) {
+        if (held >= 0) ::close(held);
         QByteArray bytes;
         FileStamp stamp;
         if (!ReadRegularFile(source, INT64_MAX, &bytes, &stamp, error)) return false;
         return WriteFileAtomically(target, bytes, stamp.mode, error);
     }
-    if (::rename(tempName.constData(), Native(target).constData()) != 0) {
-        const int saved = errno;
-        ::unlink(tempName.constData());
+    const bool kept = temp.RenameOver(Native(target));
+    const int saved = errno;
+    if (held >= 0) ::close(held);
+    if (!kept)
         *error = QStringLiteral("%1: cannot keep the backup (%2)").arg(target, SystemReason(saved));
-        return false;
-    }
-    return true;
+    return kept;
 }
 
 QString FreeNumberedBackup(const QString& path) {

@@ -7,13 +7,17 @@
 #include <QString>
 #include <cstdint>
 
-// What a file looked like on disk, to tell whether someone else changed it since.
+#include "journal/journal_records.h"
+
+// What a name led to on disk, to tell whether someone else changed the file or put another in
+// its place since.
 struct FileStamp {
-    bool exists = false;
-    int64_t size = 0;
-    int64_t mtimeNs = 0;
+    FileIdentity file;    // the file itself; known = false when there is none
+    FileIdentity link;    // where the name is a symbolic link, the link itself (else not known)
+    QByteArray linkText;  // and what it says
     mode_t mode = 0;
     QByteArray digest;  // of the content, for files up to kDigestLimit bytes; empty otherwise
+    bool exists() const { return file.known; }
 };
 constexpr int64_t kDigestLimit = int64_t(256) << 20;
 
@@ -25,6 +29,9 @@ FileStamp StampOf(const QString& path, bool withDigest);
 // True when the two stamps describe the same content: the digests where both have one,
 // else size and modification time.
 bool SameContent(const FileStamp& a, const FileStamp& b);
+// "" while path (stamped `now`) still leads to the file stamped `then`, or to nothing at all;
+// else how another program replaced it ("it is now a symbolic link to victim.txt").
+QString Replacement(const QString& path, const FileStamp& then, const FileStamp& now);
 
 // "" when path names a regular file (or a link to one); otherwise a one-line reason that names
 // the file: missing, a folder, a named pipe, a device, a socket, unreadable.

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
+#include <cerrno>
 
 #include "host/qt/file_name.h"
 #include "host/qt/file_ops.h"
@@ -15,6 +17,20 @@ QString DataRescueFolder() {
     if (data.isEmpty() || QDir::isRelativePath(data))
         data = QDir::homePath() + QStringLiteral("/.local/share");
     return data + QStringLiteral("/marlo/rescue");
+}
+
+// Makes folder and the folders above it that are missing; "" or why it cannot be (QDir::mkpath
+// gives no reason).
+QString MakeFolder(const QString& folder) {
+    QStringList missing;
+    for (QString f = folder; !QFileInfo(f).isDir() && QFileInfo(f).path() != f;
+         f = QFileInfo(f).path())
+        missing.prepend(f);
+    for (const QString& level : missing)
+        if (::mkdir(QFile::encodeName(level).constData(), 0777) != 0 && errno != EEXIST)
+            return QStringLiteral("%1: cannot make the folder (%2)")
+                .arg(folder, SystemReason(errno));
+    return {};
 }
 
 // A rescue name that fits any file system's name limit, whatever the image's name.
@@ -39,15 +55,27 @@ QString WriteRescueCopy(const ImageDocument& doc, QString* why) {
         *why = QStringLiteral("made either (%1)").arg(reason);
         return {};
     }
-    const mode_t mode = doc.stamp.exists ? doc.stamp.mode : NewFileMode();
+    const mode_t mode = doc.stamp.exists() ? doc.stamp.mode : NewFileMode();
     const QString dataFolder = DataRescueFolder();
-    for (const QString& folder :
-         {QFileInfo(doc.path).absolutePath(), dataFolder, QDir::tempPath()}) {
-        if (folder == dataFolder) QDir().mkpath(folder);
+    // QDir::tempPath is empty when $TMPDIR names nothing: the attempt there then says so.
+    const QString temp =
+        QDir::tempPath().isEmpty() ? qEnvironmentVariable("TMPDIR") : QDir::tempPath();
+    QStringList folders{QFileInfo(doc.path).absolutePath(), dataFolder, temp};
+    folders.removeDuplicates();  // a painting of no file is named in the data folder
+    QStringList tried;
+    for (const QString& folder : folders) {
+        if (folder == dataFolder) {
+            const QString unmade = MakeFolder(folder);
+            if (!unmade.isEmpty()) {
+                tried << unmade;
+                continue;
+            }
+        }
         const QString name = RescueName(folder, doc.path);
         if (WriteFileAtomically(name, png, mode, &reason)) return name;
+        tried << reason;
     }
-    *why = QStringLiteral("written either (%1)").arg(reason);
+    *why = QStringLiteral("written either (%1)").arg(tried.join(QStringLiteral("; ")));
     return {};
 }
 

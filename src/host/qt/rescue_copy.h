@@ -7,7 +7,8 @@
 #include "host/qt/image_file.h"
 
 // Writes doc's pixels there. Returns the file's path, or "" with the end of a sentence in *why
-// ("made either (reason)", "written either (reason)") after "No rescue copy could be".
+// after "No rescue copy could be": "made either (reason)", or "written either (...)" with
+// each place tried and the reason it refused.
 QString WriteRescueCopy(const ImageDocument& doc, QString* why);
 // $XDG_DATA_HOME/marlo/rescue (or ~/.local/share/marlo/rescue).
 QString RescueFolderOfData();

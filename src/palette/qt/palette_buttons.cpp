@@ -21,7 +21,7 @@ void kt_button4_Click() {
     } catch (const HostError& e) {
         // The painting stays on the canvas; a copy is kept too, in case the host has gone.
         QString saved;
-        const QString kept = SaveUnsentPainting(&saved);
+        const QString kept = SaveUnsentPainting(QString::fromLocal8Bit(e.what()), &saved);
         if (kept.isEmpty()) throw;
         throw HostError(std::string(e.what()) + ". " + kept.toStdString());
     }
