@@ -71,18 +71,20 @@ int PaintWhileTheLayerChanges(std::shared_ptr<Host> host) {
     InGimp(QStringLiteral("%1 %2").arg(remove ? QStringLiteral("remove") : QStringLiteral("fill"),
                                        QString::fromStdString(host->ImageName())));
     bool written = false;
+    QString why;
     try {
         written = WriteBack::kWritten == WriteImageBack([](const std::string& question) {
                       std::fprintf(stderr, "client: asked \"%s\"\n", question.c_str());
                       return true;
                   });
     } catch (const std::exception& e) {
+        why = QString::fromUtf8(e.what());
         std::fprintf(stderr, "client: the write-back failed: %s\n", e.what());
     }
     int status = 0;
     if (remove) {
         QString saved;
-        const QString said = SaveUnsentPainting(&saved);
+        const QString said = SaveUnsentPainting(why, &saved);
         std::fprintf(stderr, "client: %s\n", qPrintable(said));
         status = written || saved.isEmpty() ? 4 : 0;
     } else if (!written) {
