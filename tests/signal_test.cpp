@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
+#include <array>
 #include <csignal>
 #include <random>
 
@@ -160,6 +161,10 @@ TEST(SignalDuringAWriteBack, OneRun) {
     ASSERT_NE(window, nullptr) << error.toStdString();
     CloseOnEndSignals(window);
     Module1.RPlane.at(1, 1) ^= 1;
+    if (qEnvironmentVariableIsSet("MARLO_STROKE_HELD")) {  // and a stroke under way
+        QTest::mousePress(window->view(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+        for (int x = 12; x <= 40; x += 2) QTest::mouseMove(window->view(), QPoint(x, 20));
+    }
     std::printf("painted\n");
     std::fflush(stdout);
     QEventLoop loop;
@@ -168,9 +173,10 @@ TEST(SignalDuringAWriteBack, OneRun) {
     loop.exec();
 }
 
-// SIGTERM closes the canvas, and each signal whose default would end the program comes as the
-// close makes its first temporary file (nothing else is made in the folder). The close goes on:
-// the painting is written, and no temporary file is left.
+// Each signal whose default would end the program comes once during a stroke (the button held),
+// and once as the close that SIGTERM began makes its first temporary file (nothing else is made
+// in the folder). Either way the canvas closes by its rules: the painting is written, and no
+// temporary file is left.
 TEST(SignalDuringAWriteBack, LeavesNoTemporaryFile) {
     const QString folder = QDir(TempDir()).filePath("write-back");
     QDir().mkpath(folder);
@@ -180,7 +186,14 @@ TEST(SignalDuringAWriteBack, LeavesNoTemporaryFile) {
     ASSERT_TRUE(noise.save(image));
     const KeepEnv keep("MARLO_WRITE_BACK_IMAGE");
     qputenv("MARLO_WRITE_BACK_IMAGE", QFile::encodeName(image));
-    for (int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
+    const KeepEnv keepHeld("MARLO_STROKE_HELD");
+    for (int run = 0; run < 8; ++run) {
+        const int sig = std::array{SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}[run / 2];
+        const bool duringStroke = run % 2 == 0;
+        if (duringStroke)
+            qputenv("MARLO_STROKE_HELD", "1");
+        else
+            qunsetenv("MARLO_STROKE_HELD");
         const int red = qRed(QImage(image).pixel(1, 1));
         const int watch = ::inotify_init1(IN_CLOEXEC);
         ::inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_CREATE);
@@ -189,15 +202,19 @@ TEST(SignalDuringAWriteBack, LeavesNoTemporaryFile) {
                     {"--gtest_filter=SignalDuringAWriteBack.OneRun"});
         QByteArray out;
         ASSERT_TRUE(WaitForOutput(child, &out, "painted")) << out.toStdString();
-        SignalProcess(child, SIGTERM);
-        pollfd made{watch, POLLIN, 0};
-        EXPECT_EQ(::poll(&made, 1, 60000), 1);
+        if (!duringStroke) {
+            SignalProcess(child, SIGTERM);
+            pollfd made{watch, POLLIN, 0};
+            EXPECT_EQ(::poll(&made, 1, 60000), 1);
+        }
         SignalProcess(child, sig);
         ::close(watch);
         ASSERT_TRUE(child.waitForFinished(60000));
-        EXPECT_EQ(child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, 0) << sig;
-        EXPECT_EQ(qRed(QImage(image).pixel(1, 1)), red ^ 1) << sig;
+        EXPECT_EQ(child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, 0)
+            << sig << (duringStroke ? " during a stroke" : " during the write-back");
+        EXPECT_EQ(qRed(QImage(image).pixel(1, 1)), red ^ 1)
+            << sig << (duringStroke ? " during a stroke" : " during the write-back");
         EXPECT_TRUE(QDir(folder).entryList({".marlo-*"}, QDir::Files | QDir::Hidden).isEmpty())
-            << sig;
+            << sig << (duringStroke ? " during a stroke" : " during the write-back");
     }
 }
