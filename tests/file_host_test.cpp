@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 #include <QBuffer>
@@ -627,6 +628,22 @@ TEST(MarloProgram, FailedStartsExitNonZeroWithOneLine) {
         // One line of ours (the platform may add its own notes).
         EXPECT_EQ(r.stderrText.count(QStringLiteral("marlo:")), 1) << r.stderrText.toStdString();
     }
+    // With stderr a pipe nobody reads any more (a pipeline whose reader ended), the message is
+    // lost but the program still ends by its own rules, not by SIGPIPE.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const QByteArray binary = QFile::encodeName(MarloBinary()), arg = "--frobnicate";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(ends[1], 2);
+        ::execl(binary.constData(), binary.constData(), arg.constData(), nullptr);
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
 }
 
 // How the program ends: an unchanged image is left alone, a hang-up writes the painting back,

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
 #include "app/qt/application.h"
@@ -6,6 +7,9 @@
 #include "host/qt/file_name.h"
 
 int main(int argc, char** argv) {
+    // Before the first message: with stderr a pipe nobody reads, a write fails and is dropped
+    // instead of ending the program.
+    std::signal(SIGPIPE, SIG_IGN);
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << NameFromNative(argv[i]);
     const CommandLine cl = ParseCommandLine(arguments);

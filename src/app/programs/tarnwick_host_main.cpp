@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -32,6 +33,7 @@ int Fail(const QString& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);  // a closed stderr loses a message, not the program
     // The command line is read before the window system is: --help works without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << NameFromNative(argv[i]);
