@@ -27,8 +27,9 @@ PlanesRecord PaperNow() {
 }
 
 Journal::Journal(const std::string& path, const SessionRecord& session,
-                 std::function<void(const std::string&)> onFailure)
+                 std::function<void(const std::string&)> onFailure, bool holdWrites)
     : writer_(path, std::move(onFailure)), image_(session.host == "file" ? session.image : "") {
+    if (holdWrites) writer_.Hold();
     writer_.Append(Kind(JournalKind::Session), EncodeSession(session), false);
     AppendImagePlanes(JournalKind::BaseImage);
     AppendPlanes(writer_, JournalKind::Paper, PaperNow());
@@ -63,6 +64,7 @@ void Journal::AppendImagePlanes(JournalKind kind) {
 
 void Journal::WaitForPlanesRead() {
     if (!planesRead_.valid()) return;
+    writer_.Release();
     planesRead_.wait();
     planesRead_ = {};
 }

@@ -17,8 +17,10 @@ public:
     // Makes `path` and writes the session, the planes and the paper as they are now (compressed
     // on the writer's thread, which reads the planes in place). Throws std::runtime_error when the
     // file cannot be made; a write that fails later calls onFailure once, on the writer's thread.
+    // holdWrites: the records wait in the queue until ReleaseWrites (or until a change to the
+    // planes needs the base image read first), so that the start-up has the machine to itself.
     Journal(const std::string& path, const SessionRecord& session,
-            std::function<void(const std::string&)> onFailure);
+            std::function<void(const std::string&)> onFailure, bool holdWrites = false);
     // Goes on with a left journal whose painting was just rebuilt from it (`journal` as read).
     Journal(const std::string& path, const JournalContents& journal,
             std::function<void(const std::string&)> onFailure);
@@ -44,6 +46,7 @@ public:
     const std::string& Path() const { return writer_.Path(); }
     bool Failed() const { return writer_.Failed(); }
     void Drain() { writer_.Drain(); }
+    void ReleaseWrites() { writer_.Release(); }
     // The session ended as the painter meant it to: the journal is deleted.
     void Remove() { writer_.Remove(); }
 

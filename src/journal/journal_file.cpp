@@ -180,7 +180,22 @@ void JournalWriter::AppendMade(uint32_t kind, std::function<std::vector<uint8_t>
     wake_.notify_one();
 }
 
+void JournalWriter::Hold() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_ = true;
+}
+
+void JournalWriter::Release() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!held_) return;
+        held_ = false;
+    }
+    wake_.notify_all();
+}
+
 void JournalWriter::Drain() {
+    Release();
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return (jobs_.empty() && !busy_) || failed_; });
 }
@@ -225,7 +240,8 @@ void JournalWriter::Run() {
             std::unique_lock<std::mutex> lock(mutex_);
             busy_ = false;
             idle_.notify_all();
-            wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+            // A stop writes what is queued, held or not.
+            wake_.wait(lock, [this] { return stop_ || (!held_ && !jobs_.empty()); });
             if (jobs_.empty() || failed_) return;  // stopping with nothing left
             job = std::move(jobs_.front());
             jobs_.pop_front();

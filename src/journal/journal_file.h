@@ -70,6 +70,10 @@ public:
     // compressing an image that must not hold up the caller) and gives the body.
     void Append(uint32_t kind, std::vector<uint8_t> body, bool sync);
     void AppendMade(uint32_t kind, std::function<std::vector<uint8_t>()> make, bool sync);
+    // Holds records back in the queue (Hold) until Release: a start-up that has more urgent work
+    // for the machine (showing the canvas) lets the first records wait. Drain releases too.
+    void Hold();
+    void Release();
     // Waits until every queued record is written (or the writer has failed).
     void Drain();
     bool Failed() const;
@@ -92,6 +96,6 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_, idle_;
     std::deque<Job> jobs_;
-    bool busy_ = false, stop_ = false, failed_ = false;
+    bool busy_ = false, stop_ = false, failed_ = false, held_ = false;
     std::thread thread_;
 };

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 #include <ctime>
 
 #include "app/engine_reset.h"
@@ -153,7 +154,12 @@ std::unique_ptr<Journal> StartSessionJournal(const QString& hostKind, const QStr
     const QString path =
         JournalFolder() + QStringLiteral("/%1-%2.journal").arg(s.pid).arg(s.startedUnix);
     try {
-        auto journal = std::make_unique<Journal>(Local(path), s, OnUiThread(tell));
+        // The base image is compressed and written once the canvas is up: until the event loop
+        // first runs, the start-up has both processors.
+        auto journal = std::make_unique<Journal>(Local(path), s, OnUiThread(tell), true);
+        QTimer::singleShot(0, qApp, [j = journal.get()] {
+            if (Wiring.Journal == j) j->ReleaseWrites();
+        });
         Wiring.Journal = journal.get();
         return journal;
     } catch (const std::exception& e) {
