@@ -86,21 +86,16 @@ auto TarnwickService::Forward(const char* method, F&& body) -> decltype(body()) 
     }
 }
 
-BusPlane TarnwickService::PlaneReply(const char* method, const char* fdMethod, Size width,
-                                     Size height, Plane (Host::*get)()) {
+BusPlane TarnwickService::PlaneReply(const char* method, const char* fdMethod,
+                                     Plane (Host::*get)()) {
     return Forward(method, [&] {
-        // A reply the bus would choke on is refused now, not left to time out at the caller,
-        // and before the host reads a plane it cannot send.
-        const auto check = [&](qint64 w, qint64 h) {
-            const QString refusal = ArrayPlaneRefusal(w, h);
-            if (!refusal.isEmpty())
-                throw HostError(QStringLiteral("%1: %2; take it with %3")
-                                    .arg(QLatin1String(method), refusal, QLatin1String(fdMethod))
-                                    .toStdString());
-        };
-        check((host_.get()->*width)(), (host_.get()->*height)());
         const Plane plane = (host_.get()->*get)();
-        check(plane.width, plane.height);
+        // A reply the bus would choke on is refused now, not left to time out at the caller.
+        const QString refusal = ArrayPlaneRefusal(plane.width, plane.height);
+        if (!refusal.isEmpty())
+            throw HostError(QStringLiteral("%1: %2; take it with %3")
+                                .arg(QLatin1String(method), refusal, QLatin1String(fdMethod))
+                                .toStdString());
         // A deep copy: the reply is marshalled after this slot has returned.
         BusPlane bus = BorrowBusPlane(plane);
         bus.bytes = QByteArray(bus.bytes.constData(), bus.bytes.size());
@@ -150,8 +145,7 @@ qint32 TarnwickService::tarn_GetPaperHeight() {
     return Forward("tarn_GetPaperHeight", [&] { return host_->tarn_GetPaperHeight(); });
 }
 BusPlane TarnwickService::Tarn_GetPaper() {
-    return PlaneReply("Tarn_GetPaper", "Tarn_GetPaperFd", &Host::Tarn_GetPaperWidth,
-                      &Host::tarn_GetPaperHeight, &Host::Tarn_GetPaper);
+    return PlaneReply("Tarn_GetPaper", "Tarn_GetPaperFd", &Host::Tarn_GetPaper);
 }
 BusPlaneFd TarnwickService::Tarn_GetPaperFd() {
     return PlaneFdReply("Tarn_GetPaperFd", &Host::Tarn_GetPaper);
@@ -163,16 +157,13 @@ qint32 TarnwickService::Tarn_BufferHeight() {
     return Forward("Tarn_BufferHeight", [&] { return host_->Tarn_BufferHeight(); });
 }
 BusPlane TarnwickService::Tarn_GetRBuffer() {
-    return PlaneReply("Tarn_GetRBuffer", "Tarn_GetRBufferFd", &Host::Tarn_BufferWidth,
-                      &Host::Tarn_BufferHeight, &Host::Tarn_GetRBuffer);
+    return PlaneReply("Tarn_GetRBuffer", "Tarn_GetRBufferFd", &Host::Tarn_GetRBuffer);
 }
 BusPlane TarnwickService::Tarn_GetGBuffer() {
-    return PlaneReply("Tarn_GetGBuffer", "Tarn_GetGBufferFd", &Host::Tarn_BufferWidth,
-                      &Host::Tarn_BufferHeight, &Host::Tarn_GetGBuffer);
+    return PlaneReply("Tarn_GetGBuffer", "Tarn_GetGBufferFd", &Host::Tarn_GetGBuffer);
 }
 BusPlane TarnwickService::Tarn_GetBBuffer() {
-    return PlaneReply("Tarn_GetBBuffer", "Tarn_GetBBufferFd", &Host::Tarn_BufferWidth,
-                      &Host::Tarn_BufferHeight, &Host::Tarn_GetBBuffer);
+    return PlaneReply("Tarn_GetBBuffer", "Tarn_GetBBufferFd", &Host::Tarn_GetBBuffer);
 }
 BusPlaneFd TarnwickService::Tarn_GetRBufferFd() {
     return PlaneFdReply("Tarn_GetRBufferFd", &Host::Tarn_GetRBuffer);

@@ -92,11 +92,7 @@ public slots:
 private:
     template <typename F>
     auto Forward(const char* method, F&& body) -> decltype(body());
-    using Size = int32_t (Host::*)();
-    // The plane as (iiay), refused when the host's size for it (width, height) or the plane
-    // itself is more than the bus can carry.
-    BusPlane PlaneReply(const char* method, const char* fdMethod, Size width, Size height,
-                        Plane (Host::*get)());
+    BusPlane PlaneReply(const char* method, const char* fdMethod, Plane (Host::*get)());
     BusPlaneFd PlaneFdReply(const char* method, Plane (Host::*get)());
     void SetPlane(const char* method, const BusPlane& plane, void (Host::*set)(const Plane&));
     void SetPlaneFd(const char* method, const BusPlaneFd& plane, void (Host::*set)(const Plane&));
