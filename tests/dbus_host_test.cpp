@@ -350,10 +350,9 @@ TEST(DbusService, APlaneTooLargeForArraysIsRefusedWithTheMethodThatCarriesIt) {
     recorder->g = Plane(8124, 8124);
     ServedHost served(recorder, false);
     const QDBusMessage reply = QDBusConnection::sessionBus().call(
-        QDBusMessage::createMethodCall(served.connection().baseService(),
-                                       QLatin1String(kTarnwickPath),
-                                       QLatin1String(kTarnwickInterface),
-                                       QStringLiteral("Tarn_GetGBuffer")),
+        QDBusMessage::createMethodCall(
+            served.connection().baseService(), QLatin1String(kTarnwickPath),
+            QLatin1String(kTarnwickInterface), QStringLiteral("Tarn_GetGBuffer")),
         QDBus::Block, 10000);
     EXPECT_EQ(reply.errorMessage(),
               QStringLiteral("Tarn_GetGBuffer: a 8124 x 8124 plane is 65999376 bytes, more than "

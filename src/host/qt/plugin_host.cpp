@@ -207,15 +207,17 @@ int64_t Needed(int32_t w, int32_t h, int64_t perPixel) {
 QString MemoryRefusal(const QString& what, int32_t w, int32_t h, int64_t needed,
                       int64_t available) {
     if (needed <= available) return {};
-    return QStringLiteral("%1 of %2 x %3 pixels is too large: the plug-in needs about %4 of memory "
-                          "for it and %5 is available%6")
+    return QStringLiteral(
+               "%1 of %2 x %3 pixels is too large: the plug-in needs about %4 of memory "
+               "for it and %5 is available%6")
         .arg(what)
         .arg(w)
         .arg(h)
         .arg(QString::fromStdString(MemoryText(needed)),
              QString::fromStdString(MemoryText(std::max<int64_t>(available, 0))),
-             EnvMegabytes("MARLO_MEMORY_MB") > 0 ? QStringLiteral(" (the limit MARLO_MEMORY_MB sets)")
-                                                 : QString());
+             EnvMegabytes("MARLO_MEMORY_MB") > 0
+                 ? QStringLiteral(" (the limit MARLO_MEMORY_MB sets)")
+                 : QString());
 }
 
 // The application hands its plug-in the ends of its own pipes; the programs started from here
