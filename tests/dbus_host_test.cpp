@@ -345,21 +345,6 @@ TEST(DbusService, AHostErrorBecomesAnErrorReplyAndAHostErrorAgain) {
     ExpectHostError([&] { host->Tarn_GetGBuffer(); }, "host failed in Tarn_GetGBuffer", "no error");
 }
 
-TEST(DbusService, APlaneTooLargeForArraysIsRefusedWithTheMethodThatCarriesIt) {
-    auto recorder = std::make_shared<RecordingHost>(2, 2);
-    recorder->g = Plane(8124, 8124);
-    ServedHost served(recorder, false);
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(
-        QDBusMessage::createMethodCall(
-            served.connection().baseService(), QLatin1String(kTarnwickPath),
-            QLatin1String(kTarnwickInterface), QStringLiteral("Tarn_GetGBuffer")),
-        QDBus::Block, 10000);
-    EXPECT_EQ(reply.errorMessage(),
-              QStringLiteral("Tarn_GetGBuffer: a 8124 x 8124 plane is 65999376 bytes, more than "
-                             "the 65994752 bytes a (iiay) message can carry over the session "
-                             "bus; take it with Tarn_GetGBufferFd"));
-}
-
 TEST(DbusService, MalformedPlanesFromTheCallerAreRefused) {
     auto recorder = std::make_shared<RecordingHost>(2, 2);
     ServedHost served(recorder);

@@ -59,6 +59,13 @@ enum class Marlo { Client, Real, NameTaken };
 // painted; the painting is in a rescue copy.
 enum class Expect { KnownChange, Merged, Unchanged, Refused, Rescued };
 
+const char kTaken[] = "another host already owns the name Tarnwick.Tarnwick_Class";
+// Under the 1 MiB the refusing run gives Marlo: refused before the name is tried.
+const char kNoRoom[] =
+    "The layer of 600 x 500 pixels is too large: the plug-in needs about 1.1 MiB "
+    "of memory for it and [0-9]+ KiB is available \\(the limit MARLO_MEMORY_MB "
+    "sets\\)\\.";
+
 struct Case {
     const char* name;
     Marlo marlo;  // the cases of one kind share one GIMP run
@@ -202,21 +209,8 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         {"merge", Marlo::Client, QImage::Format_ARGB32, {}, Expect::Merged},
         {"layer-gone", Marlo::Client, QImage::Format_ARGB32, {}, Expect::Rescued},
         {"real-marlo", Marlo::Real, QImage::Format_RGBA64, {}, Expect::Unchanged},
-        {"name-taken",
-         Marlo::NameTaken,
-         QImage::Format_ARGB32,
-         {},
-         Expect::Refused,
-         "another host already owns the name Tarnwick.Tarnwick_Class"},
-        // Under the 1 MiB that run gives Marlo: refused before the name is tried.
-        {"no-room",
-         Marlo::NameTaken,
-         QImage::Format_ARGB32,
-         {},
-         Expect::Refused,
-         "The layer of 600 x 500 pixels is too large: the plug-in needs about 1.1 MiB of memory "
-         "for it and [0-9]+ KiB is available \\(the limit MARLO_MEMORY_MB sets\\)\\.",
-         {600, 500}},
+        {"name-taken", Marlo::NameTaken, QImage::Format_ARGB32, {}, Expect::Refused, kTaken},
+        {"big", Marlo::NameTaken, QImage::Format_ARGB32, {}, Expect::Refused, kNoRoom, {600, 500}},
     };
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
