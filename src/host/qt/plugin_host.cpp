@@ -301,14 +301,6 @@ SessionResult RunMarloSession(PaintLayer& layer) {
             bus.unregisterObject(QLatin1String(kTarnwickPath));
         }
     } unpublish{bus};
-    // Read before Marlo starts, so that the memory Marlo finds left is what the plug-in left it.
-    try {
-        host->ReadAhead();
-    } catch (const std::bad_alloc&) {
-        return Failed(QStringLiteral("The layer of %1 x %2 pixels cannot be read: out of memory.")
-                          .arg(width)
-                          .arg(height));
-    }
 
     const QString program = MarloExecutable();
     if (program.isEmpty())
@@ -317,6 +309,14 @@ SessionResult RunMarloSession(PaintLayer& layer) {
                 "Marlo is neither beside the plug-in (%1) nor on PATH; set MARLO_EXECUTABLE "
                 "to the marlo program.")
                 .arg(QCoreApplication::applicationDirPath()));
+    // Read before Marlo starts, so that the memory Marlo finds left is what the plug-in left it.
+    try {
+        host->ReadAhead();
+    } catch (const std::bad_alloc&) {
+        return Failed(QStringLiteral("The layer of %1 x %2 pixels cannot be read: out of memory.")
+                          .arg(width)
+                          .arg(height));
+    }
     QProcess marlo;
     marlo.setProcessEnvironment(environment);
     marlo.setProcessChannelMode(QProcess::ForwardedOutputChannel);
