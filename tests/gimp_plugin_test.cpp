@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -29,8 +30,8 @@ QString Built(const QString& path) {
 
 // Straight colour with an alpha that varies (8 or 16 bits a channel, the 16-bit values off the
 // 8-bit steps), or grey without alpha.
-QImage Input(QImage::Format format) {
-    QImage image(16, 10, format);
+QImage Input(QImage::Format format, QSize size) {
+    QImage image(size, format);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             if (format == QImage::Format_Grayscale8)
@@ -58,12 +59,21 @@ enum class Marlo { Client, Real, NameTaken };
 // painted; the painting is in a rescue copy.
 enum class Expect { KnownChange, Merged, Unchanged, Refused, Rescued };
 
+const char kTaken[] = "another host already owns the name Tarnwick.Tarnwick_Class";
+// Under the 1 MiB the refusing run gives Marlo: refused before the name is tried.
+const char kNoRoom[] =
+    "The layer of 600 x 500 pixels is too large: the plug-in needs about 1.1 MiB "
+    "of memory for it and [0-9]+ KiB is available \\(the limit MARLO_MEMORY_MB "
+    "sets\\)\\.";
+
 struct Case {
     const char* name;
     Marlo marlo;  // the cases of one kind share one GIMP run
     QImage::Format format;
     QRect selection;  // empty: none
     Expect expect;
+    const char* said = "";  // a pattern GIMP's messages match when refused
+    QSize size = {16, 10};
 };
 
 struct GimpRun {
@@ -199,7 +209,8 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         {"merge", Marlo::Client, QImage::Format_ARGB32, {}, Expect::Merged},
         {"layer-gone", Marlo::Client, QImage::Format_ARGB32, {}, Expect::Rescued},
         {"real-marlo", Marlo::Real, QImage::Format_RGBA64, {}, Expect::Unchanged},
-        {"name-taken", Marlo::NameTaken, QImage::Format_ARGB32, {}, Expect::Refused},
+        {"name-taken", Marlo::NameTaken, QImage::Format_ARGB32, {}, Expect::Refused, kTaken},
+        {"big", Marlo::NameTaken, QImage::Format_ARGB32, {}, Expect::Refused, kNoRoom, {600, 500}},
     };
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -232,8 +243,8 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         sh.setPermissions(sh.permissions() | QFile::ExeOwner);
     }
     for (const Case& c : cases)
-        ASSERT_TRUE(
-            Input(c.format).save(dir.filePath(QLatin1String(c.name) + QStringLiteral("-in.png"))));
+        ASSERT_TRUE(Input(c.format, c.size)
+                        .save(dir.filePath(QLatin1String(c.name) + QStringLiteral("-in.png"))));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("GIMP2_DIRECTORY"), dir.filePath(QStringLiteral("profile")));
@@ -258,6 +269,7 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         } else {
             e.insert(QStringLiteral("MARLO_EXECUTABLE"),
                      Built(QStringLiteral("tests/gimp_test_client")));
+            e.insert(QStringLiteral("MARLO_MEMORY_MB"), QStringLiteral("1"));
             ASSERT_TRUE(QDBusConnection::sessionBus().registerService(
                 QStringLiteral("Tarnwick.Tarnwick_Class")));
         }
@@ -275,7 +287,7 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString& output = runs[c.marlo].output;
-        const QImage in = Input(c.format);
+        const QImage in = Input(c.format, c.size);
         if (c.expect == Expect::Rescued) {
             // The known change on the layer's colour, as Marlo saw it.
             const QString said = QStringLiteral("client: The painting was saved as ");
@@ -301,8 +313,7 @@ TEST(GimpPlugin, RunsMarloOnTheLayerAndTakesBackExactlyWhatChanged) {
         const QString done = QStringLiteral("marlo-case %1: ").arg(QLatin1String(c.name));
         if (c.expect == Expect::Refused) {
             EXPECT_TRUE(output.contains(done + QStringLiteral("failed"))) << output.toStdString();
-            EXPECT_TRUE(output.contains(
-                QLatin1String("another host already owns the name Tarnwick.Tarnwick_Class")))
+            EXPECT_TRUE(output.contains(QRegularExpression(QLatin1String(c.said))))
                 << output.toStdString();
             continue;
         }

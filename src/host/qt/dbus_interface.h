@@ -20,11 +20,10 @@ inline constexpr char kFormInterface[] = "Marlo.Form1";
 inline constexpr char kPlaneSignature[] = "(iiay)";
 inline constexpr char kPlaneFdSignature[] = "(iih)";
 
-// D-Bus caps an array at 64 MiB: no (iiay) plane can be larger.
-inline constexpr qint64 kMaxBusPlaneBytes = qint64(1) << 26;
-// What an (iiay) plane can really carry. The receiving connection stops reading once 63 MiB of
-// messages are alive and, under QtDBus, never starts again: a larger message stalls the link
-// until the call times out. 64 KiB are left for the message header and a few small messages.
+// What an (iiay) plane can really carry: D-Bus caps an array at 64 MiB, and the receiving
+// connection stops reading once 63 MiB of messages are alive and, under QtDBus, never starts again:
+// a larger message stalls the link until the call times out. 64 KiB are left for the message header
+// and a few small messages.
 inline constexpr qint64 kMaxArrayPlaneBytes = (qint64(63) << 20) - (qint64(64) << 10);
 
 struct BusPlane {

@@ -20,6 +20,10 @@ namespace {
 
 constexpr char kProcedure[] = "plug-in-marlo";
 constexpr int kStripRows = 64;  // the layer is read and written in bands of this many rows
+// GEGL's tile cache in the plug-in. GIMP hands its own large setting on, and the cache would
+// then keep every tile read and written, two more copies of the layer; going through the
+// layer band by band needs only a band's tiles.
+constexpr guint64 kTileCacheBytes = guint64(64) << 20;
 
 // The drawable's pixels three ways, all in the image's own colour space (no colour conversion):
 // as stored, as 8-bit values (what Marlo sees) and as floats (to build a stored pixel from them).
@@ -241,6 +245,7 @@ void Run(const gchar* name, gint count, const GimpParam* params, gint* resultCou
         return;
     }
     gegl_init(nullptr, nullptr);
+    g_object_set(gegl_config(), "tile-cache-size", kTileCacheBytes, nullptr);
     GimpLayer layer(params[1].data.d_image, params[2].data.d_drawable);
     SessionResult result;
     try {

@@ -12,11 +12,14 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "core/errors.h"
+#include "core/memory_budget.h"
 #include "host/qt/dbus_interface.h"
 #include "host/qt/image_file.h"
 #include "host/qt/session_bus.h"
@@ -29,14 +32,21 @@ void LayerHost::Tarn_SendFormObject(HostCallbackTarget* window, int16_t& zero) {
     if (window) window->ShowCanvas();
 }
 
+void LayerHost::ReadAhead() {
+    read_ = layer_.Read();
+    handedOut_ = 0;
+}
+
 Plane LayerHost::Channel(int c) {
-    if (read_.empty() || (handedOut_ & (1u << c))) {
-        read_ = layer_.Read();
-        handedOut_ = 0;
-    }
+    if (read_.empty() || (handedOut_ & (1u << c))) ReadAhead();
     handedOut_ |= 1u << c;
-    // A grey layer's one plane is all three.
-    return read_[read_.size() == 1 ? 0 : c];
+    // A grey layer's one plane is all three. A plane no other channel still needs is handed
+    // over rather than copied, and once all three are out nothing of the layer stays here.
+    const bool grey = read_.size() == 1;
+    if (grey && handedOut_ != 7) return read_[0];
+    Plane plane = std::move(read_[grey ? 0 : c]);
+    if (handedOut_ == 7) read_.clear();
+    return plane;
 }
 
 void LayerHost::Keep(int c, const Plane& plane) {
@@ -176,6 +186,40 @@ private:
 
 SessionResult Failed(const QString& message) { return {false, message}; }
 
+// What the plug-in holds of a layer, a pixel: the planes read for Marlo (three, or one for grey),
+// and at a write-back the three planes Marlo sends with one more in transit (the memory file
+// being read, or a grey layer's mean). The layer itself stays in the application.
+constexpr int64_t kLayerBytesPerPixel = 4;
+// The paper, a pixel: kept for the session, with a copy and its memory file while it is sent.
+constexpr int64_t kPaperBytesPerPixel = 3;
+
+// Sizes that do not fit count as more than any memory.
+int64_t Needed(int32_t w, int32_t h, int64_t perPixel) {
+    int64_t pixels = 0, bytes = 0;
+    if (w < 0 || h < 0 || __builtin_mul_overflow(int64_t(w), int64_t(h), &pixels) ||
+        __builtin_mul_overflow(pixels, perPixel, &bytes))
+        return INT64_MAX;
+    return bytes;
+}
+
+// Why the memory left cannot hold `what`: its size, what it needs, what is available and, when
+// it set the figure, MARLO_MEMORY_MB. Empty when it fits.
+QString MemoryRefusal(const QString& what, int32_t w, int32_t h, int64_t needed,
+                      int64_t available) {
+    if (needed <= available) return {};
+    return QStringLiteral(
+               "%1 of %2 x %3 pixels is too large: the plug-in needs about %4 of memory "
+               "for it and %5 is available%6")
+        .arg(what)
+        .arg(w)
+        .arg(h)
+        .arg(QString::fromStdString(MemoryText(needed)),
+             QString::fromStdString(MemoryText(std::max<int64_t>(available, 0))),
+             EnvMegabytes("MARLO_MEMORY_MB") > 0
+                 ? QStringLiteral(" (the limit MARLO_MEMORY_MB sets)")
+                 : QString());
+}
+
 // The application hands its plug-in the ends of its own pipes; the programs started from here
 // must not hold them open, or the application would not see the plug-in end.
 void KeepDescriptorsFromChildren() {
@@ -209,11 +253,27 @@ SessionResult RunMarloSession(PaintLayer& layer) {
     else
         qunsetenv("QT_NO_GLIB");
 
-    int32_t pw = 0, ph = 0, channels = 0;
-    const std::vector<uint8_t> pattern = layer.Pattern(&pw, &ph, &channels);
-    Plane paper = PatternPaper(pattern, pw, ph, channels);
-    if (paper.empty() || qint64(paper.width) * paper.height > kMaxBusPlaneBytes)
-        paper = DefaultPaper();
+    // Measured once: the paper's share is taken out before the layer is judged. Memory files
+    // carry a plane of any size to Marlo, so the memory is the only limit.
+    int64_t available = AvailableMemoryBytes();
+    Plane paper;
+    {
+        int32_t pw = 0, ph = 0, channels = 0;
+        const std::vector<uint8_t> pattern = layer.Pattern(&pw, &ph, &channels);
+        const QString refusal = MemoryRefusal(QStringLiteral("The pattern"), pw, ph,
+                                              Needed(pw, ph, kPaperBytesPerPixel), available);
+        if (refusal.isEmpty())
+            paper = PatternPaper(pattern, pw, ph, channels);
+        else
+            layer.Message((refusal + QStringLiteral("; Marlo paints on its own grain instead."))
+                              .toStdString());
+    }
+    if (paper.empty()) paper = DefaultPaper();
+    available -= Needed(paper.width, paper.height, kPaperBytesPerPixel);
+    const int32_t width = layer.Width(), height = layer.Height();
+    const QString refusal = MemoryRefusal(QStringLiteral("The layer"), width, height,
+                                          Needed(width, height, kLayerBytesPerPixel), available);
+    if (!refusal.isEmpty()) return Failed(refusal + QLatin1Char('.'));
 
     KeepDescriptorsFromChildren();
     QString error;
@@ -228,14 +288,6 @@ SessionResult RunMarloSession(PaintLayer& layer) {
         bus = QDBusConnection::connectToBus(address, QStringLiteral("marlo-private-bus"));
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
     }
-    if (qint64(layer.Width()) * layer.Height() > kMaxBusPlaneBytes)
-        return Failed(
-            QStringLiteral(
-                "The layer is %1 x %2 pixels: too large to cross the bus (at most %3 pixels).")
-                .arg(layer.Width())
-                .arg(layer.Height())
-                .arg(kMaxBusPlaneBytes));
-
     auto host = std::make_shared<LayerHost>(layer, std::move(paper));
     TarnwickService service(host);
     if (!service.Publish(bus, true, &error))
@@ -257,6 +309,14 @@ SessionResult RunMarloSession(PaintLayer& layer) {
                 "Marlo is neither beside the plug-in (%1) nor on PATH; set MARLO_EXECUTABLE "
                 "to the marlo program.")
                 .arg(QCoreApplication::applicationDirPath()));
+    // Read before Marlo starts, so that the memory Marlo finds left is what the plug-in left it.
+    try {
+        host->ReadAhead();
+    } catch (const std::bad_alloc&) {
+        return Failed(QStringLiteral("The layer of %1 x %2 pixels cannot be read: out of memory.")
+                          .arg(width)
+                          .arg(height));
+    }
     QProcess marlo;
     marlo.setProcessEnvironment(environment);
     marlo.setProcessChannelMode(QProcess::ForwardedOutputChannel);

@@ -70,6 +70,8 @@ public:
 
     // Closes an undo step Marlo opened and never finished (a write-back that failed half way).
     void Finish();
+    // Reads the layer now for the Get calls that follow.
+    void ReadAhead();
 
 private:
     Plane Channel(int c);
@@ -78,7 +80,8 @@ private:
 
     PaintLayer& layer_;
     Plane paper_;
-    // The layer's colour read for the Get calls: read again once a channel is asked for twice.
+    // The layer's colour read for the Get calls: read again once a channel is asked for twice,
+    // released once each channel was handed out.
     std::vector<Plane> read_;
     unsigned handedOut_ = 0;
     Plane sent_[3];  // the planes Marlo set since the last refresh (empty: not sent)
