@@ -81,10 +81,11 @@ int64_t CgroupRoom() {
 
 namespace {
 
-// Says once a run, for each setting, why its text is ignored.
+// Says once a run, for each setting and text, why the text is ignored: the settings are read
+// again at every measurement.
 void Ignored(const char* name, const char* text, const char* why) {
     static std::set<std::string> told;
-    if (!told.insert(name).second) return;
+    if (!told.insert(std::string(name) + '=' + text).second) return;
     std::fprintf(stderr, "marlo: %s=\"%s\" %s; it is ignored\n", name, text, why);
 }
 
