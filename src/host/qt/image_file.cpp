@@ -597,8 +597,7 @@ QImage LoadPictureFile(const QString& path, int64_t bytesPerPixel, int64_t budge
     // The file's bytes are held while the picture is decoded.
     const int64_t fileBytes = d.bytes.size();
     const auto cost = [=](int64_t pixels, bool) { return pixels * bytesPerPixel + fileBytes; };
-    if (!CheckedHeader(path, d, cost, AvailableMemory{budgetBytes, ""}, error).isValid())
-        return {};
+    if (!CheckedHeader(path, d, cost, AvailableMemory{budgetBytes, ""}, error).isValid()) return {};
     QString damage;  // a picture behind the painting: what could be read of it serves
     return Decode(path, d, error, &damage);
 }
