@@ -77,10 +77,6 @@ int64_t CgroupRoom() {
     return room;
 }
 
-}  // namespace
-
-namespace {
-
 // Says once a run, for each setting and text, why the text is ignored: the settings are read
 // again at every measurement.
 void Ignored(const char* name, const char* text, const char* why) {
@@ -110,8 +106,8 @@ int64_t EnvMegabytes(const char* name) {
         Ignored(name, text, "is less than one megabyte");
         return 0;
     }
-    // A mebibyte of mebibytes (a tebibyte) is more than any machine this runs on holds.
-    if (mb > double(1 << 20) * double(1 << 20)) {
+    // A pebibyte (2^30 MiB) is more than any machine this runs on holds.
+    if (mb > double(1 << 30)) {
         Ignored(name, text, "is more megabytes than any computer holds");
         return 0;
     }

@@ -20,7 +20,7 @@ AvailableMemory MeasureAvailableMemory();
 std::string AvailableMemoryText(const AvailableMemory& m);
 
 // The environment variable name as a count of megabytes, in bytes; 0 when it is unset or
-// empty. A value that is not a plain decimal number, under one megabyte or over a tebibyte is
+// empty. A value that is not a plain decimal number, under one megabyte or over a pebibyte is
 // named on stderr (once a run) and ignored: 0 too.
 int64_t EnvMegabytes(const char* name);
 
