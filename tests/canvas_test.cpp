@@ -625,20 +625,40 @@ TEST(Undo, BudgetIsAQuarterOfTheMemoryOrMarloUndoMb) {
     struct Case {
         const char* undoMb;
         int64_t bytes;
+        const char* told;  // why the setting is ignored, said once on stderr; null: nothing said
     };
-    const Case cases[] = {{"3", int64_t{3} << 20},     {nullptr, int64_t{100} << 20},
-                          {"0", int64_t{100} << 20},   {"many", int64_t{100} << 20},
-                          {"1e1", int64_t{10} << 20},  {" 2.5 ", int64_t{5} << 19},
-                          {"3 MB", int64_t{100} << 20}};
+    constexpr int64_t kQuarter = int64_t{100} << 20;
+    const char* const notANumber = "is not a number of megabytes";
+    const Case cases[] = {{"3", int64_t{3} << 20, nullptr},
+                          {nullptr, kQuarter, nullptr},
+                          {"", kQuarter, nullptr},
+                          {"0", kQuarter, "is less than one megabyte"},
+                          {"-5", kQuarter, "is less than one megabyte"},
+                          {"many", kQuarter, notANumber},
+                          {"1e1", int64_t{10} << 20, nullptr},
+                          {" 2.5 ", int64_t{5} << 19, nullptr},
+                          {"3 MB", kQuarter, notANumber},
+                          {"12abc", kQuarter, notANumber},
+                          {"0x10", kQuarter, notANumber},
+                          {"inf", kQuarter, notANumber},
+                          {"1e30", kQuarter, "is more megabytes than any computer holds"}};
     const KeepEnv undoMb("MARLO_UNDO_MB"), memoryMb("MARLO_MEMORY_MB");
     const AtScopeEnd measureAgain([] { SetUndoBudget(0); });
     setenv("MARLO_MEMORY_MB", "400", 1);
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.undoMb ? c.undoMb : "unset");
         if (c.undoMb)
             setenv("MARLO_UNDO_MB", c.undoMb, 1);
         else
             unsetenv("MARLO_UNDO_MB");
-        SetUndoBudget(0);
-        EXPECT_EQ(UndoBudgetBytes(), c.bytes) << (c.undoMb ? c.undoMb : "unset");
+        testing::internal::CaptureStderr();
+        for (int twice = 0; twice < 2; ++twice) {
+            SetUndoBudget(0);
+            EXPECT_EQ(UndoBudgetBytes(), c.bytes);
+        }
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said, c.told ? "marlo: MARLO_UNDO_MB=\"" + std::string(c.undoMb) + "\" " +
+                                     c.told + "; it is ignored\n"
+                               : std::string());
     }
 }

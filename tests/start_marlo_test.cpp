@@ -79,6 +79,9 @@ TEST(Main, SizesTheMemoryLeftCannotHoldAreRefusedBeforeAnythingIsAllocated) {
          "paper of 2100 x 2100 pixels is too large"},
         {"paper and image together over the budget", "16", 1000, 1000, 2000, 2000,
          "image of 1000 x 1000"},
+        // A setting that is no number is ignored: the memory measured is no MARLO_MEMORY_MB's.
+        {"a limit with junk after it", "16abc", 2147483647, 2147483647, 4, 3, "GiB is available"},
+        {"a limit in hexadecimal", "0x10", 1200, 1200, 4, 3, nullptr},
     };
     const KeepEnv keepMemory("MARLO_MEMORY_MB");
     for (const Case& c : cases) {

@@ -1,7 +1,5 @@
 #include "app/startup.h"
 
-#include <cstdlib>
-
 #include <new>
 #include <string>
 
@@ -51,21 +49,19 @@ int64_t CanvasBytes(int32_t w, int32_t h) {
 int64_t PaperBytes(int32_t w, int32_t h) { return Times(4, Times(w, h)); }
 
 // Refuses, before anything of that size is allocated, what the memory left cannot hold.
-void CheckRoom(const std::string& what, int32_t w, int32_t h, int64_t needed, int64_t available) {
-    if (needed <= available) return;
-    throw MarloError(kErrImageTooLarge,
-                     what + " of " + SizeText(w, h) + " pixels is too large: it needs about " +
-                         MemoryText(needed) + " of memory and " + MemoryText(available) +
-                         " is available" +
-                         (std::getenv("MARLO_MEMORY_MB") && EnvMegabytes("MARLO_MEMORY_MB")
-                              ? " (the limit MARLO_MEMORY_MB sets)."
-                              : "."));
+void CheckRoom(const std::string& what, int32_t w, int32_t h, int64_t needed,
+               const AvailableMemory& available) {
+    if (needed <= available.bytes) return;
+    throw MarloError(kErrImageTooLarge, what + " of " + SizeText(w, h) +
+                                            " pixels is too large: it needs about " +
+                                            MemoryText(needed) + " of memory and " +
+                                            AvailableMemoryText(available) + ".");
 }
 
 }  // namespace
 
 void CheckNewCanvasRoom(int32_t w, int32_t h) {
-    CheckRoom("A new canvas", w, h, CanvasBytes(w, h), AvailableMemoryBytes());
+    CheckRoom("A new canvas", w, h, CanvasBytes(w, h), MeasureAvailableMemory());
 }
 
 void Main(std::shared_ptr<Host> host,
@@ -82,7 +78,7 @@ void Main(std::shared_ptr<Host> host,
     BuildBlendTable();
 
     // Measured once: the paper's share is taken out before the image is judged.
-    int64_t available = AvailableMemoryBytes();
+    AvailableMemory available = MeasureAvailableMemory();
     m.PaperWidth = m.Host->Tarn_GetPaperWidth();
     m.PaperHeight = m.Host->tarn_GetPaperHeight();
     if (m.PaperWidth < 0 || m.PaperHeight < 0)
@@ -90,7 +86,7 @@ void Main(std::shared_ptr<Host> host,
                         " pixels.");
     CheckRoom("Tarnwick's paper", m.PaperWidth, m.PaperHeight,
               PaperBytes(m.PaperWidth, m.PaperHeight), available);
-    available -= int64_t(m.PaperWidth) * m.PaperHeight;
+    available.bytes -= int64_t(m.PaperWidth) * m.PaperHeight;
     m.Paper = Checked(m.Host->Tarn_GetPaper(), m.PaperWidth, m.PaperHeight, "paper");
 
     m.BufferWidth = m.Host->Tarn_BufferWidth();

@@ -1,11 +1,11 @@
 #include "core/memory_budget.h"
 
-#include <cctype>
-
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -77,24 +77,57 @@ int64_t CgroupRoom() {
     return room;
 }
 
+// Says once a run, for each setting and text, why the text is ignored: the settings are read
+// again at every measurement.
+void Ignored(const char* name, const char* text, const char* why) {
+    static std::set<std::string> told;
+    if (!told.insert(std::string(name) + '=' + text).second) return;
+    std::fprintf(stderr, "marlo: %s=\"%s\" %s; it is ignored\n", name, text, why);
+}
+
 }  // namespace
 
 int64_t EnvMegabytes(const char* name) {
     const char* text = std::getenv(name);
-    if (!text) return 0;
-    // The whole text as a number ("1000", "1e3", "512.5"); anything else is not a setting.
+    if (!text || !*text) return 0;
+    // Decimal figures only ("1000", "1e3", "512.5", spaces around): strtod alone would also
+    // take "inf", "nan" and hexadecimal, and stop silently before junk.
+    const std::string t(text);
+    const size_t first = t.find_first_not_of(" \t"), last = t.find_last_not_of(" \t");
+    const std::string core = first == std::string::npos ? "" : t.substr(first, last - first + 1);
     char* end = nullptr;
-    const double mb = std::strtod(text, &end);
-    while (end && std::isspace(static_cast<unsigned char>(*end))) ++end;
-    if (end == text || !end || *end != '\0' || !(mb >= 1)) return 0;
-    return mb < double(int64_t(1) << 40) ? static_cast<int64_t>(mb * double(1 << 20)) : kUnknown;
+    const double mb = core.empty() ? 0 : std::strtod(core.c_str(), &end);
+    if (core.empty() || core.find_first_not_of("0123456789.eE+-") != std::string::npos ||
+        end != core.c_str() + core.size() || !std::isfinite(mb)) {
+        Ignored(name, text, "is not a number of megabytes");
+        return 0;
+    }
+    if (mb < 1) {
+        Ignored(name, text, "is less than one megabyte");
+        return 0;
+    }
+    // A pebibyte (2^30 MiB) is more than any machine this runs on holds.
+    if (mb > double(1 << 30)) {
+        Ignored(name, text, "is more megabytes than any computer holds");
+        return 0;
+    }
+    return static_cast<int64_t>(mb * double(1 << 20));
 }
 
-int64_t AvailableMemoryBytes() {
-    if (const int64_t set = EnvMegabytes("MARLO_MEMORY_MB")) return set;
+AvailableMemory MeasureAvailableMemory() {
+    if (const int64_t set = EnvMegabytes("MARLO_MEMORY_MB"))
+        return {set, "the limit MARLO_MEMORY_MB sets"};
     const int64_t system = MemAvailable();
     const int64_t cgroup = CgroupRoom();
-    return system < cgroup ? system : cgroup;
+    if (cgroup < system) return {cgroup, "the memory limit of this session's control group"};
+    return {system, ""};
+}
+
+int64_t AvailableMemoryBytes() { return MeasureAvailableMemory().bytes; }
+
+std::string AvailableMemoryText(const AvailableMemory& m) {
+    const std::string text = MemoryText(m.bytes > 0 ? m.bytes : 0) + " is available";
+    return *m.source ? text + " (" + m.source + ")" : text;
 }
 
 std::string MemoryText(int64_t bytes) {

@@ -148,9 +148,9 @@ int RecoverAll(bool listOnly) {
         std::printf("No painting is waiting in a journal (%s).\n", qPrintable(JournalFolder()));
     for (const LeftJournal& l : left) {
         if (listOnly) {
-            std::printf("%s\t%s\t%s\t%d strokes (%d not written back)\n", qPrintable(l.path),
+            std::printf("%s\t%s\t%s\t%d %s (%d not written back)\n", qPrintable(l.path),
                         l.summary.session.image.c_str(), qPrintable(l.ended), l.summary.strokes,
-                        l.summary.strokesNotSent);
+                        l.summary.strokes == 1 ? "stroke" : "strokes", l.summary.strokesNotSent);
             continue;
         }
         const QString line = RescueLeftJournal(l);

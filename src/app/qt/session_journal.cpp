@@ -109,10 +109,12 @@ std::vector<LeftJournal> FindLeftJournals(QStringList* problems) {
 
 QString RecoveryQuestion(const LeftJournal& left) {
     return QStringLiteral(
-               "Marlo ended unexpectedly on %1 while you painted %2 (%3 strokes not yet written "
+               "Marlo ended unexpectedly on %1 while you painted %2 (%3 %4 not yet written "
                "back). Bring that painting back?")
         .arg(left.ended, ImageName(left.summary))
-        .arg(left.summary.strokesNotSent);
+        .arg(left.summary.strokesNotSent)
+        .arg(left.summary.strokesNotSent == 1 ? QStringLiteral("stroke")
+                                              : QStringLiteral("strokes"));
 }
 
 QString RescueLeftJournal(const LeftJournal& left) {

@@ -28,9 +28,10 @@ struct ImageDocument {
     int height() const { return r.height; }
 };
 
-// Bytes a pixel of an open image costs the whole program at its peak: the decoded picture and
-// the file host's planes, the canvas's seven planes, its display copy and display bitmap.
-constexpr int64_t kProgramBytesPerPixel = 40;
+// Bytes the whole program can take at its peak for an image file of pixels and fileBytes,
+// opened and written back after a change: the estimate checked before anything of that size
+// is allocated. See image_file.cpp for the measured figures it follows.
+int64_t OpenImageBytes(int64_t pixels, int64_t fileBytes, bool alpha);
 
 // Loads path. Returns false with a one-line reason in *error that names the file and says what
 // is wrong in the user's words (missing, not a regular file, damaged, unsupported, too large
