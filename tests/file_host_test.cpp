@@ -555,6 +555,7 @@ TEST(FileHost, FilesReadInPartOpenWithTheirDamageTold) {
         ASSERT_TRUE(LoadImageDocument(path, &doc, &error)) << Shown(error).toStdString();
         const QString note = DamageNote(doc);
         EXPECT_EQ(note.isEmpty(), c.damage == nullptr) << note.toStdString();
+        EXPECT_TRUE(doc.extras.lost.isEmpty()) << doc.extras.lost.join(", ").toStdString();
         if (c.damage) {
             EXPECT_TRUE(note.startsWith(path + " is damaged: part of it could not be read (") &&
                         note.contains(c.damage) &&

@@ -73,7 +73,7 @@ void ReadPng(const QByteArray& bytes, const QImage& img, ImageExtras* e) {
         }
         (pixelsSeen ? e->after : e->before).append(bytes.mid(c.at, c.size));
     }
-    if (!whole) e->lost << QStringLiteral("whatever follows its damaged part");
+    if (!whole) e->lost << QLatin1String(kLostAfterDamage);
 }
 
 void ReadJpeg(const QByteArray& bytes, const QImage& img, ImageExtras* e) {

@@ -30,6 +30,10 @@ struct ImageExtras {
     QStringList lost;
 };
 
+// Of `lost`: what follows the place a PNG is damaged. Not told for a file whose pixels are
+// damaged too: that file's own notice says writing back replaces it with what is seen.
+inline constexpr char kLostAfterDamage[] = "whatever follows its damaged part";
+
 // What bytes (a file in format) carry besides the pixels; img and reader are what decoded them.
 ImageExtras ReadExtras(const QByteArray& bytes, const QByteArray& format, const QImage& img,
                        const QImageReader& reader);

@@ -411,6 +411,7 @@ bool LoadImageDocument(const QString& path, ImageDocument* doc, QString* error) 
     QImage img = Decode(path, d, error, &damage);
     if (img.isNull()) return false;
     ImageExtras extras = ReadExtras(d.bytes, format, img, d.reader);
+    if (!damage.isEmpty()) extras.lost.removeAll(QLatin1String(kLostAfterDamage));
     d.buffer.close();
     d.bytes = QByteArray();  // the encoded file is no longer needed
     ImageDocument out;
