@@ -13,6 +13,7 @@
 #include <exception>
 #include <optional>
 
+#include "app/qt/make_host.h"
 #include "app/qt/session_journal.h"
 #include "app/startup.h"
 #include "canvas/qt/form1.h"
@@ -214,6 +215,7 @@ int RunMarlo(const CommandLine& cl) {
         ReportStartFailure(error);
         return 1;
     }
+    RemoveTemporaryFilesLeftInRescuePlaces();
     notice = Shown(notice);
     if (!notice.isEmpty()) std::fprintf(stderr, "marlo: %s\n", qPrintable(notice));
     CatchEndSignals();

@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "core/errors.h"
 #include "host/qt/file_name.h"
+#include "host/qt/rescue_copy.h"
 #include "host/qt/temp_files.h"
 
 namespace {
@@ -82,6 +83,14 @@ bool NewCanvas(const CommandLine& cl, const QString& path, ImageDocument* doc, Q
     return true;
 }
 
+void SayRemoved(const QStringList& removed) {
+    for (const QString& left : removed)
+        std::fprintf(stderr,
+                     "marlo: removed %s, a temporary file that a Marlo which ended while "
+                     "writing left there\n",
+                     qPrintable(Shown(left)));
+}
+
 // A Marlo killed while it wrote (SIGKILL, a crash) leaves its temporary file beside the image,
 // or beside the file a link names: removed at the next start on it (host/qt/temp_files.h).
 void RemoveTemporaryFilesLeftBeside(const QString& image) {
@@ -93,12 +102,7 @@ void RemoveTemporaryFilesLeftBeside(const QString& image) {
     const QString target = CanonicalPath(image);
     if (!target.isEmpty()) folders << folderOf(target);
     folders.removeDuplicates();
-    for (const QString& folder : folders)
-        for (const QString& left : RemoveLeftTemporaryFiles(folder))
-            std::fprintf(stderr,
-                         "marlo: removed %s, a temporary file that a Marlo which ended while "
-                         "writing left there\n",
-                         qPrintable(Shown(left)));
+    for (const QString& folder : folders) SayRemoved(RemoveLeftTemporaryFiles(folder));
 }
 
 }  // namespace
@@ -164,4 +168,9 @@ std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QStrin
     if (!cl.wallpaper.isEmpty() && !AbsoluteImagePath(cl.wallpaper, &wallpaper, error))
         return nullptr;
     return std::make_shared<FileHost>(std::move(doc), std::move(paper), wallpaper);
+}
+
+void RemoveTemporaryFilesLeftInRescuePlaces() {
+    for (const QString& folder : {RescueFolderOfData(), QDir::tempPath()})
+        if (!folder.isEmpty()) SayRemoved(RemoveLeftTemporaryFiles(folder));
 }

@@ -15,3 +15,6 @@ constexpr int kNewCanvasHeight = 768;
 // a one-line reason; *notice gets a line to print at start (a new canvas, a lossy format, a file
 // deeper than 8 bits, what the file carries that cannot be written back).
 std::shared_ptr<FileHost> MakeHost(const CommandLine& cl, QString* error, QString* notice);
+// The temporary files a Marlo killed while writing a rescue copy left in the data folder's
+// rescue place and the temporary folder (those beside an image go when MakeHost opens it).
+void RemoveTemporaryFilesLeftInRescuePlaces();
