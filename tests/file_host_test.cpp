@@ -65,11 +65,6 @@ void Write(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-bool MakeReadOnly(const QString& folder) {
-    return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
-                   nullptr) == 0;
-}
-
 FileHost Open(const QString& path) {
     ImageDocument doc;
     QString error;

@@ -72,3 +72,8 @@ bool MountTmpfs(const QString& folder, const char* size) {
     return CanMount() &&
            ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, size) == 0;
 }
+
+bool MakeReadOnly(const QString& folder) {
+    return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
+                   nullptr) == 0;
+}

@@ -31,3 +31,5 @@ void ExpectCloseRefusedOverSize(Form1* window, const QStringList& messages);
 // test process's own (its mounts vanish with it; children see them). False where mounting is
 // not allowed.
 bool MountTmpfs(const QString& folder, const char* size);
+// Remounts such a folder read-only (no write gets through, a root's neither).
+bool MakeReadOnly(const QString& folder);

@@ -3,6 +3,7 @@
 // `marlo --recover`, or the next start on the same file, rebuilds exactly what was painted.
 // The sessions run as this program started again for one role.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
@@ -125,6 +126,7 @@ struct Session {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_STATE_HOME", folder + "/state");
         env.insert("XDG_DATA_HOME", folder + "/data");
+        env.insert("TMPDIR", folder + "/tmp");
         return env;
     }
 };
@@ -276,4 +278,30 @@ TEST(Recovery, AFullDiskIsSaidOnceAndPaintingGoesOn) {
     QByteArray said;
     EXPECT_EQ(PaintedDigests(s, &said), digests);
     EXPECT_EQ(said.count("cannot be written any more"), 1) << said.toStdString();
+}
+
+// A signal's close with nowhere at all to write (the image's folder, the data folder and the
+// temporary folder read-only): the painting stays in the journal for the next start.
+TEST(Recovery, ASignalWithNowhereToWriteLeavesThePaintingInTheJournal) {
+    Session s{QDir(TempDir()).filePath("recovery-nowhere")};
+    if (!MountTmpfs(s.folder, "size=1m")) GTEST_SKIP() << "tmpfs cannot be mounted here";
+    const QByteArray original = [&] {
+        const Session made = NewSession("recovery-nowhere/made");
+        QFile::rename(made.folder + "/paint.png", s.folder + "/paint.png");
+        QFile file(s.folder + "/paint.png");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    ASSERT_TRUE(MountTmpfs(s.folder + "/state", "size=1m") && MakeReadOnly(s.folder));
+    QProcess child;
+    StartChild(child, s, "paint", 2);
+    QByteArray out;
+    ASSERT_TRUE(WaitForOutput(child, &out, "op 2 "));
+    SignalProcess(child, SIGTERM);
+    ASSERT_TRUE(child.waitForFinished(60000));
+    QFile image(s.folder + "/paint.png");
+    EXPECT_TRUE(image.open(QIODevice::ReadOnly) && image.readAll() == original);
+    EXPECT_EQ(QDir(s.folder + "/state/marlo/journal").entryList({"*.journal"}).size(), 1)
+        << child.readAllStandardError().toStdString();
+    for (const QString& mounted : {s.folder + "/state", s.folder})
+        ::umount2(QFile::encodeName(mounted).constData(), MNT_DETACH);
 }
