@@ -475,9 +475,7 @@ TEST_F(DbusHostTest, PlanesCrossAsMemoryFilesWhenOfferedAndAsArraysOtherwise) {
 // unnamed.
 TEST_F(DbusHostTest, TheHostsWordsForItsImageReachTheHostButtons) {
     const QString photo = QDir(TempDir()).filePath(QStringLiteral("photo.png"));
-    QImage white(7, 5, QImage::Format_RGB32);
-    white.fill(Qt::white);
-    ASSERT_TRUE(white.save(photo));
+    ASSERT_TRUE(SaveWhite(photo, 7, 5));
     CommandLine cl;
     cl.image = photo;
     QString error, notice;

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -66,6 +67,12 @@ bool CanMount() {
 }
 
 }  // namespace
+
+bool SaveWhite(const QString& path, int w, int h) {
+    QImage white(w, h, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    return white.save(path);
+}
 
 bool MountTmpfs(const QString& folder, const char* size) {
     QDir().mkpath(folder);

@@ -11,6 +11,8 @@ class Form1;
 
 // A temporary folder path for test files.
 QString TempDir();
+// Saves a white w x h picture (RGB) as path; false when it cannot be written.
+bool SaveWhite(const QString& path, int w, int h);
 
 // Sends sig to a started child process; nothing when it never started (a process id of 0 would
 // signal the whole process group, the test runner included).

@@ -76,9 +76,7 @@ TEST(SignalDuringABox, OneCase) {
     if (c.toFile) {
         // The backup's name is taken by a folder: the write-back fails with a box.
         QDir().mkpath(folder + "/paint.png~");
-        QImage white(40, 30, QImage::Format_RGB32);
-        white.fill(Qt::white);
-        ASSERT_TRUE(white.save(folder + "/paint.png"));
+        ASSERT_TRUE(SaveWhite(folder + "/paint.png", 40, 30));
         ImageDocument doc;
         ASSERT_TRUE(LoadImageDocument(folder + "/paint.png", &doc, &error));
         file = std::make_shared<FileHost>(std::move(doc), DefaultPaper(), QString());

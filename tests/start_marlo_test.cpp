@@ -119,9 +119,7 @@ TEST(Main, TheWindowsCarryTheIconAndTheHostButtonsNameTheHostsImage) {
     EXPECT_EQ(icon.pixmap(QSize(256, 256), 1.0).toImage().pixel(24, 128), qRgb(0x3a, 0x3f, 0x4a));
 
     const QString photo = QDir(TempDir()).filePath(QStringLiteral("photo.png"));
-    QImage white(8, 6, QImage::Format_RGB32);
-    white.fill(Qt::white);
-    ASSERT_TRUE(white.save(photo));
+    ASSERT_TRUE(SaveWhite(photo, 8, 6));
     CommandLine cl;
     cl.image = photo;
     QString error, notice;

@@ -64,10 +64,8 @@ TEST(Wayland, PaintsThroughTheDockedPalette) {
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/runtime")));
     QFile::setPermissions(folder + QStringLiteral("/runtime"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QImage white(100, 40, QImage::Format_RGB32);
-    white.fill(Qt::white);
     const QString image = folder + QStringLiteral("/paint.png");
-    ASSERT_TRUE(white.save(image));
+    ASSERT_TRUE(SaveWhite(image, 100, 40));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder + QStringLiteral("/runtime"));

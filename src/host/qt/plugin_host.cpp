@@ -202,22 +202,19 @@ int64_t Needed(int32_t w, int32_t h, int64_t perPixel) {
     return bytes;
 }
 
-// Why the memory left cannot hold `what`: its size, what it needs, what is available and, when
-// it set the figure, MARLO_MEMORY_MB. Empty when it fits.
+// Why the memory left cannot hold `what`: its size, what it needs, what is available and where
+// that figure came from. Empty when it fits.
 QString MemoryRefusal(const QString& what, int32_t w, int32_t h, int64_t needed,
-                      int64_t available) {
-    if (needed <= available) return {};
+                      const AvailableMemory& available) {
+    if (needed <= available.bytes) return {};
     return QStringLiteral(
                "%1 of %2 x %3 pixels is too large: the plug-in needs about %4 of memory "
-               "for it and %5 is available%6")
+               "for it and %5")
         .arg(what)
         .arg(w)
         .arg(h)
         .arg(QString::fromStdString(MemoryText(needed)),
-             QString::fromStdString(MemoryText(std::max<int64_t>(available, 0))),
-             EnvMegabytes("MARLO_MEMORY_MB") > 0
-                 ? QStringLiteral(" (the limit MARLO_MEMORY_MB sets)")
-                 : QString());
+             QString::fromStdString(AvailableMemoryText(available)));
 }
 
 // The application hands its plug-in the ends of its own pipes; the programs started from here
@@ -255,7 +252,7 @@ SessionResult RunMarloSession(PaintLayer& layer) {
 
     // Measured once: the paper's share is taken out before the layer is judged. Memory files
     // carry a plane of any size to Marlo, so the memory is the only limit.
-    int64_t available = AvailableMemoryBytes();
+    AvailableMemory available = MeasureAvailableMemory();
     Plane paper;
     {
         int32_t pw = 0, ph = 0, channels = 0;
@@ -269,7 +266,7 @@ SessionResult RunMarloSession(PaintLayer& layer) {
                               .toStdString());
     }
     if (paper.empty()) paper = DefaultPaper();
-    available -= Needed(paper.width, paper.height, kPaperBytesPerPixel);
+    available.bytes -= Needed(paper.width, paper.height, kPaperBytesPerPixel);
     const int32_t width = layer.Width(), height = layer.Height();
     const QString refusal = MemoryRefusal(QStringLiteral("The layer"), width, height,
                                           Needed(width, height, kLayerBytesPerPixel), available);
