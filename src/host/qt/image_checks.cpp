@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/qt/png_chunks.h"
+
 namespace {
 
 // The innermost ReaderWarnings alive: the message handler is one for the whole program, and
@@ -18,11 +20,6 @@ uint32_t Le(const QByteArray& b, qsizetype at, int bytes) {
     uint32_t v = 0;
     for (int k = bytes - 1; k >= 0; --k) v = v << 8 | uchar(b[at + k]);
     return v;
-}
-
-uint32_t Be32(const QByteArray& b, qsizetype at) {
-    return uint32_t(uchar(b[at])) << 24 | uint32_t(uchar(b[at + 1])) << 16 |
-           uint32_t(uchar(b[at + 2])) << 8 | uchar(b[at + 3]);
 }
 
 }  // namespace
@@ -90,18 +87,16 @@ QString HeaderFault(const QByteArray& bytes, const QByteArray& format) {
     if (format != "png") return {};
     // Signature, then IHDR: length 13, type, width, height, five bytes of coding, CRC.
     if (bytes.size() < 33) return inside.arg(bytes.size());
-    if (bytes.mid(12, 4) != "IHDR" || Be32(bytes, 8) != 13)
+    if (bytes.mid(12, 4) != "IHDR" || PngNumber(bytes, 8) != 13)
         return QStringLiteral("its first chunk is not the header (IHDR)");
     const auto* header = reinterpret_cast<const Bytef*>(bytes.constData()) + 12;
-    if (crc32(0, header, 17) != Be32(bytes, 29))
+    if (crc32(0, header, 17) != PngNumber(bytes, 29))
         return QStringLiteral("its header's checksum does not match");
-    if (Be32(bytes, 16) == 0 || Be32(bytes, 20) == 0)
+    if (PngNumber(bytes, 16) == 0 || PngNumber(bytes, 20) == 0)
         return QStringLiteral("its header gives a width or height of 0");
     // The reader reads on to the first pixels.
-    for (qsizetype p = 33; p + 8 <= bytes.size(); p += 12 + qsizetype(Be32(bytes, p))) {
-        if (bytes.mid(p + 4, 4) == "IDAT") return {};
-        if (Be32(bytes, p) > uint32_t(bytes.size() - p - 12)) break;
-    }
+    QList<PngChunk> head;
+    if (PngChunks(bytes, &head, true)) return {};
     return QStringLiteral("the file ends at byte %1, before its pixels").arg(bytes.size());
 }
 
@@ -180,13 +175,11 @@ int ImagesInFile(const QByteArray& bytes, const QByteArray& format, QImageReader
         // it makes it the first frame.
         int64_t frames = -1;
         bool frameBeforePixels = false;
-        for (qsizetype p = 8; p + 12 <= bytes.size();) {
-            const uint32_t n = Be32(bytes, p);
-            const QByteArray type = bytes.mid(p + 4, 4);
-            if (type == "IDAT" || n > uint32_t(bytes.size() - p - 12)) break;
-            if (type == "fcTL") frameBeforePixels = true;
-            if (type == "acTL" && n >= 8) frames = Be32(bytes, p + 8);
-            p += 12 + qsizetype(n);
+        QList<PngChunk> head;
+        PngChunks(bytes, &head, true);
+        for (const PngChunk& c : head) {
+            if (c.type == "fcTL") frameBeforePixels = true;
+            if (c.type == "acTL" && c.size >= 20) frames = PngNumber(bytes, c.at + 8);
         }
         if (frames < 0) return 1;
         return static_cast<int>(

@@ -6,40 +6,15 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include "host/qt/png_chunks.h"
+
 namespace {
 
-constexpr char kPngSignature[] = "\x89PNG\r\n\x1a\n";
-
 bool IsJpeg(const QByteArray& format) { return format == "jpeg" || format == "jpg"; }
-
-uint32_t Get32(const QByteArray& b, qsizetype p) {
-    const auto* u = reinterpret_cast<const uchar*>(b.constData()) + p;
-    return uint32_t(u[0]) << 24 | uint32_t(u[1]) << 16 | uint32_t(u[2]) << 8 | u[3];
-}
 
 int Get16(const QByteArray& b, qsizetype p) {
     const auto* u = reinterpret_cast<const uchar*>(b.constData()) + p;
     return u[0] << 8 | u[1];
-}
-
-// A PNG chunk as it stands in a file, from its length field to its CRC.
-struct PngChunk {
-    QByteArray type;
-    qsizetype at = 0, size = 0;
-};
-
-// The chunks of png in order, up to and with IEND. False when the list runs past the end of
-// the bytes or stops before IEND; *chunks then holds those before the damage.
-bool PngChunks(const QByteArray& png, QList<PngChunk>* chunks) {
-    if (!png.startsWith(QByteArray(kPngSignature, 8))) return false;
-    for (qsizetype p = 8; p + 12 <= png.size();) {
-        const uint32_t n = Get32(png, p);
-        if (n > 0x7FFFFFFFu || qsizetype(n) > png.size() - p - 12) return false;
-        chunks->append({png.mid(p + 4, 4), p, 12 + qsizetype(n)});
-        p += 12 + qsizetype(n);
-        if (chunks->last().type == "IEND") return true;
-    }
-    return false;
 }
 
 // The chunks that describe the picture rather than the coding of its pixels, which Marlo keeps
@@ -53,7 +28,7 @@ bool CarriedChunk(const QByteArray& type) {
 
 bool CrcHolds(const QByteArray& png, const PngChunk& c) {
     const auto* data = reinterpret_cast<const Bytef*>(png.constData()) + c.at + 4;
-    return crc32(0, data, static_cast<uInt>(c.size - 8)) == Get32(png, c.at + c.size - 4);
+    return crc32(0, data, static_cast<uInt>(c.size - 8)) == PngNumber(png, c.at + c.size - 4);
 }
 
 void ReadPng(const QByteArray& bytes, const QImage& img, ImageExtras* e) {
